@@ -1,0 +1,47 @@
+# XOprex: top-level entry points. Every target installs what it needs first.
+JOBS ?= 2
+BUILD := build
+ASAN_BUILD := build-asan
+OUT := out
+
+.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DXOPREX_SANITIZE=ON -DXOPREX_BENCH=OFF
+
+asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh $(BUILD)/src/cli/xoprex $(OUT)
+
+test-release: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test: test-release test-asan
+
+bench: build
+	@bash bench/run.sh $(BUILD)
+
+gui: build
+	$(BUILD)/src/ui/xoprex-gui
+
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)/src/ui/xoprex-gui docs
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(OUT)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages XOprex builds with. Idempotent: only what is
+# missing is installed, and nothing is fetched when everything is present.
+set -euo pipefail
+
+packages=(
+    cmake g++ make
+    qt6-base-dev
+    libcli11-dev
+    libgtest-dev
+    libbenchmark-dev
+    zlib1g-dev
+    xvfb xauth
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all build dependencies are present"
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"

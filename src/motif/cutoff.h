@@ -1,0 +1,26 @@
+// Collection self-scoring and the cut-off: every site is scored against the
+// model, and the threshold is taken literally or as a share of a normal
+// distribution fitted to the self-scores. Writes the motif score log when
+// option 1 is on. Never fails: unusable inputs leave the cut-off at 0.
+#pragma once
+
+#include <string>
+
+#include "motif/site_collection.h"
+#include "options/options.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+// Standard normal quantile z with Phi(z) = p, for 0 < p < 1.
+double normalQuantile(double p);
+
+// Derives the cut-off from self-scores given their mean and population
+// standard deviation; 0 when a check fails.
+double computedCutOff(double mean, double deviation, double threshold, int method);
+
+void scoreCollectionAndFixCutOff(SiteCollection& collection, Options& options,
+                                 const SequenceRecord& background,
+                                 const std::string& reportPrefix);
+
+}  // namespace xoprex

@@ -1,0 +1,51 @@
+// The eleven scoring methods. A window's score is the sum, in position order
+// starting from 0, of one term per position; each term depends only on the
+// window's letter at that position, the model and the record's background.
+// TermTable precomputes those terms for all 256 byte values so the scan adds
+// table entries instead of calling the formulas; both paths give the same
+// doubles bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "motif/site_collection.h"
+#include "run/records.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+// Term of `method` at `position` for the window letter `letter`. Methods
+// outside 1..11 give 0.
+double positionTerm(int method, int position, unsigned char letter,
+                    const SiteCollection& collection, const SequenceRecord& background);
+
+// The per-window operation: sets window.score. Methods 4, 8 and 11 also write
+// the scratch fields of the position records.
+void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
+                 SiteCollection& collection);
+
+class TermTable {
+public:
+    TermTable() = default;
+    TermTable(int method, const SiteCollection& collection, const SequenceRecord& background);
+
+    int siteLength() const { return siteLength_; }
+    // Sum of the terms of window[0..L-1], in position order from 0.
+    double score(const char* window) const {
+        double sum = 0.0;
+        const double* row = terms_.data();
+        for (int l = 0; l < siteLength_; ++l, row += 256) {
+            sum += row[static_cast<unsigned char>(window[l])];
+        }
+        return sum;
+    }
+    // Row of 256 terms for one position.
+    const double* row(int position) const { return terms_.data() + position * 256; }
+
+private:
+    int siteLength_ = 0;
+    std::vector<double> terms_;  // siteLength_ rows of 256 entries
+};
+
+}  // namespace xoprex

@@ -1,0 +1,64 @@
+// The site collection (the user's known sites, all of one length) and its
+// motif model (per-position counts, frequencies, consensus, Rsequence, RE).
+// Loading reads the file and builds the model in one operation; invalid input
+// is fatal (reportFatal).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "run/records.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+// log10(2) rounded to single precision: every base-2 logarithm is
+// log10(x) / kLambda.
+inline constexpr double kLambda = 0.3010300099849701;
+inline constexpr double kEpsilon = 1e-100;
+
+struct PositionRecord {
+    std::array<double, 4> frequencies{};  // A, C, G, T
+    std::array<double, 4> counts{};
+    char consensus = 'A';
+    double rsequence = 0.0;
+    double windowRsequence = 0.0;  // scratch of the differential methods
+    double relativeEntropy = 0.0;
+    double windowRelativeEntropy = 0.0;
+};
+
+struct MotifModel {
+    std::vector<PositionRecord> positions;
+    double totalRsequence = 0.0;
+    double totalRelativeEntropy = 0.0;
+};
+
+struct SiteCollection {
+    std::vector<SiteHit> sites;
+    MotifModel model;
+    int32_t siteLength = 0;
+    std::string baseName;  // collection path up to its last '.'
+
+    size_t siteCount() const { return sites.size(); }
+};
+
+// Reads the collection file (text or FASTA by extension), checks lengths and
+// builds the model against `background`.
+SiteCollection loadCollection(const std::string& path, const SequenceRecord& background);
+
+// Reads sites from a stream; fasta=true skips header lines.
+std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta);
+
+// Builds the model of `collection.sites` (siteLength set) with the background.
+void buildModel(SiteCollection& collection, const SequenceRecord& background);
+
+// Replaces the record's background by its strand-symmetric base composition.
+void computeBackgroundComposition(SequenceRecord& record);
+
+// Writes reportPrefix + "_freq_table.csv" and + "_site_collection_log.txt".
+void writeCollectionLogs(const SiteCollection& collection, const std::string& reportPrefix);
+
+}  // namespace xoprex

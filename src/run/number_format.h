@@ -1,0 +1,22 @@
+// Number formatting shared by every text writer. General notation rounds to
+// a number of significant digits, drops trailing zeros, and switches to an
+// exponent below 1e-4 or from 10^precision up; exponents are always signed
+// with at least three digits (9.51466e-008, 1e+006). Infinite and NaN values
+// are spelled inf, -inf and nan.
+#pragma once
+
+#include <string>
+
+namespace xoprex {
+
+// General notation with `precision` significant digits (precision >= 1).
+std::string formatGeneral(double value, int precision = 6);
+
+// Fixed notation with `decimals` digits after the point; with explicitSign a
+// '+' precedes zero and positive values.
+std::string formatFixed(double value, int decimals = 3, bool explicitSign = false);
+
+// Appends without allocating a temporary (for hot writers).
+void appendGeneral(std::string& out, double value, int precision = 6);
+
+}  // namespace xoprex

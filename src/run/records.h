@@ -1,0 +1,46 @@
+// Plain value records that travel between the stages of a search: one scored
+// window or site (SiteHit) and one CDS feature of a GenBank record (GeneRecord).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace xoprex {
+
+struct SiteHit {
+    SiteHit() = default;
+    explicit SiteHit(int32_t length) : siteLength(length) {}
+
+    // Restores every field to its creation value except siteLength.
+    void reset() { *this = SiteHit(siteLength); }
+
+    std::string site;          // window text as read on the scanned strand
+    int32_t position = 0;      // strand-dependent position (forward: 0-based start)
+    int32_t siteLength = 0;    // motif length L, fixed at creation
+    bool strand = false;       // true: sequence as read; false: reverse complement
+    double score = 0.0;
+    double upMean = 0.0;
+    double downMean = 0.0;
+    double localMean = 0.0;
+    std::string type = "Unknown";  // Operator, Intragenic, Intergenic or Unknown
+    int32_t distance = 0;
+    uint32_t geneStart = 0;
+    uint32_t geneEnd = 0;
+    bool geneStrand = false;
+    std::string geneTag;
+    std::string geneName;
+    std::string product;
+};
+
+struct GeneRecord {
+    void reset() { *this = GeneRecord(); }
+
+    int32_t begin = 0;  // start in reading direction (larger coordinate on complement)
+    int32_t end = 0;
+    bool sense = false;  // true: direct strand
+    std::string locus;
+    std::string gene;
+    std::string product;
+};
+
+}  // namespace xoprex

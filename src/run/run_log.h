@@ -1,0 +1,53 @@
+// The run log writes every line twice, to its file and to standard output,
+// flushing both. reportFatal is the single exit for invalid input: it writes
+// the message to "OprexLog.txt" in the current folder and to standard output,
+// then throws FatalError, which only the front ends catch.
+#pragma once
+
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace xoprex {
+
+// Raised by reportFatal. what() holds the message lines joined by '\n'.
+class FatalError : public std::runtime_error {
+public:
+    explicit FatalError(const std::vector<std::string>& lines);
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+class RunLog {
+public:
+    // Opens (truncates) the file; a file that cannot be opened silently drops
+    // its half of every line, standard output still receives it.
+    explicit RunLog(const std::string& fileName);
+
+    void writeLine(const std::string& text);
+    // Text immediately followed by the number in 6-digit general notation.
+    void writeValue(const std::string& text, double value);
+    void writeJoined(const std::string& first, const std::string& second);
+
+    // Optional observer of every line written (the desktop front end shows
+    // progress with it). Called after the line reached file and stdout.
+    using LineObserver = std::function<void(const std::string&)>;
+    void setObserver(LineObserver observer) { observer_ = std::move(observer); }
+
+private:
+    std::ofstream file_;
+    LineObserver observer_;
+};
+
+// Writes the message (one line, or two pieces joined on one line) to a fresh
+// "OprexLog.txt" and to standard output, then throws FatalError.
+[[noreturn]] void reportFatal(const std::string& message);
+[[noreturn]] void reportFatal(const std::string& first, const std::string& second);
+// Two separate lines (e.g. the extension messages).
+[[noreturn]] void reportFatalLines(const std::vector<std::string>& lines);
+
+}  // namespace xoprex

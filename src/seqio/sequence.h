@@ -1,0 +1,57 @@
+// Target sequences: one SequenceRecord per FASTA record or GenBank record,
+// gathered in a SequenceSet. readSequences chooses the reader by extension.
+// Every input error is fatal and goes through reportFatal (run/run_log.h).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "run/records.h"
+
+namespace xoprex {
+
+struct SequenceRecord {
+    char format = 'F';  // 'F' FASTA, 'G' GenBank
+    std::string description;
+    std::vector<GeneRecord> genes;
+    std::string sequence;  // upper-cased text; rewritten by the scan
+    int32_t scanCount = 0;
+    bool forwardStrand = true;
+    std::array<double, 4> backgroundFrequencies{0.25, 0.25, 0.25, 0.25};  // A, C, G, T
+    double backgroundEntropy = 2.0;
+    size_t scanCursor = 0;
+    std::vector<SiteHit> hits;
+    size_t hitCursor = 0;
+    double globalMean = 0.0;
+};
+
+struct SequenceSet {
+    std::vector<SequenceRecord> records;
+    std::string baseName;  // path up to its last '.'
+    size_t current = 0;    // cursor: index into records
+};
+
+// Extension rule shared by the sequence and collection readers: the text after
+// the last '.' (searched from at most index 1024), cut to three characters; a
+// path without '.' gives its first three characters. baseName receives the
+// path before that '.', or the whole path.
+std::string fileExtension(const std::string& path, std::string* baseName = nullptr);
+
+// Reads the target file; FASTA for "FAS", "FNA", "fas", "fna"; GenBank for
+// "GBK", "GB", "gbk", "gb". Returns at least one record with a non-empty
+// sequence, cursor on the first record, or reports a fatal error.
+SequenceSet readSequences(const std::string& path);
+
+// Appends every record of a FASTA file / stream.
+void readFastaFile(const std::string& path, SequenceSet& set);
+void readFastaStream(std::istream& in, const std::string& path, SequenceSet& set);
+
+// Appends the first record of a GenBank file / stream.
+void readGenBankFile(const std::string& path, SequenceSet& set);
+void readGenBankStream(std::istream& in, SequenceSet& set);
+
+}  // namespace xoprex

@@ -1,0 +1,1 @@
+#include "run/run_search.h"

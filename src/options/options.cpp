@@ -17,8 +17,8 @@ constexpr ScoringMethod kMethods[kMethodCount] = {
     {5, "5. Rsequence averaged individual sequence information content (Rsequence.Ri)",
      "Rseq weighted Ri", "Rsequence_Ri", false},
     {6, "6. PredictRegulon Index", "PredictRegulon", "PredictRegulon", false},
-    {7, "7. RE averaged individual sequence information content (RE.Ri)", "RE weighted Ri",
-     "RE_Ri", false},
+    {7, "7. RE averaged individual sequence information content (RE.Ri)", "RE weighted Ri", "RE_Ri",
+     false},
     {8, "8. RE weighted differential RE (RE)", "RE weighted differential RE", "Differential_RE",
      false},
     {9, "9. Iseq (log(f/p))", "Iseq", "Iseq", false},
@@ -41,7 +41,9 @@ void setDefaults(Options& options, RunLog& log) {
     applyBuiltInDefaults(options);
 }
 
-const ScoringMethod* scoringMethods() { return kMethods; }
+const ScoringMethod* scoringMethods() {
+    return kMethods;
+}
 
 std::string methodLabel(int method) {
     if (method < 1 || method > kMethodCount) {
@@ -50,7 +52,9 @@ std::string methodLabel(int method) {
     return kMethods[method - 1].reportLabel;
 }
 
-bool lowerIsBetter(int method) { return method == 2 || method == 3; }
+bool lowerIsBetter(int method) {
+    return method == 2 || method == 3;
+}
 
 std::string formLabelToNumber(const std::string& label, const std::string& current) {
     for (const auto& entry : kMethods) {

@@ -11,23 +11,23 @@ namespace xoprex {
 class RunLog;
 
 struct Options {
-    bool logResults = true;            // 1
-    int32_t method = 5;                // 2
-    bool backgroundFromGenome = false; // 3
+    bool logResults = true;                        // 1
+    int32_t method = 5;                            // 2
+    bool backgroundFromGenome = false;             // 3
     double threshold = static_cast<double>(0.8f);  // 4
-    int32_t promoterDistance = 350;    // 5
-    int32_t inGeneDistance = 100;      // 6
-    bool sortByScore = false;          // 7
-    bool removeRedundant = true;       // 8
-    bool literalCutOff = false;        // 9
-    double cutOff = 0.0;               // derived (cut-off stage, relaxation)
-    bool integrative = false;          // 10
-    int32_t upFar = -500;              // 11 (X)
-    int32_t upNear = -1;               // 12 (Y)
-    int32_t downNear = 1;              // 13 (I)
-    int32_t downFar = 500;             // 14 (J)
-    double relaxation = 1.5;           // 15 (R)
-    int32_t rescoreMethod = 1;         // 16
+    int32_t promoterDistance = 350;                // 5
+    int32_t inGeneDistance = 100;                  // 6
+    bool sortByScore = false;                      // 7
+    bool removeRedundant = true;                   // 8
+    bool literalCutOff = false;                    // 9
+    double cutOff = 0.0;                           // derived (cut-off stage, relaxation)
+    bool integrative = false;                      // 10
+    int32_t upFar = -500;                          // 11 (X)
+    int32_t upNear = -1;                           // 12 (Y)
+    int32_t downNear = 1;                          // 13 (I)
+    int32_t downFar = 500;                         // 14 (J)
+    double relaxation = 1.5;                       // 15 (R)
+    int32_t rescoreMethod = 1;                     // 16
 };
 
 // Writes "Setting options to default..." and sets options 1..16 to the

@@ -14,10 +14,10 @@ struct SiteHit {
     // Restores every field to its creation value except siteLength.
     void reset() { *this = SiteHit(siteLength); }
 
-    std::string site;          // window text as read on the scanned strand
-    int32_t position = 0;      // strand-dependent position (forward: 0-based start)
-    int32_t siteLength = 0;    // motif length L, fixed at creation
-    bool strand = false;       // true: sequence as read; false: reverse complement
+    std::string site;        // window text as read on the scanned strand
+    int32_t position = 0;    // strand-dependent position (forward: 0-based start)
+    int32_t siteLength = 0;  // motif length L, fixed at creation
+    bool strand = false;     // true: sequence as read; false: reverse complement
     double score = 0.0;
     double upMean = 0.0;
     double downMean = 0.0;

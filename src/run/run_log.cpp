@@ -55,7 +55,9 @@ void reportFatalLines(const std::vector<std::string>& lines) {
     throw FatalError(lines);
 }
 
-void reportFatal(const std::string& message) { reportFatalLines({message}); }
+void reportFatal(const std::string& message) {
+    reportFatalLines({message});
+}
 
 void reportFatal(const std::string& first, const std::string& second) {
     reportFatalLines({first + second});

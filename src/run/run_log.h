@@ -14,16 +14,16 @@ namespace xoprex {
 
 // Raised by reportFatal. what() holds the message lines joined by '\n'.
 class FatalError : public std::runtime_error {
-public:
+  public:
     explicit FatalError(const std::vector<std::string>& lines);
     const std::vector<std::string>& lines() const { return lines_; }
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 
 class RunLog {
-public:
+  public:
     // Opens (truncates) the file; a file that cannot be opened silently drops
     // its half of every line, standard output still receives it.
     explicit RunLog(const std::string& fileName);
@@ -38,7 +38,7 @@ public:
     using LineObserver = std::function<void(const std::string&)>;
     void setObserver(LineObserver observer) { observer_ = std::move(observer); }
 
-private:
+  private:
     std::ofstream file_;
     LineObserver observer_;
 };

@@ -31,7 +31,7 @@ struct SearchControl {
 };
 
 class SearchCancelled : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "search cancelled"; }
 };
 

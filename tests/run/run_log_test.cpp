@@ -1,0 +1,64 @@
+#include "run/run_log.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+using xoprex::FatalError;
+using xoprex::RunLog;
+using xoprex::testing::readFile;
+using xoprex::testing::TempDir;
+
+TEST(RunLog, WritesLinesValuesAndJoinedTextsToFileAndStdout) {
+    TempDir dir;
+    std::vector<std::string> seen;
+    {
+        RunLog log(dir.file("run.log"));
+        log.setObserver([&seen](const std::string& line) { seen.push_back(line); });
+        testing::internal::CaptureStdout();
+        log.writeLine(" ");
+        log.writeValue("Analyzing sequence: ", 3);
+        log.writeValue("Time (s): ", 37.0);
+        log.writeValue("t=", 0.8);
+        log.writeJoined("Saving results to ", "x.csv");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  " \nAnalyzing sequence: 3\nTime (s): 37\nt=0.8\nSaving results to x.csv\n");
+    }
+    EXPECT_EQ(readFile(dir.file("run.log")),
+              " \nAnalyzing sequence: 3\nTime (s): 37\nt=0.8\nSaving results to x.csv\n");
+    EXPECT_EQ(seen.size(), 5u);
+}
+
+TEST(RunLog, UnopenableFileStillWritesToStdout) {
+    TempDir dir;
+    RunLog log(dir.file("missing-folder/run.log"));
+    testing::internal::CaptureStdout();
+    log.writeLine("still here");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
+}
+
+TEST(ReportFatal, WritesOprexLogAndThrows) {
+    TempDir dir;
+    testing::internal::CaptureStdout();
+    try {
+        xoprex::reportFatal("Incorrect file name: ", "/no/such.fas");
+        FAIL() << "reportFatal returned";
+    } catch (const FatalError& error) {
+        EXPECT_EQ(error.lines(), std::vector<std::string>{"Incorrect file name: /no/such.fas"});
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Incorrect file name: /no/such.fas\n");
+    EXPECT_EQ(readFile(dir.file("OprexLog.txt")), "Incorrect file name: /no/such.fas\n");
+}
+
+TEST(ReportFatal, SecondReportReplacesTheFirst) {
+    TempDir dir;
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(
+        xoprex::reportFatalLines({"Incorrect sequence file extension.", "Type Oprex /? for help."}),
+        FatalError);
+    EXPECT_EQ(readFile(dir.file("OprexLog.txt")),
+              "Incorrect sequence file extension.\nType Oprex /? for help.\n");
+    EXPECT_THROW(xoprex::reportFatal("No sequence read. Please check FASTA file!"), FatalError);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(readFile(dir.file("OprexLog.txt")), "No sequence read. Please check FASTA file!\n");
+}

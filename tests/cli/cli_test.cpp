@@ -105,9 +105,9 @@ TEST(Cli, InvalidIntervalsStopEvenWithIntegrativeModeOff) {
     dir.write("ok.fas", ">s\nACGTACGTACGTTTGACAACGT\n");
     ASSERT_EQ(runCli("options --write-defaults opts.txt").status, 0);
     std::string text = readFile(dir.file("opts.txt"));
-    // Option 12 (Y) = 2 and option 13 (I) = 1 overlap.
+    // Option 12 (Y) = 300 lies beyond option 13 (I) = 250: the intervals overlap.
     const size_t y = text.find("(+/- Y) -> [X,Y]\n\n$") + 19;
-    text.replace(y, 2, "2");
+    text.replace(y, 2, "300");
     dir.write("opts.txt", text);
     const Result result = runCli("search --sequence ok.fas --collection sites.txt --options opts.txt");
     EXPECT_EQ(result.status, 2);

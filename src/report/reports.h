@@ -1,4 +1,8 @@
 // The results table and the gene and sequence logs.
+//
+// Every writer appends its lines into one reusable buffer and hands it to the
+// file in large blocks, so a table of many thousands of rows is written without
+// allocating per field. Numbers go through run/number_format.h.
 #pragma once
 
 #include <ostream>
@@ -21,8 +25,14 @@ void writeResultsTable(const Options& options, SequenceSet& set, const std::stri
 // Same on a stream (tests).
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out);
 
+// Appends one results row (fifteen fields and the line end) to `out`: reals in
+// general notation with 14 significant digits, Abs. position (position + 1),
+// Start and End as unsigned 32-bit integers, Distance signed, booleans 1/0.
+void writeHitRow(std::string& out, const SiteHit& hit);
+
 // Writes runBaseName + "_gene_log.csv" (GenBank first record only) and
-// runBaseName + "_seq_log.txt". Cursor left on the first record.
+// runBaseName + "_seq_log.txt". A file that cannot be created is skipped
+// silently. Cursor left on the first record.
 void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName);
 
 }  // namespace xoprex

@@ -1,0 +1,232 @@
+#include "report/reports.h"
+
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <string_view>
+
+#include "run/number_format.h"
+
+namespace xoprex {
+namespace {
+
+// Size at which the line buffer is handed to the stream.
+constexpr size_t kBlockSize = 1 << 16;
+
+// Significant digits of the results table: the opening format, and the one in
+// force from the first hit row on.
+constexpr int kOpeningDigits = 6;
+constexpr int kRowDigits = 14;
+
+constexpr std::string_view kResultsHeader =
+    "Score,Site,Strand,Distance,Type,Abs. position,Gene strand,Start,End,Gene tag,Gene,"
+    "Product,Local Mean,Up Mean,Dw Mean\n";
+constexpr std::string_view kGeneLogHeader = "Begin,End,Sense,Locus,Product,Gene\n";
+constexpr std::string_view kGeneLogClosing = ";;;;,\n";
+constexpr size_t kSequenceLogWidth = 70;
+
+// Collects lines in one buffer and writes it to the stream in large blocks.
+class BlockWriter {
+  public:
+    explicit BlockWriter(std::ostream& out) : out_(out) { text_.reserve(2 * kBlockSize); }
+    ~BlockWriter() { flush(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    std::string& text() { return text_; }
+    // Called after each complete line.
+    void lineDone() {
+        if (text_.size() >= kBlockSize) {
+            flush();
+        }
+    }
+    void flush() {
+        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        out_.flush();
+        text_.clear();
+    }
+
+  private:
+    std::ostream& out_;
+    std::string text_;
+};
+
+template <typename Integer>
+void appendInteger(std::string& out, Integer value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+// Coordinates are printed as unsigned 32-bit values: a negative one shows as
+// its unsigned counterpart.
+void appendUnsigned(std::string& out, int64_t value) {
+    appendInteger(out, static_cast<uint32_t>(value));
+}
+
+void appendFlag(std::string& out, bool value) {
+    out += value ? '1' : '0';
+}
+
+void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& digits) {
+    std::string& text = writer.text();
+    text += "Sequence,";
+    text += record.description;
+    text += '\n';
+    text += "Global score mean:,";
+    appendGeneral(text, record.globalMean, digits);
+    text += '\n';
+    text += kResultsHeader;
+    writer.lineDone();
+    for (const SiteHit& hit : record.hits) {
+        // Each row switches the table to its row format, which then stays.
+        digits = kRowDigits;
+        writeHitRow(text, hit);
+        writer.lineDone();
+    }
+}
+
+void writeSummary(BlockWriter& writer, const Options& options, const SequenceSet& set,
+                  size_t siteCount) {
+    const double entropy = set.records.empty() ? SequenceRecord().backgroundEntropy
+                                               : set.records.front().backgroundEntropy;
+    std::string& text = writer.text();
+    text += "\nSequences,";
+    appendInteger(text, set.records.size());
+    text += "\nSites,";
+    appendInteger(text, siteCount);
+    text += "\nA priori H,";
+    text += formatFixed(entropy, 3);
+    text += "\nMethod,";
+    text += methodLabel(options.method);
+    text += "\nCut-off,";
+    text += formatFixed(options.cutOff, 3, true);
+    text += "; - ";
+    text += options.literalCutOff ? "Literal" : "Computed";
+    text += '\n';
+    writer.lineDone();
+}
+
+void writeGeneLog(std::ostream& out, const SequenceSet& set) {
+    BlockWriter writer(out);
+    std::string& text = writer.text();
+    for (const SequenceRecord& record : set.records) {
+        text += kGeneLogHeader;
+        for (const GeneRecord& gene : record.genes) {
+            appendUnsigned(text, gene.begin);
+            text += ',';
+            appendUnsigned(text, gene.end);
+            text += ',';
+            appendFlag(text, gene.sense);
+            text += ',';
+            text += gene.locus;
+            text += ',';
+            text += gene.product;
+            text += ',';
+            text += gene.gene;
+            text += '\n';
+            writer.lineDone();
+        }
+        text += kGeneLogClosing;
+        writer.lineDone();
+    }
+}
+
+void writeSequenceLog(std::ostream& out, const SequenceSet& set) {
+    BlockWriter writer(out);
+    std::string& text = writer.text();
+    for (const SequenceRecord& record : set.records) {
+        text += '>';
+        text += record.description;
+        text += '\n';
+        const std::string_view sequence = record.sequence;
+        for (size_t start = 0; start < sequence.size(); start += kSequenceLogWidth) {
+            text += sequence.substr(start, kSequenceLogWidth);
+            text += '\n';
+            writer.lineDone();
+        }
+        text += '\n';
+        writer.lineDone();
+    }
+}
+
+}  // namespace
+
+std::string resultsFileName(const Options& options, const std::string& outputFolder,
+                            const std::string& sequenceTitle, const std::string& collectionTitle) {
+    // The threshold is a single-precision value in the options file's reader.
+    const double threshold = static_cast<double>(static_cast<float>(options.threshold));
+    return outputFolder + sequenceTitle + "_" + collectionTitle + "_" +
+           methodLabel(options.method) + "_" + formatFixed(threshold, 3) + ".csv";
+}
+
+void writeHitRow(std::string& out, const SiteHit& hit) {
+    appendGeneral(out, hit.score, kRowDigits);
+    out += ',';
+    out += hit.site;
+    out += ',';
+    appendFlag(out, hit.strand);
+    out += ',';
+    appendInteger(out, hit.distance);
+    out += ',';
+    out += hit.type;
+    out += ',';
+    appendUnsigned(out, static_cast<int64_t>(hit.position) + 1);
+    out += ',';
+    appendFlag(out, hit.geneStrand);
+    out += ',';
+    appendUnsigned(out, hit.geneStart);
+    out += ',';
+    appendUnsigned(out, hit.geneEnd);
+    out += ',';
+    out += hit.geneTag;
+    out += ',';
+    out += hit.geneName;
+    out += ',';
+    out += hit.product;
+    out += ',';
+    appendGeneral(out, hit.localMean, kRowDigits);
+    out += ',';
+    appendGeneral(out, hit.upMean, kRowDigits);
+    out += ',';
+    appendGeneral(out, hit.downMean, kRowDigits);
+    out += '\n';
+}
+
+void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out) {
+    BlockWriter writer(out);
+    int digits = kOpeningDigits;
+    size_t siteCount = 0;
+    for (set.current = 0; set.current < set.records.size(); ++set.current) {
+        const SequenceRecord& record = set.records[set.current];
+        writeRecordBlock(writer, record, digits);
+        siteCount += record.hits.size();
+    }
+    set.current = 0;
+    writeSummary(writer, options, set, siteCount);
+}
+
+void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName) {
+    std::ofstream out(fileName, std::ios::out | std::ios::trunc);
+    if (!out.is_open()) {
+        set.current = 0;
+        return;
+    }
+    writeResultsTable(options, set, out);
+}
+
+void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName) {
+    if (!set.records.empty() && set.records.front().format == 'G') {
+        std::ofstream geneLog(runBaseName + "_gene_log.csv", std::ios::out | std::ios::trunc);
+        if (geneLog.is_open()) {
+            writeGeneLog(geneLog, set);
+        }
+    }
+    std::ofstream sequenceLog(runBaseName + "_seq_log.txt", std::ios::out | std::ios::trunc);
+    if (sequenceLog.is_open()) {
+        writeSequenceLog(sequenceLog, set);
+    }
+    set.current = 0;
+}
+
+}  // namespace xoprex

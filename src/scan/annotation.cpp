@@ -1,0 +1,131 @@
+// Site annotation: each hit is related to the nearest gene start of the
+// record's gene table and classed as operator, intragenic or intergenic.
+// Raw distances follow the gene's direction: d = start - position for a
+// direct-strand gene, position - start for a complementary one, so a
+// positive d lies upstream; the stored distance is -d.
+#include <cstdint>
+#include <cstdlib>
+
+#include "scan/scan.h"
+
+namespace xoprex {
+namespace {
+
+int64_t rawDistance(const GeneRecord& gene, int32_t position) {
+    const int64_t start = gene.begin;
+    return gene.sense ? start - position : position - start;
+}
+
+uint32_t unsignedOf(int32_t value) {
+    return static_cast<uint32_t>(value);
+}
+
+void copyGene(const GeneRecord& gene, SiteHit& hit) {
+    hit.geneStrand = gene.sense;
+    hit.geneName = gene.gene;
+    hit.product = gene.product;
+    hit.geneTag = gene.locus;
+    hit.geneStart = unsignedOf(gene.begin);
+    hit.geneEnd = unsignedOf(gene.end);
+}
+
+void setPlaceholders(SiteHit& hit) {
+    hit.geneStrand = false;
+    hit.geneTag = "Unavailable";
+    hit.geneName = "Unavailable";
+    hit.product = "Unavailable";
+    hit.geneStart = 0;
+    hit.geneEnd = 0;
+}
+
+// Nearest gene start: walks the table in order, stopping once the last
+// distance grows past the best one. A gene whose start is not above the best
+// gene's start (unsigned) always takes over; one above it only when strictly
+// closer.
+size_t nearestGene(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
+                   int64_t& best) {
+    best = textLength;
+    size_t chosen = 0;
+    int64_t last = 0;
+    for (size_t g = 0; g < genes.size(); ++g) {
+        if (std::llabs(last) > std::llabs(best)) {
+            break;
+        }
+        last = rawDistance(genes[g], position);
+        if (unsignedOf(genes[chosen].begin) < unsignedOf(genes[g].begin)) {
+            if (std::llabs(last) < std::llabs(best)) {
+                chosen = g;
+                best = last;
+            }
+        } else {
+            chosen = g;
+            best = last;
+        }
+    }
+    return chosen;
+}
+
+// Closest start among the genes that strictly enclose the position, looking
+// at most at three genes from the one before `nearest`.
+bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t position,
+                   int64_t textLength, size_t& found, int64_t& distance) {
+    distance = textLength;
+    bool any = false;
+    const size_t first = nearest > 0 ? nearest - 1 : 0;
+    const uint32_t at = unsignedOf(position);
+    for (size_t g = first; g < genes.size() && g < first + 3; ++g) {
+        const GeneRecord& gene = genes[g];
+        const uint32_t start = unsignedOf(gene.begin);
+        const uint32_t end = unsignedOf(gene.end);
+        const bool inside = gene.sense ? (start < at && at < end) : (end < at && at < start);
+        if (!inside) {
+            continue;
+        }
+        const int64_t d = rawDistance(gene, position);
+        if (std::llabs(d) < std::llabs(distance)) {
+            distance = d;
+            found = g;
+            any = true;
+        }
+    }
+    return any;
+}
+
+void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, int64_t textLength,
+                 const Options& options) {
+    int64_t best = 0;
+    const size_t nearest = nearestGene(genes, hit.position, textLength, best);
+    copyGene(genes[nearest], hit);
+    hit.distance = static_cast<int32_t>(-best);
+    hit.type = "Intergenic";
+    if (best < options.promoterDistance && best > -static_cast<int64_t>(options.inGeneDistance)) {
+        hit.type = "Operator";
+        return;
+    }
+    size_t enclosing = 0;
+    int64_t distance = 0;
+    if (enclosingGene(genes, nearest, hit.position, textLength, enclosing, distance)) {
+        copyGene(genes[enclosing], hit);
+        hit.distance = static_cast<int32_t>(-distance);
+        hit.type = "Intragenic";
+    }
+}
+
+}  // namespace
+
+void annotateHits(SequenceRecord& record, const Options& options) {
+    // Records without a gene table (FASTA, or GenBank without CDS features)
+    // get placeholders; type and distance keep their initial values.
+    if (record.format != 'G' || record.genes.empty()) {
+        for (SiteHit& hit : record.hits) {
+            setPlaceholders(hit);
+        }
+        return;
+    }
+    const int64_t textLength = static_cast<int64_t>(record.sequence.size());
+    for (SiteHit& hit : record.hits) {
+        annotateHit(hit, record.genes, textLength, options);
+    }
+}
+
+}  // namespace xoprex

@@ -1,0 +1,95 @@
+#include "scan/integrative.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "run/run_log.h"
+#include "scan/scan.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+IntegrativeWindow::IntegrativeWindow(const Options& options) {
+    const int64_t x = options.upFar;
+    const int64_t y = options.upNear;
+    const int64_t i = options.downNear;
+    const int64_t j = options.downFar;
+    if (i < y) {
+        reportFatal("Error: overlapping intervals for integration. Please check Options file!");
+    }
+    const int64_t half = std::max(std::llabs(x), std::llabs(j));
+    // X = INT32_MIN would make W = 2^32 + 1, which no 32-bit size can hold.
+    if (y <= x || 2 * half + 1 > static_cast<int64_t>(UINT32_MAX)) {
+        reportFatal("Error in upstream mean interval. Please check Options file!");
+    }
+    if (j <= i) {
+        reportFatal("Error in downstream mean interval. Please check Options file!");
+    }
+    upCount_ = static_cast<uint32_t>(y - x + 1);
+    downCount_ = static_cast<uint32_t>(j - i + 1);
+    w_ = static_cast<uint32_t>(2 * half + 1);
+    h_ = (w_ - 1) / 2;
+    upFirst_ = static_cast<uint32_t>(x + h_);
+    upLast_ = static_cast<uint32_t>(y + h_);
+    downFirst_ = static_cast<uint32_t>(i + h_);
+    downLast_ = static_cast<uint32_t>(j + h_);
+}
+
+void IntegrativeWindow::beginPass() {
+    globalSum = 0.0;
+    localMean = 0.0;
+    upMean = 0.0;
+    downMean = 0.0;
+    head_ = 0;
+    count_ = 0;
+}
+
+void IntegrativeWindow::startFill() {
+    head_ = 0;
+    count_ = 0;
+    if (ring_.empty()) {
+        uint64_t capacity = 1;
+        while (capacity < w_) {
+            capacity <<= 1;
+        }
+        ring_.assign(capacity, 0.0);
+        mask_ = capacity - 1;
+    }
+}
+
+void IntegrativeWindow::finishFill() {
+    localMean = localMean / static_cast<double>(w_);
+    upMean = upMean / static_cast<double>(upCount_);
+    downMean = downMean / static_cast<double>(downCount_);
+}
+
+void relaxCutOff(Options& options) {
+    // Relaxing always admits more windows: a positive cut-off moves down
+    // (divided by R) for higher-is-better methods and up (times R) for the
+    // heterology indices; a negative one moves the other way, since dividing
+    // a negative cut-off by R > 1 would make it stricter.
+    const bool towardsZero = lowerIsBetter(options.method) == (options.cutOff < 0.0);
+    if (towardsZero) {
+        options.cutOff = options.cutOff / options.relaxation;
+    } else {
+        options.cutOff = options.cutOff * options.relaxation;
+    }
+}
+
+void rescoreHits(SequenceRecord& record, const Options& options) {
+    for (SiteHit& hit : record.hits) {
+        double reference = record.globalMean;
+        if (options.rescoreMethod == 2) {
+            reference = hit.localMean;
+        } else if (options.rescoreMethod == 3) {
+            reference = hit.downMean;
+        }
+        double ratio = hit.upMean / reference;
+        if (hit.upMean < 0.0 && reference < 0.0) {
+            ratio = 1.0 / ratio;
+        }
+        hit.score = hit.score * ratio;
+    }
+}
+
+}  // namespace xoprex

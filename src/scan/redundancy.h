@@ -1,0 +1,60 @@
+// Redundant matches: a hit that passed the cut-off is paired with the first
+// kept hit (in list order) of the other strand whose position is the new
+// hit's position + L or - L; only the better of the two stays, at the earlier
+// hit's place in the list. Equal or incomparable scores keep the earlier hit.
+//
+// RedundancyIndex finds that partner without walking the list: it maps
+// (strand, position) to the list indices holding it, in increasing order, and
+// is kept current through appends and in-place replacements.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "run/records.h"
+
+namespace xoprex {
+
+inline constexpr size_t kNoPartner = static_cast<size_t>(-1);
+
+class RedundancyIndex {
+  public:
+    RedundancyIndex() = default;
+    explicit RedundancyIndex(const std::vector<SiteHit>& hits) { rebuild(hits); }
+
+    void rebuild(const std::vector<SiteHit>& hits);
+
+    // First list index whose strand differs from `strand` and whose position
+    // is position + length or position - length; kNoPartner when none.
+    size_t findPartner(bool strand, int32_t position, int32_t length) const;
+
+    // hits[index] was appended (index is the new last index).
+    void appended(size_t index, const SiteHit& hit);
+    // hits[index] held `before` and now holds `after`.
+    void replaced(size_t index, const SiteHit& before, const SiteHit& after);
+
+  private:
+    static constexpr uint32_t kEnd = UINT32_MAX;
+    static uint64_t key(bool strand, int64_t position);
+    size_t firstWith(bool strand, int64_t position) const;
+    void insert(uint32_t index, uint64_t key);
+    void remove(uint32_t index, uint64_t key);
+
+    std::unordered_map<uint64_t, uint32_t> head_;  // key -> smallest index
+    std::vector<uint32_t> next_;                   // index -> next index with the same key
+};
+
+enum class RedundancyOutcome { Appended, Replaced, Dropped };
+
+// Applies the rule to `hit` against `hits` (index kept in step): appends it
+// when it has no partner, overwrites the partner with it when it scores
+// strictly better, drops it otherwise.
+RedundancyOutcome resolveRedundant(std::vector<SiteHit>& hits, RedundancyIndex& index,
+                                   const SiteHit& hit, bool lowerIsBetterScore);
+
+// The literal list walk; the reference the index must agree with.
+size_t findPartnerByWalk(const std::vector<SiteHit>& hits, const SiteHit& hit);
+
+}  // namespace xoprex

@@ -1,0 +1,47 @@
+#include "scan/reverse_complement.h"
+
+#include <array>
+
+namespace xoprex {
+namespace {
+
+constexpr std::array<char, 256> makeTable() {
+    std::array<char, 256> table{};
+    const char pairs[][2] = {{'A', 'T'}, {'C', 'G'}, {'B', 'V'}, {'D', 'H'}, {'K', 'M'},
+                             {'R', 'Y'}, {'S', 'S'}, {'W', 'W'}, {'N', 'X'}};
+    for (const auto& pair : pairs) {
+        table[static_cast<unsigned char>(pair[0])] = pair[1];
+        table[static_cast<unsigned char>(pair[1])] = pair[0];
+    }
+    return table;
+}
+
+constexpr std::array<char, 256> kComplement = makeTable();
+
+}  // namespace
+
+char complementOf(unsigned char c) {
+    return kComplement[c];
+}
+
+size_t countComplemented(const char* text, size_t count) {
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        kept += kComplement[static_cast<unsigned char>(text[i])] != '\0';
+    }
+    return kept;
+}
+
+std::string reverseComplementText(const std::string& text) {
+    std::string result(text.size(), '\0');
+    size_t out = 0;
+    for (size_t i = text.size(); i-- > 0;) {
+        const char c = kComplement[static_cast<unsigned char>(text[i])];
+        result[out] = c;
+        out += c != '\0';
+    }
+    result.resize(out);
+    return result;
+}
+
+}  // namespace xoprex

@@ -1,0 +1,21 @@
+// Reverse complement of a nucleotide text by a 256-entry letter table.
+// Complemented letters: A<->T, C<->G, B<->V, D<->H, K<->M, R<->Y, S, W, N<->X.
+// Every other byte (lower-case letters, digits, gaps, other letters) has no
+// complement and is left out, so the result can be shorter than the input.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace xoprex {
+
+// Complement of byte c, or '\0' when c has none (and is dropped).
+char complementOf(unsigned char c);
+
+// Number of bytes of text[0..count) that have a complement.
+size_t countComplemented(const char* text, size_t count);
+
+// The reverse complement of text (characters without complement dropped).
+std::string reverseComplementText(const std::string& text);
+
+}  // namespace xoprex

@@ -1,0 +1,115 @@
+#include "scan/scan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "run/run_search.h"
+#include "scan/reverse_complement.h"
+#include "scan/strand_scan.h"
+
+namespace xoprex {
+
+void reserveHitCapacity(SequenceRecord& record, const MotifModel& model) {
+    // Four times the expected number of chance matches, N / 2^RE; only a
+    // hint, so it is capped at N and skipped when it is not a usable number.
+    const double n = static_cast<double>(record.sequence.size());
+    const double expected = std::trunc(
+        4.0 * std::exp(std::log(2.0) * (std::log10(n) / kLambda - model.totalRelativeEntropy)));
+    if (!(expected >= 1.0)) {
+        return;
+    }
+    const size_t wanted = static_cast<size_t>(std::min(expected, n));
+    if (record.hits.capacity() < wanted) {
+        record.hits.reserve(wanted);
+    }
+}
+
+void reverseComplement(SequenceRecord& record) {
+    record.sequence = reverseComplementText(record.sequence);
+    record.forwardStrand = !record.forwardStrand;
+}
+
+namespace scan_detail {
+
+size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& complementedWrap) {
+    std::string& text = record.sequence;
+    if (!record.forwardStrand) {
+        text.erase(0, std::min(complementedWrap, text.size()));
+    }
+    const size_t n = text.size();
+    const size_t wrap = std::min(wrapLength, n);
+    if (record.forwardStrand) {
+        complementedWrap = countComplemented(text.data(), wrap);
+    }
+    text.reserve(n + wrap);
+    text.append(text.data(), wrap);
+    return n;
+}
+
+HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength)
+    : record_(record),
+      hit_(siteLength),
+      cutOff_(options.cutOff),
+      lower_(lowerIsBetter(options.method)),
+      removeRedundant_(options.removeRedundant) {
+    if (removeRedundant_) {
+        index_.rebuild(record.hits);
+    }
+}
+
+void HitKeeper::keep(const char* site, size_t start, double score, double localMean, double upMean,
+                     double downMean) {
+    hit_.site.assign(site, static_cast<size_t>(hit_.siteLength));
+    hit_.position = position(start);
+    hit_.strand = forward_;
+    hit_.score = score;
+    hit_.localMean = localMean;
+    hit_.upMean = upMean;
+    hit_.downMean = downMean;
+    if (removeRedundant_) {
+        resolveRedundant(record_.hits, index_, hit_, lower_);
+    } else {
+        record_.hits.push_back(hit_);
+    }
+}
+
+void ProgressTicker::advance(size_t windows) {
+    done_ += static_cast<double>(windows);
+    if (control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed)) {
+        throw SearchCancelled();
+    }
+    if (control_.onProgress) {
+        control_.onProgress(std::min(1.0, done_ / total_));
+    }
+}
+
+}  // namespace scan_detail
+
+void shrinkHitList(SequenceRecord& record) {
+    std::vector<SiteHit> exact;
+    exact.reserve(record.hits.size());
+    std::move(record.hits.begin(), record.hits.end(), std::back_inserter(exact));
+    record.hits.swap(exact);
+}
+
+void sortHits(const Options& options, SequenceRecord& record) {
+    auto& hits = record.hits;
+    if (!options.sortByScore) {
+        std::stable_sort(hits.begin(), hits.end(), [](const SiteHit& a, const SiteHit& b) {
+            return static_cast<uint32_t>(a.position) < static_cast<uint32_t>(b.position);
+        });
+        return;
+    }
+    // Best first; a NaN score (possible after re-scoring) ranks after every
+    // number so that the order stays a strict weak ordering.
+    const bool lower = lowerIsBetter(options.method);
+    std::stable_sort(hits.begin(), hits.end(), [lower](const SiteHit& a, const SiteHit& b) {
+        if (std::isnan(a.score) || std::isnan(b.score)) {
+            return !std::isnan(a.score) && std::isnan(b.score);
+        }
+        return lower ? a.score < b.score : a.score > b.score;
+    });
+}
+
+}  // namespace xoprex

@@ -1,0 +1,190 @@
+// The two strand passes over one circular record, generic over the window
+// scorer so that the scan itself can be exercised with any scoring rule.
+// scanRecord (scan.h) instantiates it with the record's TermTable.
+//
+// Pass 1 scans the text as stored, pass 2 its reverse complement. Each pass
+// appends b = L (+ h in integrative mode) wrap characters so that windows
+// run over the end into the start; pass 2 first removes the complement of
+// pass 1's wrap. Window i of a strand of N characters has position i on the
+// forward pass and N - i on the reverse pass. A strand shorter than L, or
+// than h + 1 in integrative mode, yields no windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "options/options.h"
+#include "run/records.h"
+#include "scan/integrative.h"
+#include "scan/redundancy.h"
+#include "scan/scan.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+// The cut-off test: strictly below the cut-off for the heterology indices
+// (methods 2 and 3), strictly above it for every other method. Equal scores
+// and NaN never pass.
+inline bool passesCutOff(double score, double cutOff, bool lowerIsBetterScore) {
+    return lowerIsBetterScore ? score < cutOff : score > cutOff;
+}
+
+// Replaces the record's text by its reverse complement and flips
+// forwardStrand.
+void reverseComplement(SequenceRecord& record);
+
+namespace scan_detail {
+
+// Appends the wrap of the coming pass (first min(b, size) characters). On the
+// reverse strand it first removes `complementedWrap` leading characters, the
+// complement of the previous pass's wrap. Returns N, the strand length before
+// the wrap, and on the forward strand sets complementedWrap to the number of
+// wrap characters that survive the reverse complement.
+size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& complementedWrap);
+
+// Cut-off test and keeping of the windows of one record.
+class HitKeeper {
+  public:
+    HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength);
+
+    void beginStrand(bool forward, size_t strandLength) {
+        forward_ = forward;
+        strandLength_ = strandLength;
+    }
+    bool passes(double score) const { return passesCutOff(score, cutOff_, lower_); }
+    // Keeps the window starting at `start` of the strand (text at `site`).
+    void keep(const char* site, size_t start, double score, double localMean, double upMean,
+              double downMean);
+    int32_t position(size_t start) const {
+        return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
+    }
+
+  private:
+    SequenceRecord& record_;
+    SiteHit hit_;
+    RedundancyIndex index_;
+    double cutOff_;
+    bool lower_;
+    bool removeRedundant_;
+    bool forward_ = true;
+    size_t strandLength_ = 0;
+};
+
+// Reports progress and honours cancellation every few thousand windows.
+class ProgressTicker {
+  public:
+    ProgressTicker(const ScanControl& control, double totalWindows)
+        : control_(control), total_(totalWindows > 0.0 ? totalWindows : 1.0) {}
+    void advance(size_t windows);
+
+  private:
+    const ScanControl& control_;
+    double total_;
+    double done_ = 0.0;
+};
+
+inline constexpr size_t kWindowsPerTick = size_t{1} << 16;
+
+template <class Scorer>
+void scanPlainStrand(const char* text, size_t end, const Scorer& scorer, HitKeeper& keeper,
+                     ProgressTicker& ticker, double& lastScore) {
+    for (size_t c = 0; c < end;) {
+        const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
+        const size_t first = c;
+        for (; c < stop; ++c) {
+            const double score = scorer(text + c);
+            if (keeper.passes(score)) {
+                keeper.keep(text + c, c, score, 0.0, 0.0, 0.0);
+            }
+            lastScore = score;
+        }
+        ticker.advance(stop - first);
+    }
+}
+
+// Integrative pass over a strand of n characters held in text[0..textLength):
+// fill the W windows starting at circular offsets -h..h, then slide over the
+// windows at h + 1 .. end - 1, testing the centre window (start c - h - 1) of
+// each step with the means before the slide.
+template <class Scorer>
+void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t end,
+                           const Scorer& scorer, IntegrativeWindow& window, HitKeeper& keeper,
+                           ProgressTicker& ticker, double& lastScore) {
+    const size_t h = window.halfWidth();
+    const size_t w = window.size();
+    window.startFill();
+    for (size_t k = 0; k < w; ++k) {
+        window.fillAppend(scorer(text + (k < h ? n - h + k : k - h)));
+    }
+    window.finishFill();
+    const double divisor = static_cast<double>(textLength);
+    for (size_t c = h + 1; c < end;) {
+        const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
+        const size_t first = c;
+        for (; c < stop; ++c) {
+            const double scanned = scorer(text + c);
+            const double candidate = window.centreScore();
+            const double localMean = window.localMean;
+            const double upMean = window.upMean;
+            const double downMean = window.downMean;
+            window.slide(scanned, divisor);
+            if (keeper.passes(candidate)) {
+                const size_t start = c - h - 1;
+                keeper.keep(text + start, start, candidate, localMean, upMean, downMean);
+            }
+            lastScore = scanned;
+        }
+        ticker.advance(stop - first);
+    }
+}
+
+}  // namespace scan_detail
+
+// Both passes with `scorer(const char* window) -> double` scoring the
+// siteLength characters at its argument.
+template <class Scorer>
+void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& scorer,
+                    const Options& options, SiteHit& workingHit, IntegrativeWindow& window,
+                    const ScanControl& control = {}) {
+    const bool integrative = options.integrative;
+    const size_t length = siteLength > 0 ? static_cast<size_t>(siteLength) : 0;
+    const size_t h = integrative ? window.halfWidth() : 0;
+    const size_t wrap = length + h;
+    scan_detail::HitKeeper keeper(record, options, siteLength);
+    scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
+    ticker.advance(0);
+    size_t complementedWrap = wrap;
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool forward = record.forwardStrand;
+        const size_t n = scan_detail::prepareStrand(record, wrap, complementedWrap);
+        const size_t textLength = record.sequence.size();
+        record.scanCount = 0;
+        record.scanCursor = 0;
+        workingHit.reset();
+        keeper.beginStrand(forward, n);
+        if (integrative) {
+            window.beginPass();
+        }
+        const bool scannable = length > 0 && n >= length && (!integrative || n >= h + 1);
+        double lastScore = 0.0;
+        if (scannable) {
+            const size_t end = textLength - length;
+            const char* text = record.sequence.data();
+            if (integrative) {
+                scan_detail::scanIntegrativeStrand(text, n, textLength, end, scorer, window, keeper,
+                                                   ticker, lastScore);
+            } else {
+                scan_detail::scanPlainStrand(text, end, scorer, keeper, ticker, lastScore);
+            }
+            record.scanCount = static_cast<int32_t>(end);
+            record.scanCursor = end;
+            workingHit.strand = forward;
+            workingHit.score = lastScore;
+        }
+        if (record.forwardStrand) {
+            reverseComplement(record);
+        }
+    }
+}
+
+}  // namespace xoprex

@@ -1,0 +1,50 @@
+// Helpers shared by the scan tests: records, options and simple scorers.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "options/options.h"
+#include "run/records.h"
+#include "seqio/sequence.h"
+
+namespace xoprex::testing {
+
+inline SequenceRecord makeRecord(const std::string& text, char format = 'F') {
+    SequenceRecord record;
+    record.format = format;
+    record.sequence = text;
+    return record;
+}
+
+inline Options plainOptions(int method, double cutOff) {
+    Options options;
+    options.method = method;
+    options.cutOff = cutOff;
+    options.removeRedundant = false;
+    options.integrative = false;
+    return options;
+}
+
+// Scores listed windows by their text; every other window scores `other`.
+struct TableScorer {
+    int length;
+    std::map<std::string, double> scores;
+    double other = 0.0;
+    double operator()(const char* window) const {
+        const auto found = scores.find(std::string(window, static_cast<size_t>(length)));
+        return found == scores.end() ? other : found->second;
+    }
+};
+
+// The window at `start` of a circular strand.
+inline std::string circularWindow(const std::string& strand, size_t start, size_t length) {
+    std::string window;
+    for (size_t k = 0; k < length; ++k) {
+        window += strand[(start + k) % strand.size()];
+    }
+    return window;
+}
+
+}  // namespace xoprex::testing

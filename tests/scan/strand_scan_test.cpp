@@ -1,0 +1,241 @@
+#include "scan/strand_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "run/run_search.h"
+#include "scan/reverse_complement.h"
+#include "scan_test_support.h"
+
+namespace xoprex {
+namespace {
+
+using testing::circularWindow;
+using testing::makeRecord;
+using testing::plainOptions;
+using testing::TableScorer;
+
+// Scans with every window scoring `score`.
+void scanAll(SequenceRecord& record, int length, const Options& options, double score = 1.0) {
+    SiteHit working(length);
+    IntegrativeWindow window(options);
+    const auto scorer = [score](const char*) { return score; };
+    scanRecordWith(record, length, scorer, options, working, window);
+}
+
+TEST(ReverseComplement, ComplementsTheLetterTableAndDropsTheRest) {
+    EXPECT_EQ(reverseComplementText("ACGTBVDHKMRYSWNX"), "NXWSRYKMDHBVACGT");
+    EXPECT_EQ(reverseComplementText("ACGTN"), "XACGT");
+    EXPECT_EQ(reverseComplementText("AC-g T1*G"), "CAGT");
+    EXPECT_EQ(reverseComplementText(""), "");
+    EXPECT_EQ(countComplemented("A-C g", 5), 2u);
+    SequenceRecord record = makeRecord("AACG");
+    reverseComplement(record);
+    EXPECT_EQ(record.sequence, "CGTT");
+    EXPECT_FALSE(record.forwardStrand);
+}
+
+TEST(StrandScan, TenBasesGiveTenCircularWindowsPerStrand) {
+    const std::string text = "ACGTTGCAAC";
+    SequenceRecord record = makeRecord(text);
+    scanAll(record, 4, plainOptions(1, 0.0));
+    ASSERT_EQ(record.hits.size(), 20u);
+    const std::string reverse = reverseComplementText(text);
+    for (int i = 0; i < 10; ++i) {
+        const SiteHit& forward = record.hits[i];
+        EXPECT_TRUE(forward.strand);
+        EXPECT_EQ(forward.position, i);
+        EXPECT_EQ(forward.site, circularWindow(text, i, 4));
+        const SiteHit& back = record.hits[10 + i];
+        EXPECT_FALSE(back.strand);
+        EXPECT_EQ(back.position, 10 - i);
+        EXPECT_EQ(back.site, circularWindow(reverse, i, 4));
+    }
+    EXPECT_EQ(record.hits[7].site, "AACA");  // bases 7, 8, 9, 0
+    // The text is left reverse-complemented with its own first L characters.
+    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 4));
+    EXPECT_FALSE(record.forwardStrand);
+}
+
+TEST(StrandScan, ReverseWindowCoversTheBasesBeforeItsPosition) {
+    // Reverse window i covers bases N - L - i .. N - 1 - i of the given strand.
+    const std::string text = "ACGTTGCAACGGATC";
+    SequenceRecord record = makeRecord(text);
+    scanAll(record, 5, plainOptions(1, 0.0));
+    for (const SiteHit& hit : record.hits) {
+        if (hit.strand) {
+            continue;
+        }
+        const size_t n = text.size();
+        const size_t first = (hit.position + n - 5) % n;
+        EXPECT_EQ(hit.site, reverseComplementText(circularWindow(text, first, 5)));
+    }
+}
+
+TEST(StrandScan, PalindromeIsFoundOnTheReverseStrandAtPPlusL) {
+    const std::string text = "TTTTTGAATTCTTTTACA";
+    SequenceRecord record = makeRecord(text);
+    SiteHit working(6);
+    const Options options = plainOptions(1, 0.5);
+    IntegrativeWindow window(options);
+    const TableScorer scorer{6, {{"GAATTC", 1.0}}};
+    scanRecordWith(record, 6, scorer, options, working, window);
+    ASSERT_EQ(record.hits.size(), 2u);
+    EXPECT_TRUE(record.hits[0].strand);
+    EXPECT_EQ(record.hits[0].position, 5);
+    EXPECT_FALSE(record.hits[1].strand);
+    EXPECT_EQ(record.hits[1].position, 11);
+    EXPECT_EQ(record.hits[1].site, "GAATTC");
+}
+
+TEST(StrandScan, ScoresEqualToTheCutOffOrNaNNeverPass) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (const int method : {1, 2, 3, 5, 10}) {
+        SequenceRecord record = makeRecord("ACGTACGTAC");
+        scanAll(record, 4, plainOptions(method, 0.75), 0.75);
+        EXPECT_TRUE(record.hits.empty()) << "method " << method;
+        SequenceRecord other = makeRecord("ACGTACGTAC");
+        scanAll(other, 4, plainOptions(method, 0.75), nan);
+        EXPECT_TRUE(other.hits.empty()) << "method " << method;
+    }
+    EXPECT_TRUE(passesCutOff(0.5, 0.75, true));
+    EXPECT_FALSE(passesCutOff(0.5, 0.75, false));
+    EXPECT_TRUE(passesCutOff(1.0, 0.75, false));
+    EXPECT_FALSE(passesCutOff(1.0, 0.75, true));
+}
+
+TEST(StrandScan, NAndXSwapInReverseSites) {
+    SequenceRecord record = makeRecord("NNNNXXXX");
+    scanAll(record, 4, plainOptions(1, 0.0));
+    ASSERT_EQ(record.hits.size(), 16u);
+    EXPECT_EQ(record.hits[0].site, "NNNN");
+    EXPECT_EQ(record.hits[8].site, "NNNN");  // reverse of XXXX
+    EXPECT_EQ(record.hits[12].site, "XXXX");
+}
+
+TEST(StrandScan, DroppedCharactersShortenTheReverseStrand) {
+    const std::string text = "ACGT-ACGTT";
+    SequenceRecord record = makeRecord(text);
+    scanAll(record, 3, plainOptions(1, 0.0));
+    ASSERT_EQ(record.hits.size(), 19u);  // 10 forward, 9 reverse
+    const std::string reverse = reverseComplementText(text);
+    ASSERT_EQ(reverse.size(), 9u);
+    for (int i = 0; i < 9; ++i) {
+        const SiteHit& hit = record.hits[10 + i];
+        EXPECT_EQ(hit.position, 9 - i);
+        EXPECT_EQ(hit.site, circularWindow(reverse, i, 3));
+    }
+    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 3));
+}
+
+TEST(StrandScan, DroppedCharactersInTheWrapLoseNoReverseBase) {
+    // The wrap "A-C" complements to two characters only: exactly those are
+    // removed before the reverse pass, so the reverse strand is whole.
+    const std::string text = "A-CGTTGCA";
+    SequenceRecord record = makeRecord(text);
+    scanAll(record, 3, plainOptions(1, 0.0));
+    const std::string reverse = reverseComplementText(text);
+    ASSERT_EQ(reverse.size(), 8u);
+    ASSERT_EQ(record.hits.size(), 17u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(record.hits[9 + i].site, circularWindow(reverse, i, 3));
+        EXPECT_EQ(record.hits[9 + i].position, 8 - i);
+    }
+    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 3));
+}
+
+TEST(StrandScan, SequencesShorterThanTheSiteYieldNoWindows) {
+    for (const std::string text : {"A", "ACG", "ACGTAC"}) {
+        SequenceRecord record = makeRecord(text);
+        scanAll(record, 7, plainOptions(1, 0.0));
+        EXPECT_TRUE(record.hits.empty()) << text;
+        EXPECT_FALSE(record.forwardStrand);
+    }
+    // Exactly L bases: every rotation of the circle, on both strands.
+    SequenceRecord record = makeRecord("ACGTACG");
+    scanAll(record, 7, plainOptions(1, 0.0));
+    ASSERT_EQ(record.hits.size(), 14u);
+    EXPECT_EQ(record.hits[6].site, "GACGTAC");
+    EXPECT_EQ(record.hits[7].site, "CGTACGT");
+    EXPECT_EQ(record.hits[7].position, 7);
+}
+
+TEST(StrandScan, Option8PairsTheTwoInstancesOfASite) {
+    // GAATTA on the given strand reads TAATTC on the reverse strand.
+    const std::string text = "CCCCCGAATTACCCCCCCCCAAAAAAC";
+    const TableScorer scorer{6, {{"GAATTA", 7.2}, {"TAATTC", 7.2}, {"AAAAAA", 9.0}}};
+    Options options = plainOptions(1, 5.0);
+    options.removeRedundant = true;
+    {
+        SequenceRecord record = makeRecord(text);
+        SiteHit working(6);
+        IntegrativeWindow window(options);
+        scanRecordWith(record, 6, scorer, options, working, window);
+        ASSERT_EQ(record.hits.size(), 2u);  // GAATTA once, then AAAAAA
+        EXPECT_TRUE(record.hits[0].strand);
+        EXPECT_EQ(record.hits[0].position, 5);
+        EXPECT_EQ(record.hits[0].score, 7.2);
+    }
+    TableScorer better = scorer;
+    better.scores["TAATTC"] = 7.5;
+    {
+        SequenceRecord record = makeRecord(text);
+        SiteHit working(6);
+        IntegrativeWindow window(options);
+        scanRecordWith(record, 6, better, options, working, window);
+        ASSERT_EQ(record.hits.size(), 2u);
+        EXPECT_FALSE(record.hits[0].strand);
+        EXPECT_EQ(record.hits[0].position, 11);
+        EXPECT_EQ(record.hits[0].site, "TAATTC");
+        EXPECT_EQ(record.hits[0].score, 7.5);
+        EXPECT_EQ(record.hits[1].site, "AAAAAA");
+    }
+    options.removeRedundant = false;
+    {
+        SequenceRecord record = makeRecord(text);
+        SiteHit working(6);
+        IntegrativeWindow window(options);
+        scanRecordWith(record, 6, scorer, options, working, window);
+        ASSERT_EQ(record.hits.size(), 3u);
+        EXPECT_EQ(record.hits[0].position, 5);
+        EXPECT_FALSE(record.hits[2].strand);
+        EXPECT_EQ(record.hits[2].position, 11);
+    }
+}
+
+TEST(StrandScan, ReportsProgressAndHonoursCancellation) {
+    std::string text(300000, 'A');
+    SequenceRecord record = makeRecord(text);
+    const Options options = plainOptions(1, 2.0);
+    SiteHit working(5);
+    IntegrativeWindow window(options);
+    std::vector<double> shares;
+    ScanControl control;
+    control.onProgress = [&shares](double share) { shares.push_back(share); };
+    scanRecordWith(
+        record, 5, [](const char*) { return 1.0; }, options, working, window, control);
+    ASSERT_GE(shares.size(), 5u);
+    EXPECT_LT(shares.size(), 100u);
+    for (size_t i = 1; i < shares.size(); ++i) {
+        EXPECT_GE(shares[i], shares[i - 1]);
+    }
+    EXPECT_DOUBLE_EQ(shares.back(), 1.0);
+
+    std::atomic<bool> cancel{false};
+    ScanControl stopping;
+    stopping.cancel = &cancel;
+    stopping.onProgress = [&cancel](double share) {
+        if (share > 0.2) {
+            cancel = true;
+        }
+    };
+    SequenceRecord other = makeRecord(text);
+    EXPECT_THROW(scanRecordWith(
+                     other, 5, [](const char*) { return 1.0; }, options, working, window, stopping),
+                 SearchCancelled);
+}
+
+}  // namespace
+}  // namespace xoprex

@@ -1,0 +1,281 @@
+#include "scan/integrative.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "run/run_log.h"
+#include "scan/reverse_complement.h"
+#include "scan/strand_scan.h"
+#include "scan_test_support.h"
+
+namespace xoprex {
+namespace {
+
+using testing::circularWindow;
+using testing::makeRecord;
+
+Options intervals(int32_t x, int32_t y, int32_t i, int32_t j, bool integrative = true) {
+    Options options;
+    options.upFar = x;
+    options.upNear = y;
+    options.downNear = i;
+    options.downFar = j;
+    options.integrative = integrative;
+    options.removeRedundant = false;
+    return options;
+}
+
+std::string fatalMessage(const Options& options) {
+    try {
+        IntegrativeWindow window(options);
+    } catch (const FatalError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(IntegrativeWindow, SizesFromTheIntervals) {
+    const IntegrativeWindow window(intervals(-10, -1, 1, 10));
+    EXPECT_EQ(window.size(), 21u);
+    EXPECT_EQ(window.halfWidth(), 10u);
+    EXPECT_EQ(window.upFirst(), 0u);
+    EXPECT_EQ(window.upLast(), 9u);
+    EXPECT_EQ(window.downFirst(), 11u);
+    EXPECT_EQ(window.downLast(), 20u);
+    EXPECT_EQ(window.upCount(), 10u);
+    EXPECT_EQ(window.downCount(), 10u);
+
+    const IntegrativeWindow defaults(Options{});
+    EXPECT_EQ(defaults.size(), 1001u);
+    EXPECT_EQ(defaults.halfWidth(), 500u);
+
+    const IntegrativeWindow shared(intervals(-4, 0, 0, 2));  // I = Y: both count the centre
+    EXPECT_EQ(shared.size(), 9u);
+    EXPECT_EQ(shared.upLast(), 4u);
+    EXPECT_EQ(shared.downFirst(), 4u);
+    EXPECT_EQ(shared.downLast(), 6u);
+}
+
+TEST(IntegrativeWindow, InvalidIntervalsAreFatalInOrderEvenWithTheModeOff) {
+    const std::string overlap =
+        "Error: overlapping intervals for integration. Please check Options file!";
+    const std::string upstream = "Error in upstream mean interval. Please check Options file!";
+    const std::string downstream = "Error in downstream mean interval. Please check Options file!";
+    for (const bool on : {true, false}) {
+        EXPECT_EQ(fatalMessage(intervals(-3, -3, 1, 10, on)), upstream);
+        EXPECT_EQ(fatalMessage(intervals(-30, 2, 1, 10, on)), overlap);
+        EXPECT_EQ(fatalMessage(intervals(5, 2, 1, 0, on)), overlap);  // checked first
+        EXPECT_EQ(fatalMessage(intervals(-5, -1, 3, 3, on)), downstream);
+        EXPECT_EQ(fatalMessage(intervals(-5, -6, 3, 2, on)), upstream);  // before downstream
+        EXPECT_EQ(fatalMessage(intervals(INT32_MIN, -1, 1, 10, on)), upstream);
+    }
+    std::ifstream log("OprexLog.txt");
+    std::stringstream text;
+    text << log.rdbuf();
+    EXPECT_EQ(text.str(), upstream + "\n");
+}
+
+TEST(RelaxCutOff, AlwaysAdmitsMoreWindows) {
+    Options options;
+    options.relaxation = 1.5;
+    options.method = 2;
+    options.cutOff = 0.6;
+    relaxCutOff(options);
+    EXPECT_DOUBLE_EQ(options.cutOff, 0.9);
+    options.method = 1;
+    options.cutOff = 6.0;
+    relaxCutOff(options);
+    EXPECT_DOUBLE_EQ(options.cutOff, 4.0);
+    // Negative cut-offs move away from zero for higher-is-better methods and
+    // towards zero for the heterology indices.
+    options.method = 10;
+    options.cutOff = -30.0;
+    relaxCutOff(options);
+    EXPECT_DOUBLE_EQ(options.cutOff, -45.0);
+    options.method = 1;
+    options.cutOff = -6.0;
+    relaxCutOff(options);
+    EXPECT_DOUBLE_EQ(options.cutOff, -9.0);
+    options.method = 3;
+    options.cutOff = -0.6;
+    relaxCutOff(options);
+    EXPECT_DOUBLE_EQ(options.cutOff, -0.4);
+    options.cutOff = 0.0;
+    relaxCutOff(options);
+    EXPECT_EQ(options.cutOff, 0.0);
+}
+
+TEST(RescoreHits, RatioOfTheUpMeanToTheChosenReference) {
+    SequenceRecord record;
+    record.globalMean = -4.0;
+    SiteHit hit(4);
+    hit.score = 3.0;
+    hit.upMean = -2.0;
+    hit.localMean = 4.0;
+    hit.downMean = -8.0;
+    record.hits = {hit};
+    Options options;
+    for (const int method : {1, 0, 7}) {  // anything but 2 and 3 acts as 1
+        options.rescoreMethod = method;
+        record.hits = {hit};
+        rescoreHits(record, options);
+        EXPECT_DOUBLE_EQ(record.hits[0].score, 6.0) << method;  // 1 / (-2 / -4) = 2
+    }
+    options.rescoreMethod = 2;
+    record.hits = {hit};
+    rescoreHits(record, options);
+    EXPECT_DOUBLE_EQ(record.hits[0].score, -1.5);  // -2 / 4, one negative: no reciprocal
+    options.rescoreMethod = 3;
+    record.hits = {hit};
+    rescoreHits(record, options);
+    EXPECT_DOUBLE_EQ(record.hits[0].score, 12.0);  // 1 / (-2 / -8) = 4
+    EXPECT_EQ(record.hits[0].upMean, -2.0);
+    record.globalMean = 0.0;
+    options.rescoreMethod = 1;
+    record.hits = {hit};
+    rescoreHits(record, options);
+    EXPECT_TRUE(std::isinf(record.hits[0].score));
+}
+
+// Scores every window by the sum of fixed random terms per position and
+// letter, like the scan's term table.
+struct RandomTermScorer {
+    int length;
+    std::vector<double> terms;
+    RandomTermScorer(int l, uint64_t seed) : length(l), terms(static_cast<size_t>(l) * 256) {
+        std::mt19937_64 random(seed);
+        std::uniform_real_distribution<double> value(-3.0, 2.0);
+        for (double& t : terms) {
+            t = value(random);
+        }
+    }
+    double operator()(const char* window) const {
+        double sum = 0.0;
+        for (int l = 0; l < length; ++l) {
+            sum += terms[static_cast<size_t>(l) * 256 + static_cast<unsigned char>(window[l])];
+        }
+        return sum;
+    }
+};
+
+void scanIntegrative(SequenceRecord& record, int length, const Options& options,
+                     IntegrativeWindow& window, const RandomTermScorer& scorer) {
+    SiteHit working(length);
+    scanRecordWith(record, length, scorer, options, working, window);
+}
+
+TEST(IntegrativeScan, HundredBasesGiveCandidatesStartingAt0To98) {
+    Options options = intervals(-3, -1, 1, 3);
+    options.method = 1;
+    options.cutOff = 0.0;
+    std::mt19937 random(7);
+    std::string text;
+    for (int i = 0; i < 100; ++i) {
+        text += "ACGT"[random() % 4];
+    }
+    SequenceRecord record = makeRecord(text);
+    IntegrativeWindow window(options);
+    SiteHit working(5);
+    scanRecordWith(
+        record, 5, [](const char*) { return 1.0; }, options, working, window);
+    ASSERT_EQ(record.hits.size(), 198u);
+    const std::string reverse = reverseComplementText(text);
+    for (int s = 0; s < 99; ++s) {
+        EXPECT_EQ(record.hits[s].position, s);
+        EXPECT_EQ(record.hits[s].site, circularWindow(text, s, 5));
+        EXPECT_TRUE(record.hits[s].strand);
+        EXPECT_FALSE(record.hits[99 + s].strand);
+        EXPECT_EQ(record.hits[99 + s].position, 100 - s);
+        EXPECT_EQ(record.hits[99 + s].site, circularWindow(reverse, s, 5));
+        EXPECT_DOUBLE_EQ(record.hits[s].localMean, 1.0);
+    }
+    // The text keeps its L + h wrap characters.
+    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 8));
+}
+
+TEST(IntegrativeScan, StrandsShorterThanTheHalfWidthAreSkipped) {
+    Options options = intervals(-10, -1, 1, 10);
+    options.cutOff = -1e300;
+    IntegrativeWindow window(options);
+    const RandomTermScorer scorer(4, 3);
+    for (const std::string text : {"ACGTACGTAC", "ACGTACGTACG"}) {  // 10 and 11 = h + 1
+        SequenceRecord record = makeRecord(text);
+        scanIntegrative(record, 4, options, window, scorer);
+        EXPECT_EQ(record.hits.empty(), text.size() < 11) << text;
+        for (const SiteHit& hit : record.hits) {
+            EXPECT_EQ(hit.site.size(), 4u);
+        }
+    }
+}
+
+double relativeError(double actual, double expected) {
+    return std::fabs(actual - expected) / std::max(1e-300, std::fabs(expected));
+}
+
+// Recomputes every kept hit's three means from the window scores of its
+// strand and checks the running means against them.
+TEST(IntegrativeScan, RunningMeansAgreeWithDirectSums) {
+    const int length = 12;
+    std::mt19937 random(99);
+    std::string text;
+    for (int i = 0; i < 20000; ++i) {
+        text += "ACGTACGTN"[random() % 9];
+    }
+    const RandomTermScorer scorer(length, 17);
+    for (const auto& [x, y, i, j] : std::vector<std::array<int32_t, 4>>{
+             {-500, -1, 1, 500}, {-40, -7, -3, 25}, {-6, 0, 0, 90}}) {
+        Options options = intervals(x, y, i, j);
+        options.cutOff = -4.0;  // keeps a good share of the windows
+        IntegrativeWindow window(options);
+        SequenceRecord record = makeRecord(text);
+        scanIntegrative(record, length, options, window, scorer);
+        ASSERT_GT(record.hits.size(), 1000u);
+
+        const std::string strands[2] = {text, reverseComplementText(text)};
+        std::vector<double> scores[2];
+        for (int s = 0; s < 2; ++s) {
+            for (size_t start = 0; start < strands[s].size(); ++start) {
+                scores[s].push_back(scorer(circularWindow(strands[s], start, length).c_str()));
+            }
+        }
+        const int64_t h = window.halfWidth();
+        for (const SiteHit& hit : record.hits) {
+            const int s = hit.strand ? 0 : 1;
+            const int64_t n = static_cast<int64_t>(strands[s].size());
+            const int64_t start = hit.strand ? hit.position : n - hit.position;
+            auto at = [&](int64_t offset) { return scores[s][((start + offset) % n + n) % n]; };
+            double local = 0.0, up = 0.0, down = 0.0;
+            for (int64_t k = -h; k <= h; ++k) {
+                local += at(k);
+            }
+            for (int64_t k = x; k <= y; ++k) {
+                up += at(k);
+            }
+            for (int64_t k = i; k <= j; ++k) {
+                down += at(k);
+            }
+            ASSERT_EQ(hit.score, at(0));
+            ASSERT_LT(relativeError(hit.localMean, local / window.size()), 1e-9);
+            ASSERT_LT(relativeError(hit.upMean, up / window.upCount()), 1e-9);
+            ASSERT_LT(relativeError(hit.downMean, down / window.downCount()), 1e-9);
+            ASSERT_EQ(hit.site, circularWindow(strands[s], start, length));
+        }
+        // The global sum covers the reverse pass only: every window but the
+        // one at h, each divided by the text length N + L + h.
+        const double divisor = static_cast<double>(strands[1].size() + length + h);
+        double global = 0.0;
+        for (size_t start = 0; start < scores[1].size(); ++start) {
+            if (static_cast<int64_t>(start) != h) {
+                global += scores[1][start] / divisor;
+            }
+        }
+        EXPECT_LT(relativeError(window.globalSum, global), 1e-9);
+    }
+}
+
+}  // namespace
+}  // namespace xoprex

@@ -358,8 +358,11 @@ MergeResult mergeGenBankFile(const std::string& inputPath, const std::string& ou
     }
     writeOrigin(out, scan.sequence);
     if (in.bad() || !out.close()) {
+        // A half-written merge is removed; a device or pipe is left alone.
         std::error_code ignored;
-        std::filesystem::remove(outputPath, ignored);
+        if (std::filesystem::is_regular_file(outputPath, ignored)) {
+            std::filesystem::remove(outputPath, ignored);
+        }
         return failure("Unable to write output file: " + outputPath);
     }
     return MergeResult{true, {}};

@@ -265,6 +265,18 @@ TEST_F(MergeGenBank, OutputThatCannotBeCreatedIsReported) {
     EXPECT_NE(result.reason.find(output), std::string::npos);
 }
 
+// A failed write is reported; only a regular file is removed afterwards.
+TEST_F(MergeGenBank, FailedWriteIsReported) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const std::string input = write("in.gbk", record("REC1", letters(20, 1), ""));
+    const MergeResult result = mergeGenBankFile(input, "/dev/full");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.reason.find("/dev/full"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
 TEST_F(MergeGenBank, OutputOverTheInputIsRefused) {
     const std::string text =
         record("REC1", letters(20, 1), "") + record("REC2", letters(20, 2), "");

@@ -1,0 +1,22 @@
+#include "ui/app.h"
+
+#include "ui/app_icon.h"
+#include "ui/help_viewer.h"
+#include "ui/main_dialog.h"
+#include "ui/screenshot_tour.h"
+
+COprex_AppApp::COprex_AppApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("XOprex"));
+    setApplicationVersion(QStringLiteral(XOPREX_UI_VERSION));
+    // The program keeps no settings of its own; this only names its place.
+    setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    setWindowIcon(xoprex::ui::appIcon());
+    xoprex::ui::initUiResources();
+}
+
+int COprex_AppApp::run() {
+    COprex_AppDlg dialog;
+    xoprex::ui::ScreenshotTour::startIfRequested(dialog);
+    dialog.exec();
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "ui/form_logic.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "options/options.h"
+#include "report/reports.h"
+
+namespace xoprex::ui {
+
+namespace {
+
+bool oneOf(const std::string& value, std::initializer_list<const char*> accepted) {
+    return std::any_of(accepted.begin(), accepted.end(),
+                       [&](const char* item) { return value == item; });
+}
+
+// Leading decimal integer as the options reader takes it; 0 when there is none.
+int leadingInteger(const std::string& text) {
+    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+}  // namespace
+
+bool isSequenceExtension(const std::string& ext) {
+    return oneOf(ext, {"GBK", "gbk", "GB", "gb", "FAS", "fas", "FNA", "fna"});
+}
+
+bool isCollectionExtension(const std::string& ext) {
+    return oneOf(ext, {"TXT", "txt", "FAS", "fas", "FNA", "fna"});
+}
+
+std::vector<std::string> thresholdChoices() {
+    std::vector<std::string> choices{"0"};
+    for (int hundredths = 10; hundredths <= 95; hundredths += 5) {
+        std::string digits = std::to_string(hundredths);
+        if (digits.back() == '0') {
+            digits.pop_back();
+        }
+        choices.push_back("0." + digits);
+    }
+    choices.push_back("1.0");
+    return choices;
+}
+
+std::string withTrailingSeparator(const std::string& folder) {
+    if (folder.empty() || folder.back() == '/') {
+        return folder;
+    }
+    return folder + "/";
+}
+
+std::string fileExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return {};
+    }
+    return path.substr(dot + 1);
+}
+
+std::string rebuildResultsPath(const std::string& outputFolder, const std::string& sequenceTitle,
+                               const std::string& collectionTitle, const std::string& methodNumber,
+                               const std::string& thresholdText) {
+    Options options;
+    options.method = leadingInteger(methodNumber);
+    // The search keeps the threshold in double precision but names its
+    // table after the single-precision value, so round the same way.
+    options.threshold =
+        static_cast<double>(static_cast<float>(std::strtod(thresholdText.c_str(), nullptr)));
+    return resultsFileName(options, outputFolder, sequenceTitle, collectionTitle);
+}
+
+namespace {
+
+// Sequence half of the checks; returns the refusal message or "".
+std::string planSequence(SearchPlan& plan) {
+    SearchForm& form = plan.form;
+    if (!form.sequencePath.empty()) {
+        return isSequenceExtension(form.sequenceExt) ? "" : "Enter the correct Sequence File";
+    }
+    if (form.pastedSequence.empty()) {
+        return "Enter the Sequence File";
+    }
+    if (form.pastedSequence.size() > kPasteLimit) {
+        return kSequenceTooLong;
+    }
+    if (form.pastedSequence.find('>') != std::string::npos) {
+        form.sequenceExt = "fas";
+    }
+    if (form.sequenceExt != "fas") {
+        return "Enter the Correct Sequence";
+    }
+    form.sequencePath = form.outputFolder + "paste_sequence.fas";
+    form.sequenceTitle = "paste_sequence";
+    plan.sequencePaste = PasteFile{form.sequencePath, form.pastedSequence};
+    return {};
+}
+
+std::string planCollection(SearchPlan& plan) {
+    SearchForm& form = plan.form;
+    if (!form.collectionPath.empty()) {
+        return isCollectionExtension(form.collectionExt) ? "" : "Enter the correct Collection File";
+    }
+    if (form.pastedCollection.empty()) {
+        return "Enter the Collection File";
+    }
+    if (form.pastedCollection.size() > kPasteLimit) {
+        return kCollectionTooLong;
+    }
+    form.collectionExt = form.pastedCollection.find('>') != std::string::npos ? "fas" : "txt";
+    form.collectionPath = form.outputFolder + "paste_collection." + form.collectionExt;
+    form.collectionTitle = "paste_collection";
+    plan.collectionPaste = PasteFile{form.collectionPath, form.pastedCollection};
+    return {};
+}
+
+}  // namespace
+
+SearchPlan planSearch(const SearchForm& form) {
+    SearchPlan plan;
+    plan.form = form;
+    plan.error = planSequence(plan);
+    if (plan.error.empty()) {
+        plan.error = planCollection(plan);
+    }
+    if (plan.error.empty() && plan.form.optionsPath.empty()) {
+        plan.form.optionsPath = withTrailingSeparator(form.startFolder) + "Options.txt";
+        plan.stopQuietly = true;
+    }
+    if (!plan.error.empty() || plan.stopQuietly) {
+        plan.sequencePaste.reset();
+        plan.collectionPaste.reset();
+    }
+    return plan;
+}
+
+}  // namespace xoprex::ui

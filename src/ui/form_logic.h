@@ -1,0 +1,67 @@
+// The main dialog's rules that need no widgets: accepted extensions, the
+// threshold list, folder and name helpers, the results file name rebuilt
+// from the form, and the checks that turn the form into one search.
+// Everything here is pure: it reads its arguments and returns a value.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "options/options_file.h"
+
+namespace xoprex::ui {
+
+// Longest text each paste box accepts.
+inline constexpr std::size_t kPasteLimit = 5'000'000;
+inline constexpr const char* kSequenceTooLong =
+    "The pasted sequence is longer than 5,000,000 characters: save it to a file and browse it";
+inline constexpr const char* kCollectionTooLong =
+    "The pasted collection is longer than 5,000,000 characters: save it to a file and browse it";
+
+bool isSequenceExtension(const std::string& ext);    // GBK gbk GB gb FAS fas FNA fna
+bool isCollectionExtension(const std::string& ext);  // TXT txt FAS fas FNA fna
+
+// "0", "0.1", "0.15", ... "0.95", "1.0": the twenty threshold choices.
+std::vector<std::string> thresholdChoices();
+
+// The folder with one trailing '/' ("" stays "").
+std::string withTrailingSeparator(const std::string& folder);
+// Text after the last '.' of the file name ("" when there is none).
+std::string fileExtension(const std::string& path);
+
+// Name of the results table for the form's values: the threshold text is
+// read as a leading decimal number, as the search reads it.
+std::string rebuildResultsPath(const std::string& outputFolder, const std::string& sequenceTitle,
+                               const std::string& collectionTitle, const std::string& methodNumber,
+                               const std::string& thresholdText);
+
+// The inputs of the Search button as the dialog holds them.
+struct SearchForm {
+    std::string startFolder;
+    std::string outputFolder;  // ends with '/'
+    std::string optionsPath;
+    std::string sequencePath, sequenceTitle, sequenceExt, pastedSequence;
+    std::string collectionPath, collectionTitle, collectionExt, pastedCollection;
+};
+
+struct PasteFile {
+    std::string path;
+    std::string text;
+};
+
+// Outcome of the Search button's checks. With `error` set the search is
+// refused with that message; with `stopQuietly` it stops without one (the
+// options path was empty and has been filled in). Otherwise `form` holds
+// the values the search runs with and the paste files still to be written.
+struct SearchPlan {
+    std::string error;
+    bool stopQuietly = false;
+    SearchForm form;
+    std::optional<PasteFile> sequencePaste;
+    std::optional<PasteFile> collectionPaste;
+};
+
+SearchPlan planSearch(const SearchForm& form);
+
+}  // namespace xoprex::ui

@@ -1,0 +1,557 @@
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <cstdio>
+#include <fstream>
+
+#include "merge/merge.h"
+#include "options/options.h"
+#include "ui/about_dialog.h"
+#include "ui/help_viewer.h"
+#include "ui/result_dialog.h"
+#include "ui/ui_services.h"
+
+using xoprex::ui::SearchEnd;
+
+namespace {
+
+const QString kOptionsFilter = QStringLiteral("Option File (*.txt);;All Files (*)");
+const QString kSequenceFilter =
+    QStringLiteral("Sequence File (*.gbk);;(*.fna);;(*.fas);;(*.gb);;All Files (*)");
+const QString kCollectionFilter =
+    QStringLiteral("Collection File (*.txt);;(*.fna);;(*.fas);;All Files (*)");
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string ss(const QString& text) {
+    return text.toStdString();
+}
+
+void setPair(QRadioButton* yes, QRadioButton* no, bool on) {
+    yes->setChecked(on);
+    no->setChecked(!on);
+}
+
+// Writes `text` exactly as given; false when the file cannot be written.
+bool writeTextFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        return false;
+    }
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+COprex_AppDlg::COprex_AppDlg(QWidget* parent, xoprex::ui::UiServices* services,
+                             xoprex::ui::SearchRunner::SearchFunction search)
+    : QDialog(parent),
+      services_(services != nullptr ? services : &xoprex::ui::defaultUiServices()),
+      runner_(std::make_unique<xoprex::ui::SearchRunner>(
+          search ? std::move(search)
+                 : xoprex::ui::SearchRunner::SearchFunction(xoprex::runSearch))) {
+    buildControls();
+    startFolder_ = QDir::currentPath();
+    values_.files.startFolder = ss(startFolder_);
+    values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
+    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(startFolder_));
+    values_.methodText = xoprex::numberToFormLabel(values_.options.methodNumber);
+    showValues();
+    loadOptions(true);
+    showValues();
+    setTooltips();
+    connectSignals();
+}
+
+COprex_AppDlg::~COprex_AppDlg() {
+    // Stop a running search before the controls it reports to go away.
+    runner_->disconnect(this);
+    const bool wasSearching = runner_->running();
+    runner_.reset();
+    if (wasSearching) {
+        QApplication::restoreOverrideCursor();
+        removePasteFiles();
+    }
+}
+
+bool COprex_AppDlg::searching() const {
+    return runner_->running();
+}
+
+void COprex_AppDlg::connectSignals() {
+    connect(sequenceBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseSequence);
+    connect(collectionBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseCollection);
+    connect(optionsBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseOptions);
+    connect(outputBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseOutputFolder);
+    connect(factoryDefaults_, &QPushButton::clicked, this, &COprex_AppDlg::applyFactoryDefaults);
+    connect(mergeButton_, &QPushButton::clicked, this, &COprex_AppDlg::merge);
+    connect(aboutButton_, &QPushButton::clicked, this, &COprex_AppDlg::showAbout);
+    connect(helpButton_, &QPushButton::clicked, this, &COprex_AppDlg::showHelp);
+    connect(resetButton_, &QPushButton::clicked, this, &COprex_AppDlg::resetControls);
+    connect(saveButton_, &QPushButton::clicked, this, &COprex_AppDlg::saveOptions);
+    connect(searchButton_, &QPushButton::clicked, this, &COprex_AppDlg::search);
+    connect(exitButton_, &QPushButton::clicked, this, &COprex_AppDlg::close);
+
+    // Typing in a paste box switches the matching file controls off.
+    connect(sequencePaste_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!updating_) {
+            sequencePathEdit_->setEnabled(false);
+            sequenceBrowse_->setEnabled(false);
+            mergeButton_->setEnabled(false);
+        }
+    });
+    connect(collectionPaste_, &QPlainTextEdit::textChanged, this, [this] {
+        if (!updating_) {
+            collectionPathEdit_->setEnabled(false);
+            collectionBrowse_->setEnabled(false);
+        }
+    });
+
+    // Any change of an option must be saved before the next search.
+    for (QRadioButton* radio : {logYes_, logNo_, backgroundYes_, backgroundNo_, percentCutOff_,
+                                literalCutOff_, sortScore_, sortPosition_, redundantYes_,
+                                redundantNo_, integrativeYes_, integrativeNo_}) {
+        connect(radio, &QRadioButton::toggled, this, &COprex_AppDlg::optionChanged);
+    }
+    for (QLineEdit* edit : {promoterEdit_, inGeneEdit_, upLeftEdit_, upRightEdit_, downLeftEdit_,
+                            downRightEdit_, relaxationEdit_}) {
+        connect(edit, &QLineEdit::textChanged, this, &COprex_AppDlg::optionChanged);
+    }
+    connect(methodCombo_, &QComboBox::currentIndexChanged, this, &COprex_AppDlg::optionChanged);
+    connect(rescoringCombo_, &QComboBox::currentTextChanged, this, &COprex_AppDlg::optionChanged);
+    // A typed threshold counts too: the search reads the saved file, and the
+    // results window is named after the threshold the search used.
+    connect(thresholdCombo_, &QComboBox::currentTextChanged, this, &COprex_AppDlg::optionChanged);
+
+    connect(runner_.get(), &xoprex::ui::SearchRunner::lineWritten, this,
+            [this](const QString& line) { progressLog_->appendPlainText(line); });
+    connect(runner_.get(), &xoprex::ui::SearchRunner::progressed, progressBar_,
+            &QProgressBar::setValue);
+    connect(runner_.get(), &xoprex::ui::SearchRunner::finished, this,
+            &COprex_AppDlg::searchFinished);
+}
+
+// ---- values and controls --------------------------------------------------
+
+void COprex_AppDlg::readControls() {
+    xoprex::ui::SearchForm& files = values_.files;
+    files.sequencePath = ss(sequencePathEdit_->text());
+    files.collectionPath = ss(collectionPathEdit_->text());
+    files.optionsPath = ss(optionsPathEdit_->text());
+    files.pastedSequence = ss(sequencePaste_->toPlainText());
+    files.pastedCollection = ss(collectionPaste_->toPlainText());
+
+    xoprex::OptionTexts& options = values_.options;
+    values_.methodText =
+        methodCombo_->currentIndex() < 0 ? std::string("???") : ss(methodCombo_->currentText());
+    options.logResults = logYes_->isChecked();
+    options.computeBackground = backgroundYes_->isChecked();
+    options.threshold = ss(thresholdCombo_->currentText());
+    options.literalCutOff = literalCutOff_->isChecked();
+    options.promoterDistance = ss(promoterEdit_->text());
+    options.inGeneDistance = ss(inGeneEdit_->text());
+    options.sortByScore = sortScore_->isChecked();
+    options.removeRedundant = redundantYes_->isChecked();
+    options.integrative = integrativeYes_->isChecked();
+    options.upLeft = ss(upLeftEdit_->text());
+    options.upRight = ss(upRightEdit_->text());
+    options.downLeft = ss(downLeftEdit_->text());
+    options.downRight = ss(downRightEdit_->text());
+    options.relaxation = ss(relaxationEdit_->text());
+    options.rescoringMethod = ss(rescoringCombo_->currentText());
+}
+
+void COprex_AppDlg::showValues() {
+    updating_ = true;
+    const xoprex::ui::SearchForm& files = values_.files;
+    sequencePathEdit_->setText(qs(files.sequencePath));
+    collectionPathEdit_->setText(qs(files.collectionPath));
+    optionsPathEdit_->setText(qs(files.optionsPath));
+    outputFolderEdit_->setText(qs(files.outputFolder));
+    if (sequencePaste_->toPlainText() != qs(files.pastedSequence)) {
+        sequencePaste_->setPlainText(qs(files.pastedSequence));
+    }
+    if (collectionPaste_->toPlainText() != qs(files.pastedCollection)) {
+        collectionPaste_->setPlainText(qs(files.pastedCollection));
+    }
+
+    const xoprex::OptionTexts& options = values_.options;
+    methodCombo_->setCurrentIndex(methodCombo_->findText(qs(values_.methodText)));
+    setPair(logYes_, logNo_, options.logResults);
+    setPair(backgroundYes_, backgroundNo_, options.computeBackground);
+    thresholdCombo_->setCurrentText(qs(options.threshold));
+    setPair(literalCutOff_, percentCutOff_, options.literalCutOff);
+    promoterEdit_->setText(qs(options.promoterDistance));
+    inGeneEdit_->setText(qs(options.inGeneDistance));
+    setPair(sortScore_, sortPosition_, options.sortByScore);
+    setPair(redundantYes_, redundantNo_, options.removeRedundant);
+    setPair(integrativeYes_, integrativeNo_, options.integrative);
+    upLeftEdit_->setText(qs(options.upLeft));
+    upRightEdit_->setText(qs(options.upRight));
+    downLeftEdit_->setText(qs(options.downLeft));
+    downRightEdit_->setText(qs(options.downRight));
+    relaxationEdit_->setText(qs(options.relaxation));
+    rescoringCombo_->setCurrentText(qs(options.rescoringMethod));
+    setIntegrativeControlsEnabled(options.integrative);
+    updating_ = false;
+}
+
+void COprex_AppDlg::showError(const QString& message, const QString& detail) {
+    services_->showError(this, message, detail);
+}
+
+// ---- options ----------------------------------------------------------------
+
+void COprex_AppDlg::loadOptions(bool atStartup) {
+    readControls();
+    const std::string& path = values_.files.optionsPath;
+    xoprex::OptionTexts loaded = values_.options;
+    if (!xoprex::loadOptionTextsFile(path, loaded)) {
+        if (atStartup && loadingAtStartup_) {
+            loadingAtStartup_ = false;
+            applyFactoryDefaults();
+        } else {
+            showError(QStringLiteral("Cannot open Options file"), qs(path));
+        }
+        return;
+    }
+    loadingAtStartup_ = false;
+    values_.options = loaded;
+    values_.methodText = xoprex::numberToFormLabel(loaded.methodNumber);
+    showValues();
+    searchButton_->setEnabled(true);
+}
+
+void COprex_AppDlg::applyFactoryDefaults() {
+    readControls();
+    values_.options = xoprex::factoryDefaults();
+    values_.methodText = xoprex::numberToFormLabel(values_.options.methodNumber);
+    values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
+    showValues();
+    defaultsUntouched_ = true;
+    saveOptions();
+}
+
+void COprex_AppDlg::saveOptions() {
+    readControls();
+    if (!defaultsUntouched_) {
+        const QString chosen = services_->saveFile(this, QStringLiteral("Save Option File"),
+                                                   qs(values_.files.optionsPath), kOptionsFilter);
+        if (chosen.isEmpty()) {
+            return;
+        }
+        values_.files.optionsPath = ss(chosen);
+        showValues();
+    }
+    values_.options.methodNumber =
+        xoprex::formLabelToNumber(values_.methodText, values_.options.methodNumber);
+    if (!xoprex::writeOptionsFile(values_.files.optionsPath, values_.options)) {
+        showError(QStringLiteral("File Cannot be Opened for Saving"),
+                  qs(values_.files.optionsPath));
+        return;
+    }
+    searchButton_->setEnabled(true);
+}
+
+void COprex_AppDlg::optionChanged() {
+    if (updating_) {
+        return;
+    }
+    searchButton_->setEnabled(false);
+    defaultsUntouched_ = false;
+    setIntegrativeControlsEnabled(integrativeYes_->isChecked());
+}
+
+void COprex_AppDlg::setIntegrativeControlsEnabled(bool on) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{upLeftEdit_, upRightEdit_, downLeftEdit_, downRightEdit_,
+                                         relaxationEdit_, rescoringCombo_}) {
+        control->setEnabled(on);
+    }
+}
+
+// ---- file buttons -----------------------------------------------------------
+
+void COprex_AppDlg::browseSequence() {
+    const QString path = services_->openFile(this, QStringLiteral("Open Sequence File"),
+                                             startFolder_, kSequenceFilter);
+    if (!path.isEmpty()) {
+        chooseSequenceFile(path);
+    }
+}
+
+void COprex_AppDlg::chooseSequenceFile(const QString& path) {
+    readControls();
+    const QFileInfo info(path);
+    sequencePaste_->setEnabled(false);
+    values_.files.sequencePath = ss(path);
+    values_.files.sequenceTitle = ss(info.completeBaseName());
+    values_.files.sequenceExt = xoprex::ui::fileExtension(ss(path));
+    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(info.absolutePath()));
+    showValues();
+}
+
+void COprex_AppDlg::browseCollection() {
+    const QString path = services_->openFile(this, QStringLiteral("Open Collection File"),
+                                             startFolder_, kCollectionFilter);
+    if (!path.isEmpty()) {
+        chooseCollectionFile(path);
+    }
+}
+
+void COprex_AppDlg::chooseCollectionFile(const QString& path) {
+    readControls();
+    collectionPaste_->setEnabled(false);
+    values_.files.collectionPath = ss(path);
+    values_.files.collectionTitle = ss(QFileInfo(path).completeBaseName());
+    values_.files.collectionExt = xoprex::ui::fileExtension(ss(path));
+    showValues();
+}
+
+void COprex_AppDlg::browseOptions() {
+    const QString path =
+        services_->openFile(this, QStringLiteral("Open Option File"), startFolder_, kOptionsFilter);
+    if (path.isEmpty()) {
+        return;  // Cancel keeps the options as they are, unsaved edits included.
+    }
+    optionsPathEdit_->setText(path);
+    loadOptions(false);
+}
+
+void COprex_AppDlg::browseOutputFolder() {
+    const QString folder =
+        services_->chooseFolder(this, QStringLiteral("Select the Output File Path:"), startFolder_);
+    if (folder.isEmpty()) {
+        return;
+    }
+    readControls();
+    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(folder));
+    showValues();
+}
+
+void COprex_AppDlg::merge() {
+    readControls();
+    const std::string input = values_.files.sequencePath;
+    // Named after the file being merged (not an older title), so that a
+    // typed path never overwrites the merge of another file.
+    const std::string target = xoprex::defaultMergeOutput(input);
+    mergeButton_->setText(QStringLiteral("Merging..."));
+    mergeButton_->repaint();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const xoprex::MergeResult result = input.empty()
+                                           ? xoprex::MergeResult{false, "no sequence file chosen"}
+                                           : xoprex::mergeGenBankFile(input, target);
+    QApplication::restoreOverrideCursor();
+    mergeButton_->setText(QStringLiteral("Merge"));
+    if (!result.ok) {
+        showError(QStringLiteral("Unable to open input file."),
+                  qs(input) + QStringLiteral(": ") + qs(result.reason));
+        return;
+    }
+    const QFileInfo info(qs(target));
+    values_.files.sequencePath = target;
+    values_.files.sequenceTitle = ss(info.completeBaseName());
+    values_.files.sequenceExt = "gbk";
+    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(info.absolutePath()));
+    showValues();
+}
+
+void COprex_AppDlg::resetControls() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             sequencePathEdit_, sequenceBrowse_, mergeButton_, sequencePaste_, collectionPathEdit_,
+             collectionBrowse_, collectionPaste_}) {
+        control->setEnabled(true);
+    }
+    readControls();
+    values_.files.sequencePath.clear();
+    values_.files.collectionPath.clear();
+    values_.files.pastedSequence.clear();
+    values_.files.pastedCollection.clear();
+    showValues();
+}
+
+// ---- help and about -----------------------------------------------------------
+
+void COprex_AppDlg::showHelp() {
+    const QString helpFile = startFolder_ + QStringLiteral("/html_help.chm");
+    if (QFileInfo::exists(helpFile) && QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile))) {
+        return;
+    }
+    if (helpViewer_ == nullptr) {
+        helpViewer_ = new HelpViewer(this);
+        helpViewer_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    helpViewer_->show();
+    helpViewer_->raise();
+    helpViewer_->activateWindow();
+}
+
+void COprex_AppDlg::showAbout() {
+    auto* about = new CAboutDlg(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+// ---- search -------------------------------------------------------------------
+
+void COprex_AppDlg::search() {
+    if (runner_->running()) {
+        return;
+    }
+    readControls();
+    const xoprex::ui::SearchPlan plan = xoprex::ui::planSearch(values_.files);
+    if (!plan.error.empty()) {
+        showError(qs(plan.error));
+        return;
+    }
+    if (plan.stopQuietly) {
+        values_.files.optionsPath = plan.form.optionsPath;
+        showValues();
+        return;
+    }
+    if (!writePasteFiles(plan)) {
+        return;
+    }
+    beforeSearch_ = values_;
+    values_.files = plan.form;
+    showValues();
+
+    xoprex::SearchInputs inputs;
+    inputs.sequencePath = plan.form.sequencePath;
+    inputs.collectionPath = plan.form.collectionPath;
+    inputs.optionsPath = plan.form.optionsPath;
+    inputs.outputFolder = plan.form.outputFolder;
+    inputs.sequenceTitle = plan.form.sequenceTitle;
+    inputs.collectionTitle = plan.form.collectionTitle;
+    setSearching(true);
+    runner_->start(inputs);
+}
+
+bool COprex_AppDlg::writePasteFiles(const xoprex::ui::SearchPlan& plan) {
+    pasteFiles_.clear();
+    for (const auto* paste : {&plan.sequencePaste, &plan.collectionPaste}) {
+        if (!paste->has_value()) {
+            continue;
+        }
+        if (!writeTextFile((*paste)->path, (*paste)->text)) {
+            std::remove((*paste)->path.c_str());
+            removePasteFiles();
+            showError(QStringLiteral("File Cannot be Opened"), qs((*paste)->path));
+            return false;
+        }
+        pasteFiles_.push_back((*paste)->path);
+    }
+    return true;
+}
+
+void COprex_AppDlg::removePasteFiles() {
+    for (const std::string& path : pasteFiles_) {
+        std::remove(path.c_str());
+    }
+    pasteFiles_.clear();
+}
+
+void COprex_AppDlg::setSearching(bool on) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             sequenceGroup_, collectionGroup_, outputGroup_, advancedGroup_, resetButton_,
+             saveButton_, searchButton_}) {
+        control->setEnabled(!on);
+    }
+    searchButton_->setText(on ? QStringLiteral("Searching...") : QStringLiteral("Search"));
+    if (on) {
+        progressLog_->clear();
+        progressBar_->setValue(0);
+        progressLabel_->setText(QStringLiteral("Searching..."));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
+    setSearching(false);
+    removePasteFiles();
+    const Values tried = values_;
+    switch (end) {
+        case SearchEnd::Done:
+            progressBar_->setValue(progressBar_->maximum());
+            progressLabel_->setText(QStringLiteral("Search finished."));
+            resetControls();
+            if (!closeRequested_) {
+                openResults(text);
+            }
+            break;
+        case SearchEnd::Cancelled:
+            values_ = beforeSearch_;
+            showValues();
+            progressLabel_->setText(QStringLiteral("Search cancelled."));
+            break;
+        case SearchEnd::Fatal:
+        case SearchEnd::Failed:
+            values_ = beforeSearch_;
+            showValues();
+            progressLabel_->setText(QStringLiteral("Search stopped."));
+            if (!closeRequested_) {
+                showError(end == SearchEnd::Fatal ? text : QStringLiteral("The search failed"),
+                          end == SearchEnd::Fatal ? QStringLiteral("Sequence: %1\nCollection: %2")
+                                                        .arg(qs(tried.files.sequencePath),
+                                                             qs(tried.files.collectionPath))
+                                                  : text);
+            }
+            break;
+    }
+    if (closeRequested_) {
+        close();
+    }
+}
+
+void COprex_AppDlg::openResults(const QString& path) {
+    auto* results = new CResultDialog(path, services_, this);
+    results->setAttribute(Qt::WA_DeleteOnClose);
+    resultsWindow_ = results;
+    results->open();
+}
+
+bool COprex_AppDlg::mayClose() {
+    if (!runner_->running()) {
+        return true;
+    }
+    if (!closeRequested_ &&
+        services_->confirm(this, QStringLiteral("XOprex"),
+                           QStringLiteral("A search is running. Stop it and close XOprex?"))) {
+        closeRequested_ = true;
+        progressLabel_->setText(QStringLiteral("Stopping the search..."));
+        runner_->cancel();
+    }
+    return false;
+}
+
+void COprex_AppDlg::closeEvent(QCloseEvent* event) {
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void COprex_AppDlg::reject() {
+    if (mayClose()) {
+        QDialog::reject();
+    }
+}

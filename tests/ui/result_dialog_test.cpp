@@ -1,0 +1,2 @@
+#include <QtTest>
+int main(){return 0;}

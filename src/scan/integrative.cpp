@@ -47,12 +47,15 @@ void IntegrativeWindow::beginPass() {
 void IntegrativeWindow::startFill() {
     head_ = 0;
     count_ = 0;
-    if (ring_.empty()) {
+    if (scores_.empty()) {
         uint64_t capacity = 1;
         while (capacity < w_) {
             capacity <<= 1;
         }
-        ring_.assign(capacity, 0.0);
+        scores_.assign(capacity, 0.0);
+        byW_.assign(capacity, 0.0);
+        byUp_.assign(capacity, 0.0);
+        byDown_.assign(capacity, 0.0);
         mask_ = capacity - 1;
     }
 }

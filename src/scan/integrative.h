@@ -52,7 +52,7 @@ class IntegrativeWindow {
     void startFill();
     void fillAppend(double score) {
         const uint64_t k = count_++;
-        ring_[k & mask_] = score;
+        store(k & mask_, score);
         localMean += score;
         if (upFirst_ <= k && k <= upLast_) {
             upMean += score;
@@ -64,32 +64,59 @@ class IntegrativeWindow {
     void finishFill();
 
     // Score at queue index k (0 = oldest), k < queuedCount().
-    double queued(uint64_t k) const { return ring_[(head_ + k) & mask_]; }
+    double queued(uint64_t k) const { return scores_[(head_ + k) & mask_]; }
     uint64_t queuedCount() const { return count_; }
-    double centreScore() const { return queued(h_); }
 
-    // Moves the neighbourhood on by one window: the oldest entry leaves, the
-    // scanned window's score enters; textLength is the divisor of the global
-    // sum.
-    void slide(double score, double textLength) {
-        const double w = w_;
-        const double up = upCount_;
-        const double down = downCount_;
-        localMean -= ring_[head_] / w;
-        upMean -= queued(upFirst_) / up;
-        downMean -= queued(downFirst_) / down;
-        ring_[(head_ + w_) & mask_] = score;
-        head_ = (head_ + 1) & mask_;
-        localMean += queued(w_ - 1) / w;
-        upMean += queued(upLast_) / up;
-        downMean += queued(downLast_) / down;
-        globalSum += score / textLength;
+    // Slides the neighbourhood over `count` scanned windows. Before each
+    // slide, onCentre(i, centreScore, localMean, upMean, downMean) sees the
+    // centre window and the current means. A slide subtracts
+    // queue[0] / W, queue[upFirst] / upCount and queue[downFirst] / downCount,
+    // appends the scanned score and drops the oldest entry, adds
+    // queue[W - 1] / W, queue[upLast] / upCount and queue[downLast] /
+    // downCount, and adds score / textLength to the global sum. Each quotient
+    // is computed once, when its score enters the queue, and the same value
+    // is subtracted when it leaves.
+    template <class OnCentre>
+    void slideMany(const double* scanned, size_t count, double textLength, OnCentre&& onCentre) {
+        double local = localMean, up = upMean, down = downMean, global = globalSum;
+        const double* scores = scores_.data();
+        const double* byW = byW_.data();
+        const double* byUp = byUp_.data();
+        const double* byDown = byDown_.data();
+        const uint64_t mask = mask_;
+        uint64_t head = head_;
+        for (size_t i = 0; i < count; ++i) {
+            onCentre(i, scores[(head + h_) & mask], local, up, down);
+            local -= byW[head];
+            up -= byUp[(head + upFirst_) & mask];
+            down -= byDown[(head + downFirst_) & mask];
+            store((head + w_) & mask, scanned[i]);
+            head = (head + 1) & mask;
+            local += byW[(head + w_ - 1) & mask];
+            up += byUp[(head + upLast_) & mask];
+            down += byDown[(head + downLast_) & mask];
+            global += scanned[i] / textLength;
+        }
+        localMean = local;
+        upMean = up;
+        downMean = down;
+        globalSum = global;
+        head_ = head;
     }
 
   private:
     uint32_t w_ = 0, h_ = 0, upFirst_ = 0, upLast_ = 0, downFirst_ = 0, downLast_ = 0;
     uint32_t upCount_ = 0, downCount_ = 0;
-    std::vector<double> ring_;  // power-of-two capacity >= W, allocated at the first pass
+    void store(uint64_t slot, double score) {
+        scores_[slot] = score;
+        byW_[slot] = score / static_cast<double>(w_);
+        byUp_[slot] = score / static_cast<double>(upCount_);
+        byDown_[slot] = score / static_cast<double>(downCount_);
+    }
+
+    // Rings of power-of-two capacity >= W, allocated at the first fill: the
+    // queued scores and their quotients by W, upCount and downCount.
+    std::vector<double> scores_, byW_, byUp_, byDown_;
     uint64_t mask_ = 0;
     uint64_t head_ = 0;   // ring slot of queue index 0
     uint64_t count_ = 0;  // entries queued (W once filled)

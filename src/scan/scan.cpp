@@ -51,7 +51,7 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
     : record_(record),
       hit_(siteLength),
       cutOff_(options.cutOff),
-      lower_(lowerIsBetter(options.method)),
+      lower_(xoprex::lowerIsBetter(options.method)),
       removeRedundant_(options.removeRedundant) {
     if (removeRedundant_) {
         index_.rebuild(record.hits);

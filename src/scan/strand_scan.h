@@ -10,8 +10,10 @@
 // than h + 1 in integrative mode, yields no windows.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "options/options.h"
 #include "run/records.h"
@@ -52,6 +54,8 @@ class HitKeeper {
         strandLength_ = strandLength;
     }
     bool passes(double score) const { return passesCutOff(score, cutOff_, lower_); }
+    double cutOff() const { return cutOff_; }
+    bool lowerIsBetter() const { return lower_; }
     // Keeps the window starting at `start` of the strand (text at `site`).
     void keep(const char* site, size_t start, double score, double localMean, double upMean,
               double downMean);
@@ -85,31 +89,42 @@ class ProgressTicker {
 
 inline constexpr size_t kWindowsPerTick = size_t{1} << 16;
 
+template <bool kLower, class Scorer>
+double scanPlainWindows(const char* text, size_t first, size_t stop, const Scorer& scorer,
+                        double cutOff, HitKeeper& keeper) {
+    double score = 0.0;
+    for (size_t c = first; c < stop; ++c) {
+        score = scorer(text + c);
+        if (kLower ? score < cutOff : score > cutOff) {
+            keeper.keep(text + c, c, score, 0.0, 0.0, 0.0);
+        }
+    }
+    return score;
+}
+
 template <class Scorer>
 void scanPlainStrand(const char* text, size_t end, const Scorer& scorer, HitKeeper& keeper,
                      ProgressTicker& ticker, double& lastScore) {
+    const double cutOff = keeper.cutOff();
+    const bool lower = keeper.lowerIsBetter();
     for (size_t c = 0; c < end;) {
         const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
-        const size_t first = c;
-        for (; c < stop; ++c) {
-            const double score = scorer(text + c);
-            if (keeper.passes(score)) {
-                keeper.keep(text + c, c, score, 0.0, 0.0, 0.0);
-            }
-            lastScore = score;
-        }
-        ticker.advance(stop - first);
+        lastScore = lower ? scanPlainWindows<true>(text, c, stop, scorer, cutOff, keeper)
+                          : scanPlainWindows<false>(text, c, stop, scorer, cutOff, keeper);
+        ticker.advance(stop - c);
+        c = stop;
     }
 }
 
 // Integrative pass over a strand of n characters held in text[0..textLength):
 // fill the W windows starting at circular offsets -h..h, then slide over the
 // windows at h + 1 .. end - 1, testing the centre window (start c - h - 1) of
-// each step with the means before the slide.
+// each step with the means before the slide. Scores are taken a block at a
+// time into `block`, then slid through the neighbourhood.
 template <class Scorer>
 void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, HitKeeper& keeper,
-                           ProgressTicker& ticker, double& lastScore) {
+                           ProgressTicker& ticker, std::vector<double>& block, double& lastScore) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
@@ -118,23 +133,25 @@ void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t
     }
     window.finishFill();
     const double divisor = static_cast<double>(textLength);
+    const double cutOff = keeper.cutOff();
+    const bool lower = keeper.lowerIsBetter();
     for (size_t c = h + 1; c < end;) {
-        const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
-        const size_t first = c;
-        for (; c < stop; ++c) {
-            const double scanned = scorer(text + c);
-            const double candidate = window.centreScore();
-            const double localMean = window.localMean;
-            const double upMean = window.upMean;
-            const double downMean = window.downMean;
-            window.slide(scanned, divisor);
-            if (keeper.passes(candidate)) {
-                const size_t start = c - h - 1;
-                keeper.keep(text + start, start, candidate, localMean, upMean, downMean);
-            }
-            lastScore = scanned;
+        const size_t count = std::min(end - c, kWindowsPerTick);
+        block.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            block[i] = scorer(text + c + i);
         }
-        ticker.advance(stop - first);
+        const size_t firstCentre = c - h - 1;
+        window.slideMany(block.data(), count, divisor,
+                         [&](size_t i, double centre, double local, double up, double down) {
+                             if (passesCutOff(centre, cutOff, lower)) {
+                                 const size_t start = firstCentre + i;
+                                 keeper.keep(text + start, start, centre, local, up, down);
+                             }
+                         });
+        lastScore = block[count - 1];
+        ticker.advance(count);
+        c += count;
     }
 }
 
@@ -167,12 +184,13 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
         }
         const bool scannable = length > 0 && n >= length && (!integrative || n >= h + 1);
         double lastScore = 0.0;
+        std::vector<double> block;
         if (scannable) {
             const size_t end = textLength - length;
             const char* text = record.sequence.data();
             if (integrative) {
                 scan_detail::scanIntegrativeStrand(text, n, textLength, end, scorer, window, keeper,
-                                                   ticker, lastScore);
+                                                   ticker, block, lastScore);
             } else {
                 scan_detail::scanPlainStrand(text, end, scorer, keeper, ticker, lastScore);
             }

@@ -74,18 +74,19 @@ TEST(Redundancy, IndexAgreesWithTheWalkOnRandomHitLists) {
             const size_t expected = findPartnerByWalk(hits, hit);
             ASSERT_EQ(index.findPartner(hit.strand, hit.position, hit.siteLength), expected)
                 << "trial " << trial << " step " << step;
-            const std::vector<SiteHit> before = hits;
+            const size_t sizeBefore = hits.size();
+            const double partnerScore = expected == kNoPartner ? 0.0 : hits[expected].score;
+            const int32_t partnerPosition = expected == kNoPartner ? 0 : hits[expected].position;
             const RedundancyOutcome outcome = resolveRedundant(hits, index, hit, lower);
             if (expected == kNoPartner) {
                 ASSERT_EQ(outcome, RedundancyOutcome::Appended);
-                ASSERT_EQ(hits.size(), before.size() + 1);
+                ASSERT_EQ(hits.size(), sizeBefore + 1);
             } else {
-                const bool better =
-                    lower ? hit.score < before[expected].score : hit.score > before[expected].score;
+                const bool better = lower ? hit.score < partnerScore : hit.score > partnerScore;
                 ASSERT_EQ(outcome,
                           better ? RedundancyOutcome::Replaced : RedundancyOutcome::Dropped);
-                ASSERT_EQ(hits[expected].position,
-                          better ? hit.position : before[expected].position);
+                ASSERT_EQ(hits.size(), sizeBefore);
+                ASSERT_EQ(hits[expected].position, better ? hit.position : partnerPosition);
             }
         }
         // A rebuilt index answers like the maintained one.

@@ -26,7 +26,7 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
                  SiteCollection& collection);
 
 class TermTable {
-public:
+  public:
     TermTable() = default;
     TermTable(int method, const SiteCollection& collection, const SequenceRecord& background);
 
@@ -43,7 +43,7 @@ public:
     // Row of 256 terms for one position.
     const double* row(int position) const { return terms_.data() + position * 256; }
 
-private:
+  private:
     int siteLength_ = 0;
     std::vector<double> terms_;  // siteLength_ rows of 256 entries
 };

@@ -1,0 +1,163 @@
+#include "motif/scoring.h"
+
+#include <array>
+#include <cmath>
+
+#include "motif/letter_tables.h"
+#include "motif/motif_math.h"
+
+namespace xoprex {
+namespace {
+
+using motif_detail::baseIndex;
+using motif_detail::guardedProbability;
+using motif_detail::log2Bits;
+using motif_detail::windowFrequency;
+
+bool isDifferential(int method) {
+    return method == 4 || method == 8 || method == 11;
+}
+
+// R'_l (methods 4 and 11) or E'_l (method 8): the position's Rsequence or RE
+// recomputed with the window letter added as one more site.
+double differential(int method, const PositionRecord& record, double siteCount,
+                    unsigned char letter, const SequenceRecord& background) {
+    const auto& d = motif_detail::kSiteWeights.byByte[letter];
+    std::array<double, 4> q;
+    for (int b = 0; b < 4; ++b) {
+        q[b] = (record.counts[b] + d[b]) / (siteCount + 1.0);
+    }
+    if (method == 8) {
+        return motif_detail::relativeEntropyOf(q, background.backgroundFrequencies);
+    }
+    return motif_detail::informationContent(q, background.backgroundEntropy);
+}
+
+// g_l(x) = (F_l(x) + 1/N) / (1 + 4/N).
+double pseudoFrequency(double frequency, double siteCount) {
+    return (frequency + 1.0 / siteCount) / (1.0 + 4.0 / siteCount);
+}
+
+// The one term function of every method. `diff` is R'_l (methods 4, 11) or
+// E'_l (method 8) for this letter, and is ignored by the other methods. Both
+// the per-window operation and the term table go through here, which is what
+// makes their doubles identical.
+double term(int method, const PositionRecord& record, double siteCount, unsigned char letter,
+            const SequenceRecord& background, double diff) {
+    const double entropy = background.backgroundEntropy;
+    switch (method) {
+        case 1:
+            return entropy + log2Bits(pseudoFrequency(windowFrequency(record.frequencies, letter),
+                                                      siteCount));
+        case 2:
+        case 3: {
+            const double consensus =
+                windowFrequency(record.frequencies, static_cast<unsigned char>(record.consensus));
+            const double heterology =
+                std::log((consensus + 1.0 / siteCount) /
+                         (windowFrequency(record.frequencies, letter) + 1.0 / siteCount));
+            return method == 2 ? heterology : record.rsequence * heterology;
+        }
+        case 4:
+            return record.rsequence * (diff - record.rsequence);
+        case 5:
+            return record.rsequence *
+                   (entropy + log2Bits(pseudoFrequency(windowFrequency(record.frequencies, letter),
+                                                       siteCount)));
+        case 6:
+            return record.relativeEntropy * windowFrequency(record.frequencies, letter);
+        case 7:
+            return record.relativeEntropy *
+                   (entropy + log2Bits(pseudoFrequency(windowFrequency(record.frequencies, letter),
+                                                       siteCount)));
+        case 8:
+            return record.relativeEntropy * (diff - record.relativeEntropy);
+        case 9: {
+            const int base = baseIndex(letter);
+            const double p = base >= 0
+                                 ? guardedProbability(
+                                       background.backgroundFrequencies[static_cast<size_t>(base)])
+                                 : 0.25;
+            return log2Bits(
+                pseudoFrequency(windowFrequency(record.frequencies, letter), siteCount) / p);
+        }
+        case 10: {
+            const double gConsensus = pseudoFrequency(
+                windowFrequency(record.frequencies, static_cast<unsigned char>(record.consensus)),
+                siteCount);
+            const double g =
+                pseudoFrequency(windowFrequency(record.frequencies, letter), siteCount);
+            return (gConsensus / g) * log2Bits(g);
+        }
+        case 11:
+            return diff - record.rsequence;
+        default:
+            return 0.0;
+    }
+}
+
+}  // namespace
+
+double positionTerm(int method, int position, unsigned char letter,
+                    const SiteCollection& collection, const SequenceRecord& background) {
+    const auto& positions = collection.model.positions;
+    if (method < 1 || method > 11 || position < 0 ||
+        static_cast<size_t>(position) >= positions.size()) {
+        return 0.0;
+    }
+    const PositionRecord& record = positions[static_cast<size_t>(position)];
+    const double siteCount = static_cast<double>(collection.siteCount());
+    const double diff =
+        isDifferential(method) ? differential(method, record, siteCount, letter, background) : 0.0;
+    return term(method, record, siteCount, letter, background, diff);
+}
+
+void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
+                 SiteCollection& collection) {
+    auto& positions = collection.model.positions;
+    const size_t length = positions.size();
+    const double siteCount = static_cast<double>(collection.siteCount());
+    const std::string& text = window.site;
+    auto letterAt = [&text](size_t l) {
+        return l < text.size() ? static_cast<unsigned char>(text[l])
+                               : static_cast<unsigned char>(0);
+    };
+
+    // Methods 4, 8 and 11: every position's R' or E' first, into the scratch
+    // fields, then the sum.
+    if (method == 4 || method == 11) {
+        for (size_t l = 0; l < length; ++l) {
+            positions[l].windowRsequence =
+                differential(method, positions[l], siteCount, letterAt(l), background);
+        }
+    } else if (method == 8) {
+        for (size_t l = 0; l < length; ++l) {
+            positions[l].windowRelativeEntropy =
+                differential(method, positions[l], siteCount, letterAt(l), background);
+        }
+    }
+
+    double sum = 0.0;
+    if (method >= 1 && method <= 11) {
+        for (size_t l = 0; l < length; ++l) {
+            const PositionRecord& record = positions[l];
+            const double diff = method == 8 ? record.windowRelativeEntropy : record.windowRsequence;
+            sum += term(method, record, siteCount, letterAt(l), background, diff);
+        }
+    }
+    window.score = sum;
+}
+
+TermTable::TermTable(int method, const SiteCollection& collection, const SequenceRecord& background)
+    : siteLength_(static_cast<int>(collection.model.positions.size())),
+      terms_(static_cast<size_t>(siteLength_) * 256) {
+    for (int l = 0; l < siteLength_; ++l) {
+        double* row = terms_.data() + static_cast<size_t>(l) * 256;
+        for (int letter = 0; letter < 256; ++letter) {
+            row[letter] =
+                positionTerm(method, l, static_cast<unsigned char>(letter), collection, background);
+        }
+    }
+}
+
+}  // namespace xoprex

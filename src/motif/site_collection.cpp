@@ -1,0 +1,250 @@
+#include "motif/site_collection.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "motif/letter_tables.h"
+#include "motif/motif_math.h"
+#include "run/number_format.h"
+#include "run/run_log.h"
+
+namespace xoprex {
+namespace {
+
+using motif_detail::kCountWeights;
+
+void upperCase(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+}
+
+// Builds the model; `name` identifies the collection in the fatal message of
+// a position without any counted letter.
+void buildModelNamed(SiteCollection& collection, const SequenceRecord& background,
+                     const std::string& name) {
+    const int32_t length = collection.siteLength;
+    MotifModel& model = collection.model;
+    model.positions.assign(length > 0 ? static_cast<size_t>(length) : 0, PositionRecord{});
+
+    // Counts, frequencies and consensus.
+    for (int32_t l = 0; l < length; ++l) {
+        PositionRecord& record = model.positions[static_cast<size_t>(l)];
+        std::array<double, 4> counts{};
+        for (const SiteHit& site : collection.sites) {
+            if (static_cast<size_t>(l) >= site.site.size()) {
+                continue;
+            }
+            const auto& w =
+                kCountWeights.byByte[static_cast<unsigned char>(site.site[static_cast<size_t>(l)])];
+            for (int b = 0; b < 4; ++b) {
+                counts[b] += w[b];  // adding 0.0 leaves a count unchanged
+            }
+        }
+        const double total = counts[0] + counts[1] + counts[2] + counts[3];
+        if (!(total > 0.0)) {
+            reportFatal("Incorrect collection file! - No A, C, G or T at site position " +
+                        std::to_string(l + 1) + " in " + name);
+        }
+        record.counts = counts;
+        for (int b = 0; b < 4; ++b) {
+            record.frequencies[b] = counts[b] / total;
+        }
+        const auto& f = record.frequencies;
+        if (f[0] >= f[1] && f[0] >= f[2] && f[0] >= f[3]) {
+            record.consensus = 'A';
+        } else if (f[1] >= f[2] && f[1] >= f[3]) {
+            record.consensus = 'C';
+        } else if (f[2] >= f[3]) {
+            record.consensus = 'G';
+        } else {
+            record.consensus = 'T';
+        }
+    }
+
+    // Rsequence, then its total.
+    model.totalRsequence = 0.0;
+    for (PositionRecord& record : model.positions) {
+        record.rsequence =
+            motif_detail::informationContent(record.frequencies, background.backgroundEntropy);
+    }
+    for (const PositionRecord& record : model.positions) {
+        model.totalRsequence += record.rsequence;
+    }
+
+    // Relative entropy, then its total.
+    model.totalRelativeEntropy = 0.0;
+    for (PositionRecord& record : model.positions) {
+        record.relativeEntropy =
+            motif_detail::relativeEntropyOf(record.frequencies, background.backgroundFrequencies);
+    }
+    for (const PositionRecord& record : model.positions) {
+        model.totalRelativeEntropy += record.relativeEntropy;
+    }
+}
+
+}  // namespace
+
+std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta) {
+    std::vector<SiteHit> sites;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();  // part of the line end
+        }
+        if (line.empty()) {
+            continue;
+        }
+        if (fasta && line[0] == '>') {
+            continue;  // header
+        }
+        upperCase(line);
+        SiteHit site(static_cast<int32_t>(line.size()));
+        site.site = std::move(line);
+        sites.push_back(std::move(site));
+        line.clear();
+    }
+    return sites;
+}
+
+SiteCollection loadCollection(const std::string& path, const SequenceRecord& background) {
+    SiteCollection collection;
+    const std::string extension = fileExtension(path, &collection.baseName);
+
+    bool fasta = false;
+    if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {
+        fasta = true;
+    } else if (extension == "TXT" || extension == "txt") {
+        fasta = false;
+    } else {
+        reportFatalLines({"Incorrect motif file extension.", "Type Oprex /? for help"});
+    }
+
+    std::error_code error;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, error)) {
+        in.open(path);
+    }
+    if (!in.is_open()) {
+        reportFatal("Incorrect file name: ", path);
+    }
+    collection.sites = readCollectionSites(in, fasta);
+    in.close();
+
+    if (collection.sites.empty()) {
+        reportFatal("Incorrect collection file! - No sites in " + path);
+    }
+    const int32_t length = collection.sites.front().siteLength;
+    for (const SiteHit& site : collection.sites) {
+        if (site.siteLength != length) {
+            reportFatal("Incorrect collection file! - Different site lengths");
+        }
+    }
+    collection.siteLength = length;
+
+    buildModelNamed(collection, background, path);
+    return collection;
+}
+
+void buildModel(SiteCollection& collection, const SequenceRecord& background) {
+    buildModelNamed(collection, background, collection.baseName);
+}
+
+void computeBackgroundComposition(SequenceRecord& record) {
+    const std::string& text = record.sequence;
+    if (text.empty()) {
+        return;  // nothing to derive from: keep the background as it is
+    }
+    std::array<double, 4> counts{};
+    for (const char c : text) {
+        const auto& w = kCountWeights.byByte[static_cast<unsigned char>(c)];
+        for (int b = 0; b < 4; ++b) {
+            counts[b] += w[b];
+        }
+    }
+    const double twiceLength = 2.0 * static_cast<double>(text.size());
+    const double at = (counts[0] + counts[3]) / twiceLength;
+    const double cg = (counts[1] + counts[2]) / twiceLength;
+    record.backgroundFrequencies = {at, cg, cg, at};
+
+    // p * log2 p is taken as 0 at p = 0 (its limit), so a sequence without
+    // one base pair gets a finite entropy instead of NaN.
+    auto plogp = [](double p) { return p > 0.0 ? p * motif_detail::log2Bits(p) : 0.0; };
+    const auto& p = record.backgroundFrequencies;
+    // 0.0 - sum rather than -sum: the same value, but +0 (not -0) when no base
+    // is counted at all.
+    record.backgroundEntropy = 0.0 - (plogp(p[0]) + plogp(p[1]) + plogp(p[2]) + plogp(p[3]));
+}
+
+void writeCollectionLogs(const SiteCollection& collection, const std::string& reportPrefix) {
+    const auto& positions = collection.model.positions;
+    {
+        std::ofstream out(reportPrefix + "_freq_table.csv", std::ios::out | std::ios::trunc);
+        if (out.is_open()) {
+            std::string text = ",";
+            for (size_t l = 0; l < positions.size(); ++l) {
+                text += std::to_string(l + 1);
+                text += ',';
+            }
+            text += '\n';
+            static const char* const kBaseRows[4] = {"A,", "C,", "G,", "T,"};
+            for (int b = 0; b < 4; ++b) {
+                text += kBaseRows[b];
+                for (const PositionRecord& record : positions) {
+                    appendGeneral(text, record.frequencies[b]);
+                    text += ',';
+                }
+                text += '\n';
+            }
+            text += "Cons.,";
+            for (const PositionRecord& record : positions) {
+                text += record.consensus;
+                text += ',';
+            }
+            text += '\n';
+            text += "RI,";
+            for (const PositionRecord& record : positions) {
+                appendGeneral(text, record.rsequence);
+                text += ',';
+            }
+            text += '\n';
+            text += "RE,";
+            for (const PositionRecord& record : positions) {
+                appendGeneral(text, record.relativeEntropy);
+                text += ',';
+            }
+            text += '\n';
+            text += '\n';
+            text += "Motif Rsequence (bits): ";
+            appendGeneral(text, collection.model.totalRsequence);
+            text += '\n';
+            text += "Motif RE (bits): ";
+            appendGeneral(text, collection.model.totalRelativeEntropy);
+            text += '\n';
+            out << text;
+        }
+    }
+    {
+        std::ofstream out(reportPrefix + "_site_collection_log.txt",
+                          std::ios::out | std::ios::trunc);
+        if (out.is_open()) {
+            std::string text;
+            for (size_t i = 0; i < collection.sites.size(); ++i) {
+                text += '>';
+                text += collection.baseName;
+                text += " collection - Site #";
+                text += std::to_string(i);
+                text += '\n';
+                text += collection.sites[i].site;
+                text += '\n';
+            }
+            out << text;
+        }
+    }
+}
+
+}  // namespace xoprex

@@ -1,0 +1,116 @@
+// Helpers shared by the motif tests: a temporary current folder, file
+// writing and reading, small collections built without a file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "motif/site_collection.h"
+#include "run/run_log.h"
+#include "seqio/sequence.h"
+
+namespace motif_test {
+
+// Makes a fresh folder under the system's temporary folder the current
+// folder for the lifetime of the object, then restores the old one and
+// removes the folder with everything written into it.
+class TempFolder {
+  public:
+    TempFolder() : previous_(std::filesystem::current_path()) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "xoprex_motif_XXXXXX").string();
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (mkdtemp(buffer.data()) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        path_ = buffer.data();
+        std::filesystem::current_path(path_);
+    }
+    ~TempFolder() {
+        std::error_code error;
+        std::filesystem::current_path(previous_, error);
+        std::filesystem::remove_all(path_, error);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path previous_;
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Splits on '\n'; a final line end does not make an extra empty line.
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// A collection of the given (upper-case, equal-length) sites with its model.
+inline xoprex::SiteCollection makeCollection(const std::vector<std::string>& sites,
+                                             const xoprex::SequenceRecord& background = {}) {
+    xoprex::SiteCollection collection;
+    for (const auto& text : sites) {
+        xoprex::SiteHit site(static_cast<int32_t>(text.size()));
+        site.site = text;
+        collection.sites.push_back(site);
+    }
+    collection.siteLength = sites.empty() ? 0 : static_cast<int32_t>(sites.front().size());
+    collection.baseName = "test";
+    xoprex::buildModel(collection, background);
+    return collection;
+}
+
+inline uint64_t bitsOf(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+}  // namespace motif_test
+
+// Runs `statement`, which must end through reportFatal with exactly the
+// given lines, and checks that "OprexLog.txt" in the current folder holds
+// exactly those lines, each with a line feed.
+#define EXPECT_FATAL_LINES(statement, ...)                                     \
+    do {                                                                       \
+        const std::vector<std::string> expectedLines_ = __VA_ARGS__;           \
+        bool thrown_ = false;                                                  \
+        try {                                                                  \
+            statement;                                                         \
+        } catch (const xoprex::FatalError& error_) {                           \
+            thrown_ = true;                                                    \
+            EXPECT_EQ(error_.lines(), expectedLines_);                         \
+        }                                                                      \
+        EXPECT_TRUE(thrown_) << "no fatal error";                              \
+        std::string expectedLog_;                                              \
+        for (const auto& line_ : expectedLines_) expectedLog_ += line_ + "\n"; \
+        EXPECT_EQ(motif_test::readFile("OprexLog.txt"), expectedLog_);         \
+    } while (false)

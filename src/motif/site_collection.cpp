@@ -15,6 +15,21 @@ namespace {
 
 using motif_detail::kCountWeights;
 
+// Extension rule of the collection file (the same rule as fileExtension of
+// seqio/sequence.h, kept here so that loading a collection does not depend on
+// the sequence readers): the last '.' searched backwards from at most index
+// 1024, and the up to three characters after it; without a '.', the first
+// three characters of the path, and the whole path as base name.
+std::string collectionExtension(const std::string& path, std::string& baseName) {
+    const size_t dot = path.rfind('.', 1024);
+    if (dot == std::string::npos) {
+        baseName = path;
+        return path.substr(0, 3);
+    }
+    baseName = path.substr(0, dot);
+    return path.substr(dot + 1, 3);
+}
+
 void upperCase(std::string& text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
@@ -113,7 +128,7 @@ std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta) {
 
 SiteCollection loadCollection(const std::string& path, const SequenceRecord& background) {
     SiteCollection collection;
-    const std::string extension = fileExtension(path, &collection.baseName);
+    const std::string extension = collectionExtension(path, collection.baseName);
 
     bool fasta = false;
     if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {

@@ -81,8 +81,8 @@ void COprex_AppDlg::buildControls() {
     setSizeGripEnabled(true);
 
     auto* columns = new QHBoxLayout;
-    columns->addWidget(buildInputColumn(), 5);
-    columns->addWidget(buildOptionsColumn(), 6);
+    columns->addWidget(buildInputColumn(), 1);
+    columns->addWidget(buildOptionsColumn(), 1);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(columns, 1);
@@ -91,7 +91,11 @@ void COprex_AppDlg::buildControls() {
     buildMenu();
 
     // Group captions are bold; everything inside them keeps the normal font.
-    const QFont normal = QApplication::font();
+    // Every attribute is set explicitly so that none is inherited from the
+    // bold group font.
+    QFont normal = QApplication::font();
+    normal.setWeight(QFont::Normal);
+    normal.setPointSizeF(QApplication::font().pointSizeF());
     for (QWidget* child : findChildren<QWidget*>()) {
         if (qobject_cast<QGroupBox*>(child) == nullptr) {
             child->setFont(normal);
@@ -135,9 +139,9 @@ QWidget* COprex_AppDlg::buildInputColumn() {
     auto* outputGrid = new QGridLayout(outputGroup_);
     addRow(outputGrid, 0, QStringLiteral("Options File:"), optionsPathEdit_);
     outputGrid->addWidget(optionsBrowse_, 0, 2);
-    outputGrid->addWidget(factoryDefaults_, 0, 3);
     addRow(outputGrid, 1, QStringLiteral("Output FilePath:"), outputFolderEdit_);
     outputGrid->addWidget(outputBrowse_, 1, 2);
+    outputGrid->addWidget(factoryDefaults_, 2, 1, 1, 2, Qt::AlignRight);
 
     auto* column = new QWidget;
     auto* layout = new QVBoxLayout(column);

@@ -20,6 +20,7 @@
 namespace {
 
 constexpr int kColumnWidth = 120;
+constexpr int kMaxColumnWidth = 360;
 
 // Sorts numbers by value and everything else as text; a number sorts
 // before a text so that summary lines gather at one end.
@@ -79,6 +80,7 @@ void CResultDialog::buildControls() {
     grid_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
     grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_->verticalHeader()->setVisible(false);
     grid_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copy = new QAction(QStringLiteral("&Copy Rows"), grid_);
     copy->setShortcut(QKeySequence::Copy);
@@ -139,6 +141,13 @@ void CResultDialog::fill(const xoprex::ui::ResultsGrid& table) {
     }
     grid_->setSortingEnabled(true);
     grid_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    // Columns start 120 pixels wide and grow to show long numbers and
+    // names whole, up to a limit; the user can still resize them.
+    grid_->resizeColumnsToContents();
+    for (int column = 0; column < grid_->columnCount(); ++column) {
+        grid_->setColumnWidth(
+            column, std::clamp(grid_->columnWidth(column), kColumnWidth, kMaxColumnWidth));
+    }
     summary_->setText(QStringLiteral("%1  (%2 rows)").arg(resultsPath_).arg(grid_->rowCount()));
 }
 

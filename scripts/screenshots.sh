@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes the documentation screenshots of the desktop program under a virtual
+# X display: the main window filled with the bundled example, and the
+# results window of its search. The program grabs its own windows (no image
+# tool needed); the search runs in a scratch folder so nothing is written
+# next to the examples.
+# Usage: scripts/screenshots.sh <xoprex-gui binary> <output folder>
+set -euo pipefail
+
+gui=$(realpath "${1:?usage: screenshots.sh <xoprex-gui> <output folder>}")
+mkdir -p "${2:?usage: screenshots.sh <xoprex-gui> <output folder>}"
+out=$(realpath "$2")
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if ! command -v xvfb-run >/dev/null; then
+    echo "screenshots: xvfb-run is missing (install the xvfb package)" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$root/examples/pPCP1.gbk" "$root/examples/crp_sites.txt" "$work/"
+chmod u+w "$work"/*
+rm -f "$out/main_dialog.png" "$out/results_window.png"
+
+cd "$work"
+XOPREX_SCREENSHOTS="$out" \
+XOPREX_SCREENSHOT_SEQUENCE="$work/pPCP1.gbk" \
+XOPREX_SCREENSHOT_COLLECTION="$work/crp_sites.txt" \
+QT_QPA_PLATFORM=xcb \
+    timeout 180 xvfb-run -a -s "-screen 0 1280x900x24" "$gui" >"$work/run.log" 2>&1 || {
+    cat "$work/run.log" >&2
+    echo "screenshots: the program failed" >&2
+    exit 1
+}
+
+for shot in main_dialog.png results_window.png; do
+    if [ ! -s "$out/$shot" ]; then
+        cat "$work/run.log" >&2
+        echo "screenshots: $out/$shot was not written" >&2
+        exit 1
+    fi
+    echo "screenshots: $out/$shot"
+done

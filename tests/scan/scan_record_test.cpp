@@ -1,0 +1,134 @@
+// The scan through the record's term table against the per-window scoring
+// operation and the model built from real site collections.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "motif/scoring.h"
+#include "motif/site_collection.h"
+#include "scan/integrative.h"
+#include "scan/reverse_complement.h"
+#include "scan/scan.h"
+#include "scan_test_support.h"
+
+namespace xoprex {
+namespace {
+
+using testing::circularWindow;
+using testing::makeRecord;
+using testing::plainOptions;
+
+SiteCollection collectionOf(const std::vector<std::string>& sites,
+                            const SequenceRecord& background) {
+    SiteCollection collection;
+    collection.siteLength = static_cast<int32_t>(sites.front().size());
+    for (const std::string& text : sites) {
+        SiteHit site(collection.siteLength);
+        site.site = text;
+        collection.sites.push_back(site);
+    }
+    buildModel(collection, background);
+    return collection;
+}
+
+SiteCollection crpSites(const SequenceRecord& background) {
+    return collectionOf(
+        {"CCTGACGGAGTTCACACTT", "TGTAACAGAGATCACACAA", "TTTGAACCAGATCGCATTA", "TTTGCACGGCGTCACACTT",
+         "TGTGAGTTAGCTCACTCAT", "TTTGTGAGTGGTCGCACAT", "TGTGAGCATGGTCATATTT", "TGTGATTCGATTCACATTT",
+         "TTTGATCGTTTTCACAAAA", "TGTGAAATACCGCACAGAT", "TGCAAAGGACGTCACATTA", "TTTATTCCATGTCACACTT",
+         "TGTGATGTGGTTAACCCAA", "TGTGACACAGTGCAAATTC", "TGTTAAATTGATCACGTTT", "CGTGATGTTGCTTGCAAAA",
+         "CGTGATCAACCCCTCAATT"},
+        background);
+}
+
+std::string randomText(size_t length, const std::string& alphabet, uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        text += alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
+
+TEST(ScanRecord, FourSiteExampleScoresTheConsensusWindow) {
+    SequenceRecord record = makeRecord("ACGTTTTT");
+    SiteCollection collection = collectionOf({"ACGT", "ACGA", "ACGC", "ACGG"}, record);
+    Options options = plainOptions(1, 3.9);
+    SiteHit working(4);
+    IntegrativeWindow window(options);
+    scanRecord(record, collection, options, working, window);
+    // ACGT is its own reverse complement: found again on the reverse strand
+    // at p + L.
+    ASSERT_EQ(record.hits.size(), 2u);
+    EXPECT_EQ(record.hits[0].site, "ACGT");
+    EXPECT_EQ(record.hits[0].position, 0);
+    EXPECT_NEAR(record.hits[0].score, 3.96578, 5e-6);
+    EXPECT_FALSE(record.hits[1].strand);
+    EXPECT_EQ(record.hits[1].position, 4);
+    EXPECT_EQ(record.hits[1].score, record.hits[0].score);
+    // With option 8 the two instances are listed once, as the forward hit.
+    record = makeRecord("TTACGTTTTA");
+    options.removeRedundant = true;
+    scanRecord(record, collection, options, working, window);
+    ASSERT_EQ(record.hits.size(), 1u);
+    EXPECT_EQ(record.hits[0].position, 2);
+    EXPECT_TRUE(record.hits[0].strand);
+    // Method 2: the consensus window scores 0, which is not below a cut-off of 0.
+    record = makeRecord("TTACGTTTTA");
+    options = plainOptions(2, 0.0);
+    scanRecord(record, collection, options, working, window);
+    EXPECT_TRUE(record.hits.empty());
+}
+
+// Every kept score is the per-window operation's score, bit for bit, for all
+// methods, on both strands, with ambiguity codes and odd characters.
+TEST(ScanRecord, KeptScoresMatchThePerWindowOperation) {
+    const std::string text = randomText(3000, "ACGTACGTACGTNRYKMSWBDHVUX-*", 5);
+    for (int method = 1; method <= 11; ++method) {
+        SequenceRecord record = makeRecord(text);
+        SiteCollection collection = crpSites(record);
+        Options options = plainOptions(method, lowerIsBetter(method) ? 1e300 : -1e300);
+        SiteHit working(collection.siteLength);
+        IntegrativeWindow window(options);
+        scanRecord(record, collection, options, working, window);
+        const size_t reverseLength = reverseComplementText(text).size();
+        ASSERT_EQ(record.hits.size(), text.size() + reverseLength) << method;
+        for (const SiteHit& hit : record.hits) {
+            SiteHit probe(collection.siteLength);
+            probe.site = hit.site;
+            scoreWindow(method, probe, makeRecord(text), collection);
+            ASSERT_EQ(probe.score, hit.score) << "method " << method << " " << hit.site;
+        }
+    }
+}
+
+TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
+    std::string text = randomText(20000, "ACGT", 11);
+    const std::string site = "TGTGAGTTAGCTCACTCAT";
+    const std::string reverseSite = reverseComplementText(site);
+    text.replace(5000, site.size(), site);
+    text.replace(12000, site.size(), reverseSite);
+    for (const bool integrative : {false, true}) {
+        SequenceRecord record = makeRecord(text);
+        SiteCollection collection = crpSites(record);
+        Options options = plainOptions(5, 8.0);
+        options.integrative = integrative;
+        IntegrativeWindow window(options);
+        SiteHit working(collection.siteLength);
+        scanRecord(record, collection, options, working, window);
+        bool forward = false, reverse = false;
+        for (const SiteHit& hit : record.hits) {
+            forward |= hit.strand && hit.position == 5000 && hit.site == site;
+            reverse |= !hit.strand && hit.position == 12019 && hit.site == site;
+            EXPECT_EQ(hit.localMean != 0.0, integrative);
+        }
+        EXPECT_TRUE(forward) << integrative;
+        EXPECT_TRUE(reverse) << integrative;
+        if (integrative) {
+            EXPECT_NE(window.globalSum, 0.0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace xoprex

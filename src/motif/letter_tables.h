@@ -83,47 +83,18 @@ constexpr Weights spread(unsigned char mask, double weight) {
     return w;
 }
 
-constexpr LetterWeights makeCountWeights() {
+// Single bases weigh 1, two-base codes 0.5 per base, three-base codes
+// `threeBase` per base. The letter N spreads 0.25 over the four bases; every
+// other letter does too when `spreadUnknown`, and counts nothing otherwise.
+constexpr LetterWeights makeWeights(double threeBase, bool spreadUnknown) {
     LetterWeights table{};
     for (int c = 0; c < 256; ++c) {
         const unsigned char mask = maskOf(static_cast<unsigned char>(c));
-        switch (bitCount(mask)) {
-            case 1:
-                table.byByte[c] = spread(mask, 1.0);
-                break;
-            case 2:
-                table.byByte[c] = spread(mask, 0.5);
-                break;
-            case 3:
-                table.byByte[c] = spread(mask, kThreeBaseCountWeight);
-                break;
-            case 4:
-                table.byByte[c] = spread(mask, 0.25);
-                break;
-            default:
-                break;  // nothing is counted
-        }
-    }
-    return table;
-}
-
-constexpr LetterWeights makeSiteWeights() {
-    LetterWeights table{};
-    for (int c = 0; c < 256; ++c) {
-        const unsigned char mask = maskOf(static_cast<unsigned char>(c));
-        switch (bitCount(mask)) {
-            case 1:
-                table.byByte[c] = spread(mask, 1.0);
-                break;
-            case 2:
-                table.byByte[c] = spread(mask, 0.5);
-                break;
-            case 3:
-                table.byByte[c] = spread(mask, kThreeBaseSiteWeight);
-                break;
-            default:
-                table.byByte[c] = spread(0xF, 0.25);
-                break;  // N, U, anything else
+        const int bases = bitCount(mask);
+        if (bases == 1 || bases == 2 || bases == 3) {
+            table.byByte[c] = spread(mask, bases == 1 ? 1.0 : bases == 2 ? 0.5 : threeBase);
+        } else if (bases == 4 || spreadUnknown) {
+            table.byByte[c] = spread(0xF, 0.25);
         }
     }
     return table;
@@ -146,8 +117,9 @@ constexpr LetterMask makeFrequencyMasks() {
 
 }  // namespace table_detail
 
-inline constexpr LetterWeights kCountWeights = table_detail::makeCountWeights();
-inline constexpr LetterWeights kSiteWeights = table_detail::makeSiteWeights();
+inline constexpr LetterWeights kCountWeights =
+    table_detail::makeWeights(kThreeBaseCountWeight, false);
+inline constexpr LetterWeights kSiteWeights = table_detail::makeWeights(kThreeBaseSiteWeight, true);
 inline constexpr LetterMask kFrequencyMasks = table_detail::makeFrequencyMasks();
 
 // F_l(x), a window letter's frequency, for the frequencies f (A, C, G, T) of one position.

@@ -38,68 +38,85 @@ void upperCase(std::string& text) {
     }
 }
 
+// Sets `field` of every position to compute(position), then returns the sum
+// of the field over the positions in order.
+template <typename Compute>
+double fillPositions(std::vector<PositionRecord>& positions, double PositionRecord::*field,
+                     Compute compute) {
+    for (PositionRecord& record : positions) {
+        record.*field = compute(record);
+    }
+    double total = 0.0;
+    for (const PositionRecord& record : positions) {
+        total += record.*field;
+    }
+    return total;
+}
+
+// Weighted counts of the four bases at position l over all sites, in
+// collection order.
+std::array<double, 4> countPosition(const std::vector<SiteHit>& sites, size_t l) {
+    std::array<double, 4> counts{};
+    for (const SiteHit& site : sites) {
+        if (l >= site.site.size()) {
+            continue;
+        }
+        const auto& w = kCountWeights.byByte[static_cast<unsigned char>(site.site[l])];
+        for (int b = 0; b < 4; ++b) {
+            counts[b] += w[b];  // adding 0.0 leaves a count unchanged
+        }
+    }
+    return counts;
+}
+
+// The most frequent base; ties go to the earlier base in the order A, C, G, T.
+char consensusOf(const std::array<double, 4>& f) {
+    if (f[0] >= f[1] && f[0] >= f[2] && f[0] >= f[3]) {
+        return 'A';
+    }
+    if (f[1] >= f[2] && f[1] >= f[3]) {
+        return 'C';
+    }
+    return f[2] >= f[3] ? 'G' : 'T';
+}
+
 // Builds the model; `name` identifies the collection in the fatal message of
 // a position without any counted letter.
 void buildModelNamed(SiteCollection& collection, const SequenceRecord& background,
                      const std::string& name) {
-    const int32_t length = collection.siteLength;
+    const size_t length =
+        collection.siteLength > 0 ? static_cast<size_t>(collection.siteLength) : 0;
     MotifModel& model = collection.model;
-    model.positions.assign(length > 0 ? static_cast<size_t>(length) : 0, PositionRecord{});
+    model.positions.assign(length, PositionRecord{});
 
-    // Counts, frequencies and consensus.
-    for (int32_t l = 0; l < length; ++l) {
-        PositionRecord& record = model.positions[static_cast<size_t>(l)];
-        std::array<double, 4> counts{};
-        for (const SiteHit& site : collection.sites) {
-            if (static_cast<size_t>(l) >= site.site.size()) {
-                continue;
-            }
-            const auto& w =
-                kCountWeights.byByte[static_cast<unsigned char>(site.site[static_cast<size_t>(l)])];
-            for (int b = 0; b < 4; ++b) {
-                counts[b] += w[b];  // adding 0.0 leaves a count unchanged
-            }
-        }
-        const double total = counts[0] + counts[1] + counts[2] + counts[3];
+    // Counts, frequencies (over the counted weight) and consensus.
+    for (size_t l = 0; l < length; ++l) {
+        PositionRecord& record = model.positions[l];
+        record.counts = countPosition(collection.sites, l);
+        const auto& n = record.counts;
+        const double total = n[0] + n[1] + n[2] + n[3];
         if (!(total > 0.0)) {
             reportFatal("Incorrect collection file! - No A, C, G or T at site position " +
                         std::to_string(l + 1) + " in " + name);
         }
-        record.counts = counts;
         for (int b = 0; b < 4; ++b) {
-            record.frequencies[b] = counts[b] / total;
+            record.frequencies[b] = n[b] / total;
         }
-        const auto& f = record.frequencies;
-        if (f[0] >= f[1] && f[0] >= f[2] && f[0] >= f[3]) {
-            record.consensus = 'A';
-        } else if (f[1] >= f[2] && f[1] >= f[3]) {
-            record.consensus = 'C';
-        } else if (f[2] >= f[3]) {
-            record.consensus = 'G';
-        } else {
-            record.consensus = 'T';
-        }
+        record.consensus = consensusOf(record.frequencies);
     }
 
-    // Rsequence, then its total.
-    model.totalRsequence = 0.0;
-    for (PositionRecord& record : model.positions) {
-        record.rsequence =
-            motif_detail::informationContent(record.frequencies, background.backgroundEntropy);
-    }
-    for (const PositionRecord& record : model.positions) {
-        model.totalRsequence += record.rsequence;
-    }
-
-    // Relative entropy, then its total.
-    model.totalRelativeEntropy = 0.0;
-    for (PositionRecord& record : model.positions) {
-        record.relativeEntropy =
-            motif_detail::relativeEntropyOf(record.frequencies, background.backgroundFrequencies);
-    }
-    for (const PositionRecord& record : model.positions) {
-        model.totalRelativeEntropy += record.relativeEntropy;
-    }
+    // Rsequence of every position, then its total; the same for RE.
+    model.totalRsequence = fillPositions(model.positions, &PositionRecord::rsequence,
+                                         [&background](const PositionRecord& record) {
+                                             return motif_detail::informationContent(
+                                                 record.frequencies, background.backgroundEntropy);
+                                         });
+    model.totalRelativeEntropy =
+        fillPositions(model.positions, &PositionRecord::relativeEntropy,
+                      [&background](const PositionRecord& record) {
+                          return motif_detail::relativeEntropyOf(record.frequencies,
+                                                                 background.backgroundFrequencies);
+                      });
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
-// Helpers shared by the motif tests: a temporary current folder, file
-// writing and reading, small collections built without a file.
+// Helpers shared by the motif tests: file writing, line splitting, small
+// collections built without a file, bit patterns of doubles.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,50 +14,17 @@
 #include "motif/site_collection.h"
 #include "run/run_log.h"
 #include "seqio/sequence.h"
+#include "temp_dir.h"
 
 namespace motif_test {
 
-// Makes a fresh folder under the system's temporary folder the current
-// folder for the lifetime of the object, then restores the old one and
-// removes the folder with everything written into it.
-class TempFolder {
-  public:
-    TempFolder() : previous_(std::filesystem::current_path()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "xoprex_motif_XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = buffer.data();
-        std::filesystem::current_path(path_);
-    }
-    ~TempFolder() {
-        std::error_code error;
-        std::filesystem::current_path(previous_, error);
-        std::filesystem::remove_all(path_, error);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+using TempFolder = xoprex::testing::TempDir;
+using xoprex::testing::readFile;
 
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
-
+// Writes `content` to `path` (relative to the current folder) as it is.
 inline void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Splits on '\n'; a final line end does not make an extra empty line.

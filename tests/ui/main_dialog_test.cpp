@@ -11,14 +11,17 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 #include <atomic>
 #include <memory>
 #include <thread>
 
 #include "fake_services.h"
+#include "options/options.h"
 #include "options/options_file.h"
 #include "run/run_search.h"
+#include "ui/about_dialog.h"
 
 namespace {
 
@@ -373,6 +376,36 @@ class MainDialogTest : public QObject {
         QCOMPARE(services_.lastError(), QStringLiteral("Unable to open input file."));
         QVERIFY(services_.errors.back().detail.contains(QStringLiteral("missing.gbk")));
         QCOMPARE(button("mergeButton")->text(), QStringLiteral("Merge"));
+    }
+
+    void helpShowsBuiltInManualAndAboutShowsBox() {
+        open();
+        button("helpButton")->click();
+        auto* help = dialog_->findChild<HelpViewer*>();
+        QVERIFY(help != nullptr);
+        QVERIFY(help->isVisible());
+        const QString manual = help->browser()->toPlainText();
+        for (int method = 0; method < xoprex::kMethodCount; ++method) {
+            const QString label = QString::fromLatin1(xoprex::scoringMethods()[method].formLabel);
+            QVERIFY2(manual.contains(label), qPrintable(label));
+            const QString report =
+                QString::fromLatin1(xoprex::scoringMethods()[method].reportLabel);
+            QVERIFY2(manual.contains(report), qPrintable(report));
+        }
+        for (const char* option :
+             {"Generate Log Files", "Compute Background Entropy", "Threshold",
+              "Distance to Promoter", "Distance in-gene", "Sort Results By",
+              "Remove redundant matches", "Literal cut off", "Use Integrative factor",
+              "UpLeftDistance", "UpRightDistance", "DwLeftDistance", "DwRightDistance",
+              "Relaxation constant", "Rescoring method", "paste_sequence.fas", "OprexLog.txt"}) {
+            QVERIFY2(manual.contains(QString::fromLatin1(option)), option);
+        }
+
+        button("aboutButton")->click();
+        auto* about = dialog_->findChild<CAboutDlg*>();
+        QVERIFY(about != nullptr);
+        QCOMPARE(about->windowTitle(), QStringLiteral("About XOprex"));
+        QVERIFY(about->isVisible());
     }
 
   private:

@@ -17,7 +17,10 @@ if ! command -v xvfb-run >/dev/null; then
     exit 1
 fi
 
-work=$(mktemp -d)
+# A fixed scratch folder keeps the paths shown in the pictures stable.
+work="${TMPDIR:-/tmp}/xoprex-example"
+rm -rf "$work"
+mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 cp "$root/examples/pPCP1.gbk" "$root/examples/crp_sites.txt" "$work/"
 chmod u+w "$work"/*

@@ -184,6 +184,11 @@ void COprex_AppDlg::showValues() {
     collectionPathEdit_->setText(qs(files.collectionPath));
     optionsPathEdit_->setText(qs(files.optionsPath));
     outputFolderEdit_->setText(qs(files.outputFolder));
+    // Long paths show their end, where the file name is.
+    for (QLineEdit* path :
+         {sequencePathEdit_, collectionPathEdit_, optionsPathEdit_, outputFolderEdit_}) {
+        path->setCursorPosition(static_cast<int>(path->text().size()));
+    }
     if (sequencePaste_->toPlainText() != qs(files.pastedSequence)) {
         sequencePaste_->setPlainText(qs(files.pastedSequence));
     }

@@ -81,8 +81,8 @@ void COprex_AppDlg::buildControls() {
     setSizeGripEnabled(true);
 
     auto* columns = new QHBoxLayout;
-    columns->addWidget(buildInputColumn(), 1);
-    columns->addWidget(buildOptionsColumn(), 1);
+    columns->addWidget(buildInputColumn(), 6);
+    columns->addWidget(buildOptionsColumn(), 5);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(columns, 1);
@@ -102,7 +102,7 @@ void COprex_AppDlg::buildControls() {
         }
     }
     progressLog_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    resize(1080, 760);
+    resize(1140, 760);
 }
 
 QWidget* COprex_AppDlg::buildInputColumn() {
@@ -144,6 +144,8 @@ QWidget* COprex_AppDlg::buildInputColumn() {
     outputGrid->addWidget(factoryDefaults_, 2, 1, 1, 2, Qt::AlignRight);
 
     auto* column = new QWidget;
+    // Wide enough for a full path beside the Browse and Merge buttons.
+    column->setMinimumWidth(520);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sequenceGroup_, 3);

@@ -39,8 +39,7 @@ Result runCli(const std::string& args) {
 const char* kSites = "TTGACA\nTTGACT\nATGACA\nTTTACA\n";
 
 std::string search(const std::string& sequence, const std::string& collection) {
-    return "search --sequence " + sequence + " --collection " + collection +
-           " --options none.txt";
+    return "search --sequence " + sequence + " --collection " + collection + " --options none.txt";
 }
 
 }  // namespace
@@ -109,7 +108,8 @@ TEST(Cli, InvalidIntervalsStopEvenWithIntegrativeModeOff) {
     const size_t y = text.find("(+/- Y) -> [X,Y]\n\n$") + 19;
     text.replace(y, 2, "300");
     dir.write("opts.txt", text);
-    const Result result = runCli("search --sequence ok.fas --collection sites.txt --options opts.txt");
+    const Result result =
+        runCli("search --sequence ok.fas --collection sites.txt --options opts.txt");
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(readFile(dir.file("OprexLog.txt")),
               "Error: overlapping intervals for integration. Please check Options file!\n");

@@ -7,7 +7,9 @@ uint64_t RedundancyIndex::key(bool strand, int64_t position) {
 }
 
 void RedundancyIndex::rebuild(const std::vector<SiteHit>& hits) {
-    head_.clear();
+    slots_.clear();
+    used_ = 0;
+    shift_ = 64;
     next_.clear();
     next_.reserve(hits.size());
     for (size_t i = 0; i < hits.size(); ++i) {
@@ -15,12 +17,71 @@ void RedundancyIndex::rebuild(const std::vector<SiteHit>& hits) {
     }
 }
 
+namespace {
+
+size_t slotOf(uint64_t key, int shift) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift);
+}
+
+}  // namespace
+
+const RedundancyIndex::Slot* RedundancyIndex::find(uint64_t k) const {
+    if (slots_.empty()) {
+        return nullptr;
+    }
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = slotOf(k, shift_);; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.key == k) {
+            return &slot;
+        }
+        if (slot.key == kEmptyKey) {
+            return nullptr;
+        }
+    }
+}
+
+void RedundancyIndex::grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    const size_t capacity = old.empty() ? 64 : old.size() * 2;
+    slots_.assign(capacity, Slot{kEmptyKey, kEnd});
+    shift_ = 64 - __builtin_ctzll(capacity);
+    const size_t mask = capacity - 1;
+    for (const Slot& slot : old) {
+        if (slot.key == kEmptyKey) {
+            continue;
+        }
+        size_t at = slotOf(slot.key, shift_);
+        while (slots_[at].key != kEmptyKey) {
+            at = (at + 1) & mask;
+        }
+        slots_[at] = slot;
+    }
+}
+
+RedundancyIndex::Slot& RedundancyIndex::findOrAdd(uint64_t k) {
+    if (2 * (used_ + 1) > slots_.size()) {
+        grow();
+    }
+    const size_t mask = slots_.size() - 1;
+    size_t at = slotOf(k, shift_);
+    while (slots_[at].key != k && slots_[at].key != kEmptyKey) {
+        at = (at + 1) & mask;
+    }
+    if (slots_[at].key == kEmptyKey) {
+        slots_[at] = Slot{k, kEnd};
+        ++used_;
+    }
+    return slots_[at];
+}
+
 size_t RedundancyIndex::firstWith(bool strand, int64_t position) const {
     if (position < INT32_MIN || position > INT32_MAX) {
         return kNoPartner;
     }
-    const auto found = head_.find(key(strand, position));
-    return found == head_.end() ? kNoPartner : found->second;
+    const Slot* slot = find(key(strand, position));
+    return slot == nullptr || slot->head == kEnd ? kNoPartner : slot->head;
 }
 
 size_t RedundancyIndex::findPartner(bool strand, int32_t position, int32_t length) const {
@@ -30,17 +91,13 @@ size_t RedundancyIndex::findPartner(bool strand, int32_t position, int32_t lengt
 }
 
 void RedundancyIndex::insert(uint32_t index, uint64_t k) {
-    auto [slot, fresh] = head_.try_emplace(k, index);
-    if (fresh) {
-        next_[index] = kEnd;
+    Slot& slot = findOrAdd(k);
+    if (slot.head == kEnd || index < slot.head) {
+        next_[index] = slot.head;
+        slot.head = index;
         return;
     }
-    if (index < slot->second) {
-        next_[index] = slot->second;
-        slot->second = index;
-        return;
-    }
-    uint32_t at = slot->second;
+    uint32_t at = slot.head;
     while (next_[at] != kEnd && next_[at] < index) {
         at = next_[at];
     }
@@ -49,19 +106,15 @@ void RedundancyIndex::insert(uint32_t index, uint64_t k) {
 }
 
 void RedundancyIndex::remove(uint32_t index, uint64_t k) {
-    const auto slot = head_.find(k);
-    if (slot == head_.end()) {
+    Slot* slot = const_cast<Slot*>(find(k));
+    if (slot == nullptr || slot->head == kEnd) {
         return;
     }
-    if (slot->second == index) {
-        if (next_[index] == kEnd) {
-            head_.erase(slot);
-        } else {
-            slot->second = next_[index];
-        }
+    if (slot->head == index) {
+        slot->head = next_[index];
         return;
     }
-    uint32_t at = slot->second;
+    uint32_t at = slot->head;
     while (next_[at] != kEnd && next_[at] != index) {
         at = next_[at];
     }

@@ -5,12 +5,13 @@
 //
 // RedundancyIndex finds that partner without walking the list: it maps
 // (strand, position) to the list indices holding it, in increasing order, and
-// is kept current through appends and in-place replacements.
+// is kept current through appends and in-place replacements. Lookups cost
+// one probe of a flat hash table, so the rule stays linear in the number of
+// kept hits.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "run/records.h"
@@ -42,8 +43,22 @@ class RedundancyIndex {
     void insert(uint32_t index, uint64_t key);
     void remove(uint32_t index, uint64_t key);
 
-    std::unordered_map<uint64_t, uint32_t> head_;  // key -> smallest index
-    std::vector<uint32_t> next_;                   // index -> next index with the same key
+    // Open-addressing table (linear probing) from key to the smallest list
+    // index holding it; a key whose entries all moved away keeps its slot
+    // with kEnd, so slots are never removed.
+    struct Slot {
+        uint64_t key;
+        uint32_t head;
+    };
+    static constexpr uint64_t kEmptyKey = UINT64_MAX;
+    const Slot* find(uint64_t key) const;
+    Slot& findOrAdd(uint64_t key);
+    void grow();
+
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+    int shift_ = 64;
+    std::vector<uint32_t> next_;  // index -> next index with the same key
 };
 
 enum class RedundancyOutcome { Appended, Replaced, Dropped };

@@ -1,17 +1,19 @@
 // The scan of one record through the record's term table: the table is
 // built once per record (with that record's background) and every window is
-// scored by adding its terms in position order.
+// scored by adding its terms in position order, many windows at a time
+// (WindowKernel), with results identical to one window at a time.
 #include "motif/scoring.h"
 #include "scan/scan.h"
 #include "scan/strand_scan.h"
+#include "scan/window_kernel.h"
 
 namespace xoprex {
 
 void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
                 SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control) {
     const TermTable table(options.method, collection, record);
-    const auto scorer = [&table](const char* text) { return table.score(text); };
-    scanRecordWith(record, collection.siteLength, scorer, options, workingHit, window, control);
+    const WindowKernel kernel(table);
+    scanRecordWith(record, table.siteLength(), kernel, options, workingHit, window, control);
 }
 
 }  // namespace xoprex

@@ -89,28 +89,46 @@ class ProgressTicker {
 
 inline constexpr size_t kWindowsPerTick = size_t{1} << 16;
 
+// A scorer may offer faster paths than one call per window:
+//   block(text, count, out): the scores of the windows at text + 0..count-1;
+//   passing(text, count, cutOff, lower, keep): keep(i, score) for each of
+//   those windows that passes the cut-off, in increasing i.
+template <class Scorer>
+concept BlockScorer = requires(const Scorer& s, const char* t, double* out) {
+    s.block(t, size_t{0}, out);
+};
+template <class Scorer>
+concept FilteringScorer = requires(const Scorer& s, const char* t) {
+    s.passing(t, size_t{0}, 0.0, false, [](size_t, double) {});
+};
+
 template <bool kLower, class Scorer>
-double scanPlainWindows(const char* text, size_t first, size_t stop, const Scorer& scorer,
-                        double cutOff, HitKeeper& keeper) {
-    double score = 0.0;
+void scanPlainWindows(const char* text, size_t first, size_t stop, const Scorer& scorer,
+                      double cutOff, HitKeeper& keeper) {
     for (size_t c = first; c < stop; ++c) {
-        score = scorer(text + c);
+        const double score = scorer(text + c);
         if (kLower ? score < cutOff : score > cutOff) {
             keeper.keep(text + c, c, score, 0.0, 0.0, 0.0);
         }
     }
-    return score;
 }
 
 template <class Scorer>
 void scanPlainStrand(const char* text, size_t end, const Scorer& scorer, HitKeeper& keeper,
-                     ProgressTicker& ticker, double& lastScore) {
+                     ProgressTicker& ticker) {
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();
     for (size_t c = 0; c < end;) {
         const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
-        lastScore = lower ? scanPlainWindows<true>(text, c, stop, scorer, cutOff, keeper)
-                          : scanPlainWindows<false>(text, c, stop, scorer, cutOff, keeper);
+        if constexpr (FilteringScorer<Scorer>) {
+            scorer.passing(text + c, stop - c, cutOff, lower, [&](size_t i, double score) {
+                keeper.keep(text + c + i, c + i, score, 0.0, 0.0, 0.0);
+            });
+        } else if (lower) {
+            scanPlainWindows<true>(text, c, stop, scorer, cutOff, keeper);
+        } else {
+            scanPlainWindows<false>(text, c, stop, scorer, cutOff, keeper);
+        }
         ticker.advance(stop - c);
         c = stop;
     }
@@ -124,7 +142,7 @@ void scanPlainStrand(const char* text, size_t end, const Scorer& scorer, HitKeep
 template <class Scorer>
 void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, HitKeeper& keeper,
-                           ProgressTicker& ticker, std::vector<double>& block, double& lastScore) {
+                           ProgressTicker& ticker, std::vector<double>& block) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
@@ -138,8 +156,12 @@ void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t
     for (size_t c = h + 1; c < end;) {
         const size_t count = std::min(end - c, kWindowsPerTick);
         block.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            block[i] = scorer(text + c + i);
+        if constexpr (BlockScorer<Scorer>) {
+            scorer.block(text + c, count, block.data());
+        } else {
+            for (size_t i = 0; i < count; ++i) {
+                block[i] = scorer(text + c + i);
+            }
         }
         const size_t firstCentre = c - h - 1;
         window.slideMany(block.data(), count, divisor,
@@ -149,7 +171,6 @@ void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t
                                  keeper.keep(text + start, start, centre, local, up, down);
                              }
                          });
-        lastScore = block[count - 1];
         ticker.advance(count);
         c += count;
     }
@@ -183,21 +204,20 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             window.beginPass();
         }
         const bool scannable = length > 0 && n >= length && (!integrative || n >= h + 1);
-        double lastScore = 0.0;
         std::vector<double> block;
         if (scannable) {
             const size_t end = textLength - length;
             const char* text = record.sequence.data();
             if (integrative) {
                 scan_detail::scanIntegrativeStrand(text, n, textLength, end, scorer, window, keeper,
-                                                   ticker, block, lastScore);
+                                                   ticker, block);
             } else {
-                scan_detail::scanPlainStrand(text, end, scorer, keeper, ticker, lastScore);
+                scan_detail::scanPlainStrand(text, end, scorer, keeper, ticker);
             }
             record.scanCount = static_cast<int32_t>(end);
             record.scanCursor = end;
             workingHit.strand = forward;
-            workingHit.score = lastScore;
+            workingHit.score = scorer(text + end - 1);  // the last window taken
         }
         if (record.forwardStrand) {
             reverseComplement(record);

@@ -1,0 +1,161 @@
+#include "scan/window_kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "motif/site_collection.h"
+#include "scan_test_support.h"
+
+namespace xoprex {
+namespace {
+
+SiteCollection crpCollection(const SequenceRecord& background) {
+    SiteCollection collection;
+    collection.siteLength = 19;
+    for (const char* text : {"CCTGACGGAGTTCACACTT", "TGTAACAGAGATCACACAA", "TTTGAACCAGATCGCATTA",
+                             "TTTGCACGGCGTCACACTT", "TGTGAGTTAGCTCACTCAT", "TTTGTGAGTGGTCGCACAT",
+                             "TGTGAGCATGGTCATATTT", "TGTGATTCGATTCACATTT", "TTTGATCGTTTTCACAAAA",
+                             "TGTGAAATACCGCACAGAT", "TGCAAAGGACGTCACATTA", "TTTATTCCATGTCACACTT",
+                             "TGTGATGTGGTTAACCCAA", "TGTGACACAGTGCAAATTC", "TGTTAAATTGATCACGTTT",
+                             "CGTGATGTTGCTTGCAAAA", "CGTGATCAACCCCTCAATT", "TGTGANNNNNNTCACAYRS"}) {
+        SiteHit site(19);
+        site.site = text;
+        collection.sites.push_back(site);
+    }
+    buildModel(collection, background);
+    return collection;
+}
+
+std::string randomText(size_t length, uint64_t seed, bool anyByte) {
+    std::mt19937_64 random(seed);
+    const std::string alphabet = "ACGTACGTACGTACGTNUMRWSYKBDHVX-";
+    std::string text(length, 'A');
+    for (char& c : text) {
+        c = anyByte ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
+
+std::vector<KernelPath> supportedPaths() {
+    std::vector<KernelPath> paths;
+    for (const KernelPath path : {KernelPath::Scalar, KernelPath::Avx2, KernelPath::Avx512}) {
+        if (kernelPathSupported(path)) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every lane sums in position order: each path's block scores are the
+// table's own sums, bit for bit, for every method and any bytes.
+TEST(WindowKernel, BlockScoresAreBitIdenticalOnEveryPath) {
+    SequenceRecord background;
+    background.backgroundFrequencies = {0.3, 0.2, 0.2, 0.3};
+    background.backgroundEntropy = 1.97;
+    const SiteCollection collection = crpCollection(background);
+    for (int method = 0; method <= 12; ++method) {
+        const TermTable table(method, collection, background);
+        for (const bool anyByte : {false, true}) {
+            const std::string text = randomText(5000, 31 + method, anyByte);
+            const size_t count = text.size() - 18;
+            for (const KernelPath path : supportedPaths()) {
+                for (const bool classes : {true, false}) {
+                    const WindowKernel kernel(table, path, classes);
+                    EXPECT_TRUE(kernel.usesClasses() == classes || !classes);
+                    for (const size_t offset : {size_t{0}, size_t{3}, size_t{4000}}) {
+                        std::vector<double> out(count - offset);
+                        kernel.block(text.data() + offset, out.size(), out.data());
+                        for (size_t i = 0; i < out.size(); ++i) {
+                            ASSERT_TRUE(sameBits(out[i], table.score(text.data() + offset + i)))
+                                << "method " << method << " path " << static_cast<int>(path)
+                                << " window " << offset + i;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The filter may let through windows that fail, never drop one that passes:
+// cut-offs placed exactly on window scores and one ulp either side.
+TEST(WindowKernel, FilterNeverDropsAPassingWindow) {
+    std::mt19937_64 random(4242);
+    SequenceRecord background;
+    const SiteCollection collection = crpCollection(background);
+    for (int method = 1; method <= 11; ++method) {
+        const TermTable table(method, collection, background);
+        const std::string text = randomText(6000, 77 + method, false);
+        const size_t count = text.size() - 18;
+        std::vector<double> exact(count);
+        for (size_t i = 0; i < count; ++i) {
+            exact[i] = table.score(text.data() + i);
+        }
+        std::vector<double> sorted = exact;
+        std::sort(sorted.begin(), sorted.end());
+        const WindowKernel kernel(table);
+        int filtered = 0;
+        {
+            for (int trial = 0; trial < 12; ++trial) {
+                // Mostly near the top and bottom, where real cut-offs lie.
+                const size_t rank = trial < 4   ? count - 1 - random() % 50
+                                    : trial < 8 ? random() % 50
+                                                : random() % count;
+                for (const bool lower : {false, true}) {
+                    for (const double cutOff :
+                         {sorted[rank], std::nextafter(sorted[rank], -INFINITY),
+                          std::nextafter(sorted[rank], INFINITY)}) {
+                        std::vector<std::pair<size_t, double>> got;
+                        kernel.passing(text.data(), count, cutOff, lower,
+                                       [&](size_t i, double s) { got.emplace_back(i, s); });
+                        std::vector<std::pair<size_t, double>> want;
+                        for (size_t i = 0; i < count; ++i) {
+                            if (lower ? exact[i] < cutOff : exact[i] > cutOff) {
+                                want.emplace_back(i, exact[i]);
+                            }
+                        }
+                        ASSERT_EQ(got, want) << "method " << method << " cut-off " << cutOff;
+                        std::vector<uint32_t> survivors;
+                        kernel.candidates(text.data(), count, cutOff, lower, survivors);
+                        filtered += survivors.size() < count;
+                    }
+                }
+            }
+        }
+        if (kernel.path() == KernelPath::Avx512) {
+            EXPECT_GT(filtered, 6) << "method " << method;
+        }
+    }
+}
+
+TEST(WindowKernel, FilterRejectsMostWindowsAtARealisticCutOff) {
+    if (!kernelPathSupported(KernelPath::Avx512)) {
+        GTEST_SKIP() << "no AVX-512 on this machine";
+    }
+    SequenceRecord background;
+    const SiteCollection collection = crpCollection(background);
+    const TermTable table(5, collection, background);
+    const WindowKernel kernel(table, KernelPath::Avx512);
+    const std::string text = randomText(100000, 5, false);
+    std::vector<uint32_t> survivors;
+    kernel.candidates(text.data(), text.size() - 18, 10.0, false, survivors);
+    EXPECT_LT(survivors.size(), text.size() / 20);
+    // NaN and infinite cut-offs are handled by the exact path.
+    std::vector<std::pair<size_t, double>> got;
+    kernel.passing(text.data(), 1000, NAN, false,
+                   [&](size_t i, double s) { got.emplace_back(i, s); });
+    EXPECT_TRUE(got.empty());
+    kernel.passing(text.data(), 1000, -INFINITY, false,
+                   [&](size_t i, double s) { got.emplace_back(i, s); });
+    EXPECT_EQ(got.size(), 1000u);
+}
+
+}  // namespace
+}  // namespace xoprex

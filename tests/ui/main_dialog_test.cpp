@@ -378,6 +378,33 @@ class MainDialogTest : public QObject {
         QCOMPARE(button("mergeButton")->text(), QStringLiteral("Merge"));
     }
 
+    void mergeReplacesTheSequenceFile() {
+        RecordingSearch search;
+        open(search.function());
+        const QString twoRecords = start_->filePath(QStringLiteral("two.gbk"));
+        const QString record = readAll(kExamples + QStringLiteral("/pPCP1.gbk"));
+        QFile file(twoRecords);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write((record + record).toUtf8());
+        file.close();
+
+        dialog_->chooseSequenceFile(twoRecords);
+        button("mergeButton")->click();
+        QVERIFY(services_.errors.empty());
+        const QString merged = start_->filePath(QStringLiteral("Merged_two.gbk"));
+        QVERIFY(QFile::exists(merged));
+        QCOMPARE(edit("sequencePath")->text(), merged);
+        QCOMPARE(edit("outputFolder")->text(), start_->path() + QLatin1Char('/'));
+
+        // The merged file is accepted as a GenBank target without browsing.
+        dialog_->chooseCollectionFile(kExamples + QStringLiteral("/crp_sites.txt"));
+        button("searchButton")->click();
+        QTRY_VERIFY(!dialog_->searching());
+        QCOMPARE(search.calls, 1);
+        QCOMPARE(search.inputs.sequenceTitle, std::string("Merged_two"));
+        QCOMPARE(QString::fromStdString(search.inputs.sequencePath), merged);
+    }
+
     void helpShowsBuiltInManualAndAboutShowsBox() {
         open();
         button("helpButton")->click();

@@ -123,16 +123,17 @@ void RedundancyIndex::remove(uint32_t index, uint64_t k) {
     }
 }
 
-void RedundancyIndex::appended(size_t index, const SiteHit& hit) {
+void RedundancyIndex::appended(size_t index, bool strand, int32_t position) {
     if (next_.size() <= index) {
         next_.resize(index + 1, kEnd);
     }
-    insert(static_cast<uint32_t>(index), key(hit.strand, hit.position));
+    insert(static_cast<uint32_t>(index), key(strand, position));
 }
 
-void RedundancyIndex::replaced(size_t index, const SiteHit& before, const SiteHit& after) {
-    remove(static_cast<uint32_t>(index), key(before.strand, before.position));
-    insert(static_cast<uint32_t>(index), key(after.strand, after.position));
+void RedundancyIndex::replaced(size_t index, bool strandBefore, int32_t positionBefore,
+                               bool strandAfter, int32_t positionAfter) {
+    remove(static_cast<uint32_t>(index), key(strandBefore, positionBefore));
+    insert(static_cast<uint32_t>(index), key(strandAfter, positionAfter));
 }
 
 RedundancyOutcome resolveRedundant(std::vector<SiteHit>& hits, RedundancyIndex& index,

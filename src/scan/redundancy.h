@@ -31,10 +31,15 @@ class RedundancyIndex {
     // is position + length or position - length; kNoPartner when none.
     size_t findPartner(bool strand, int32_t position, int32_t length) const;
 
-    // hits[index] was appended (index is the new last index).
-    void appended(size_t index, const SiteHit& hit);
-    // hits[index] held `before` and now holds `after`.
-    void replaced(size_t index, const SiteHit& before, const SiteHit& after);
+    // Entry `index` (the new last index) was appended.
+    void appended(size_t index, bool strand, int32_t position);
+    void appended(size_t index, const SiteHit& hit) { appended(index, hit.strand, hit.position); }
+    // Entry `index` moved from (strand, position) `before` to `after`.
+    void replaced(size_t index, bool strandBefore, int32_t positionBefore, bool strandAfter,
+                  int32_t positionAfter);
+    void replaced(size_t index, const SiteHit& before, const SiteHit& after) {
+        replaced(index, before.strand, before.position, after.strand, after.position);
+    }
 
   private:
     static constexpr uint32_t kEnd = UINT32_MAX;

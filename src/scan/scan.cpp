@@ -49,7 +49,7 @@ size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& compleme
 
 HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength)
     : record_(record),
-      hit_(siteLength),
+      siteLength_(siteLength),
       cutOff_(options.cutOff),
       lower_(xoprex::lowerIsBetter(options.method)),
       removeRedundant_(options.removeRedundant) {
@@ -58,20 +58,60 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
     }
 }
 
+void HitKeeper::fill(SiteHit& hit, const Pending& pending, const char* text) const {
+    hit.site.assign(text + pending.start, static_cast<size_t>(siteLength_));
+    hit.position = pending.position;
+    hit.strand = pending.strand;
+    hit.score = pending.score;
+    hit.localMean = pending.localMean;
+    hit.upMean = pending.upMean;
+    hit.downMean = pending.downMean;
+}
+
 void HitKeeper::keep(const char* site, size_t start, double score, double localMean, double upMean,
                      double downMean) {
-    hit_.site.assign(site, static_cast<size_t>(hit_.siteLength));
-    hit_.position = position(start);
-    hit_.strand = forward_;
-    hit_.score = score;
-    hit_.localMean = localMean;
-    hit_.upMean = upMean;
-    hit_.downMean = downMean;
-    if (removeRedundant_) {
-        resolveRedundant(record_.hits, index_, hit_, lower_);
-    } else {
-        record_.hits.push_back(hit_);
+    const Pending hit{score, localMean, upMean, downMean, start, position(start), forward_};
+    if (!removeRedundant_) {
+        pending_.push_back(hit);
+        return;
     }
+    const size_t finished = record_.hits.size();
+    const size_t partner = index_.findPartner(hit.strand, hit.position, siteLength_);
+    if (partner == kNoPartner) {
+        pending_.push_back(hit);
+        index_.appended(finished + pending_.size() - 1, hit.strand, hit.position);
+        return;
+    }
+    // The partner is overwritten with every field of the new hit when the
+    // new hit scores strictly better; otherwise the new hit is dropped.
+    const bool inList = partner < finished;
+    const double earlier =
+        inList ? record_.hits[partner].score : pending_[partner - finished].score;
+    if (!(lower_ ? score < earlier : score > earlier)) {
+        return;
+    }
+    if (inList) {
+        SiteHit& target = record_.hits[partner];
+        index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
+        target.reset();
+        fill(target, hit, site - start);
+    } else {
+        Pending& target = pending_[partner - finished];
+        index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
+        target = hit;
+    }
+}
+
+void HitKeeper::finishStrand(const char* text) {
+    auto& hits = record_.hits;
+    if (hits.capacity() < hits.size() + pending_.size()) {
+        hits.reserve(hits.size() + pending_.size());
+    }
+    for (const Pending& pending : pending_) {
+        hits.emplace_back(siteLength_);
+        fill(hits.back(), pending, text);
+    }
+    pending_.clear();
 }
 
 void ProgressTicker::advance(size_t windows) {
@@ -87,6 +127,9 @@ void ProgressTicker::advance(size_t windows) {
 }  // namespace scan_detail
 
 void shrinkHitList(SequenceRecord& record) {
+    if (record.hits.capacity() == record.hits.size()) {
+        return;  // already exact
+    }
     std::vector<SiteHit> exact;
     exact.reserve(record.hits.size());
     std::move(record.hits.begin(), record.hits.end(), std::back_inserter(exact));

@@ -44,7 +44,12 @@ namespace scan_detail {
 // wrap characters that survive the reverse complement.
 size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& complementedWrap);
 
-// Cut-off test and keeping of the windows of one record.
+// Cut-off test and keeping of the windows of one record. Kept windows of the
+// current pass wait in a compact list (no text copied, nothing allocated per
+// hit beyond the list's growth) and become SiteHit records at the end of the
+// pass, in order, with the hit list grown once. Redundancy partners may be
+// finished records of the earlier pass or waiting entries of this one;
+// indices count both, in list order.
 class HitKeeper {
   public:
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength);
@@ -62,10 +67,22 @@ class HitKeeper {
     int32_t position(size_t start) const {
         return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
     }
+    // Appends the waiting hits of the pass to the record; `text` is the
+    // pass's text.
+    void finishStrand(const char* text);
 
   private:
+    struct Pending {
+        double score, localMean, upMean, downMean;
+        size_t start;
+        int32_t position;
+        bool strand;
+    };
+    void fill(SiteHit& hit, const Pending& pending, const char* text) const;
+
     SequenceRecord& record_;
-    SiteHit hit_;
+    int32_t siteLength_;
+    std::vector<Pending> pending_;
     RedundancyIndex index_;
     double cutOff_;
     bool lower_;
@@ -219,6 +236,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             workingHit.strand = forward;
             workingHit.score = scorer(text + end - 1);  // the last window taken
         }
+        keeper.finishStrand(record.sequence.data());
         if (record.forwardStrand) {
             reverseComplement(record);
         }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "run/run_search.h"
 #include "scan/reverse_complement.h"
@@ -235,6 +236,96 @@ TEST(StrandScan, ReportsProgressAndHonoursCancellation) {
     EXPECT_THROW(scanRecordWith(
                      other, 5, [](const char*) { return 1.0; }, options, working, window, stopping),
                  SearchCancelled);
+}
+
+}  // namespace
+}  // namespace xoprex
+
+namespace xoprex {
+namespace {
+
+// The scan as literally described: every circular window of each strand,
+// the cut-off test, and the redundancy rule walking the list.
+std::vector<SiteHit> literalScan(const std::string& text, int length, const TableScorer& scorer,
+                                 const Options& options) {
+    std::vector<SiteHit> hits;
+    const bool lower = lowerIsBetter(options.method);
+    const std::string strands[2] = {text, reverseComplementText(text)};
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::string& strand = strands[pass];
+        const size_t n = strand.size();
+        if (n < static_cast<size_t>(length)) {
+            continue;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            SiteHit hit(length);
+            hit.site = circularWindow(strand, i, static_cast<size_t>(length));
+            hit.strand = pass == 0;
+            hit.position = static_cast<int32_t>(pass == 0 ? i : n - i);
+            hit.score = scorer(hit.site.c_str());
+            if (!passesCutOff(hit.score, options.cutOff, lower)) {
+                continue;
+            }
+            const size_t partner =
+                options.removeRedundant ? findPartnerByWalk(hits, hit) : kNoPartner;
+            if (partner == kNoPartner) {
+                hits.push_back(hit);
+            } else if (lower ? hit.score < hits[partner].score : hit.score > hits[partner].score) {
+                hits[partner] = hit;
+            }
+        }
+    }
+    return hits;
+}
+
+void expectSameHits(const std::vector<SiteHit>& got, const std::vector<SiteHit>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].site, want[i].site) << i;
+        EXPECT_EQ(got[i].position, want[i].position) << i;
+        EXPECT_EQ(got[i].strand, want[i].strand) << i;
+        EXPECT_EQ(got[i].score, want[i].score) << i;
+        EXPECT_EQ(got[i].siteLength, want[i].siteLength) << i;
+        EXPECT_EQ(got[i].type, "Unknown") << i;
+        EXPECT_EQ(got[i].localMean, 0.0) << i;
+    }
+}
+
+TEST(StrandScan, AgreesWithTheLiteralScanOnRandomSequences) {
+    std::mt19937_64 random(8080);
+    const std::string alphabet = "ACGTACGTACGTNX-a";
+    size_t kept = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const int length = 1 + static_cast<int>(random() % 6);
+        std::string text(1 + random() % 40, 'A');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        // Few distinct scores, so that ties with the cut-off and between
+        // partners are common.
+        TableScorer scorer{length, {}, 0.0};
+        const std::string letters = "ACGTNX-a";
+        for (int k = 0; k < 60; ++k) {
+            std::string window;
+            for (int l = 0; l < length; ++l) {
+                window += letters[random() % 4 + (random() % 8 == 0 ? 4 : 0)];
+            }
+            scorer.scores[window] = static_cast<double>(random() % 5);
+        }
+        for (int pass = 0; pass < 4; ++pass) {
+            SCOPED_TRACE(::testing::Message() << "trial " << trial << " text " << text);
+            Options options = plainOptions(pass % 2 == 0 ? 1 : 2, 2.0);
+            options.removeRedundant = pass >= 2;
+            SequenceRecord record = makeRecord(text);
+            SiteHit working(length);
+            IntegrativeWindow window(options);
+            scanRecordWith(record, length, scorer, options, working, window);
+            const std::vector<SiteHit> want = literalScan(text, length, scorer, options);
+            expectSameHits(record.hits, want);
+            kept += want.size();
+        }
+    }
+    EXPECT_GT(kept, 1000u);
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+// Part 3.1: the FASTA reader. The whole input is read into one buffer and
+// each record is read in two quick passes over its lines: the first finds
+// the record's end and its sequence length, the second appends the lines,
+// upper-cased, to a sequence that already has exactly that room.
+#include <cstring>
+#include <string>
+
+#include "run/run_log.h"
+#include "seqio/sequence.h"
+#include "seqio/text_input.h"
+
+namespace xoprex {
+namespace {
+
+using seqio_detail::Line;
+using seqio_detail::LineCursor;
+using seqio_detail::TextBuffer;
+
+constexpr size_t kMaxDescription = 1024;
+
+bool isHeader(const Line& line) {
+    return !line.empty() && line.begin[0] == '>';
+}
+
+// Lines starting with '>' from `from` on: room for the records up front.
+size_t countHeaders(const char* from, const char* limit) {
+    size_t count = 0;
+    const char* p = from;
+    while (p < limit) {
+        const char* mark =
+            static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(limit - p)));
+        if (mark == nullptr) {
+            break;
+        }
+        if (mark == from || mark[-1] == '\n') {
+            ++count;
+        }
+        p = mark + 1;
+    }
+    return count;
+}
+
+void reserveRecords(SequenceSet& set, size_t more) {
+    auto& records = set.records;
+    if (records.capacity() - records.size() >= more) {
+        return;
+    }
+    records.reserve(records.size() + more);
+    seqio_detail::prepareForWriting(records.data() + records.size(), more * sizeof(SequenceRecord));
+}
+
+// Total length of the sequence lines from the cursor up to the next header
+// line or the end of the input.
+size_t sequenceLength(LineCursor cursor) {
+    size_t total = 0;
+    Line line;
+    while (cursor.next(line) && !isHeader(line)) {
+        total += line.length();
+    }
+    return total;
+}
+
+void parseFasta(const TextBuffer& buffer, const std::string& path, SequenceSet& set) {
+    LineCursor cursor(buffer.data, buffer.data + buffer.size);
+    Line line;
+
+    // Skip to the first header. A header on the last line with no line end
+    // after it counts as not found.
+    bool found = false;
+    while (cursor.next(line)) {
+        if (isHeader(line)) {
+            found = line.terminated;
+            break;
+        }
+    }
+    if (!found) {
+        reportFatal("Incorrect FASTA file: ", path);
+    }
+
+    reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
+
+    // `line` holds the header of the record being read.
+    bool pending = true;
+    while (pending) {
+        pending = false;
+        const size_t headerLength = line.length() - 1;
+        std::string description(line.begin + 1,
+                                headerLength < kMaxDescription ? headerLength : kMaxDescription);
+
+        const size_t length = sequenceLength(cursor);
+        if (length == 0) {
+            reportFatal("No sequence read. Please check FASTA file!");
+        }
+        std::string sequence;
+        sequence.reserve(length);
+        seqio_detail::prepareForWriting(sequence.data(), length);
+        while (cursor.next(line)) {
+            if (isHeader(line)) {
+                // The next record's header; a last line without a line end
+                // only ends this record.
+                pending = line.terminated;
+                break;
+            }
+            const size_t at = sequence.size();
+            sequence.append(line.begin, line.length());
+            seqio_detail::upperInPlace(sequence.data() + at, line.length());
+        }
+
+        SequenceRecord& record = set.records.emplace_back();
+        record.format = 'F';
+        record.description = std::move(description);
+        record.sequence = std::move(sequence);
+        record.scanCount = 0;
+    }
+}
+
+}  // namespace
+
+void readFastaFile(const std::string& path, SequenceSet& set) {
+    TextBuffer buffer;
+    if (!seqio_detail::readWholeFile(path, buffer)) {
+        reportFatal("Incorrect file name: ", path);
+    }
+    parseFasta(buffer, path, set);
+}
+
+void readFastaStream(std::istream& in, const std::string& path, SequenceSet& set) {
+    const TextBuffer buffer = seqio_detail::readWholeStream(in);
+    parseFasta(buffer, path, set);
+}
+
+}  // namespace xoprex

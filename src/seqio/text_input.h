@@ -1,0 +1,139 @@
+// Bulk text input shared by the sequence readers (internal to seqio/).
+// A whole file or stream is read into one writable buffer; lines are split
+// with memchr, without allocating per line. The FASTA reader appends each
+// record's lines to a sequence sized exactly beforehand; the GenBank reader
+// compacts the ORIGIN letters in place inside the buffer (the write position
+// never passes the read position) and copies them out once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <istream>
+#include <string>
+
+namespace xoprex::seqio_detail {
+
+// A writable block of bytes. Large blocks are mapped with a request for
+// transparent huge pages where the platform has them: on the project's
+// machines every first touch of a 4 KiB page is costly, and a genome-sized
+// buffer would otherwise spend most of its reading time in page faults.
+class ByteBlock {
+  public:
+    ByteBlock() = default;
+    explicit ByteBlock(size_t capacity);
+    ~ByteBlock();
+    ByteBlock(ByteBlock&& other) noexcept;
+    ByteBlock& operator=(ByteBlock&& other) noexcept;
+    ByteBlock(const ByteBlock&) = delete;
+    ByteBlock& operator=(const ByteBlock&) = delete;
+
+    char* data() const { return data_; }
+    size_t capacity() const { return capacity_; }
+
+  private:
+    void release();
+
+    char* data_ = nullptr;
+    size_t capacity_ = 0;
+    size_t mapped_ = 0;  // bytes mapped (0: allocated with new[])
+};
+
+// Owns the bytes of one whole input; `data` is writable.
+struct TextBuffer {
+    ByteBlock storage;
+    char* data = nullptr;
+    size_t size = 0;
+};
+
+// Readies [data, data + size) for being written in full: asks for huge pages
+// over the whole 2 MiB pages inside it and faults the whole 4 KiB pages in
+// with one request. Hints only, for large ranges only; ignored where the
+// platform has no such requests. Call it before the memory is first written.
+void prepareForWriting(void* data, size_t size);
+
+// Sets `target` to the n bytes at `source` with no spare room. A large text
+// gets its room readied (prepareForWriting) before it is filled.
+void assignText(std::string& target, const char* source, size_t n);
+
+// Reads every byte left in the stream. A stream that cannot deliver (bad
+// buffer) gives an empty buffer.
+TextBuffer readWholeStream(std::istream& in);
+
+// Reads a whole file in binary mode (CR LF is handled by the line splitter).
+// Returns false when the path cannot be opened for reading (missing file,
+// folder, no permission) or a read error occurs.
+bool readWholeFile(const std::string& path, TextBuffer& out);
+
+// One line of the buffer. [begin, end) is its text without the line end: a
+// line ends at a line feed, and a carriage return directly before that line
+// feed belongs to the line end. `terminated` is false only for a last line
+// that no line feed follows.
+struct Line {
+    char* begin = nullptr;
+    char* end = nullptr;
+    bool terminated = false;
+
+    size_t length() const { return static_cast<size_t>(end - begin); }
+    bool empty() const { return begin == end; }
+    bool startsWith(const char* text, size_t n) const {
+        return length() >= n && std::memcmp(begin, text, n) == 0;
+    }
+};
+
+// Walks the lines of [pos, limit). The last line counts also without a line
+// feed after it; a buffer ending with a line feed has no empty line after it.
+class LineCursor {
+  public:
+    LineCursor(char* pos, char* limit) : pos_(pos), limit_(limit) {}
+
+    bool next(Line& line) {
+        if (pos_ >= limit_) {
+            return false;
+        }
+        line.begin = pos_;
+        char* feed =
+            static_cast<char*>(std::memchr(pos_, '\n', static_cast<size_t>(limit_ - pos_)));
+        if (feed == nullptr) {
+            line.end = limit_;
+            line.terminated = false;
+            pos_ = limit_;
+        } else {
+            line.end = (feed > pos_ && feed[-1] == '\r') ? feed - 1 : feed;
+            line.terminated = true;
+            pos_ = feed + 1;
+        }
+        return true;
+    }
+
+    // Start of the next unread line (the limit when everything is read).
+    char* position() const { return pos_; }
+    char* limit() const { return limit_; }
+
+  private:
+    char* pos_;
+    char* limit_;
+};
+
+// Upper-casing table: a-z to A-Z, every other byte unchanged.
+constexpr std::array<unsigned char, 256> makeUpperTable() {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<size_t>(c)] =
+            static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    return table;
+}
+inline constexpr std::array<unsigned char, 256> kUpperTable = makeUpperTable();
+
+// Upper-cases n bytes in place: a-z to A-Z, every other byte unchanged (the
+// same mapping as kUpperTable, in a form the compiler turns into vector code).
+inline void upperInPlace(char* text, size_t n) {
+    auto* p = reinterpret_cast<unsigned char*>(text);
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = p[i];
+        p[i] = static_cast<unsigned char>(c - (static_cast<unsigned char>(c - 'a') < 26 ? 32 : 0));
+    }
+}
+
+}  // namespace xoprex::seqio_detail

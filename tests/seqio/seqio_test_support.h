@@ -1,0 +1,97 @@
+// Helpers of the sequence input tests: a fresh temporary working folder per
+// test (reportFatal writes "OprexLog.txt" into the current folder), small
+// file writers, and a check of a fatal error's lines and log file.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run/run_log.h"
+#include "seqio/sequence.h"
+
+namespace xoprex::seqio_test {
+
+// Changes into a fresh temporary folder for the test's life, then back.
+class TempFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "xoprex_seqio_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        std::filesystem::current_path(folder_);
+    }
+
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+
+    // Writes `text` byte for byte to `name` inside the temporary folder.
+    std::string writeFile(const std::string& name, const std::string& text) {
+        const std::filesystem::path path = folder_ / name;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+        return path.string();
+    }
+
+    const std::filesystem::path& folder() const { return folder_; }
+
+  private:
+    std::filesystem::path previous_;
+    std::filesystem::path folder_;
+};
+
+inline std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs `action`, which must end in a FatalError with exactly `lines`, and
+// checks that "OprexLog.txt" in the current folder holds those lines.
+inline void expectFatal(const std::function<void()>& action,
+                        const std::vector<std::string>& lines) {
+    std::filesystem::remove("OprexLog.txt");
+    bool thrown = false;
+    try {
+        action();
+    } catch (const FatalError& error) {
+        thrown = true;
+        EXPECT_EQ(error.lines(), lines);
+    }
+    ASSERT_TRUE(thrown) << "no fatal error was reported";
+    std::string expected;
+    for (const auto& line : lines) {
+        expected += line + "\n";
+    }
+    EXPECT_EQ(readText("OprexLog.txt"), expected);
+}
+
+inline SequenceSet fastaFromText(const std::string& text, const std::string& path = "t.fas") {
+    SequenceSet set;
+    std::istringstream in(text);
+    readFastaStream(in, path, set);
+    return set;
+}
+
+inline SequenceSet genBankFromText(const std::string& text) {
+    SequenceSet set;
+    std::istringstream in(text);
+    readGenBankStream(in, set);
+    return set;
+}
+
+}  // namespace xoprex::seqio_test

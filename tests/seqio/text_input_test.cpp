@@ -1,0 +1,81 @@
+// The bulk input helpers of the readers: line splitting, upper-casing and
+// whole-stream reads through the small and the large (mapped) buffers.
+#include "seqio/text_input.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace xoprex::seqio_detail {
+namespace {
+
+std::vector<std::pair<std::string, bool>> lines(std::string text) {
+    std::vector<std::pair<std::string, bool>> out;
+    LineCursor cursor(text.data(), text.data() + text.size());
+    Line line;
+    while (cursor.next(line)) {
+        out.emplace_back(std::string(line.begin, line.length()), line.terminated);
+    }
+    return out;
+}
+
+TEST(LineCursor, LineEndsAndTheLastLine) {
+    using L = std::vector<std::pair<std::string, bool>>;
+    EXPECT_EQ(lines(""), L{});
+    EXPECT_EQ(lines("\n"), (L{{"", true}}));
+    EXPECT_EQ(lines("a\nb"), (L{{"a", true}, {"b", false}}));
+    EXPECT_EQ(lines("a\r\nb\r\n"), (L{{"a", true}, {"b", true}}));
+    EXPECT_EQ(lines("a\r\r\n\rb\r"), (L{{"a\r", true}, {"\rb\r", false}}));
+    EXPECT_EQ(lines("\r\n\n"), (L{{"", true}, {"", true}}));
+}
+
+TEST(UpperCase, InPlaceMatchesTheTableForEveryByte) {
+    std::string all;
+    for (int round = 0; round < 3; ++round) {  // long enough for vector code
+        for (int c = 0; c < 256; ++c) {
+            all += static_cast<char>(c);
+        }
+    }
+    std::string upper = all;
+    upperInPlace(upper.data(), upper.size());
+    for (size_t i = 0; i < all.size(); ++i) {
+        const auto c = static_cast<unsigned char>(all[i]);
+        ASSERT_EQ(static_cast<unsigned char>(upper[i]), kUpperTable[c]) << "byte " << int(c);
+        const unsigned char expected = (c >= 'a' && c <= 'z') ? c - 32 : c;
+        ASSERT_EQ(kUpperTable[c], expected);
+    }
+}
+
+TEST(WholeStream, SmallAndLargeInputsAreReadWhole) {
+    for (size_t size :
+         {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{9} << 20}) {
+        std::string text(size, 'x');
+        for (size_t i = 0; i < size; i += 997) {
+            text[i] = static_cast<char>('a' + i % 26);
+        }
+        std::istringstream in(text);
+        TextBuffer buffer = readWholeStream(in);
+        ASSERT_EQ(buffer.size, size);
+        EXPECT_EQ(std::string(buffer.data, buffer.size), text);
+    }
+}
+
+TEST(ByteBlockTest, LargeBlocksAreWritableAndMovable) {
+    ByteBlock block(size_t{5} << 20);
+    ASSERT_NE(block.data(), nullptr);
+    block.data()[0] = 'a';
+    block.data()[block.capacity() - 1] = 'z';
+    ByteBlock moved(std::move(block));
+    EXPECT_EQ(block.data(), nullptr);
+    EXPECT_EQ(moved.data()[0], 'a');
+    EXPECT_EQ(moved.data()[moved.capacity() - 1], 'z');
+    std::string text;
+    assignText(text, moved.data(), moved.capacity());
+    EXPECT_EQ(text.size(), moved.capacity());
+    EXPECT_EQ(text.back(), 'z');
+}
+
+}  // namespace
+}  // namespace xoprex::seqio_detail

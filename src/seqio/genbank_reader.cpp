@@ -367,6 +367,21 @@ char* readOriginWords(char* from, char* limit) {
     return write;
 }
 
+// The end of the record's ORIGIN text: the start of the first line that
+// begins with "//", or the end of the text. Reading stops there even when the
+// last sequence line held a full group of words; otherwise the "//" would be
+// taken as the dropped first word of a new group and the next record's header
+// words would join the sequence.
+char* recordEnd(char* from, char* limit) {
+    if (limit - from >= 2 && from[0] == '/' && from[1] == '/') {
+        return from;
+    }
+    static constexpr char kTerminator[] = "\n//";
+    char* const found = static_cast<char*>(
+        memmem(from, static_cast<size_t>(limit - from), kTerminator, sizeof kTerminator - 1));
+    return found == nullptr ? limit : found + 1;
+}
+
 void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
     LineCursor cursor(buffer.data, buffer.data + buffer.size);
     Line line;
@@ -405,7 +420,7 @@ void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
 
     if (origin) {
         char* const start = cursor.position();
-        char* const end = readOriginWords(start, cursor.limit());
+        char* const end = readOriginWords(start, recordEnd(start, cursor.limit()));
         seqio_detail::assignText(record.sequence, start, static_cast<size_t>(end - start));
     }
     record.genes.shrink_to_fit();

@@ -303,6 +303,25 @@ TEST_F(GenBankTest, TwoRecordsGiveOne) {
     EXPECT_EQ(set.records[0].description, "A test record, two lines of");
 }
 
+// A first record of exactly 60 bases ends with a full group of words: the
+// "//" line still ends the sequence, and no word of the next record's header
+// joins it.
+TEST_F(GenBankTest, RecordOfSixtyBasesStopsAtItsTerminator) {
+    const std::string sixty =
+        "        1 acgtacgtac gtacgtacgt acgtacgtac gtacgtacgt acgtacgtac gtacgtacgt\n";
+    const std::string second =
+        "LOCUS       SECOND                    12 bp    DNA     linear   BCT 01-JAN-2000\n"
+        "DEFINITION  Second record.\n"
+        "FEATURES             Location/Qualifiers\n"
+        "ORIGIN      \n"
+        "        1 gggggggggg gg\n"
+        "//\n";
+    SequenceSet set = genBankFromText(kHeader + "ORIGIN\n" + sixty + "//\n" + second);
+    EXPECT_EQ(set.records[0].sequence,
+              std::string("ACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT"));
+    EXPECT_THROW(genBankFromText(kHeader + "ORIGIN\n//\n" + second), FatalError);
+}
+
 TEST_F(GenBankTest, SixtyOneBasesEndWithTheLastLetterUpperCased) {
     const std::string text = kHeader +
                              "ORIGIN      \n"
@@ -455,7 +474,9 @@ TEST_F(GenBankTest, RandomOriginBlocksMatchAWordByWordReading) {
         for (int i = 0; i < count; ++i) {
             block += pieces[rng() % std::size(pieces)];
         }
-        std::istringstream words(block);
+        // A line that begins with "//" ends the record.
+        const size_t terminator = block.rfind("//", 0) == 0 ? 0 : block.find("\n//");
+        std::istringstream words(block.substr(0, terminator));
         std::string word;
         std::string expected;
         for (int k = 0; words >> word; ++k) {

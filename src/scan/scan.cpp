@@ -11,15 +11,18 @@
 namespace xoprex {
 
 void reserveHitCapacity(SequenceRecord& record, const MotifModel& model) {
-    // Four times the expected number of chance matches, N / 2^RE; only a
-    // hint, so it is capped at N and skipped when it is not a usable number.
+    // Four times the expected number of chance matches, N / 2^RE. Only a
+    // hint (the scan grows the list to its exact size itself), so it is
+    // capped at N and at kMaxReservedHits, and skipped when it is not a
+    // usable number.
     const double n = static_cast<double>(record.sequence.size());
     const double expected = std::trunc(
         4.0 * std::exp(std::log(2.0) * (std::log10(n) / kLambda - model.totalRelativeEntropy)));
     if (!(expected >= 1.0)) {
         return;
     }
-    const size_t wanted = static_cast<size_t>(std::min(expected, n));
+    constexpr double kMaxReservedHits = 65536.0;
+    const size_t wanted = static_cast<size_t>(std::min({expected, n, kMaxReservedHits}));
     if (record.hits.capacity() < wanted) {
         record.hits.reserve(wanted);
     }

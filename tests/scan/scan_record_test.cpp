@@ -2,6 +2,7 @@
 // operation and the model built from real site collections.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "motif/scoring.h"
@@ -127,6 +128,58 @@ TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
         if (integrative) {
             EXPECT_NE(window.globalSum, 0.0);
         }
+    }
+}
+
+}  // namespace
+}  // namespace xoprex
+
+namespace xoprex {
+namespace {
+
+// Through the record's term table and the block kernel: every kept hit's
+// means recomputed from the window scores of its strand.
+TEST(ScanRecord, IntegrativeMeansAgreeWithDirectSums) {
+    const std::string text = randomText(20000, "ACGT", 23);
+    SequenceRecord record = makeRecord(text);
+    const SiteCollection collection = crpSites(record);
+    const TermTable table(5, collection, record);
+    Options options = plainOptions(5, 4.0);
+    options.integrative = true;
+    options.upFar = -300;
+    options.upNear = -20;
+    options.downNear = 5;
+    options.downFar = 250;
+    IntegrativeWindow window(options);
+    SiteHit working(19);
+    scanRecord(record, collection, options, working, window);
+    ASSERT_GT(record.hits.size(), 100u);
+    const std::string strands[2] = {text, reverseComplementText(text)};
+    std::vector<double> scores[2];
+    for (int s = 0; s < 2; ++s) {
+        for (size_t start = 0; start < strands[s].size(); ++start) {
+            scores[s].push_back(table.score(circularWindow(strands[s], start, 19).c_str()));
+        }
+    }
+    const int64_t n = 20000;
+    for (const SiteHit& hit : record.hits) {
+        const int s = hit.strand ? 0 : 1;
+        const int64_t start = hit.strand ? hit.position : n - hit.position;
+        auto at = [&](int64_t offset) { return scores[s][((start + offset) % n + n) % n]; };
+        double local = 0.0, up = 0.0, down = 0.0;
+        for (int64_t k = -300; k <= 300; ++k) {
+            local += at(k);
+        }
+        for (int64_t k = -300; k <= -20; ++k) {
+            up += at(k);
+        }
+        for (int64_t k = 5; k <= 250; ++k) {
+            down += at(k);
+        }
+        ASSERT_EQ(hit.score, at(0));
+        ASSERT_NEAR(hit.localMean, local / 601, 1e-9 * std::fabs(local / 601));
+        ASSERT_NEAR(hit.upMean, up / 281, 1e-9 * std::fabs(up / 281));
+        ASSERT_NEAR(hit.downMean, down / 246, 1e-9 * std::fabs(down / 246));
     }
 }
 

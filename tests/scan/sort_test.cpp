@@ -91,6 +91,11 @@ TEST(ShrinkAndReserve, CapacityFollowsTheExpectedChanceMatches) {
     model.totalRelativeEntropy = -1e9;  // overflows to infinity: capped, no failure
     reserveHitCapacity(record, model);
     EXPECT_EQ(record.hits.capacity(), 1000u);
+    SequenceRecord genome;
+    genome.sequence.assign(2000000, 'A');
+    model.totalRelativeEntropy = 1.0;  // two million expected: a bounded hint only
+    reserveHitCapacity(genome, model);
+    EXPECT_EQ(genome.hits.capacity(), 65536u);
     SequenceRecord other;
     other.sequence.assign(100, 'A');
     model.totalRelativeEntropy = std::numeric_limits<double>::quiet_NaN();

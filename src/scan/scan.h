@@ -1,6 +1,11 @@
 // Genome scan entry points used by the run: strand scan with the cut-off test
 // and the redundancy rule, integrative neighbourhood, sort and annotation.
-// The helpers' own headers in this folder describe each step.
+// The helpers' own headers in this folder describe each step:
+//   strand_scan.h        the two passes (wrap, positions, cut-off test)
+//   window_kernel.h      exact block scoring and the conservative filter
+//   redundancy.h         the partner rule and its index
+//   reverse_complement.h the complement table
+//   integrative.h        the neighbourhood and its running means
 #pragma once
 
 #include <atomic>
@@ -20,25 +25,38 @@ struct ScanControl {
     const std::atomic<bool>* cancel = nullptr;
 };
 
-// Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped.
+// Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and
+// at 65536 entries (the scan grows the list to its exact size itself).
 void reserveHitCapacity(SequenceRecord& record, const MotifModel& model);
 
 // Both strand passes over the circular record: hits that pass the cut-off
 // (relaxed, with the neighbourhood, in integrative mode) are kept in
-// record.hits, with the redundancy rule when option 8 is on. Leaves the
-// record's text reverse-complemented with its wrap characters.
+// record.hits, with the redundancy rule when option 8 is on. Window i of a
+// strand of N characters has position i on the forward pass, N - i on the
+// reverse pass. Leaves the record's text reverse-complemented with its wrap
+// characters. A strand shorter than L (or than h + 1 in integrative mode)
+// yields no windows. Progress goes to control.onProgress every 65536
+// windows; SearchCancelled (run/run_search.h) is thrown when *control.cancel
+// is true at such a point.
 void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
                 SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control = {});
 
 void shrinkHitList(SequenceRecord& record);
 
-// Sorts by score (best first) or by unsigned position (option 7).
+// Sorts by score (best first; NaN scores last) or by unsigned position
+// (option 7). Stable, so equal keys keep their list order.
 void sortHits(const Options& options, SequenceRecord& record);
 
-// Classes hits against the record's genes (GenBank) or sets placeholders.
+// Classes hits against the record's genes (GenBank), or sets the
+// "Unavailable" placeholders (FASTA records, GenBank records without genes).
 void annotateHits(SequenceRecord& record, const Options& options);
 
-// Integrative mode.
+// Integrative mode. relaxCutOff moves the cut-off by the relaxation R so that
+// more windows pass: times R for methods 2 and 3, divided by R otherwise; a
+// negative cut-off takes the other operation (dividing it by R would make it
+// stricter). rescoreHits multiplies each score by upMean over the chosen
+// reference (global mean, local mean or down mean; the reciprocal when both
+// are negative).
 void relaxCutOff(Options& options);
 void rescoreHits(SequenceRecord& record, const Options& options);
 

@@ -150,6 +150,9 @@ WindowKernel::Bound WindowKernel::boundFor(double cutOff, bool lowerIsBetter) co
         return bound;
     }
     const double scaled = (cut - filter.floorSum) * filter.scale;
+    if (!std::isfinite(scaled)) {
+        return bound;  // out of range: leave the test to the exact path
+    }
     const double threshold =
         std::floor(scaled - 2.0 * filter.scale * filter.error - 1e-9 * std::fabs(scaled) - 2.0);
     if (!(threshold >= 1.0)) {

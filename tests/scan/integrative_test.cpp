@@ -212,6 +212,35 @@ TEST(IntegrativeScan, StrandsShorterThanTheHalfWidthAreSkipped) {
     }
 }
 
+// Lengths around L, h + 1 and L + h (where the wrap is shorter than L + h):
+// every candidate is a true circular window of its strand, within range.
+TEST(IntegrativeScan, ShortStrandsStayInsideTheText) {
+    Options options = intervals(-10, -2, 3, 6);
+    options.cutOff = -1e300;
+    IntegrativeWindow window(options);
+    const RandomTermScorer scorer(5, 9);
+    std::mt19937 random(3);
+    for (size_t n = 1; n <= 40; ++n) {
+        std::string text;
+        for (size_t i = 0; i < n; ++i) {
+            text += "ACGTN"[random() % 5];
+        }
+        SequenceRecord record = makeRecord(text);
+        scanIntegrative(record, 5, options, window, scorer);
+        const std::string strands[2] = {text, reverseComplementText(text)};
+        EXPECT_EQ(record.hits.empty(), n < 11) << n;
+        for (const SiteHit& hit : record.hits) {
+            const std::string& strand = strands[hit.strand ? 0 : 1];
+            const int64_t size = static_cast<int64_t>(strand.size());
+            const int64_t start = hit.strand ? hit.position : size - hit.position;
+            ASSERT_GE(start, 0) << n;
+            ASSERT_LT(start, size - 1) << n;
+            EXPECT_EQ(hit.site, circularWindow(strand, static_cast<size_t>(start), 5)) << n;
+            EXPECT_EQ(hit.score, scorer(hit.site.c_str())) << n;
+        }
+    }
+}
+
 double relativeError(double actual, double expected) {
     return std::fabs(actual - expected) / std::max(1e-300, std::fabs(expected));
 }

@@ -1,5 +1,7 @@
 #include "run/number_format.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,21 +9,6 @@
 
 namespace xoprex {
 namespace {
-
-// Removes trailing zeros after a decimal point, and the point itself when
-// nothing follows it, from the text in buf[0, length).
-size_t stripTrailingZeros(char* buf, size_t length) {
-    if (std::memchr(buf, '.', length) == nullptr) {
-        return length;
-    }
-    while (length > 0 && buf[length - 1] == '0') {
-        --length;
-    }
-    if (length > 0 && buf[length - 1] == '.') {
-        --length;
-    }
-    return length;
-}
 
 bool appendNonFinite(std::string& out, double value) {
     if (std::isnan(value)) {
@@ -44,24 +31,67 @@ void appendGeneral(std::string& out, double value, int precision) {
     if (precision < 1) {
         precision = 1;
     }
-    // %e rounds correctly to `precision` significant digits; its exponent is
-    // the decimal exponent of the rounded value, which picks the notation.
+    // Scientific form rounded correctly to `precision` significant digits;
+    // its exponent is the decimal exponent of the rounded value, which picks
+    // the notation. Both notations round at the same digit, so the plain form
+    // is built by moving the decimal point within those digits.
     char sci[64];
-    std::snprintf(sci, sizeof sci, "%.*e", precision - 1, value);
-    const char* e = std::strchr(sci, 'e');
+    const std::to_chars_result converted =
+        std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, precision - 1);
+    const char* e = std::find(sci, converted.ptr, 'e');
     const int exponent = std::atoi(e + 1);
+    const bool negative = sci[0] == '-';
+    // The significant digits without sign and point.
+    char digits[64];
+    size_t count = 0;
+    for (const char* p = sci + (negative ? 1 : 0); p < e; ++p) {
+        if (*p != '.') {
+            digits[count++] = *p;
+        }
+    }
+    while (count > 1 && digits[count - 1] == '0') {
+        --count;  // trailing zeros of the fraction
+    }
 
     char buf[400];
-    size_t length;
+    size_t length = 0;
+    if (negative) {
+        buf[length++] = '-';
+    }
     if (exponent < -4 || exponent >= precision) {
-        length = stripTrailingZeros(sci, static_cast<size_t>(e - sci));
-        std::memcpy(buf, sci, length);
-        length += static_cast<size_t>(std::snprintf(buf + length, sizeof buf - length, "e%c%03d",
-                                                    exponent < 0 ? '-' : '+', std::abs(exponent)));
+        buf[length++] = digits[0];
+        if (count > 1) {
+            buf[length++] = '.';
+            std::memcpy(buf + length, digits + 1, count - 1);
+            length += count - 1;
+        }
+        buf[length++] = 'e';
+        buf[length++] = exponent < 0 ? '-' : '+';
+        const int magnitude = std::abs(exponent);
+        if (magnitude >= 1000) {
+            buf[length++] = static_cast<char>('0' + magnitude / 1000);
+        }
+        buf[length++] = static_cast<char>('0' + magnitude / 100 % 10);
+        buf[length++] = static_cast<char>('0' + magnitude / 10 % 10);
+        buf[length++] = static_cast<char>('0' + magnitude % 10);
+    } else if (exponent < 0) {
+        buf[length++] = '0';
+        buf[length++] = '.';
+        for (int k = -1; k > exponent; --k) {
+            buf[length++] = '0';
+        }
+        std::memcpy(buf + length, digits, count);
+        length += count;
     } else {
-        const int decimals = precision - 1 - exponent;
-        length = static_cast<size_t>(std::snprintf(buf, sizeof buf, "%.*f", decimals, value));
-        length = stripTrailingZeros(buf, length);
+        const size_t whole = static_cast<size_t>(exponent) + 1;
+        for (size_t k = 0; k < whole; ++k) {
+            buf[length++] = k < count ? digits[k] : '0';
+        }
+        if (count > whole) {
+            buf[length++] = '.';
+            std::memcpy(buf + length, digits + whole, count - whole);
+            length += count - whole;
+        }
     }
     out.append(buf, length);
 }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
+#include <regex>
 
 using xoprex::formatFixed;
 using xoprex::formatGeneral;
@@ -67,4 +70,25 @@ TEST(NumberFormat, AppendGeneralAddsToTheBuffer) {
     std::string out = "Score,";
     xoprex::appendGeneral(out, 0.5, 14);
     EXPECT_EQ(out, "Score,0.5");
+}
+
+// The C library's %g follows the same notation rules but writes exponents
+// with two digits; widened to three it must agree on every value.
+TEST(NumberFormat, AgreesWithPrintfGeneralNotation) {
+    std::mt19937_64 rng(2026);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-12, 12);
+    const std::regex twoDigitExponent("e([+-])([0-9][0-9])$");
+    for (int i = 0; i < 50000; ++i) {
+        double value = mantissa(rng) * std::pow(10.0, exponent(rng));
+        if (i % 3 == 0) {
+            value = std::round(value * 1e6) / 1e6;  // many values on rounding edges
+        }
+        for (int precision : {3, 6, 14}) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.*g", precision, value);
+            const std::string expected = std::regex_replace(buf, twoDigitExponent, "e$010$2");
+            ASSERT_EQ(formatGeneral(value, precision), expected) << buf;
+        }
+    }
 }

@@ -1,10 +1,13 @@
 #include "scan/integrative.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdlib>
 
 #include "run/run_log.h"
 #include "scan/scan.h"
+#include "scan/window_kernel.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -58,6 +61,60 @@ void IntegrativeWindow::startFill() {
         byDown_.assign(capacity, 0.0);
         mask_ = capacity - 1;
     }
+}
+
+namespace {
+
+__attribute__((target("avx512f"))) void divide512(const double* in, size_t count, double divisor,
+                                                  double* out) {
+    const __m512d by = _mm512_set1_pd(divisor);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        _mm512_storeu_pd(out + i, _mm512_div_pd(_mm512_loadu_pd(in + i), by));
+    }
+    for (; i < count; ++i) {
+        out[i] = in[i] / divisor;
+    }
+}
+
+__attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
+                                               double* out) {
+    const __m256d by = _mm256_set1_pd(divisor);
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        _mm256_storeu_pd(out + i, _mm256_div_pd(_mm256_loadu_pd(in + i), by));
+    }
+    for (; i < count; ++i) {
+        out[i] = in[i] / divisor;
+    }
+}
+
+void divideBlock(const double* in, size_t count, double divisor, double* out) {
+    static const KernelPath path = detectKernelPath();
+    if (path == KernelPath::Avx512) {
+        divide512(in, count, divisor, out);
+    } else if (path == KernelPath::Avx2) {
+        divide256(in, count, divisor, out);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = in[i] / divisor;
+        }
+    }
+}
+
+}  // namespace
+
+void IntegrativeWindow::quotients(const double* scanned, size_t count, double textLength) {
+    if (blockByW_.size() < count) {
+        blockByW_.resize(count);
+        blockByUp_.resize(count);
+        blockByDown_.resize(count);
+        blockByText_.resize(count);
+    }
+    divideBlock(scanned, count, static_cast<double>(w_), blockByW_.data());
+    divideBlock(scanned, count, static_cast<double>(upCount_), blockByUp_.data());
+    divideBlock(scanned, count, static_cast<double>(downCount_), blockByDown_.data());
+    divideBlock(scanned, count, textLength, blockByText_.data());
 }
 
 void IntegrativeWindow::finishFill() {

@@ -78,11 +78,18 @@ class IntegrativeWindow {
     // is subtracted when it leaves.
     template <class OnCentre>
     void slideMany(const double* scanned, size_t count, double textLength, OnCentre&& onCentre) {
+        // The quotients of the scanned scores, a block at a time (correctly
+        // rounded division, so vector and scalar give the same doubles).
+        quotients(scanned, count, textLength);
+        const double* newByW = blockByW_.data();
+        const double* newByUp = blockByUp_.data();
+        const double* newByDown = blockByDown_.data();
+        const double* newByText = blockByText_.data();
         double local = localMean, up = upMean, down = downMean, global = globalSum;
-        const double* scores = scores_.data();
-        const double* byW = byW_.data();
-        const double* byUp = byUp_.data();
-        const double* byDown = byDown_.data();
+        double* scores = scores_.data();
+        double* byW = byW_.data();
+        double* byUp = byUp_.data();
+        double* byDown = byDown_.data();
         const uint64_t mask = mask_;
         uint64_t head = head_;
         for (size_t i = 0; i < count; ++i) {
@@ -90,12 +97,16 @@ class IntegrativeWindow {
             local -= byW[head];
             up -= byUp[(head + upFirst_) & mask];
             down -= byDown[(head + downFirst_) & mask];
-            store((head + w_) & mask, scanned[i]);
+            const uint64_t slot = (head + w_) & mask;
+            scores[slot] = scanned[i];
+            byW[slot] = newByW[i];
+            byUp[slot] = newByUp[i];
+            byDown[slot] = newByDown[i];
             head = (head + 1) & mask;
             local += byW[(head + w_ - 1) & mask];
             up += byUp[(head + upLast_) & mask];
             down += byDown[(head + downLast_) & mask];
-            global += scanned[i] / textLength;
+            global += newByText[i];
         }
         localMean = local;
         upMean = up;
@@ -114,9 +125,13 @@ class IntegrativeWindow {
         byDown_[slot] = score / static_cast<double>(downCount_);
     }
 
+    void quotients(const double* scanned, size_t count, double textLength);
+
     // Rings of power-of-two capacity >= W, allocated at the first fill: the
     // queued scores and their quotients by W, upCount and downCount.
     std::vector<double> scores_, byW_, byUp_, byDown_;
+    // Quotients of the block being slid in (by W, upCount, downCount, T).
+    std::vector<double> blockByW_, blockByUp_, blockByDown_, blockByText_;
     uint64_t mask_ = 0;
     uint64_t head_ = 0;   // ring slot of queue index 0
     uint64_t count_ = 0;  // entries queued (W once filled)

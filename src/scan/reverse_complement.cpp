@@ -32,15 +32,21 @@ size_t countComplemented(const char* text, size_t count) {
     return kept;
 }
 
-std::string reverseComplementText(const std::string& text) {
-    std::string result(text.size(), '\0');
-    size_t out = 0;
-    for (size_t i = text.size(); i-- > 0;) {
+void reverseComplementInto(const char* text, size_t n, std::string& out) {
+    out.resize(n);
+    char* write = out.data();
+    size_t kept = 0;
+    for (size_t i = n; i-- > 0;) {
         const char c = kComplement[static_cast<unsigned char>(text[i])];
-        result[out] = c;
-        out += c != '\0';
+        write[kept] = c;
+        kept += c != '\0';
     }
-    result.resize(out);
+    out.resize(kept);
+}
+
+std::string reverseComplementText(const std::string& text) {
+    std::string result;
+    reverseComplementInto(text.data(), text.size(), result);
     return result;
 }
 

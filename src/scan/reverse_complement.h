@@ -18,4 +18,8 @@ size_t countComplemented(const char* text, size_t count);
 // The reverse complement of text (characters without complement dropped).
 std::string reverseComplementText(const std::string& text);
 
+// The reverse complement of text[0..n), written over `out`, whose capacity
+// is kept (so room reserved for later appends stays).
+void reverseComplementInto(const char* text, size_t n, std::string& out);
+
 }  // namespace xoprex

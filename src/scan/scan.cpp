@@ -35,19 +35,30 @@ void reverseComplement(SequenceRecord& record) {
 
 namespace scan_detail {
 
-size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& complementedWrap) {
-    std::string& text = record.sequence;
-    if (!record.forwardStrand) {
-        text.erase(0, std::min(complementedWrap, text.size()));
+void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) {
+    text_ = text;
+    n_ = n;
+    stitchStart_ = n + 1 > length ? n + 1 - length : 0;
+    stitch_.clear();
+    for (size_t p = stitchStart_; p < n + wrap; ++p) {
+        stitch_ += text[p < n ? p : p - n];
     }
-    const size_t n = text.size();
-    const size_t wrap = std::min(wrapLength, n);
-    if (record.forwardStrand) {
-        complementedWrap = countComplemented(text.data(), wrap);
+}
+
+void StrandText::copyWindow(size_t start, size_t length, std::string& site) const {
+    if (start + length <= n_) {
+        site.assign(text_ + start, length);
+        return;
     }
-    text.reserve(n + wrap);
-    text.append(text.data(), wrap);
-    return n;
+    site.assign(text_ + start, n_ - start);
+    site.append(text_, length - (n_ - start));
+}
+
+std::string reverseStrand(const char* text, size_t n, size_t wrap) {
+    std::string reverse;
+    reverse.reserve(n + wrap);
+    reverseComplementInto(text, n, reverse);
+    return reverse;
 }
 
 HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength)
@@ -61,8 +72,8 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
     }
 }
 
-void HitKeeper::fill(SiteHit& hit, const Pending& pending, const char* text) const {
-    hit.site.assign(text + pending.start, static_cast<size_t>(siteLength_));
+void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
+    strand_->copyWindow(pending.start, static_cast<size_t>(siteLength_), hit.site);
     hit.position = pending.position;
     hit.strand = pending.strand;
     hit.score = pending.score;
@@ -71,8 +82,7 @@ void HitKeeper::fill(SiteHit& hit, const Pending& pending, const char* text) con
     hit.downMean = pending.downMean;
 }
 
-void HitKeeper::keep(const char* site, size_t start, double score, double localMean, double upMean,
-                     double downMean) {
+void HitKeeper::keep(size_t start, double score, double localMean, double upMean, double downMean) {
     const Pending hit{score, localMean, upMean, downMean, start, position(start), forward_};
     if (!removeRedundant_) {
         pending_.push_back(hit);
@@ -97,7 +107,7 @@ void HitKeeper::keep(const char* site, size_t start, double score, double localM
         SiteHit& target = record_.hits[partner];
         index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
         target.reset();
-        fill(target, hit, site - start);
+        fill(target, hit);
     } else {
         Pending& target = pending_[partner - finished];
         index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
@@ -105,14 +115,14 @@ void HitKeeper::keep(const char* site, size_t start, double score, double localM
     }
 }
 
-void HitKeeper::finishStrand(const char* text) {
+void HitKeeper::finishStrand() {
     auto& hits = record_.hits;
     if (hits.capacity() < hits.size() + pending_.size()) {
         hits.reserve(hits.size() + pending_.size());
     }
     for (const Pending& pending : pending_) {
         hits.emplace_back(siteLength_);
-        fill(hits.back(), pending, text);
+        fill(hits.back(), pending);
     }
     pending_.clear();
 }

@@ -2,11 +2,15 @@
 // scorer so that the scan itself can be exercised with any scoring rule.
 // scanRecord (scan.h) instantiates it with the record's TermTable.
 //
-// Pass 1 scans the text as stored, pass 2 its reverse complement. Each pass
-// appends b = L (+ h in integrative mode) wrap characters so that windows
-// run over the end into the start; pass 2 first removes the complement of
-// pass 1's wrap. Window i of a strand of N characters has position i on the
-// forward pass and N - i on the reverse pass. A strand shorter than L, or
+// Pass 1 scans the text as stored, pass 2 its reverse complement. Windows
+// run over the end of a strand into its start: the strand is read as if its
+// first b = L (+ h in integrative mode) characters were appended to it (at
+// most N of them), which gives the windows at 0 .. N + b - L - 1. Those that
+// cross the end are read from a short stitched copy of the strand's end and
+// start, so the long text is never copied for the wrap. After both passes the
+// record's text is the reverse complement of the sequence followed by its own
+// first b characters. Window i of a strand of N characters has position i on
+// the forward pass and N - i on the reverse pass. A strand shorter than L, or
 // than h + 1 in integrative mode, yields no windows.
 #pragma once
 
@@ -37,12 +41,42 @@ void reverseComplement(SequenceRecord& record);
 
 namespace scan_detail {
 
-// Appends the wrap of the coming pass (first min(b, size) characters). On the
-// reverse strand it first removes `complementedWrap` leading characters, the
-// complement of the previous pass's wrap. Returns N, the strand length before
-// the wrap, and on the forward strand sets complementedWrap to the number of
-// wrap characters that survive the reverse complement.
-size_t prepareStrand(SequenceRecord& record, size_t wrapLength, size_t& complementedWrap);
+// One strand as the scan reads it: text[0..n) followed (virtually) by its
+// first `wrap` characters. Windows starting before stitchStart lie inside
+// text; the others are read from `stitch`, which holds the virtual text from
+// stitchStart on.
+class StrandText {
+  public:
+    void assign(const char* text, size_t n, size_t wrap, size_t length);
+    const char* window(size_t start) const {
+        return start < stitchStart_ ? text_ + start : stitch_.data() + (start - stitchStart_);
+    }
+    // Splits [first, stop) at stitchStart: calls run(pointer, first, count)
+    // for each part, pointer being the first window's text.
+    template <class Run>
+    void forRanges(size_t first, size_t stop, Run&& run) const {
+        if (first < stitchStart_) {
+            const size_t inside = std::min(stop, stitchStart_);
+            run(text_ + first, first, inside - first);
+            first = inside;
+        }
+        if (first < stop) {
+            run(stitch_.data() + (first - stitchStart_), first, stop - first);
+        }
+    }
+    // Copies the window starting at `start` (< n) into `site`.
+    void copyWindow(size_t start, size_t length, std::string& site) const;
+
+  private:
+    const char* text_ = nullptr;
+    size_t n_ = 0;
+    size_t stitchStart_ = 0;
+    std::string stitch_;
+};
+
+// The text of the reverse pass: the reverse complement of text[0..n), with
+// room for the wrap.
+std::string reverseStrand(const char* text, size_t n, size_t wrap);
 
 // Cut-off test and keeping of the windows of one record. Kept windows of the
 // current pass wait in a compact list (no text copied, nothing allocated per
@@ -54,22 +88,21 @@ class HitKeeper {
   public:
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength);
 
-    void beginStrand(bool forward, size_t strandLength) {
+    void beginStrand(bool forward, size_t strandLength, const StrandText* strand) {
         forward_ = forward;
         strandLength_ = strandLength;
+        strand_ = strand;
     }
     bool passes(double score) const { return passesCutOff(score, cutOff_, lower_); }
     double cutOff() const { return cutOff_; }
     bool lowerIsBetter() const { return lower_; }
-    // Keeps the window starting at `start` of the strand (text at `site`).
-    void keep(const char* site, size_t start, double score, double localMean, double upMean,
-              double downMean);
+    // Keeps the window starting at `start` of the strand.
+    void keep(size_t start, double score, double localMean, double upMean, double downMean);
     int32_t position(size_t start) const {
         return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
     }
-    // Appends the waiting hits of the pass to the record; `text` is the
-    // pass's text.
-    void finishStrand(const char* text);
+    // Appends the waiting hits of the pass to the record.
+    void finishStrand();
 
   private:
     struct Pending {
@@ -78,7 +111,7 @@ class HitKeeper {
         int32_t position;
         bool strand;
     };
-    void fill(SiteHit& hit, const Pending& pending, const char* text) const;
+    void fill(SiteHit& hit, const Pending& pending) const;
 
     SequenceRecord& record_;
     int32_t siteLength_;
@@ -89,6 +122,7 @@ class HitKeeper {
     bool removeRedundant_;
     bool forward_ = true;
     size_t strandLength_ = 0;
+    const StrandText* strand_ = nullptr;
 };
 
 // Reports progress and honours cancellation every few thousand windows.
@@ -120,51 +154,55 @@ concept FilteringScorer = requires(const Scorer& s, const char* t) {
 };
 
 template <bool kLower, class Scorer>
-void scanPlainWindows(const char* text, size_t first, size_t stop, const Scorer& scorer,
+void scanPlainWindows(const char* text, size_t first, size_t count, const Scorer& scorer,
                       double cutOff, HitKeeper& keeper) {
-    for (size_t c = first; c < stop; ++c) {
-        const double score = scorer(text + c);
+    for (size_t i = 0; i < count; ++i) {
+        const double score = scorer(text + i);
         if (kLower ? score < cutOff : score > cutOff) {
-            keeper.keep(text + c, c, score, 0.0, 0.0, 0.0);
+            keeper.keep(first + i, score, 0.0, 0.0, 0.0);
         }
     }
 }
 
 template <class Scorer>
-void scanPlainStrand(const char* text, size_t end, const Scorer& scorer, HitKeeper& keeper,
+void scanPlainStrand(const StrandText& strand, size_t end, const Scorer& scorer, HitKeeper& keeper,
                      ProgressTicker& ticker) {
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();
-    for (size_t c = 0; c < end;) {
-        const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
+    const auto run = [&](const char* text, size_t first, size_t count) {
         if constexpr (FilteringScorer<Scorer>) {
-            scorer.passing(text + c, stop - c, cutOff, lower, [&](size_t i, double score) {
-                keeper.keep(text + c + i, c + i, score, 0.0, 0.0, 0.0);
+            scorer.passing(text, count, cutOff, lower, [&](size_t i, double score) {
+                keeper.keep(first + i, score, 0.0, 0.0, 0.0);
             });
         } else if (lower) {
-            scanPlainWindows<true>(text, c, stop, scorer, cutOff, keeper);
+            scanPlainWindows<true>(text, first, count, scorer, cutOff, keeper);
         } else {
-            scanPlainWindows<false>(text, c, stop, scorer, cutOff, keeper);
+            scanPlainWindows<false>(text, first, count, scorer, cutOff, keeper);
         }
+    };
+    for (size_t c = 0; c < end;) {
+        const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
+        strand.forRanges(c, stop, run);
         ticker.advance(stop - c);
         c = stop;
     }
 }
 
-// Integrative pass over a strand of n characters held in text[0..textLength):
-// fill the W windows starting at circular offsets -h..h, then slide over the
-// windows at h + 1 .. end - 1, testing the centre window (start c - h - 1) of
-// each step with the means before the slide. Scores are taken a block at a
-// time into `block`, then slid through the neighbourhood.
+// Integrative pass over a strand of n characters whose virtual text has
+// textLength characters: fill the W windows starting at circular offsets
+// -h..h, then slide over the windows at h + 1 .. end - 1, testing the centre
+// window (start c - h - 1) of each step with the means before the slide.
+// Scores are taken a block at a time into `block`, then slid through the
+// neighbourhood.
 template <class Scorer>
-void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t end,
+void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, HitKeeper& keeper,
                            ProgressTicker& ticker, std::vector<double>& block) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
     for (size_t k = 0; k < w; ++k) {
-        window.fillAppend(scorer(text + (k < h ? n - h + k : k - h)));
+        window.fillAppend(scorer(strand.window(k < h ? n - h + k : k - h)));
     }
     window.finishFill();
     const double divisor = static_cast<double>(textLength);
@@ -173,19 +211,21 @@ void scanIntegrativeStrand(const char* text, size_t n, size_t textLength, size_t
     for (size_t c = h + 1; c < end;) {
         const size_t count = std::min(end - c, kWindowsPerTick);
         block.resize(count);
-        if constexpr (BlockScorer<Scorer>) {
-            scorer.block(text + c, count, block.data());
-        } else {
-            for (size_t i = 0; i < count; ++i) {
-                block[i] = scorer(text + c + i);
+        strand.forRanges(c, c + count, [&](const char* text, size_t first, size_t part) {
+            double* out = block.data() + (first - c);
+            if constexpr (BlockScorer<Scorer>) {
+                scorer.block(text, part, out);
+            } else {
+                for (size_t i = 0; i < part; ++i) {
+                    out[i] = scorer(text + i);
+                }
             }
-        }
+        });
         const size_t firstCentre = c - h - 1;
         window.slideMany(block.data(), count, divisor,
                          [&](size_t i, double centre, double local, double up, double down) {
                              if (passesCutOff(centre, cutOff, lower)) {
-                                 const size_t start = firstCentre + i;
-                                 keeper.keep(text + start, start, centre, local, up, down);
+                                 keeper.keep(firstCentre + i, centre, local, up, down);
                              }
                          });
         ticker.advance(count);
@@ -208,37 +248,45 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     scan_detail::HitKeeper keeper(record, options, siteLength);
     scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
     ticker.advance(0);
-    size_t complementedWrap = wrap;
+    scan_detail::StrandText strand;
+    std::vector<double> block;
+    if (!record.forwardStrand) {
+        // A text already reversed by an earlier scan carries its wrap.
+        record.sequence.erase(0, std::min(wrap, record.sequence.size()));
+    }
     for (int pass = 0; pass < 2; ++pass) {
         const bool forward = record.forwardStrand;
-        const size_t n = scan_detail::prepareStrand(record, wrap, complementedWrap);
-        const size_t textLength = record.sequence.size();
+        const std::string& text = record.sequence;
+        const size_t n = text.size();
+        const size_t textLength = n + std::min(wrap, n);
         record.scanCount = 0;
         record.scanCursor = 0;
         workingHit.reset();
-        keeper.beginStrand(forward, n);
+        keeper.beginStrand(forward, n, &strand);
         if (integrative) {
             window.beginPass();
         }
         const bool scannable = length > 0 && n >= length && (!integrative || n >= h + 1);
-        std::vector<double> block;
         if (scannable) {
             const size_t end = textLength - length;
-            const char* text = record.sequence.data();
+            strand.assign(text.data(), n, textLength - n, length);
             if (integrative) {
-                scan_detail::scanIntegrativeStrand(text, n, textLength, end, scorer, window, keeper,
-                                                   ticker, block);
+                scan_detail::scanIntegrativeStrand(strand, n, textLength, end, scorer, window,
+                                                   keeper, ticker, block);
             } else {
-                scan_detail::scanPlainStrand(text, end, scorer, keeper, ticker);
+                scan_detail::scanPlainStrand(strand, end, scorer, keeper, ticker);
             }
             record.scanCount = static_cast<int32_t>(end);
             record.scanCursor = end;
             workingHit.strand = forward;
-            workingHit.score = scorer(text + end - 1);  // the last window taken
+            workingHit.score = scorer(strand.window(end - 1));  // the last window taken
         }
-        keeper.finishStrand(record.sequence.data());
-        if (record.forwardStrand) {
-            reverseComplement(record);
+        keeper.finishStrand();
+        if (pass == 0) {
+            record.sequence = scan_detail::reverseStrand(text.data(), n, wrap);
+            record.forwardStrand = !record.forwardStrand;
+        } else {
+            record.sequence.append(record.sequence.data(), std::min(wrap, n));
         }
     }
 }

@@ -18,6 +18,17 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) bool cpuHasAvx512() {
            __builtin_cpu_supports("avx512vl");
 }
 
+// Zero-extending conversions in their zero-masked form: the plain forms start
+// from an undefined register, which GCC 12 reports as possibly uninitialized
+// at -O2 and above.
+__attribute__((target("avx512f"))) inline __m512i widen8(__m128i bytes) {
+    return _mm512_maskz_cvtepu8_epi64(0xFF, bytes);
+}
+
+__attribute__((target("avx512f,avx512bw"))) inline __m512i widen32(__m256i bytes) {
+    return _mm512_maskz_cvtepu8_epi16(0xFFFFFFFF, bytes);
+}
+
 }  // namespace
 
 bool kernelPathSupported(KernelPath path) {
@@ -209,10 +220,10 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
             const __m512d lo = _mm512_loadu_pd(terms + l * 16);
             const __m512d hi = _mm512_loadu_pd(terms + l * 16 + 8);
             const uint8_t* at = codes + i + l;
-            const __m512i i0 = _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(at)));
-            const __m512i i1 = _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(at + 8)));
-            const __m512i i2 = _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(at + 16)));
-            const __m512i i3 = _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(at + 24)));
+            const __m512i i0 = widen8(_mm_loadl_epi64((const __m128i*)(at)));
+            const __m512i i1 = widen8(_mm_loadl_epi64((const __m128i*)(at + 8)));
+            const __m512i i2 = widen8(_mm_loadl_epi64((const __m128i*)(at + 16)));
+            const __m512i i3 = widen8(_mm_loadl_epi64((const __m128i*)(at + 24)));
             a0 = _mm512_add_pd(a0, _mm512_permutex2var_pd(lo, i0, hi));
             a1 = _mm512_add_pd(a1, _mm512_permutex2var_pd(lo, i1, hi));
             a2 = _mm512_add_pd(a2, _mm512_permutex2var_pd(lo, i2, hi));
@@ -226,8 +237,7 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
     for (; i + 8 <= count; i += 8) {
         __m512d a = _mm512_setzero_pd();
         for (size_t l = 0; l < length; ++l) {
-            const __m512i idx =
-                _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(codes + i + l)));
+            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(codes + i + l)));
             a = _mm512_add_pd(a, _mm512_permutex2var_pd(_mm512_loadu_pd(terms + l * 16), idx,
                                                         _mm512_loadu_pd(terms + l * 16 + 8)));
         }
@@ -245,9 +255,9 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGat
     for (; i + 8 <= count; i += 8) {
         __m512d a = _mm512_setzero_pd();
         for (size_t l = 0; l < length; ++l) {
-            const __m512i idx =
-                _mm512_cvtepu8_epi64(_mm_loadl_epi64((const __m128i*)(text + i + l)));
-            a = _mm512_add_pd(a, _mm512_i64gather_pd(idx, table_.row(static_cast<int>(l)), 8));
+            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(text + i + l)));
+            a = _mm512_add_pd(a, _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xFF, idx,
+                                                          table_.row(static_cast<int>(l)), 8));
         }
         _mm512_storeu_pd(out + i, a);
     }
@@ -312,8 +322,8 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidat
                 _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
             const __m256i c0 = _mm256_loadu_si256((const __m256i*)(codes + i + l));
             const __m256i c1 = _mm256_loadu_si256((const __m256i*)(codes + i + l + 32));
-            s0 = _mm512_add_epi16(s0, _mm512_cvtepu8_epi16(_mm256_shuffle_epi8(table, c0)));
-            s1 = _mm512_add_epi16(s1, _mm512_cvtepu8_epi16(_mm256_shuffle_epi8(table, c1)));
+            s0 = _mm512_add_epi16(s0, widen32(_mm256_shuffle_epi8(table, c0)));
+            s1 = _mm512_add_epi16(s1, widen32(_mm256_shuffle_epi8(table, c1)));
         }
         uint64_t keep = _mm512_cmpge_epu16_mask(s0, limit);
         keep |= static_cast<uint64_t>(_mm512_cmpge_epu16_mask(s1, limit)) << 32;

@@ -33,15 +33,21 @@ size_t countComplemented(const char* text, size_t count) {
 }
 
 void reverseComplementInto(const char* text, size_t n, std::string& out) {
-    out.resize(n);
-    char* write = out.data();
+    // Built through a small buffer and appended, so the output is written
+    // once (no zero fill first).
+    out.clear();
+    char buffer[4096];
     size_t kept = 0;
     for (size_t i = n; i-- > 0;) {
         const char c = kComplement[static_cast<unsigned char>(text[i])];
-        write[kept] = c;
+        buffer[kept] = c;
         kept += c != '\0';
+        if (kept == sizeof buffer) {
+            out.append(buffer, kept);
+            kept = 0;
+        }
     }
-    out.resize(kept);
+    out.append(buffer, kept);
 }
 
 std::string reverseComplementText(const std::string& text) {

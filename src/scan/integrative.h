@@ -12,6 +12,7 @@
 // again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -37,7 +38,10 @@ class IntegrativeWindow {
     uint32_t upCount() const { return upCount_; }
     uint32_t downCount() const { return downCount_; }
 
-    // Sum over the windows slid in during the current pass of score / T.
+    // Sum over the windows slid in during the current pass of score / T (T
+    // the pass's text length with its wrap). Reset at every pass, so after a
+    // scan it covers the reverse pass; the run stores it as the record's
+    // global mean.
     double globalSum = 0.0;
     double localMean = 0.0;
     double upMean = 0.0;

@@ -308,3 +308,111 @@ TEST(IntegrativeScan, RunningMeansAgreeWithDirectSums) {
 
 }  // namespace
 }  // namespace xoprex
+
+namespace xoprex {
+namespace {
+
+// The integrative scan as literally described, with means summed directly:
+// candidates are the centres of the scanned windows h + 1 .. T - L - 1 of a
+// strand read with its wrap (T = N + min(L + h, N)).
+std::vector<SiteHit> literalIntegrative(const std::string& text, int length,
+                                        const testing::TableScorer& scorer, const Options& options,
+                                        const IntegrativeWindow& window) {
+    std::vector<SiteHit> hits;
+    const bool lower = lowerIsBetter(options.method);
+    const int64_t h = window.halfWidth();
+    const std::string strands[2] = {text, reverseComplementText(text)};
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::string& strand = strands[pass];
+        const int64_t n = static_cast<int64_t>(strand.size());
+        if (n < length || n < h + 1) {
+            continue;
+        }
+        const int64_t textLength = n + std::min<int64_t>(length + h, n);
+        auto score = [&](int64_t start) {
+            return scorer(circularWindow(strand, static_cast<size_t>((start % n + n) % n),
+                                         static_cast<size_t>(length))
+                              .c_str());
+        };
+        for (int64_t c = h + 1; c < textLength - length; ++c) {
+            const int64_t s = c - h - 1;
+            double local = 0.0, up = 0.0, down = 0.0;
+            for (int64_t k = -h; k <= h; ++k) {
+                local += score(s + k);
+            }
+            for (int64_t k = options.upFar; k <= options.upNear; ++k) {
+                up += score(s + k);
+            }
+            for (int64_t k = options.downNear; k <= options.downFar; ++k) {
+                down += score(s + k);
+            }
+            SiteHit hit(length);
+            hit.site = circularWindow(strand, static_cast<size_t>(s), static_cast<size_t>(length));
+            hit.strand = pass == 0;
+            hit.position = static_cast<int32_t>(pass == 0 ? s : n - s);
+            hit.score = score(s);
+            hit.localMean = local / window.size();
+            hit.upMean = up / window.upCount();
+            hit.downMean = down / window.downCount();
+            if (!passesCutOff(hit.score, options.cutOff, lower)) {
+                continue;
+            }
+            const size_t partner =
+                options.removeRedundant ? findPartnerByWalk(hits, hit) : kNoPartner;
+            if (partner == kNoPartner) {
+                hits.push_back(hit);
+            } else if (lower ? hit.score < hits[partner].score : hit.score > hits[partner].score) {
+                hits[partner] = hit;
+            }
+        }
+    }
+    return hits;
+}
+
+TEST(IntegrativeScan, AgreesWithTheLiteralScanOnRandomSequences) {
+    std::mt19937_64 random(1234);
+    const std::string alphabet = "ACGTACGTN-";
+    size_t kept = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        const int length = 1 + static_cast<int>(random() % 5);
+        std::string text(1 + random() % 45, 'A');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        testing::TableScorer scorer{length, {}, 0.0};
+        for (int k = 0; k < 40; ++k) {
+            std::string window;
+            for (int l = 0; l < length; ++l) {
+                window += "ACGTN"[random() % 5];
+            }
+            scorer.scores[window] = static_cast<double>(random() % 5);
+        }
+        const bool wide = trial % 2 == 0;
+        Options options = wide ? intervals(-6, -1, 1, 3) : intervals(-2, 1, 1, 4);
+        options.method = trial % 3 == 0 ? 2 : 1;
+        options.cutOff = 2.0;
+        options.removeRedundant = trial % 4 < 2;
+        IntegrativeWindow window(options);
+        SequenceRecord record = makeRecord(text);
+        SiteHit working(length);
+        scanRecordWith(record, length, scorer, options, working, window);
+        const std::vector<SiteHit> want = literalIntegrative(text, length, scorer, options, window);
+        SCOPED_TRACE(::testing::Message() << "trial " << trial << " text " << text);
+        ASSERT_EQ(record.hits.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            const SiteHit& got = record.hits[i];
+            EXPECT_EQ(got.site, want[i].site);
+            EXPECT_EQ(got.position, want[i].position);
+            EXPECT_EQ(got.strand, want[i].strand);
+            EXPECT_EQ(got.score, want[i].score);
+            EXPECT_NEAR(got.localMean, want[i].localMean, 1e-12);
+            EXPECT_NEAR(got.upMean, want[i].upMean, 1e-12);
+            EXPECT_NEAR(got.downMean, want[i].downMean, 1e-12);
+        }
+        kept += want.size();
+    }
+    EXPECT_GT(kept, 500u);
+}
+
+}  // namespace
+}  // namespace xoprex

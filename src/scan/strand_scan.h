@@ -279,8 +279,11 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             }
             record.scanCount = static_cast<int32_t>(end);
             record.scanCursor = end;
+            // The working hit ends the pass holding the last window taken.
             workingHit.strand = forward;
-            workingHit.score = scorer(strand.window(end - 1));  // the last window taken
+            workingHit.position = static_cast<int32_t>(
+                forward ? end - 1 : static_cast<int64_t>(n) - static_cast<int64_t>(end - 1));
+            workingHit.score = scorer(strand.window(end - 1));
         }
         keeper.finishStrand();
         if (pass == 0) {

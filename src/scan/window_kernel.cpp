@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace xoprex {
 namespace {
@@ -45,6 +47,17 @@ bool kernelPathSupported(KernelPath path) {
 }
 
 KernelPath detectKernelPath() {
+    // XOPREX_KERNEL=scalar|avx2|avx512 narrows the choice (to compare paths
+    // on one machine); a path the CPU lacks is never taken.
+    if (const char* wanted = std::getenv("XOPREX_KERNEL")) {
+        const std::string name(wanted);
+        if (name == "scalar") {
+            return KernelPath::Scalar;
+        }
+        if (name == "avx2" && kernelPathSupported(KernelPath::Avx2)) {
+            return KernelPath::Avx2;
+        }
+    }
     if (kernelPathSupported(KernelPath::Avx512)) {
         return KernelPath::Avx512;
     }
@@ -152,7 +165,7 @@ void WindowKernel::prepareFilter() {
 // less a little rounding; the threshold stays two units below that.
 WindowKernel::Bound WindowKernel::boundFor(double cutOff, bool lowerIsBetter) const {
     Bound bound;
-    if (path_ != KernelPath::Avx512 || !usesClasses()) {
+    if (path_ == KernelPath::Scalar || !usesClasses()) {
         return bound;
     }
     const Filter& filter = filters_[lowerIsBetter ? 1 : 0];
@@ -193,9 +206,7 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
                 blockGather512(text, count, out);
             }
             return;
-        case KernelPath::Avx2:
-            blockGather256(text, count, out);
-            return;
+        case KernelPath::Avx2:  // gathers lose to the scalar sum there
         case KernelPath::Scalar:
             break;
     }
@@ -266,30 +277,6 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGat
     }
 }
 
-__attribute__((target("avx2"))) void WindowKernel::blockGather256(const char* text, size_t count,
-                                                                  double* out) const {
-    const size_t length = static_cast<size_t>(length_);
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd();
-        for (size_t l = 0; l < length; ++l) {
-            int32_t first, second;
-            std::memcpy(&first, text + i + l, 4);
-            std::memcpy(&second, text + i + l + 4, 4);
-            const double* row = table_.row(static_cast<int>(l));
-            const __m256i i0 = _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(first));
-            const __m256i i1 = _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(second));
-            a0 = _mm256_add_pd(a0, _mm256_i64gather_pd(row, i0, 8));
-            a1 = _mm256_add_pd(a1, _mm256_i64gather_pd(row, i1, 8));
-        }
-        _mm256_storeu_pd(out + i, a0);
-        _mm256_storeu_pd(out + i + 4, a1);
-    }
-    for (; i < count; ++i) {
-        out[i] = table_.score(text + i);
-    }
-}
-
 void WindowKernel::candidates(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                               std::vector<uint32_t>& out) const {
     out.clear();
@@ -302,14 +289,18 @@ void WindowKernel::candidates(const char* text, size_t count, double cutOff, boo
     }
     classify(text, count + static_cast<size_t>(length_) - 1);
     const Filter& filter = filters_[lowerIsBetter ? 1 : 0];
-    candidates512(text, count, filter.bounds, bound.threshold, out);
+    if (path_ == KernelPath::Avx512) {
+        candidates512(count, filter.bounds, bound.threshold, out);
+    } else {
+        candidates256(count, filter.bounds, bound.threshold, out);
+    }
 }
 
 // 32 windows per vector: the class codes pick each position's byte bound
 // (pshufb within 128-bit lanes holding the 16 bounds), widened to 16 bits and
 // summed; windows whose sum reaches the threshold are candidates.
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidates512(
-    const char*, size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
+    size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
     std::vector<uint32_t>& out) const {
     const size_t length = static_cast<size_t>(length_);
     const uint8_t* codes = classes_.data();
@@ -332,7 +323,52 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidat
             keep &= keep - 1;
         }
     }
-    for (; i < count; ++i) {
+    candidatesTail(i, count, bounds, threshold, out);
+}
+
+// The same with AVX2: 32 windows per step in two vectors of 16 sums; the
+// unsigned comparison is max(sum, threshold) == sum.
+__attribute__((target("avx2"))) void WindowKernel::candidates256(size_t count,
+                                                                 const std::vector<uint8_t>& bounds,
+                                                                 uint32_t threshold,
+                                                                 std::vector<uint32_t>& out) const {
+    const size_t length = static_cast<size_t>(length_);
+    const uint8_t* codes = classes_.data();
+    const __m256i limit = _mm256_set1_epi16(static_cast<short>(threshold));
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m256i s0 = _mm256_setzero_si256(), s1 = _mm256_setzero_si256();
+        for (size_t l = 0; l < length; ++l) {
+            const __m256i table = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
+            const __m256i picked =
+                _mm256_shuffle_epi8(table, _mm256_loadu_si256((const __m256i*)(codes + i + l)));
+            s0 = _mm256_add_epi16(s0, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(picked)));
+            s1 = _mm256_add_epi16(s1, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(picked, 1)));
+        }
+        const uint32_t low = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s0, limit), s0)));
+        const uint32_t high = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s1, limit), s1)));
+        for (uint32_t k = 0; k < 16; ++k) {
+            if (low & (1u << (2 * k))) {
+                out.push_back(static_cast<uint32_t>(i + k));
+            }
+        }
+        for (uint32_t k = 0; k < 16; ++k) {
+            if (high & (1u << (2 * k))) {
+                out.push_back(static_cast<uint32_t>(i + 16 + k));
+            }
+        }
+    }
+    candidatesTail(i, count, bounds, threshold, out);
+}
+
+void WindowKernel::candidatesTail(size_t first, size_t count, const std::vector<uint8_t>& bounds,
+                                  uint32_t threshold, std::vector<uint32_t>& out) const {
+    const size_t length = static_cast<size_t>(length_);
+    const uint8_t* codes = classes_.data();
+    for (size_t i = first; i < count; ++i) {
         uint32_t sum = 0;
         for (size_t l = 0; l < length; ++l) {
             sum += bounds[l * 16 + codes[i + l]];

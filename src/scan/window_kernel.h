@@ -5,7 +5,9 @@
 // sums for many consecutive windows at once: vector lanes hold consecutive
 // windows and every lane adds its own terms in the same order, so each lane
 // is bit-identical to the scalar sum. The path is chosen at run time from the
-// CPU's features (AVX-512, AVX2, scalar); all give the same doubles.
+// CPU's features (AVX-512, AVX2, scalar); all give the same doubles. On
+// AVX2 the exact sums stay scalar (its gathers are slower) and only the
+// filter below is vectorised.
 //
 // Bytes whose terms agree at every position form one letter class; with at
 // most 16 classes (the usual case: A, C, G, T, U, the eleven ambiguity codes
@@ -13,8 +15,8 @@
 // two-register permute instead of a gather.
 //
 // For the plain cut-off test a conservative filter runs first: per position
-// an 8-bit upper bound of the term (scaled and rounded up), summed for 32
-// windows per vector; a window whose bound sum stays below the threshold
+// an 8-bit upper bound of the term (scaled and rounded up), summed in 16-bit
+// lanes for 32 or 64 windows per step; a window whose bound sum stays below the threshold
 // cannot pass and is skipped, every other window is scored exactly and
 // tested. The filter may let through windows that fail, never drops one that
 // passes.
@@ -32,7 +34,8 @@ namespace xoprex {
 
 enum class KernelPath { Scalar, Avx2, Avx512 };
 
-// The best path this CPU supports.
+// The best path this CPU supports; the environment variable XOPREX_KERNEL
+// (scalar or avx2) asks for a lesser one, to compare paths on one machine.
 KernelPath detectKernelPath();
 // True when the CPU can run `path`.
 bool kernelPathSupported(KernelPath path);
@@ -84,9 +87,12 @@ class WindowKernel {
     void classify(const char* text, size_t count) const;
     void blockClasses512(const char* text, size_t count, double* out) const;
     void blockGather512(const char* text, size_t count, double* out) const;
-    void blockGather256(const char* text, size_t count, double* out) const;
-    void candidates512(const char* text, size_t count, const std::vector<uint8_t>& bounds,
-                       uint32_t threshold, std::vector<uint32_t>& out) const;
+    void candidates512(size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
+                       std::vector<uint32_t>& out) const;
+    void candidates256(size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
+                       std::vector<uint32_t>& out) const;
+    void candidatesTail(size_t first, size_t count, const std::vector<uint8_t>& bounds,
+                        uint32_t threshold, std::vector<uint32_t>& out) const;
 
     const TermTable& table_;
     int length_ = 0;

@@ -149,23 +149,80 @@ void shrinkHitList(SequenceRecord& record) {
     record.hits.swap(exact);
 }
 
+namespace {
+
+// Moves hits[order[k]] to place k for every k, following the permutation's
+// cycles, so each record moves about once and no second list is needed.
+void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order) {
+    std::vector<bool> placed(hits.size(), false);
+    for (size_t start = 0; start < hits.size(); ++start) {
+        if (placed[start] || order[start] == start) {
+            continue;
+        }
+        SiteHit moving = std::move(hits[start]);
+        size_t at = start;
+        while (true) {
+            placed[at] = true;
+            const size_t from = order[at];
+            if (from == start) {
+                hits[at] = std::move(moving);
+                break;
+            }
+            hits[at] = std::move(hits[from]);
+            at = from;
+        }
+    }
+}
+
+template <class Key, class Before>
+void sortByKey(std::vector<SiteHit>& hits, Key key, Before before) {
+    std::vector<std::pair<decltype(key(hits.front())), uint32_t>> keys;
+    keys.reserve(hits.size());
+    for (size_t i = 0; i < hits.size(); ++i) {
+        keys.emplace_back(key(hits[i]), static_cast<uint32_t>(i));
+    }
+    // Ties keep list order: the same result as a stable sort of the records.
+    std::sort(keys.begin(), keys.end(), [&before](const auto& a, const auto& b) {
+        if (before(a.first, b.first)) {
+            return true;
+        }
+        if (before(b.first, a.first)) {
+            return false;
+        }
+        return a.second < b.second;
+    });
+    std::vector<uint32_t> order;
+    order.reserve(keys.size());
+    for (const auto& entry : keys) {
+        order.push_back(entry.second);
+    }
+    applyOrder(hits, order);
+}
+
+}  // namespace
+
 void sortHits(const Options& options, SequenceRecord& record) {
     auto& hits = record.hits;
+    if (hits.size() < 2) {
+        return;
+    }
     if (!options.sortByScore) {
-        std::stable_sort(hits.begin(), hits.end(), [](const SiteHit& a, const SiteHit& b) {
-            return static_cast<uint32_t>(a.position) < static_cast<uint32_t>(b.position);
-        });
+        sortByKey(
+            hits, [](const SiteHit& hit) { return static_cast<uint32_t>(hit.position); },
+            [](uint32_t a, uint32_t b) { return a < b; });
         return;
     }
     // Best first; a NaN score (possible after re-scoring) ranks after every
     // number so that the order stays a strict weak ordering.
     const bool lower = lowerIsBetter(options.method);
-    std::stable_sort(hits.begin(), hits.end(), [lower](const SiteHit& a, const SiteHit& b) {
-        if (std::isnan(a.score) || std::isnan(b.score)) {
-            return !std::isnan(a.score) && std::isnan(b.score);
-        }
-        return lower ? a.score < b.score : a.score > b.score;
-    });
+    sortByKey(
+        hits, [](const SiteHit& hit) { return hit.score; },
+        [lower](double a, double b) {
+            if (std::isnan(a) || std::isnan(b)) {
+                return !std::isnan(a) && std::isnan(b);
+            }
+            return lower ? a < b : a > b;
+        });
 }
 
 }  // namespace xoprex

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "scan/scan.h"
 #include "scan_test_support.h"
@@ -75,6 +76,65 @@ TEST(SortHits, ByPositionComparesUnsignedAndIgnoresTheStrand) {
     options.sortByScore = false;
     sortHits(options, record);
     EXPECT_EQ(positions(record), (std::vector<int32_t>{7, 12, 12, 40, -1}));
+}
+
+TEST(SortHits, EqualKeysKeepTheirListOrder) {
+    SequenceRecord record;
+    for (int i = 0; i < 50; ++i) {
+        SiteHit h = hit(i % 5, static_cast<double>(i % 3), i % 2 == 0);
+        h.distance = i;  // marks the list order
+        record.hits.push_back(h);
+    }
+    Options options;
+    for (const bool byScore : {false, true}) {
+        options.sortByScore = byScore;
+        SequenceRecord sorted = record;
+        sortHits(options, sorted);
+        for (size_t i = 1; i < sorted.hits.size(); ++i) {
+            const SiteHit& a = sorted.hits[i - 1];
+            const SiteHit& b = sorted.hits[i];
+            const bool tie = byScore ? a.score == b.score : a.position == b.position;
+            if (tie) {
+                EXPECT_LT(a.distance, b.distance);
+            } else {
+                EXPECT_TRUE(byScore ? a.score > b.score : a.position < b.position);
+            }
+        }
+    }
+}
+
+TEST(SortHits, SameOrderAsAStableSortOfTheRecords) {
+    std::mt19937 random(77);
+    for (int trial = 0; trial < 20; ++trial) {
+        SequenceRecord record;
+        for (int i = 0; i < 1000; ++i) {
+            SiteHit h = hit(static_cast<int32_t>(random() % 300) - 20,
+                            static_cast<double>(random() % 40) / 4.0, random() % 2 == 0);
+            h.distance = i;
+            record.hits.push_back(h);
+        }
+        for (const int method : {1, 2}) {
+            for (const bool byScore : {false, true}) {
+                Options options;
+                options.method = method;
+                options.sortByScore = byScore;
+                SequenceRecord sorted = record;
+                sortHits(options, sorted);
+                std::vector<SiteHit> expected = record.hits;
+                std::stable_sort(expected.begin(), expected.end(),
+                                 [&](const SiteHit& a, const SiteHit& b) {
+                                     if (!byScore) {
+                                         return static_cast<uint32_t>(a.position) <
+                                                static_cast<uint32_t>(b.position);
+                                     }
+                                     return method == 2 ? a.score < b.score : a.score > b.score;
+                                 });
+                for (size_t i = 0; i < expected.size(); ++i) {
+                    ASSERT_EQ(sorted.hits[i].distance, expected[i].distance);
+                }
+            }
+        }
+    }
 }
 
 TEST(ShrinkAndReserve, CapacityFollowsTheExpectedChanceMatches) {

@@ -24,14 +24,6 @@ char complementOf(unsigned char c) {
     return kComplement[c];
 }
 
-size_t countComplemented(const char* text, size_t count) {
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        kept += kComplement[static_cast<unsigned char>(text[i])] != '\0';
-    }
-    return kept;
-}
-
 void reverseComplementInto(const char* text, size_t n, std::string& out) {
     // Built through a small buffer and appended, so the output is written
     // once (no zero fill first).

@@ -12,9 +12,6 @@ namespace xoprex {
 // Complement of byte c, or '\0' when c has none (and is dropped).
 char complementOf(unsigned char c);
 
-// Number of bytes of text[0..count) that have a complement.
-size_t countComplemented(const char* text, size_t count);
-
 // The reverse complement of text (characters without complement dropped).
 std::string reverseComplementText(const std::string& text);
 

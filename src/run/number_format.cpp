@@ -36,8 +36,9 @@ void appendGeneral(std::string& out, double value, int precision) {
     // the notation. Both notations round at the same digit, so the plain form
     // is built by moving the decimal point within those digits.
     char sci[64];
-    const std::to_chars_result converted =
-        std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, precision - 1);
+    const std::to_chars_result converted = std::to_chars(
+        sci, sci + sizeof sci - 1, value, std::chars_format::scientific, precision - 1);
+    *converted.ptr = '\0';  // to_chars does not terminate; atoi below needs it
     const char* e = std::find(sci, converted.ptr, 'e');
     const int exponent = std::atoi(e + 1);
     const bool negative = sci[0] == '-';

@@ -56,5 +56,5 @@ run() {
 
 echo "E. coli 536 ($(stat -c %s "$genome") bytes), CRP sites, both strands"
 run "method 5, threshold 0.8" "$(options_file 5 0.8 0 0)" "$@"
-run "method 5, literal cut-off 0 (~100k hits)" "$(options_file 5 0 1 0)" "$@"
+run "method 5, literal cut-off 3.5 (~100k hits)" "$(options_file 5 3.5 1 0)" "$@"
 run "method 5, 0.8, integrative X=-500 J=500" "$(options_file 5 0.8 0 1)" "$@"

@@ -53,3 +53,12 @@ TEST(GoldenSearch, FastaTargetLiteralCutOffSortedByPosition) {
     EXPECT_EQ(readFile(dir.file(name)), readFile(kData + name));
     EXPECT_FALSE(std::filesystem::exists(dir.file("pPCP1_seq_log.txt")));  // option 1 off
 }
+
+// Integrative mode with a negative cut-off (method 10): the relaxed cut-off
+// admits more windows, and every hit carries its three neighbourhood means.
+TEST(GoldenSearch, FastaTargetIntegrativeModeWithNegativeCutOff) {
+    TempDir dir;
+    ASSERT_EQ(search("pPCP1.fas", "method10_integrative.txt"), 0);
+    const char* name = "pPCP1_crp_sites_Oprex_HI_0.800.csv";
+    EXPECT_EQ(readFile(dir.file(name)), readFile(kData + name));
+}

@@ -135,6 +135,89 @@ def score(method, model, window, N):
     return s
 
 
+def relax(cutoff, method, R):
+    lower = method in (2, 3)
+    if cutoff < 0:
+        lower = not lower  # a negative cut-off moves towards admitting more windows
+    return cutoff * R if lower else cutoff / R
+
+
+def integrative_scan(text, L, method, model, N, cutoff, redundant, X, Y, I, J):
+    """Both passes with the neighbourhood queue and its running means, in the
+    exact order of additions and subtractions of the rules."""
+    lower = method in (2, 3)
+    W = 2 * max(abs(X), abs(J)) + 1
+    h = (W - 1) // 2
+    upFirst, upLast, downFirst, downLast = X + h, Y + h, I + h, J + h
+    upCount, downCount = Y - X + 1, J - I + 1
+    hits = []
+    reverse = "".join(COMPLEMENT[ch] for ch in reversed(text) if ch in COMPLEMENT)
+    global_sum = 0.0
+    for strand, s in ((True, text), (False, reverse)):
+        n = len(s)
+        global_sum = 0.0
+        if n < L or n < h + 1:
+            continue
+        wrapped = s + (s * (1 + (L + h) // n))[:L + h]
+        T = n + L + h
+        fill = s[n - h:] + wrapped[:L + h + 1]
+        queue = []
+        local = up = down = 0.0
+        for k in range(W):
+            r = n - h + k if k < h else k - h
+            sc = score(method, model, fill[k:k + L], N)
+            queue.append(dict(site=fill[k:k + L], strand=strand, pos=r if strand else n - r,
+                              score=sc))
+            local += sc
+            if upFirst <= k <= upLast:
+                up += sc
+            if downFirst <= k <= downLast:
+                down += sc
+        local /= W
+        up /= upCount
+        down /= downCount
+        for start in range(h + 1, n + h):
+            w = wrapped[start:start + L]
+            sc = score(method, model, w, N)
+            scanned = dict(site=w, strand=strand, pos=start if strand else n - start, score=sc)
+            centre = queue[h]
+            centre.update(local=local, up=up, down=down)
+            cand = dict(centre)
+            local -= queue[0]["score"] / W
+            up -= queue[upFirst]["score"] / upCount
+            down -= queue[downFirst]["score"] / downCount
+            queue.append(scanned)
+            queue.pop(0)
+            local += queue[W - 1]["score"] / W
+            up += queue[upLast]["score"] / upCount
+            down += queue[downLast]["score"] / downCount
+            global_sum += sc / T
+            ok = cand["score"] < cutoff if lower else cand["score"] > cutoff
+            if not ok:
+                continue
+            if redundant:
+                partner = next((k for k, hh in enumerate(hits) if hh["strand"] != cand["strand"]
+                                and hh["pos"] in (cand["pos"] + L, cand["pos"] - L)), None)
+                if partner is not None:
+                    better = (cand["score"] < hits[partner]["score"] if lower
+                              else cand["score"] > hits[partner]["score"])
+                    if better:
+                        hits[partner] = cand
+                    continue
+            hits.append(cand)
+    return hits, global_sum
+
+
+def rescore(hits, method, global_mean):
+    for hh in hits:
+        up = hh["up"]
+        ref = {2: hh["local"], 3: hh["down"]}.get(method, global_mean)
+        ratio = up / ref if ref != 0 else (math.copysign(math.inf, up) if up != 0 else math.nan)
+        if up < 0 and ref < 0:
+            ratio = 1 / ratio
+        hh["score"] = hh["score"] * ratio
+
+
 def general(v, prec):
     if math.isnan(v):
         return "nan"
@@ -198,6 +281,7 @@ def scan(text, L, method, model, N, cutoff, redundant):
 
 def main():
     target, sites_path, method, threshold, literal, sort_score, redundant = sys.argv[1:8]
+    integ = [float(a) if "." in a else int(a) for a in sys.argv[8:14]]  # X Y I J R rescore
     method, literal, sort_score, redundant = int(method), literal == "1", sort_score == "1", redundant == "1"
     t = float(threshold)
     sites = [ln.upper() for ln in open(sites_path).read().split("\n") if ln]
@@ -220,23 +304,32 @@ def main():
             cutoff = m + sd * statistics.NormalDist().inv_cdf(p)
         else:
             cutoff = 0.0
+    if integ:
+        cutoff = relax(cutoff, method, integ[4])
     out = []
     prec = 6
     total_hits = 0
     for desc, seq in read_fasta(target):
-        hits = scan(seq, L, method, model, N, cutoff, redundant)
+        gmean = 0.0
+        if integ:
+            hits, gmean = integrative_scan(seq, L, method, model, N, cutoff, redundant, *integ[:4])
+            rescore(hits, integ[5], gmean)
+        else:
+            hits = scan(seq, L, method, model, N, cutoff, redundant)
         if sort_score:
             hits.sort(key=lambda h: h["score"], reverse=method not in (2, 3))
         else:
             hits.sort(key=lambda h: h["pos"] & 0xFFFFFFFF)
         out.append("Sequence," + desc)
-        out.append("Global score mean:," + general(0.0, prec))
+        out.append("Global score mean:," + general(gmean, prec))
         out.append("Score,Site,Strand,Distance,Type,Abs. position,Gene strand,Start,End,Gene tag,"
                    "Gene,Product,Local Mean,Up Mean,Dw Mean")
         for h in hits:
             prec = 14
-            out.append("%s,%s,%d,0,Unknown,%d,0,0,0,Unavailable,Unavailable,Unavailable,0,0,0" % (
-                general(h["score"], 14), h["site"], 1 if h["strand"] else 0, h["pos"] + 1))
+            out.append("%s,%s,%d,0,Unknown,%d,0,0,0,Unavailable,Unavailable,Unavailable,%s,%s,%s" % (
+                general(h["score"], 14), h["site"], 1 if h["strand"] else 0,
+                (h["pos"] + 1) & 0xFFFFFFFF, general(h.get("local", 0.0), 14),
+                general(h.get("up", 0.0), 14), general(h.get("down", 0.0), 14)))
         total_hits += len(hits)
     out.append("")
     out.append("Sequences,%d" % len(read_fasta(target)))

@@ -1,4 +1,4 @@
-// Part 3.1: the FASTA reader. The whole input is read into one buffer and
+// The FASTA reader. The whole input is read into one buffer and
 // each record is read in two quick passes over its lines: the first finds
 // the record's end and its sequence length, the second appends the lines,
 // upper-cased, to a sequence that already has exactly that room.

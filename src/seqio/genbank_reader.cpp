@@ -1,7 +1,8 @@
-// Part 3.2: the GenBank reader and its gene table, with the CDS block,
-// location and qualifier rules of the mended gene table (issue 4, item 2):
-// a CDS feature is read as a whole block, its location from every integer
-// of the location text, its qualifiers from its own block only.
+// The GenBank reader and its gene table. A CDS feature is read as a whole
+// block (up to the next feature key, ORIGIN, or a line that does not start
+// with a blank), its location from every integer of the location text (so
+// join, order and partial locations keep their real extent), and its
+// qualifiers from its own block only, with wrapped values joined.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -43,7 +44,7 @@ bool isOriginLine(const Line& line) {
     return line.startsWith("ORIGIN", 6);
 }
 
-// Part 3.2: "CDS" occurs in the line and its first occurrence starts within
+// A CDS line: "CDS" occurs in the line and its first occurrence starts within
 // the first 11 characters.
 bool isCdsLine(const Line& line) {
     const std::string_view head = view(line).substr(0, 13);

@@ -1,4 +1,4 @@
-// Part 3.1: choosing the reader by the file's extension.
+// Choosing the reader by the file's extension.
 #include "seqio/sequence.h"
 
 #include "run/run_log.h"

@@ -1,4 +1,4 @@
-// Part 3.1: the FASTA reader, through the stream and the file functions.
+// The FASTA reader, through the stream and the file functions.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -197,7 +197,7 @@ TEST_F(FastaTest, FolderIsAnIncorrectFileName) {
         {"Incorrect file name: " + folderPath});
 }
 
-// --- A literal line-by-line reading of Part 3.1, compared with the reader
+// --- A literal line-by-line reading of the FASTA rules, compared with the reader
 // on random texts (CR LF, blank lines, odd characters, missing last line end).
 
 struct Outcome {

@@ -1,5 +1,5 @@
-// Part 3.2: the GenBank reader, with the mended CDS block, location and
-// qualifier rules of issue 4 (item 2).
+// The GenBank reader, with its CDS block, whole-location and joined
+// qualifier rules.
 #include <gtest/gtest.h>
 
 #include <random>

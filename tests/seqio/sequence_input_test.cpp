@@ -1,4 +1,4 @@
-// Part 3.1: the extension rule and the choice of reader by readSequences.
+// The extension rule and the choice of reader by readSequences.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -123,3 +123,19 @@ TEST(Cli, MissingOutputFolderIsReported) {
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.output.find("no/such/folder"), std::string::npos);
 }
+
+TEST(Cli, MergeJoinsRecordsAndReportsFailures) {
+    TempDir dir;
+    const std::string record = readFile(std::string(XOPREX_EXAMPLES) + "/pPCP1.gbk");
+    dir.write("two.gbk", record + record);
+    const Result merged = runCli("merge two.gbk");
+    EXPECT_EQ(merged.status, 0) << merged.output;
+    const std::string text = readFile(dir.file("Merged_two.gbk"));
+    EXPECT_NE(text.find("     source          1..19218"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 3), "//\n");
+
+    const Result missing = runCli("merge absent.gbk out.gbk");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.find("absent.gbk"), std::string::npos) << missing.output;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.gbk")));
+}

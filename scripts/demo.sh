@@ -12,11 +12,12 @@ cd "$out"
 "$xoprex" options --write-defaults Options.txt > /dev/null
 
 search() {
-    local target=$1
-    echo "== xoprex search --sequence examples/$(basename "$target") --collection examples/crp_sites.txt"
+    local target=$1 folder="$out/$2"
+    mkdir -p "$folder"
+    echo "== xoprex search --sequence examples/$(basename "$target") --collection examples/crp_sites.txt --out-dir $folder"
     local line
     line=$("$xoprex" search --sequence "$target" --collection "$root/examples/crp_sites.txt" \
-        --options Options.txt --out-dir "$out" | tail -n 1)
+        --options Options.txt --out-dir "$folder" | tail -n 1)
     echo "$line"
     local table=${line#Results table: }
     echo "-- first rows:"
@@ -24,6 +25,7 @@ search() {
     echo
 }
 
-search "$root/examples/pPCP1.fas"
-search "$root/examples/pPCP1.gbk"
-echo "Results, run logs and collection logs are in $out"
+search "$root/examples/pPCP1.fas" fasta
+search "$root/examples/pPCP1.gbk" genbank
+echo "Results tables, run logs and the other logs are in $out/fasta and $out/genbank"
+echo "(options used: $out/Options.txt, the factory defaults)"

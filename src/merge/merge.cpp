@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "merge/genbank_text.h"
+#include "run/text_lines.h"
 
 // The merge reads the input twice. The first pass gathers the sequence letters
 // of every record and the offset at which each record starts; the second
@@ -78,18 +79,6 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Reads one line; a carriage return before the line feed belongs to the line
-// end. Returns false at the end of the input.
-bool readLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) {
-        return false;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return true;
-}
-
 // Appends every word of a sequence line after the first (the position number).
 void appendSequenceWords(std::string& sequence, std::string_view line) {
     size_t i = 0;
@@ -122,7 +111,7 @@ SequenceScan scanSequence(std::istream& in) {
     scan.recordOffsets.push_back(0);
     RecordTracker tracker;
     std::string line;
-    while (readLine(in, line)) {
+    while (readTextLine(in, line)) {
         const Section section = tracker.classify(line);
         if (tracker.recordIndex() >= scan.recordOffsets.size()) {
             scan.recordOffsets.push_back(static_cast<int64_t>(scan.sequence.size()));
@@ -353,7 +342,7 @@ MergeResult mergeGenBankFile(const std::string& inputPath, const std::string& ou
     in.seekg(0);
     FeatureTableWriter writer(out, scan);
     std::string line;
-    while (readLine(in, line)) {
+    while (readTextLine(in, line)) {
         writer.line(line);
     }
     writeOrigin(out, scan.sequence);

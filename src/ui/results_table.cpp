@@ -1,22 +1,8 @@
 #include "ui/results_table.h"
 
+#include "run/text_lines.h"
+
 namespace xoprex::ui {
-
-namespace {
-
-// One line without its line end; a carriage return before the line feed
-// belongs to the line end.
-bool readLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) {
-        return false;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return true;
-}
-
-}  // namespace
 
 std::vector<std::string> splitFields(const std::string& line) {
     std::vector<std::string> fields;
@@ -34,15 +20,15 @@ ResultsGrid parseResultsTable(std::istream& in) {
     ResultsGrid grid;
     std::string line;
     for (int skipped = 0; skipped < 2; ++skipped) {
-        if (!readLine(in, line)) {
+        if (!readTextLine(in, line)) {
             return grid;
         }
     }
-    if (!readLine(in, line)) {
+    if (!readTextLine(in, line)) {
         return grid;
     }
     grid.columns = splitFields(line);
-    while (readLine(in, line)) {
+    while (readTextLine(in, line)) {
         if (line.find(',') != std::string::npos) {
             grid.rows.push_back(splitFields(line));
         }

@@ -1,7 +1,10 @@
 #include "run/run_search.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <vector>
 
 #include "motif/cutoff.h"
 #include "motif/site_collection.h"
@@ -9,6 +12,7 @@
 #include "report/reports.h"
 #include "run/run_log.h"
 #include "scan/integrative.h"
+#include "scan/parallel.h"
 #include "scan/scan.h"
 #include "seqio/sequence.h"
 
@@ -41,30 +45,114 @@ void throwIfCancelled(const SearchControl& control) {
     }
 }
 
-// Scans, re-scores, sorts and annotates one record, reporting its share of
-// the whole scan through the control.
-void analyzeRecord(SequenceRecord& record, size_t index, size_t count,
-                   const SiteCollection& collection, const Options& options, SiteHit& workingHit,
-                   IntegrativeWindow& window, const SearchControl& control, RunLog& log) {
+// Progress of the record loop: the mean of the records' shares, reported
+// only when it grows, one call at a time (records may be scanned on several
+// threads).
+class LoopProgress {
+  public:
+    LoopProgress(const SearchControl& control, size_t count)
+        : control_(control), shares_(count, 0.0) {}
+    void report(size_t index, double share) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        sum_ += share - shares_[index];
+        shares_[index] = share;
+        const double value = std::min(1.0, sum_ / static_cast<double>(shares_.size()));
+        if (value > last_) {
+            last_ = value;
+            control_.onProgress(value);
+        }
+    }
+
+  private:
+    const SearchControl& control_;
+    std::vector<double> shares_;
+    double sum_ = 0.0;
+    double last_ = -1.0;
+    std::mutex mutex_;
+};
+
+// What every record's analysis shares.
+struct RecordLoop {
+    const SiteCollection& collection;
+    const Options& options;
+    const SearchControl& control;
+    LoopProgress& progress;
+};
+
+// Scans, re-scores, sorts and annotates one record on `threads` threads.
+// The "Analyzing" and "Sorting" lines go to `log` when it is given.
+void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
+                   SiteHit& workingHit, IntegrativeWindow& window, unsigned threads, RunLog* log) {
     const double sequenceNumber = static_cast<double>(index + 1);
-    log.writeValue("Analyzing sequence: ", sequenceNumber);
+    if (log != nullptr) {
+        log->writeValue("Analyzing sequence: ", sequenceNumber);
+    }
     ScanControl scanControl;
-    scanControl.cancel = control.cancel;
-    if (control.onProgress) {
-        scanControl.onProgress = [&control, index, count](double share) {
-            control.onProgress((static_cast<double>(index) + share) / static_cast<double>(count));
+    scanControl.cancel = loop.control.cancel;
+    scanControl.threads = threads;
+    if (loop.control.onProgress) {
+        scanControl.onProgress = [&loop, index](double share) {
+            loop.progress.report(index, share);
         };
     }
-    reserveHitCapacity(record, collection.model);
-    scanRecord(record, collection, options, workingHit, window, scanControl);
+    reserveHitCapacity(record, loop.collection.model);
+    scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl);
     shrinkHitList(record);
-    if (options.integrative) {
+    if (loop.options.integrative) {
         record.globalMean = window.globalSum;
-        rescoreHits(record, options);
+        rescoreHits(record, loop.options);
     }
-    log.writeValue("Sorting results for sequence: ", sequenceNumber);
-    sortHits(options, record);
-    annotateHits(record, options);
+    if (log != nullptr) {
+        log->writeValue("Sorting results for sequence: ", sequenceNumber);
+    }
+    sortHits(loop.options, record);
+    annotateHits(record, loop.options);
+}
+
+void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, RunLog& log) {
+    log.writeLine(record.description);
+    log.writeValue("Sequence analyzed! - Time (s): ", clock.seconds());
+    log.writeLine(" ");
+}
+
+// One record after the other, each scanned on all `threads` threads.
+void analyzeInOrder(SequenceSet& set, const RecordLoop& loop, SiteHit& workingHit,
+                    IntegrativeWindow& window, unsigned threads, const ElapsedClock& clock,
+                    RunLog& log) {
+    for (set.current = 0; set.current < set.records.size(); ++set.current) {
+        throwIfCancelled(loop.control);
+        SequenceRecord& record = set.records[set.current];
+        analyzeRecord(record, set.current, loop, workingHit, window, threads, &log);
+        writeRecordEnd(record, clock, log);
+    }
+}
+
+// Several records at once, one thread each (every thread with its own
+// working hit and neighbourhood). Whoever finishes a record writes the log
+// lines of every finished record not yet logged, in record order, so the
+// log reads as in the sequential loop.
+void analyzeSideBySide(SequenceSet& set, const RecordLoop& loop, const SiteHit& workingHit,
+                       const IntegrativeWindow& window, unsigned threads, const ElapsedClock& clock,
+                       RunLog& log) {
+    const size_t count = set.records.size();
+    std::vector<SiteHit> workingHits(threads, workingHit);
+    std::vector<IntegrativeWindow> windows(threads, window);
+    std::vector<char> finished(count, 0);
+    size_t nextToLog = 0;
+    std::mutex logMutex;
+    runTasks(count, threads, [&](size_t index, unsigned worker) {
+        throwIfCancelled(loop.control);
+        SequenceRecord& record = set.records[index];
+        analyzeRecord(record, index, loop, workingHits[worker], windows[worker], 1, nullptr);
+        const std::lock_guard<std::mutex> lock(logMutex);
+        finished[index] = 1;
+        for (; nextToLog < count && finished[nextToLog] != 0; ++nextToLog) {
+            const double sequenceNumber = static_cast<double>(nextToLog + 1);
+            log.writeValue("Analyzing sequence: ", sequenceNumber);
+            log.writeValue("Sorting results for sequence: ", sequenceNumber);
+            writeRecordEnd(set.records[nextToLog], clock, log);
+        }
+    });
 }
 
 }  // namespace
@@ -108,15 +196,13 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         relaxCutOff(options);
     }
 
-    const size_t count = set.records.size();
-    for (set.current = 0; set.current < count; ++set.current) {
-        throwIfCancelled(control);
-        SequenceRecord& record = set.records[set.current];
-        analyzeRecord(record, set.current, count, collection, options, workingHit, window, control,
-                      log);
-        log.writeLine(record.description);
-        log.writeValue("Sequence analyzed! - Time (s): ", clock.seconds());
-        log.writeLine(" ");
+    LoopProgress progress(control, set.records.size());
+    const RecordLoop loop{collection, options, control, progress};
+    const unsigned threads = resolveThreadCount(inputs.threads);
+    if (threads > 1 && set.records.size() > 1) {
+        analyzeSideBySide(set, loop, workingHit, window, threads, clock, log);
+    } else {
+        analyzeInOrder(set, loop, workingHit, window, threads, clock, log);
     }
     set.current = 0;
 

@@ -128,6 +128,7 @@ void HitKeeper::finishStrand() {
 }
 
 void ProgressTicker::advance(size_t windows) {
+    const std::lock_guard<std::mutex> lock(mutex_);
     done_ += static_cast<double>(windows);
     if (control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed)) {
         throw SearchCancelled();

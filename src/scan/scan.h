@@ -23,6 +23,12 @@ class IntegrativeWindow;
 struct ScanControl {
     std::function<void(double)> onProgress;  // share of this record's windows, 0..1
     const std::atomic<bool>* cancel = nullptr;
+    // Threads for this record (at least 1). With more than one, the strands
+    // and chunks of a strand are scored in parallel and the kept windows are
+    // handed to the cut-off and redundancy steps in the sequential order, so
+    // the hits are the same whatever the count. onProgress is then called
+    // from the scanning threads, one call at a time, with growing shares.
+    unsigned threads = 1;
 };
 
 // Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and

@@ -1,10 +1,11 @@
 // The scan of one record through the record's term table: the table is
 // built once per record (with that record's background) and every window is
 // scored by adding its terms in position order, many windows at a time
-// (WindowKernel), with results identical to one window at a time.
+// (WindowKernel), with results identical to one window at a time, on
+// control.threads threads.
 #include "motif/scoring.h"
+#include "scan/parallel_scan.h"
 #include "scan/scan.h"
-#include "scan/strand_scan.h"
 #include "scan/window_kernel.h"
 
 namespace xoprex {
@@ -13,7 +14,7 @@ void scanRecord(SequenceRecord& record, const SiteCollection& collection, const 
                 SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control) {
     const TermTable table(options.method, collection, record);
     const WindowKernel kernel(table);
-    scanRecordWith(record, table.siteLength(), kernel, options, workingHit, window, control);
+    scanRecordThreaded(record, table.siteLength(), kernel, options, workingHit, window, control);
 }
 
 }  // namespace xoprex

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,7 @@ class HitKeeper {
 };
 
 // Reports progress and honours cancellation every few thousand windows.
+// Several scanning threads may share one ticker: calls are serialised.
 class ProgressTicker {
   public:
     ProgressTicker(const ScanControl& control, double totalWindows)
@@ -137,6 +139,30 @@ class ProgressTicker {
     const ScanControl& control_;
     double total_;
     double done_ = 0.0;
+    std::mutex mutex_;
+};
+
+// Windows that passed the cut-off, gathered by one scanning thread and
+// handed to the HitKeeper in order afterwards. Offers the keeper's
+// interface to the strand loops.
+struct Candidate {
+    size_t start;
+    double score, localMean, upMean, downMean;
+};
+class CandidateList {
+  public:
+    CandidateList(double cutOff, bool lowerIsBetterScore)
+        : cutOff_(cutOff), lower_(lowerIsBetterScore) {}
+    double cutOff() const { return cutOff_; }
+    bool lowerIsBetter() const { return lower_; }
+    void keep(size_t start, double score, double localMean, double upMean, double downMean) {
+        items.push_back(Candidate{start, score, localMean, upMean, downMean});
+    }
+    std::vector<Candidate> items;
+
+  private:
+    double cutOff_;
+    bool lower_;
 };
 
 inline constexpr size_t kWindowsPerTick = size_t{1} << 16;
@@ -154,9 +180,9 @@ concept FilteringScorer = requires(const Scorer& s, const char* t) {
     s.passing(t, size_t{0}, 0.0, false, [](size_t, double) {});
 };
 
-template <bool kLower, class Scorer>
+template <bool kLower, class Scorer, class Keeper>
 void scanPlainWindows(const char* text, size_t first, size_t count, const Scorer& scorer,
-                      double cutOff, HitKeeper& keeper) {
+                      double cutOff, Keeper& keeper) {
     for (size_t i = 0; i < count; ++i) {
         const double score = scorer(text + i);
         if (kLower ? score < cutOff : score > cutOff) {
@@ -165,9 +191,10 @@ void scanPlainWindows(const char* text, size_t first, size_t count, const Scorer
     }
 }
 
-template <class Scorer>
-void scanPlainStrand(const StrandText& strand, size_t end, const Scorer& scorer, HitKeeper& keeper,
-                     ProgressTicker& ticker) {
+// The windows at begin .. end - 1 of a plain (not integrative) pass.
+template <class Scorer, class Keeper>
+void scanPlainStrand(const StrandText& strand, size_t begin, size_t end, const Scorer& scorer,
+                     Keeper& keeper, ProgressTicker& ticker) {
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();
     const auto run = [&](const char* text, size_t first, size_t count) {
@@ -181,7 +208,7 @@ void scanPlainStrand(const StrandText& strand, size_t end, const Scorer& scorer,
             scanPlainWindows<false>(text, first, count, scorer, cutOff, keeper);
         }
     };
-    for (size_t c = 0; c < end;) {
+    for (size_t c = begin; c < end;) {
         const size_t stop = end - c > kWindowsPerTick ? c + kWindowsPerTick : end;
         strand.forRanges(c, stop, run);
         ticker.advance(stop - c);
@@ -195,9 +222,9 @@ void scanPlainStrand(const StrandText& strand, size_t end, const Scorer& scorer,
 // window (start c - h - 1) of each step with the means before the slide.
 // Scores are taken a block at a time into `block`, then slid through the
 // neighbourhood.
-template <class Scorer>
+template <class Scorer, class Keeper>
 void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength, size_t end,
-                           const Scorer& scorer, IntegrativeWindow& window, HitKeeper& keeper,
+                           const Scorer& scorer, IntegrativeWindow& window, Keeper& keeper,
                            ProgressTicker& ticker, std::vector<double>& block) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
@@ -275,7 +302,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
                 scan_detail::scanIntegrativeStrand(strand, n, textLength, end, scorer, window,
                                                    keeper, ticker, block);
             } else {
-                scan_detail::scanPlainStrand(strand, end, scorer, keeper, ticker);
+                scan_detail::scanPlainStrand(strand, 0, end, scorer, keeper, ticker);
             }
             record.scanCount = static_cast<int32_t>(end);
             record.scanCursor = end;

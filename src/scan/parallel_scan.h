@@ -1,0 +1,188 @@
+// The two strand passes of scanRecordWith (strand_scan.h) on several
+// threads, with the same hits in the same order.
+//
+// Plain mode: the windows of each strand are cut into chunks, each chunk is
+// scored and filtered on its own (every thread with its own copy of the
+// scorer), and the reverse strand is built while the forward chunks run.
+// Integrative mode: the running means are sequential along a strand, so the
+// forward and reverse passes run side by side, each with its own
+// neighbourhood; the caller's neighbourhood takes the reverse pass, so it
+// ends holding that pass's global sum as in the sequential scan.
+//
+// Either way the threads only gather the windows that pass the cut-off; the
+// HitKeeper then takes them in strand and window order, so the redundancy
+// rule (which depends on list order) sees exactly the sequence of the
+// one-thread scan. The record ends in the same state as after scanRecordWith.
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "scan/parallel.h"
+#include "scan/strand_scan.h"
+
+namespace xoprex {
+namespace scan_detail {
+
+// One strand of a threaded scan.
+struct StrandJob {
+    bool forward = true;
+    size_t n = 0;           // characters of the strand
+    size_t textLength = 0;  // with the wrap
+    size_t end = 0;         // windows 0 .. end - 1
+    bool scannable = false;
+    StrandText text;
+};
+
+inline void prepareJob(StrandJob& job, const std::string& text, bool forward, size_t length,
+                       size_t wrap, size_t minimum) {
+    job.forward = forward;
+    job.n = text.size();
+    job.textLength = job.n + std::min(wrap, job.n);
+    job.scannable = length > 0 && job.n >= length && job.n >= minimum;
+    job.end = job.scannable ? job.textLength - length : 0;
+    if (job.scannable) {
+        job.text.assign(text.data(), job.n, job.textLength - job.n, length);
+    }
+}
+
+inline constexpr size_t kWindowsPerChunk = size_t{1} << 17;
+
+inline size_t chunkCount(const StrandJob& job) {
+    return (job.end + kWindowsPerChunk - 1) / kWindowsPerChunk;
+}
+
+// Both strands of a threaded scan and the windows they kept.
+struct ThreadedScan {
+    StrandJob jobs[2];
+    std::string reverse;
+    std::vector<CandidateList> found[2];  // plain: one list per chunk
+    size_t length = 0, wrap = 0, minimum = 0;
+    double cutOff = 0.0;
+    bool lower = false;
+    unsigned threads = 1;
+
+    void buildReverse(const std::string& forwardText) {
+        reverse = reverseStrand(forwardText.data(), forwardText.size(), wrap);
+        prepareJob(jobs[1], reverse, !jobs[0].forward, length, wrap, minimum);
+    }
+};
+
+template <class Scorer>
+void scanStrandChunks(ThreadedScan& scan, int strand, size_t firstTask,
+                      std::vector<Scorer>& scorers, ProgressTicker& ticker,
+                      const std::string* forwardText) {
+    StrandJob& job = scan.jobs[strand];
+    const size_t chunks = chunkCount(job);
+    scan.found[strand].assign(chunks, CandidateList(scan.cutOff, scan.lower));
+    runTasks(firstTask + chunks, scan.threads, [&](size_t index, unsigned worker) {
+        if (index < firstTask) {
+            scan.buildReverse(*forwardText);
+            return;
+        }
+        const size_t chunk = index - firstTask;
+        const size_t begin = chunk * kWindowsPerChunk;
+        const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
+        scanPlainStrand(job.text, begin, stop, scorers[worker], scan.found[strand][chunk], ticker);
+    });
+}
+
+template <class Scorer>
+void gatherPlain(ThreadedScan& scan, const std::string& forwardText, const Scorer& scorer,
+                 ProgressTicker& ticker) {
+    std::vector<Scorer> scorers(scan.threads, scorer);
+    // The reverse strand is built as the first task, beside the forward chunks.
+    scanStrandChunks(scan, 0, 1, scorers, ticker, &forwardText);
+    scanStrandChunks(scan, 1, 0, scorers, ticker, nullptr);
+}
+
+template <class Scorer>
+void gatherIntegrative(ThreadedScan& scan, const std::string& forwardText, const Scorer& scorer,
+                       IntegrativeWindow& window, ProgressTicker& ticker) {
+    IntegrativeWindow forwardWindow = window;
+    for (auto& lists : scan.found) {
+        lists.assign(1, CandidateList(scan.cutOff, scan.lower));
+    }
+    runTasks(2, scan.threads, [&](size_t strand, unsigned) {
+        if (strand == 1) {
+            scan.buildReverse(forwardText);
+        }
+        IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
+        neighbourhood.beginPass();
+        const StrandJob& job = scan.jobs[strand];
+        if (!job.scannable) {
+            return;
+        }
+        const Scorer local = scorer;
+        std::vector<double> block;
+        scanIntegrativeStrand(job.text, job.n, job.textLength, job.end, local, neighbourhood,
+                              scan.found[strand].front(), ticker, block);
+    });
+}
+
+}  // namespace scan_detail
+
+// scanRecordWith on control.threads threads (one thread: scanRecordWith
+// itself). The scorer is copied once per thread.
+template <class Scorer>
+void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer& scorer,
+                        const Options& options, SiteHit& workingHit, IntegrativeWindow& window,
+                        const ScanControl& control = {}) {
+    if (control.threads <= 1) {
+        scanRecordWith(record, siteLength, scorer, options, workingHit, window, control);
+        return;
+    }
+    scan_detail::ThreadedScan scan;
+    scan.length = siteLength > 0 ? static_cast<size_t>(siteLength) : 0;
+    const size_t h = options.integrative ? window.halfWidth() : 0;
+    scan.wrap = scan.length + h;
+    scan.minimum = options.integrative ? h + 1 : 0;
+    scan.threads = control.threads;
+    scan_detail::HitKeeper keeper(record, options, siteLength);
+    scan.cutOff = keeper.cutOff();
+    scan.lower = keeper.lowerIsBetter();
+    scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
+    ticker.advance(0);
+    if (!record.forwardStrand) {
+        // A text already reversed by an earlier scan carries its wrap.
+        record.sequence.erase(0, std::min(scan.wrap, record.sequence.size()));
+    }
+    scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, scan.length,
+                            scan.wrap, scan.minimum);
+    if (options.integrative) {
+        scan_detail::gatherIntegrative(scan, record.sequence, scorer, window, ticker);
+    } else {
+        scan_detail::gatherPlain(scan, record.sequence, scorer, ticker);
+    }
+    for (int strand = 0; strand < 2; ++strand) {
+        const scan_detail::StrandJob& job = scan.jobs[strand];
+        keeper.beginStrand(job.forward, job.n, &job.text);
+        for (const scan_detail::CandidateList& list : scan.found[strand]) {
+            for (const scan_detail::Candidate& c : list.items) {
+                keeper.keep(c.start, c.score, c.localMean, c.upMean, c.downMean);
+            }
+        }
+        keeper.finishStrand();
+    }
+    // The record as the sequential scan leaves it: reverse text with its
+    // wrap, cursor and working hit on the reverse pass's last window.
+    const scan_detail::StrandJob& last = scan.jobs[1];
+    workingHit.reset();
+    record.scanCount = 0;
+    record.scanCursor = 0;
+    if (last.scannable) {
+        record.scanCount = static_cast<int32_t>(last.end);
+        record.scanCursor = last.end;
+        workingHit.strand = last.forward;
+        workingHit.position = static_cast<int32_t>(
+            last.forward ? last.end - 1
+                         : static_cast<int64_t>(last.n) - static_cast<int64_t>(last.end - 1));
+        workingHit.score = scorer(last.text.window(last.end - 1));
+    }
+    record.sequence = std::move(scan.reverse);
+    record.sequence.append(record.sequence.data(), std::min(scan.wrap, last.n));
+    record.forwardStrand = last.forward;
+}
+
+}  // namespace xoprex

@@ -17,6 +17,7 @@
 # and that memory over the input file's size, and the number of sites found.
 #
 #   bench/compare.sh [build folder] [runs]
+# It needs python3 (to build the inputs) and /usr/bin/time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
@@ -94,9 +95,10 @@ opt_default=$(options_file default)
 opt_integrative=$(options_file integrative 10=1 11=-500 14=500)
 opt_hits=$(options_file hits 4=3.5 9=1)
 
-# The Python that has Biopython, if any.
+# The Python that has Biopython, if any (BIOPYTHON names the interpreters to
+# try, in order).
 biopython=""
-for candidate in /usr/bin/python3 python3; do
+for candidate in ${BIOPYTHON:-/usr/bin/python3 python3}; do
     if command -v "$candidate" > /dev/null && "$candidate" -c "import Bio.motifs" 2> /dev/null; then
         biopython=$(command -v "$candidate")
         break
@@ -106,90 +108,129 @@ done
 # --- measuring --------------------------------------------------------------
 outdir="$data/compare_out"
 mkdir -p "$outdir"
+declare -A command kind walls peaks
 
-# measure KIND COMMAND...: runs COMMAND $runs times; sets the globals ms and
-# kb (medians of wall milliseconds and peak KiB) and hits (sites found on the
-# last run). KIND says where the count is: "xoprex" (results table) or
-# "count" (a "passing N" line on standard output).
-measure() {
-    local kind=$1
-    shift
-    local walls=() peaks=() i start end stats
-    for ((i = 0; i < runs; ++i)); do
-        rm -f "$outdir"/*.csv
+# program NAME KIND COMMAND...: registers a program to time. KIND says where
+# its count of sites is: "xoprex" (the results table it names) or "count" (a
+# "passing N" line on its standard output).
+program() {
+    local name=$1
+    kind[$name]=$2
+    shift 2
+    command[$name]=$(printf '%q ' "$@")
+    walls[$name]=""
+    peaks[$name]=""
+}
+
+# round NAME...: runs each program once, in turn, adding its wall time
+# (microseconds, taken around /usr/bin/time) and peak KiB to its lists.
+# Taking the programs in turn, round after round, spreads any change in the
+# machine's load over all of them alike.
+round() {
+    local name start end
+    for name in "$@"; do
+        rm -rf "${outdir:?}/$name"
+        mkdir -p "$outdir/$name"
         start=$(date +%s%N)
-        if ! /usr/bin/time -o "$outdir/time.txt" -f "%e %M" "$@" > "$outdir/stdout.txt" \
-            2> "$outdir/stderr.txt"; then
-            echo "compare.sh: failed: $*" >&2
-            cat "$outdir/stderr.txt" >&2
+        if ! eval "/usr/bin/time -o $outdir/$name/time.txt -f '%e %M' ${command[$name]}" \
+            > "$outdir/$name/stdout.txt" 2> "$outdir/$name/stderr.txt"; then
+            echo "compare.sh: failed: ${command[$name]}" >&2
+            cat "$outdir/$name/stderr.txt" >&2
             exit 1
         fi
         end=$(date +%s%N)
-        stats=$(tail -n 1 "$outdir/time.txt")
-        walls+=("$(((end - start) / 1000))")
-        peaks+=("${stats#* }")
+        walls[$name]+=" $(((end - start) / 1000))"
+        peaks[$name]+=" $(tail -n 1 "$outdir/$name/time.txt" | cut -d' ' -f2)"
     done
-    ms=$(printf '%s\n' "${walls[@]}" | sort -n | awk '{v[NR] = $1}
-        END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.1f", m / 1000}')
-    kb=$(printf '%s\n' "${peaks[@]}" | sort -n | awk '{v[NR] = $1}
-        END {m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m}')
-    if [ "$kind" = xoprex ]; then
-        local table
-        table=$(sed -n 's/^Results table: //p' "$outdir/stdout.txt" | tail -n 1)
-        hits=$(grep '^Sites,' "$table" | head -n 1 | cut -d, -f2)
-    else
-        hits=$(sed -n 's/^passing //p' "$outdir/stdout.txt")
-    fi
 }
 
-row() {  # LABEL MS KB HITS REFERENCE_MS INPUT_BYTES
-    printf '%-40s %9.1f %8.2fx %9.1f %7.2fx %9s\n' "$1" "$2" "$(echo "$2 / $5" | bc -l)" \
-        "$(echo "$3 / 1024" | bc -l)" "$(echo "$3 * 1024 / $6" | bc -l)" "$4"
+median() {
+    tr ' ' '\n' <<< "$1" | grep . | sort -n | awk '{v[NR] = $1}
+        END {printf "%.1f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+ms() { echo "$(median "${walls[$1]}") / 1000" | bc -l; }
+kb() { median "${peaks[$1]}"; }
+
+sites_found() {
+    if [ "${kind[$1]}" = xoprex ]; then
+        local table
+        table=$(sed -n 's/^Results table: //p' "$outdir/$1/stdout.txt" | tail -n 1)
+        grep '^Sites,' "$table" | head -n 1 | cut -d, -f2
+    else
+        sed -n 's/^passing //p' "$outdir/$1/stdout.txt"
+    fi
 }
 
 header() {
     printf '%-40s %9s %9s %9s %8s %9s\n' "" "wall ms" "$1" "peak MB" "x input" "sites"
 }
 
-compare_target() {  # TITLE FILE
-    local title=$1 target=$2 bytes base_ms
-    bytes=$(stat -c %s "$target")
-    echo
-    echo "$title: $(printf "%'d" "$bytes") bytes, $(grep -c '^>' "$target") record(s)"
-    header "x base"
-    measure count "$baseline" "$target" "$sites"
-    base_ms=$ms
-    row "baseline (plain loop, 1 thread)" "$ms" "$kb" "$hits" "$base_ms" "$bytes"
-    measure xoprex "$xoprex" search --sequence "$target" --collection "$sites" \
-        --options "$opt_default" --out-dir "$outdir/"
-    search_ms=$ms
-    row "xoprex search (all cores)" "$ms" "$kb" "$hits" "$base_ms" "$bytes"
-    measure xoprex "$xoprex" search --sequence "$target" --collection "$sites" \
-        --options "$opt_default" --out-dir "$outdir/" --threads 1
-    row "xoprex search --threads 1" "$ms" "$kb" "$hits" "$base_ms" "$bytes"
+row() {  # LABEL NAME REFERENCE_NAME INPUT_BYTES
+    local time memory
+    time=$(ms "$2")
+    memory=$(kb "$2")
+    printf '%-40s %9.1f %8.2fx %9.1f %7.2fx %9s\n' "$1" "$time" "$(echo "$time / $(ms "$3")" | bc -l)" \
+        "$(echo "$memory / 1024" | bc -l)" "$(echo "$memory * 1024 / $4" | bc -l)" \
+        "$(sites_found "$2")"
+}
+
+# search_programs PREFIX TARGET: the programs doing the default search.
+search_programs() {
+    local target=$2
+    local common=(search --sequence "$target" --collection "$sites" --options "$opt_default")
+    program "$1_base" count "$baseline" "$target" "$sites"
+    program "$1_xoprex" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex/"
+    program "$1_xoprex1" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex1/" \
+        --threads 1
     if [ -n "$biopython" ]; then
-        measure count "$biopython" "$root/bench/biopython_search.py" "$target" "$sites"
-        row "Biopython pssm.search (log-odds)" "$ms" "$kb" "$hits" "$base_ms" "$bytes"
+        program "$1_bio" count "$biopython" "$root/bench/biopython_search.py" "$target" "$sites"
+    fi
+}
+
+search_rows() {  # PREFIX TARGET
+    local bytes
+    bytes=$(stat -c %s "$2")
+    header "x base"
+    row "baseline (plain loop, 1 thread)" "$1_base" "$1_base" "$bytes"
+    row "xoprex search (all cores)" "$1_xoprex" "$1_base" "$bytes"
+    row "xoprex search --threads 1" "$1_xoprex1" "$1_base" "$bytes"
+    if [ -n "$biopython" ]; then
+        row "Biopython pssm.search (log-odds)" "$1_bio" "$1_base" "$bytes"
     else
         echo "Biopython: not installed (Debian package python3-biopython), skipped"
     fi
 }
 
+title() {  # LABEL TARGET
+    echo
+    echo "$1: $(printf "%'d" "$(stat -c %s "$2")") bytes, $(grep -c '^>' "$2") record(s)"
+}
+
 echo "CRP sites ($(grep -c . "$sites") x $(head -n 1 "$sites" | tr -d '\r\n' | wc -c)), method 5," \
     "threshold 0.8 (normal fit), both strands;" \
     "medians of $runs runs; $(nproc) cores"
-compare_target "E. coli 536" "$genome"
-genome_bytes=$(stat -c %s "$genome")
-genome_search_ms=$search_ms
 
+search_programs genome "$genome"
+program genome_integrative xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
+    --options "$opt_integrative" --out-dir "$outdir/genome_integrative/"
+program genome_hits xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
+    --options "$opt_hits" --out-dir "$outdir/genome_hits/"
+for ((r = 0; r < runs; ++r)); do
+    round "${!command[@]}"
+done
+title "E. coli 536" "$genome"
+search_rows genome "$genome"
 echo
 echo "E. coli 536, xoprex search (all cores) against its default run"
 header "x dflt"
-measure xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
-    --options "$opt_integrative" --out-dir "$outdir/"
-row "integrative, X=-500 J=500" "$ms" "$kb" "$hits" "$genome_search_ms" "$genome_bytes"
-measure xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
-    --options "$opt_hits" --out-dir "$outdir/"
-row "literal cut-off 3.5" "$ms" "$kb" "$hits" "$genome_search_ms" "$genome_bytes"
+genome_bytes=$(stat -c %s "$genome")
+row "integrative, X=-500 J=500" genome_integrative genome_xoprex "$genome_bytes"
+row "literal cut-off 3.5" genome_hits genome_xoprex "$genome_bytes"
 
-compare_target "25,000 records of 2 kb" "$records"
+command=()
+search_programs records "$records"
+for ((r = 0; r < runs; ++r)); do
+    round "${!command[@]}"
+done
+title "25,000 records of 2 kb" "$records"
+search_rows records "$records"

@@ -97,6 +97,11 @@ void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
     }
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl);
+    if (loop.control.onProgress) {
+        // The scan's own share can stop short of 1 (integrative passes have
+        // fewer candidates than windows).
+        loop.progress.report(index, 1.0);
+    }
     shrinkHitList(record);
     if (loop.options.integrative) {
         record.globalMean = window.globalSum;

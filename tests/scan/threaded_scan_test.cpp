@@ -1,0 +1,141 @@
+// The threaded scan against the one-thread scan: the same hits in the same
+// order, and the record, working hit and neighbourhood left in the same
+// state, for long records (several chunks per strand), records whose
+// reverse strand is shorter, and records too short for a window or a
+// neighbourhood.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "motif/site_collection.h"
+#include "scan/integrative.h"
+#include "scan/parallel.h"
+#include "scan/scan.h"
+#include "scan_test_support.h"
+
+namespace xoprex {
+namespace {
+
+// Keeps a few percent of random windows under method 2.
+constexpr double kHeterologyCutOff = 10.0;
+
+using testing::makeRecord;
+using testing::plainOptions;
+
+SiteCollection crpCollection(const SequenceRecord& background) {
+    SiteCollection collection;
+    collection.siteLength = 19;
+    for (const char* text : {"CCTGACGGAGTTCACACTT", "TGTAACAGAGATCACACAA", "TTTGAACCAGATCGCATTA",
+                             "TTTGCACGGCGTCACACTT", "TGTGAGTTAGCTCACTCAT", "TTTGTGAGTGGTCGCACAT",
+                             "TGTGAGCATGGTCATATTT", "TGTGATTCGATTCACATTT", "TTTGATCGTTTTCACAAAA"}) {
+        SiteHit site(collection.siteLength);
+        site.site = text;
+        collection.sites.push_back(site);
+    }
+    buildModel(collection, background);
+    return collection;
+}
+
+std::string randomText(size_t length, uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::string text(length, 'A');
+    for (char& c : text) {
+        c = "ACGTTGCA"[random() % 8];
+    }
+    return text;
+}
+
+void expectSameHit(const SiteHit& a, const SiteHit& b, size_t index) {
+    EXPECT_EQ(a.site, b.site) << index;
+    EXPECT_EQ(a.position, b.position) << index;
+    EXPECT_EQ(a.strand, b.strand) << index;
+    // Bit-identical doubles (NaN aside, which these scores never are).
+    EXPECT_EQ(a.score, b.score) << index;
+    EXPECT_EQ(a.localMean, b.localMean) << index;
+    EXPECT_EQ(a.upMean, b.upMean) << index;
+    EXPECT_EQ(a.downMean, b.downMean) << index;
+}
+
+// Scans `text` with one and with `threads` threads and compares everything.
+void expectSameScan(const std::string& text, Options options, unsigned threads) {
+    SequenceRecord one = makeRecord(text);
+    SequenceRecord many = makeRecord(text);
+    const SiteCollection collection = crpCollection(one);
+    options.upFar = -50;
+    options.upNear = -1;
+    options.downNear = 1;
+    options.downFar = 50;
+    IntegrativeWindow windowOne(options), windowMany(options);
+    SiteHit workingOne(19), workingMany(19);
+    ScanControl control;
+    scanRecord(one, collection, options, workingOne, windowOne, control);
+    control.threads = threads;
+    scanRecord(many, collection, options, workingMany, windowMany, control);
+    ASSERT_EQ(one.hits.size(), many.hits.size()) << text.size();
+    if (text.size() > 100000) {
+        EXPECT_GT(one.hits.size(), 100u);
+    }
+    for (size_t i = 0; i < one.hits.size(); ++i) {
+        expectSameHit(one.hits[i], many.hits[i], i);
+    }
+    EXPECT_EQ(one.sequence, many.sequence);
+    EXPECT_EQ(one.forwardStrand, many.forwardStrand);
+    EXPECT_EQ(one.scanCount, many.scanCount);
+    EXPECT_EQ(one.scanCursor, many.scanCursor);
+    expectSameHit(workingOne, workingMany, 0);
+    EXPECT_EQ(windowOne.globalSum, windowMany.globalSum);
+}
+
+TEST(ThreadedScan, SameHitsAndStateAsOneThread) {
+    // 300,000 windows per strand: three chunks, the last one partial.
+    const std::string longText = randomText(300000, 1);
+    std::string lowerCase = randomText(140000, 2);
+    for (size_t i = 5; i < lowerCase.size(); i += 1013) {
+        lowerCase[i] = 'n';  // dropped from the reverse strand
+    }
+    for (const int method : {1, 2, 5}) {
+        for (const bool redundant : {false, true}) {
+            for (const bool integrative : {false, true}) {
+                Options options = plainOptions(method, method == 2 ? kHeterologyCutOff : 4.0);
+                options.removeRedundant = redundant;
+                options.integrative = integrative;
+                SCOPED_TRACE(::testing::Message() << "method " << method << " redundant "
+                                                  << redundant << " integrative " << integrative);
+                expectSameScan(longText, options, 2);
+                expectSameScan(lowerCase, options, 3);
+                expectSameScan("ACGTACGTACGTACGTACGTACGT", options, 2);  // shorter than h + 1
+                expectSameScan("ACGTACG", options, 2);                   // shorter than L
+                expectSameScan("", options, 2);
+            }
+        }
+    }
+}
+
+TEST(ThreadedScan, TaskRunnerRunsEveryTaskOnceAndPassesOnTheFirstError) {
+    std::vector<int> runs(1000, 0);
+    runTasks(runs.size(), 2, [&runs](size_t index, unsigned worker) {
+        EXPECT_LT(worker, 2u);
+        ++runs[index];
+    });
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), 1000);
+    runTasks(0, 2, [](size_t, unsigned) { ADD_FAILURE(); });
+    std::atomic<size_t> started{0};
+    EXPECT_THROW(runTasks(1000, 2,
+                          [&started](size_t index, unsigned) {
+                              ++started;
+                              if (index == 3) {
+                                  throw std::runtime_error("task failed");
+                              }
+                          }),
+                 std::runtime_error);
+    EXPECT_LT(started.load(), 1000u);
+    EXPECT_GE(resolveThreadCount(0), 1u);
+    EXPECT_EQ(resolveThreadCount(3), 3u);
+}
+
+}  // namespace
+}  // namespace xoprex

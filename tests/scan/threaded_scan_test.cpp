@@ -123,16 +123,18 @@ TEST(ThreadedScan, TaskRunnerRunsEveryTaskOnceAndPassesOnTheFirstError) {
     });
     EXPECT_EQ(std::count(runs.begin(), runs.end(), 1), 1000);
     runTasks(0, 2, [](size_t, unsigned) { ADD_FAILURE(); });
+    // One thread: the tasks after the failing one never start.
     std::atomic<size_t> started{0};
-    EXPECT_THROW(runTasks(1000, 2,
-                          [&started](size_t index, unsigned) {
-                              ++started;
-                              if (index == 3) {
-                                  throw std::runtime_error("task failed");
-                              }
-                          }),
-                 std::runtime_error);
-    EXPECT_LT(started.load(), 1000u);
+    const auto failAtThree = [&started](size_t index, unsigned) {
+        ++started;
+        if (index == 3) {
+            throw std::runtime_error("task failed");
+        }
+    };
+    EXPECT_THROW(runTasks(1000, 1, failAtThree), std::runtime_error);
+    EXPECT_EQ(started.load(), 4u);
+    // Two threads: the error still reaches the caller.
+    EXPECT_THROW(runTasks(1000, 2, failAtThree), std::runtime_error);
     EXPECT_GE(resolveThreadCount(0), 1u);
     EXPECT_EQ(resolveThreadCount(3), 3u);
 }

@@ -96,6 +96,32 @@ double term(int method, const PositionRecord& record, double siteCount, unsigned
     }
 }
 
+// The term depends on the letter only through its frequency rule, its
+// weights as an added site and its background base. Letters that agree on
+// all three (most of the 256 byte values: every unknown character, and N)
+// have the same term, so a table row computes each class once and copies it.
+const std::array<unsigned char, 256>& letterClassRepresentatives() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> first{};
+        for (int letter = 0; letter < 256; ++letter) {
+            const auto c = static_cast<unsigned char>(letter);
+            first[static_cast<size_t>(letter)] = c;
+            for (int earlier = 0; earlier < letter; ++earlier) {
+                const auto e = static_cast<unsigned char>(earlier);
+                if (motif_detail::kFrequencyMasks.byByte[e] ==
+                        motif_detail::kFrequencyMasks.byByte[c] &&
+                    motif_detail::kSiteWeights.byByte[e] == motif_detail::kSiteWeights.byByte[c] &&
+                    baseIndex(e) == baseIndex(c)) {
+                    first[static_cast<size_t>(letter)] = e;
+                    break;
+                }
+            }
+        }
+        return first;
+    }();
+    return table;
+}
+
 }  // namespace
 
 double positionTerm(int method, int position, unsigned char letter,
@@ -151,11 +177,15 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
 TermTable::TermTable(int method, const SiteCollection& collection, const SequenceRecord& background)
     : siteLength_(static_cast<int>(collection.model.positions.size())),
       terms_(static_cast<size_t>(siteLength_) * 256) {
+    const std::array<unsigned char, 256>& representative = letterClassRepresentatives();
     for (int l = 0; l < siteLength_; ++l) {
         double* row = terms_.data() + static_cast<size_t>(l) * 256;
         for (int letter = 0; letter < 256; ++letter) {
-            row[letter] =
-                positionTerm(method, l, static_cast<unsigned char>(letter), collection, background);
+            const unsigned char first = representative[static_cast<size_t>(letter)];
+            row[letter] = first < letter
+                              ? row[first]
+                              : positionTerm(method, l, static_cast<unsigned char>(letter),
+                                             collection, background);
         }
     }
 }

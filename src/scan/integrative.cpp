@@ -104,7 +104,8 @@ void divideBlock(const double* in, size_t count, double divisor, double* out) {
 
 }  // namespace
 
-void IntegrativeWindow::quotients(const double* scanned, size_t count, double textLength) {
+void IntegrativeWindow::quotients(const double* scanned, size_t count, double textLength,
+                                  bool global) {
     if (blockByW_.size() < count) {
         blockByW_.resize(count);
         blockByUp_.resize(count);
@@ -113,8 +114,12 @@ void IntegrativeWindow::quotients(const double* scanned, size_t count, double te
     }
     divideBlock(scanned, count, static_cast<double>(w_), blockByW_.data());
     divideBlock(scanned, count, static_cast<double>(upCount_), blockByUp_.data());
-    divideBlock(scanned, count, static_cast<double>(downCount_), blockByDown_.data());
-    divideBlock(scanned, count, textLength, blockByText_.data());
+    if (downCount_ != upCount_) {
+        divideBlock(scanned, count, static_cast<double>(downCount_), blockByDown_.data());
+    }
+    if (global) {
+        divideBlock(scanned, count, textLength, blockByText_.data());
+    }
 }
 
 void IntegrativeWindow::finishFill() {

@@ -77,17 +77,45 @@ class IntegrativeWindow {
     // queue[0] / W, queue[upFirst] / upCount and queue[downFirst] / downCount,
     // appends the scanned score and drops the oldest entry, adds
     // queue[W - 1] / W, queue[upLast] / upCount and queue[downLast] /
-    // downCount, and adds score / textLength to the global sum. Each quotient
-    // is computed once, when its score enters the queue, and the same value
-    // is subtracted when it leaves.
+    // downCount, and, when `global` is true, adds score / textLength to the
+    // global sum. Each quotient is computed once, when its score enters the
+    // queue, and the same value is subtracted when it leaves. (The scan
+    // leaves out the global sum on the first pass, whose sum the next pass
+    // resets unread.)
     template <class OnCentre>
-    void slideMany(const double* scanned, size_t count, double textLength, OnCentre&& onCentre) {
+    void slideMany(const double* scanned, size_t count, double textLength, bool global,
+                   OnCentre&& onCentre) {
         // The quotients of the scanned scores, a block at a time (correctly
         // rounded division, so vector and scalar give the same doubles).
-        quotients(scanned, count, textLength);
+        quotients(scanned, count, textLength, global);
+        if (global) {
+            slide<true>(scanned, count, onCentre);
+        } else {
+            slide<false>(scanned, count, onCentre);
+        }
+    }
+
+  private:
+    uint32_t w_ = 0, h_ = 0, upFirst_ = 0, upLast_ = 0, downFirst_ = 0, downLast_ = 0;
+    uint32_t upCount_ = 0, downCount_ = 0;
+    void store(uint64_t slot, double score) {
+        scores_[slot] = score;
+        byW_[slot] = score / static_cast<double>(w_);
+        byUp_[slot] = score / static_cast<double>(upCount_);
+        byDown_[slot] = score / static_cast<double>(downCount_);
+    }
+
+    void quotients(const double* scanned, size_t count, double textLength, bool global);
+    // Quotients by downCount: those by upCount when the two counts agree.
+    const double* blockByDown() const {
+        return downCount_ == upCount_ ? blockByUp_.data() : blockByDown_.data();
+    }
+
+    template <bool kGlobal, class OnCentre>
+    void slide(const double* scanned, size_t count, OnCentre& onCentre) {
         const double* newByW = blockByW_.data();
         const double* newByUp = blockByUp_.data();
-        const double* newByDown = blockByDown_.data();
+        const double* newByDown = blockByDown();
         const double* newByText = blockByText_.data();
         double local = localMean, up = upMean, down = downMean, global = globalSum;
         double* scores = scores_.data();
@@ -110,7 +138,9 @@ class IntegrativeWindow {
             local += byW[(head + w_ - 1) & mask];
             up += byUp[(head + upLast_) & mask];
             down += byDown[(head + downLast_) & mask];
-            global += newByText[i];
+            if constexpr (kGlobal) {
+                global += newByText[i];
+            }
         }
         localMean = local;
         upMean = up;
@@ -118,18 +148,6 @@ class IntegrativeWindow {
         globalSum = global;
         head_ = head;
     }
-
-  private:
-    uint32_t w_ = 0, h_ = 0, upFirst_ = 0, upLast_ = 0, downFirst_ = 0, downLast_ = 0;
-    uint32_t upCount_ = 0, downCount_ = 0;
-    void store(uint64_t slot, double score) {
-        scores_[slot] = score;
-        byW_[slot] = score / static_cast<double>(w_);
-        byUp_[slot] = score / static_cast<double>(upCount_);
-        byDown_[slot] = score / static_cast<double>(downCount_);
-    }
-
-    void quotients(const double* scanned, size_t count, double textLength);
 
     // Rings of power-of-two capacity >= W, allocated at the first fill: the
     // queued scores and their quotients by W, upCount and downCount.

@@ -117,7 +117,7 @@ void gatherIntegrative(ThreadedScan& scan, const std::string& forwardText, const
         const Scorer local = scorer;
         std::vector<double> block;
         scanIntegrativeStrand(job.text, job.n, job.textLength, job.end, local, neighbourhood,
-                              scan.found[strand].front(), ticker, block);
+                              scan.found[strand].front(), ticker, block, strand == 1);
     });
 }
 

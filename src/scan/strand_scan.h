@@ -221,11 +221,11 @@ void scanPlainStrand(const StrandText& strand, size_t begin, size_t end, const S
 // -h..h, then slide over the windows at h + 1 .. end - 1, testing the centre
 // window (start c - h - 1) of each step with the means before the slide.
 // Scores are taken a block at a time into `block`, then slid through the
-// neighbourhood.
+// neighbourhood. The global sum is added up only when keepGlobal is true.
 template <class Scorer, class Keeper>
 void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, Keeper& keeper,
-                           ProgressTicker& ticker, std::vector<double>& block) {
+                           ProgressTicker& ticker, std::vector<double>& block, bool keepGlobal) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
@@ -250,7 +250,7 @@ void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength
             }
         });
         const size_t firstCentre = c - h - 1;
-        window.slideMany(block.data(), count, divisor,
+        window.slideMany(block.data(), count, divisor, keepGlobal,
                          [&](size_t i, double centre, double local, double up, double down) {
                              if (passesCutOff(centre, cutOff, lower)) {
                                  keeper.keep(firstCentre + i, centre, local, up, down);
@@ -299,8 +299,9 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             const size_t end = textLength - length;
             strand.assign(text.data(), n, textLength - n, length);
             if (integrative) {
+                // Only the last pass's global sum is kept.
                 scan_detail::scanIntegrativeStrand(strand, n, textLength, end, scorer, window,
-                                                   keeper, ticker, block);
+                                                   keeper, ticker, block, pass == 1);
             } else {
                 scan_detail::scanPlainStrand(strand, 0, end, scorer, keeper, ticker);
             }

@@ -3,6 +3,9 @@
 // Raw distances follow the gene's direction: d = start - position for a
 // direct-strand gene, position - start for a complementary one, so a
 // positive d lies upstream; the stored distance is -d.
+#include "scan/annotation.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -38,33 +41,6 @@ void setPlaceholders(SiteHit& hit) {
     hit.geneEnd = 0;
 }
 
-// Nearest gene start: walks the table in order, stopping once the last
-// distance grows past the best one. A gene whose start is not above the best
-// gene's start (unsigned) always takes over; one above it only when strictly
-// closer.
-size_t nearestGene(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
-                   int64_t& best) {
-    best = textLength;
-    size_t chosen = 0;
-    int64_t last = 0;
-    for (size_t g = 0; g < genes.size(); ++g) {
-        if (std::llabs(last) > std::llabs(best)) {
-            break;
-        }
-        last = rawDistance(genes[g], position);
-        if (unsignedOf(genes[chosen].begin) < unsignedOf(genes[g].begin)) {
-            if (std::llabs(last) < std::llabs(best)) {
-                chosen = g;
-                best = last;
-            }
-        } else {
-            chosen = g;
-            best = last;
-        }
-    }
-    return chosen;
-}
-
 // Closest start among the genes that strictly enclose the position, looking
 // at most at three genes from the one before `nearest`.
 bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t position,
@@ -91,10 +67,32 @@ bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t
     return any;
 }
 
-void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, int64_t textLength,
-                 const Options& options) {
+// Continues the walk at gene `next` with the best gene `chosen`, its
+// distance `best` and the last distance `last`.
+size_t continueWalk(const std::vector<GeneRecord>& genes, int32_t position, size_t next,
+                    size_t chosen, int64_t last, int64_t& best) {
+    for (size_t g = next; g < genes.size(); ++g) {
+        if (std::llabs(last) > std::llabs(best)) {
+            break;
+        }
+        last = rawDistance(genes[g], position);
+        if (unsignedOf(genes[chosen].begin) < unsignedOf(genes[g].begin)) {
+            if (std::llabs(last) < std::llabs(best)) {
+                chosen = g;
+                best = last;
+            }
+        } else {
+            chosen = g;
+            best = last;
+        }
+    }
+    return chosen;
+}
+
+void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const NearestGeneIndex& index,
+                 int64_t textLength, const Options& options) {
     int64_t best = 0;
-    const size_t nearest = nearestGene(genes, hit.position, textLength, best);
+    const size_t nearest = index.find(hit.position, textLength, best);
     copyGene(genes[nearest], hit);
     hit.distance = static_cast<int32_t>(-best);
     hit.type = "Intergenic";
@@ -123,9 +121,40 @@ void annotateHits(SequenceRecord& record, const Options& options) {
         return;
     }
     const int64_t textLength = static_cast<int64_t>(record.sequence.size());
+    const NearestGeneIndex index(record.genes);
     for (SiteHit& hit : record.hits) {
-        annotateHit(hit, record.genes, textLength, options);
+        annotateHit(hit, record.genes, index, textLength, options);
     }
+}
+
+size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
+                         int64_t& best) {
+    best = textLength;
+    return continueWalk(genes, position, 0, 0, 0, best);
+}
+
+NearestGeneIndex::NearestGeneIndex(const std::vector<GeneRecord>& genes) : genes_(genes) {
+    int64_t maximum = 0;
+    for (const GeneRecord& gene : genes) {
+        if (gene.begin < 0) {
+            break;  // unsigned and signed order part here
+        }
+        maximum = std::max<int64_t>(maximum, gene.begin);
+        prefixMax_.push_back(maximum);
+    }
+}
+
+size_t NearestGeneIndex::find(int32_t position, int64_t textLength, int64_t& best) const {
+    // Genes 0 .. taken - 1 are all taken by the walk (see the header).
+    const size_t taken = static_cast<size_t>(
+        std::upper_bound(prefixMax_.begin(), prefixMax_.end(), static_cast<int64_t>(position)) -
+        prefixMax_.begin());
+    if (taken == 0) {
+        return nearestGeneByWalk(genes_, position, textLength, best);
+    }
+    const size_t chosen = taken - 1;
+    best = rawDistance(genes_[chosen], position);
+    return continueWalk(genes_, position, taken, chosen, best, best);
 }
 
 }  // namespace xoprex

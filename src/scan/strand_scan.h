@@ -236,26 +236,32 @@ void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength
     const double divisor = static_cast<double>(textLength);
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();
+    // Sub-blocks small enough that the scores and their quotients stay in
+    // the core's cache between scoring, division and slide.
+    constexpr size_t kSlideBlock = 4096;
+    block.resize(kSlideBlock);
     for (size_t c = h + 1; c < end;) {
         const size_t count = std::min(end - c, kWindowsPerTick);
-        block.resize(count);
-        strand.forRanges(c, c + count, [&](const char* text, size_t first, size_t part) {
-            double* out = block.data() + (first - c);
-            if constexpr (BlockScorer<Scorer>) {
-                scorer.block(text, part, out);
-            } else {
-                for (size_t i = 0; i < part; ++i) {
-                    out[i] = scorer(text + i);
+        for (size_t sub = c; sub < c + count; sub += kSlideBlock) {
+            const size_t part = std::min(c + count - sub, kSlideBlock);
+            strand.forRanges(sub, sub + part, [&](const char* text, size_t first, size_t run) {
+                double* out = block.data() + (first - sub);
+                if constexpr (BlockScorer<Scorer>) {
+                    scorer.block(text, run, out);
+                } else {
+                    for (size_t i = 0; i < run; ++i) {
+                        out[i] = scorer(text + i);
+                    }
                 }
-            }
-        });
-        const size_t firstCentre = c - h - 1;
-        window.slideMany(block.data(), count, divisor, keepGlobal,
-                         [&](size_t i, double centre, double local, double up, double down) {
-                             if (passesCutOff(centre, cutOff, lower)) {
-                                 keeper.keep(firstCentre + i, centre, local, up, down);
-                             }
-                         });
+            });
+            const size_t firstCentre = sub - h - 1;
+            window.slideMany(block.data(), part, divisor, keepGlobal,
+                             [&](size_t i, double centre, double local, double up, double down) {
+                                 if (passesCutOff(centre, cutOff, lower)) {
+                                     keeper.keep(firstCentre + i, centre, local, up, down);
+                                 }
+                             });
+        }
         ticker.advance(count);
         c += count;
     }

@@ -1,6 +1,9 @@
 #include "scan/reverse_complement.h"
 
+#include <immintrin.h>
+
 #include <array>
+#include <cstdint>
 
 namespace xoprex {
 namespace {
@@ -24,10 +27,12 @@ char complementOf(unsigned char c) {
     return kComplement[c];
 }
 
-void reverseComplementInto(const char* text, size_t n, std::string& out) {
-    // Built through a small buffer and appended, so the output is written
-    // once (no zero fill first).
-    out.clear();
+namespace {
+
+// Complements text[0..n) from its end into `out`, dropping bytes without
+// complement, through a small buffer so the output is written once (no zero
+// fill first).
+void appendReverseComplement(const char* text, size_t n, std::string& out) {
     char buffer[4096];
     size_t kept = 0;
     for (size_t i = n; i-- > 0;) {
@@ -40,6 +45,63 @@ void reverseComplementInto(const char* text, size_t n, std::string& out) {
         }
     }
     out.append(buffer, kept);
+}
+
+bool byteShuffleSupported() {
+    static const bool supported = __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vbmi");
+    return supported;
+}
+
+// 64 bytes at a time: the complement of each byte from the table's first
+// 128 entries (bytes from 128 up have none), the block reversed by a byte
+// permute. A block holding a byte without complement goes through the
+// scalar loop, so the dropping rule is the same.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void appendReverseComplement512(
+    const char* text, size_t n, std::string& out) {
+    const __m512i low = _mm512_loadu_si512(kComplement.data());
+    const __m512i high = _mm512_loadu_si512(kComplement.data() + 64);
+    alignas(64) uint8_t reversed[64];
+    for (int i = 0; i < 64; ++i) {
+        reversed[i] = static_cast<uint8_t>(63 - i);
+    }
+    const __m512i reverse = _mm512_load_si512(reversed);
+    alignas(64) char buffer[4096];
+    size_t kept = 0;
+    size_t end = n;
+    for (; end >= 64; end -= 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + end - 64);
+        // vpermi2b uses the low 7 bits; bytes from 128 up are cleared below.
+        const __m512i complement = _mm512_maskz_permutex2var_epi8(
+            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
+        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+            out.append(buffer, kept);
+            kept = 0;
+            appendReverseComplement(text + end - 64, 64, out);
+            continue;
+        }
+        _mm512_storeu_si512(buffer + kept,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, complement));
+        kept += 64;
+        if (kept == sizeof buffer) {
+            out.append(buffer, kept);
+            kept = 0;
+        }
+    }
+    out.append(buffer, kept);
+    appendReverseComplement(text, end, out);
+}
+
+}  // namespace
+
+void reverseComplementInto(const char* text, size_t n, std::string& out) {
+    out.clear();
+    if (byteShuffleSupported()) {
+        appendReverseComplement512(text, n, out);
+    } else {
+        appendReverseComplement(text, n, out);
+    }
 }
 
 std::string reverseComplementText(const std::string& text) {

@@ -82,7 +82,8 @@ struct RecordLoop {
 // Scans, re-scores, sorts and annotates one record on `threads` threads.
 // The "Analyzing" and "Sorting" lines go to `log` when it is given.
 void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
-                   SiteHit& workingHit, IntegrativeWindow& window, unsigned threads, RunLog* log) {
+                   SiteHit& workingHit, IntegrativeWindow& window, ScanCache& cache,
+                   unsigned threads, RunLog* log) {
     const double sequenceNumber = static_cast<double>(index + 1);
     if (log != nullptr) {
         log->writeValue("Analyzing sequence: ", sequenceNumber);
@@ -96,7 +97,7 @@ void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
         };
     }
     reserveHitCapacity(record, loop.collection.model);
-    scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl);
+    scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);
     if (loop.control.onProgress) {
         // The scan's own share can stop short of 1 (integrative passes have
         // fewer candidates than windows).
@@ -124,16 +125,17 @@ void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, Run
 void analyzeInOrder(SequenceSet& set, const RecordLoop& loop, SiteHit& workingHit,
                     IntegrativeWindow& window, unsigned threads, const ElapsedClock& clock,
                     RunLog& log) {
+    ScanCache cache;
     for (set.current = 0; set.current < set.records.size(); ++set.current) {
         throwIfCancelled(loop.control);
         SequenceRecord& record = set.records[set.current];
-        analyzeRecord(record, set.current, loop, workingHit, window, threads, &log);
+        analyzeRecord(record, set.current, loop, workingHit, window, cache, threads, &log);
         writeRecordEnd(record, clock, log);
     }
 }
 
 // Several records at once, one thread each (every thread with its own
-// working hit and neighbourhood). Whoever finishes a record writes the log
+// working hit, neighbourhood and scan cache). Whoever finishes a record writes the log
 // lines of every finished record not yet logged, in record order, so the
 // log reads as in the sequential loop.
 void analyzeSideBySide(SequenceSet& set, const RecordLoop& loop, const SiteHit& workingHit,
@@ -142,13 +144,15 @@ void analyzeSideBySide(SequenceSet& set, const RecordLoop& loop, const SiteHit& 
     const size_t count = set.records.size();
     std::vector<SiteHit> workingHits(threads, workingHit);
     std::vector<IntegrativeWindow> windows(threads, window);
+    std::vector<ScanCache> caches(threads);
     std::vector<char> finished(count, 0);
     size_t nextToLog = 0;
     std::mutex logMutex;
     runTasks(count, threads, [&](size_t index, unsigned worker) {
         throwIfCancelled(loop.control);
         SequenceRecord& record = set.records[index];
-        analyzeRecord(record, index, loop, workingHits[worker], windows[worker], 1, nullptr);
+        analyzeRecord(record, index, loop, workingHits[worker], windows[worker], caches[worker], 1,
+                      nullptr);
         const std::lock_guard<std::mutex> lock(logMutex);
         finished[index] = 1;
         for (; nextToLog < count && finished[nextToLog] != 0; ++nextToLog) {

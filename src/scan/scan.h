@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "motif/site_collection.h"
 #include "options/options.h"
@@ -44,8 +45,28 @@ void reserveHitCapacity(SequenceRecord& record, const MotifModel& model);
 // yields no windows. Progress goes to control.onProgress every 65536
 // windows; SearchCancelled (run/run_search.h) is thrown when *control.cancel
 // is true at such a point.
+//
+// `cache`, when given, keeps the record's term table and kernel for the next
+// record scanned with it (rebuilt when the method, collection or background
+// differs). One cache serves one thread.
+class ScanCache {
+  public:
+    ScanCache();
+    ~ScanCache();
+    ScanCache(const ScanCache&) = delete;
+    ScanCache& operator=(const ScanCache&) = delete;
+    ScanCache(ScanCache&&) = default;
+    struct Entry;
+
+  private:
+    friend void scanRecord(SequenceRecord&, const SiteCollection&, const Options&, SiteHit&,
+                           IntegrativeWindow&, const ScanControl&, ScanCache*);
+    std::unique_ptr<Entry> entry_;
+};
+
 void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
-                SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control = {});
+                SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control = {},
+                ScanCache* cache = nullptr);
 
 void shrinkHitList(SequenceRecord& record);
 

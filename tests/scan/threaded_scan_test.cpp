@@ -141,3 +141,37 @@ TEST(ThreadedScan, TaskRunnerRunsEveryTaskOnceAndPassesOnTheFirstError) {
 
 }  // namespace
 }  // namespace xoprex
+
+namespace xoprex {
+namespace {
+
+TEST(ScanCache, RecordsWithOtherBackgroundsGetTheirOwnTable) {
+    // One cache over records with alternating backgrounds gives the hits of
+    // a fresh table for each record.
+    const std::string text = randomText(20000, 7);
+    SequenceRecord skewed = makeRecord(text);
+    skewed.backgroundFrequencies = {0.4, 0.1, 0.1, 0.4};
+    skewed.backgroundEntropy = 1.7;
+    const SiteCollection collection = crpCollection(makeRecord(text));
+    const Options options = plainOptions(7, 2.0);  // a background-dependent method
+    IntegrativeWindow window(options);
+    SiteHit working(19);
+    ScanCache cache;
+    double sums[2] = {0.0, 0.0};
+    for (int round = 0; round < 4; ++round) {
+        SequenceRecord withCache = round % 2 == 0 ? makeRecord(text) : skewed;
+        SequenceRecord fresh = withCache;
+        scanRecord(withCache, collection, options, working, window, {}, &cache);
+        scanRecord(fresh, collection, options, working, window);
+        ASSERT_EQ(withCache.hits.size(), fresh.hits.size()) << round;
+        sums[round % 2] = 0.0;
+        for (size_t i = 0; i < fresh.hits.size(); ++i) {
+            expectSameHit(withCache.hits[i], fresh.hits[i], i);
+            sums[round % 2] += fresh.hits[i].score;
+        }
+    }
+    EXPECT_NE(sums[0], sums[1]);  // the backgrounds do change the scores
+}
+
+}  // namespace
+}  // namespace xoprex

@@ -76,6 +76,10 @@ class StrandText {
     std::string stitch_;
 };
 
+// Asks for 2 MB pages over the whole 2 MB stretches of a large buffer about
+// to be written (a hint; nothing changes when it is not taken).
+void adviseHugePages(void* data, size_t bytes);
+
 // The text of the reverse pass: the reverse complement of text[0..n), with
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);

@@ -4,8 +4,10 @@
 // then throws FatalError, which only the front ends catch.
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ class RunLog {
     // Opens (truncates) the file; a file that cannot be opened silently drops
     // its half of every line, standard output still receives it.
     explicit RunLog(const std::string& fileName);
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
 
     void writeLine(const std::string& text);
     // Text immediately followed by the number in 6-digit general notation.
@@ -38,9 +43,24 @@ class RunLog {
     using LineObserver = std::function<void(const std::string&)>;
     void setObserver(LineObserver observer) { observer_ = std::move(observer); }
 
+    // Every line is flushed to the file and standard output as it is written
+    // (interval 0, the default). With an interval, lines that follow the last
+    // flush more closely stay buffered until a later line, flushIfStale or
+    // the end of the log; a burst of thousands of short records then costs a
+    // few writes instead of two per line. Setting the interval flushes.
+    void setFlushInterval(std::chrono::milliseconds interval);
+    // Flushes buffered lines once the interval has passed since the last flush.
+    void flushIfStale();
+
   private:
+    void flushLocked(std::chrono::steady_clock::time_point now);
+
+    std::mutex mutex_;  // lines may come from the threads of a search
     std::ofstream file_;
     LineObserver observer_;
+    std::chrono::milliseconds interval_{0};
+    std::chrono::steady_clock::time_point lastFlush_;
+    bool pending_ = false;
 };
 
 // Writes the message (one line, or two pieces joined on one line) to a fresh

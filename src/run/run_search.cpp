@@ -1,6 +1,7 @@
 #include "run/run_search.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -47,12 +48,16 @@ void throwIfCancelled(const SearchControl& control) {
 
 // Progress of the record loop: the mean of the records' shares, reported
 // only when it grows, one call at a time (records may be scanned on several
-// threads).
+// threads). Each report also lets the run log flush lines it holds back.
 class LoopProgress {
   public:
-    LoopProgress(const SearchControl& control, size_t count)
-        : control_(control), shares_(count, 0.0) {}
+    LoopProgress(const SearchControl& control, size_t count, RunLog& log)
+        : control_(control), shares_(count, 0.0), log_(log) {}
     void report(size_t index, double share) {
+        log_.flushIfStale();
+        if (!control_.onProgress) {
+            return;
+        }
         const std::lock_guard<std::mutex> lock(mutex_);
         sum_ += share - shares_[index];
         shares_[index] = share;
@@ -69,6 +74,7 @@ class LoopProgress {
     double sum_ = 0.0;
     double last_ = -1.0;
     std::mutex mutex_;
+    RunLog& log_;
 };
 
 // What every record's analysis shares.
@@ -91,18 +97,12 @@ void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
     ScanControl scanControl;
     scanControl.cancel = loop.control.cancel;
     scanControl.threads = threads;
-    if (loop.control.onProgress) {
-        scanControl.onProgress = [&loop, index](double share) {
-            loop.progress.report(index, share);
-        };
-    }
+    scanControl.onProgress = [&loop, index](double share) { loop.progress.report(index, share); };
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);
-    if (loop.control.onProgress) {
-        // The scan's own share can stop short of 1 (integrative passes have
-        // fewer candidates than windows).
-        loop.progress.report(index, 1.0);
-    }
+    // The scan's own share can stop short of 1 (integrative passes have
+    // fewer candidates than windows).
+    loop.progress.report(index, 1.0);
     shrinkHitList(record);
     if (loop.options.integrative) {
         record.globalMean = window.globalSum;
@@ -205,14 +205,18 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         relaxCutOff(options);
     }
 
-    LoopProgress progress(control, set.records.size());
+    LoopProgress progress(control, set.records.size(), log);
     const RecordLoop loop{collection, options, control, progress};
     const unsigned threads = resolveThreadCount(inputs.threads);
+    // Targets of thousands of small records write five lines each in quick
+    // succession: flush them a few times a second rather than line by line.
+    log.setFlushInterval(std::chrono::milliseconds(50));
     if (threads > 1 && set.records.size() > 1) {
         analyzeSideBySide(set, loop, workingHit, window, threads, clock, log);
     } else {
         analyzeInOrder(set, loop, workingHit, window, threads, clock, log);
     }
+    log.setFlushInterval(std::chrono::milliseconds(0));
     set.current = 0;
 
     const std::string resultsName =

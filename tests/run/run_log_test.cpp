@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "temp_dir.h"
 
 using xoprex::FatalError;
@@ -61,4 +63,29 @@ TEST(ReportFatal, SecondReportReplacesTheFirst) {
     EXPECT_THROW(xoprex::reportFatal("No sequence read. Please check FASTA file!"), FatalError);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(readFile(dir.file("OprexLog.txt")), "No sequence read. Please check FASTA file!\n");
+}
+
+TEST(RunLog, BatchedLinesReachTheFileByTheIntervalOrTheEnd) {
+    TempDir dir;
+    const std::string path = dir.file("batched.log");
+    testing::internal::CaptureStdout();
+    {
+        RunLog log(path);
+        log.writeLine("first");
+        EXPECT_EQ(readFile(path), "first\n");  // every line is flushed by default
+        log.setFlushInterval(std::chrono::milliseconds(60000));
+        log.writeLine("held back");
+        log.flushIfStale();
+        EXPECT_EQ(readFile(path), "first\n");
+        log.setFlushInterval(std::chrono::milliseconds(1));
+        EXPECT_EQ(readFile(path), "first\nheld back\n");  // changing the interval flushes
+        log.writeLine("late");
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        log.flushIfStale();
+        EXPECT_EQ(readFile(path), "first\nheld back\nlate\n");
+        log.setFlushInterval(std::chrono::milliseconds(60000));
+        log.writeLine("at the end");
+    }
+    EXPECT_EQ(readFile(path), "first\nheld back\nlate\nat the end\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "first\nheld back\nlate\nat the end\n");
 }

@@ -28,6 +28,10 @@ void appendGeneral(std::string& out, double value, int precision) {
     if (appendNonFinite(out, value)) {
         return;
     }
+    if (value == 0.0) {
+        out += std::signbit(value) ? "-0" : "0";  // the common case of unused means
+        return;
+    }
     if (precision < 1) {
         precision = 1;
     }

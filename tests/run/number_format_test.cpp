@@ -17,6 +17,7 @@ TEST(NumberFormat, GeneralNotationWithSixDigits) {
     EXPECT_EQ(formatGeneral(0.8), "0.8");
     EXPECT_EQ(formatGeneral(37.0), "37");
     EXPECT_EQ(formatGeneral(0.0), "0");
+    EXPECT_EQ(formatGeneral(-0.0, 14), "-0");  // as the C library's %g writes it
     EXPECT_EQ(formatGeneral(-3.0), "-3");
     EXPECT_EQ(formatGeneral(1234567), "1.23457e+006");
     EXPECT_EQ(formatGeneral(1e6), "1e+006");

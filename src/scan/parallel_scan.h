@@ -155,6 +155,13 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
     } else {
         scan_detail::gatherPlain(scan, record.sequence, scorer, ticker);
     }
+    size_t kept = 0;
+    for (const auto& lists : scan.found) {
+        for (const scan_detail::CandidateList& list : lists) {
+            kept += list.items.size();
+        }
+    }
+    keeper.reserve(kept);
     for (int strand = 0; strand < 2; ++strand) {
         const scan_detail::StrandJob& job = scan.jobs[strand];
         keeper.beginStrand(job.forward, job.n, &job.text);
@@ -163,8 +170,8 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
                 keeper.keep(c.start, c.score, c.localMean, c.upMean, c.downMean);
             }
         }
-        keeper.finishStrand();
     }
+    keeper.finish();
     // The record as the sequential scan leaves it: reverse text with its
     // wrap, cursor and working hit on the reverse pass's last window.
     const scan_detail::StrandJob& last = scan.jobs[1];

@@ -41,10 +41,21 @@ const RedundancyIndex::Slot* RedundancyIndex::find(uint64_t k) const {
     }
 }
 
-void RedundancyIndex::grow() {
+void RedundancyIndex::reserve(size_t more) {
+    next_.reserve(next_.size() + more);
+    // Keys are at most one per entry; the table stays at most half full.
+    size_t capacity = slots_.empty() ? 64 : slots_.size();
+    while (capacity < 2 * (used_ + more)) {
+        capacity *= 2;
+    }
+    if (capacity > slots_.size()) {
+        grow(capacity);
+    }
+}
+
+void RedundancyIndex::grow(size_t capacity) {
     std::vector<Slot> old;
     old.swap(slots_);
-    const size_t capacity = old.empty() ? 64 : old.size() * 2;
     slots_.assign(capacity, Slot{kEmptyKey, kEnd});
     shift_ = 64 - __builtin_ctzll(capacity);
     const size_t mask = capacity - 1;
@@ -62,7 +73,7 @@ void RedundancyIndex::grow() {
 
 RedundancyIndex::Slot& RedundancyIndex::findOrAdd(uint64_t k) {
     if (2 * (used_ + 1) > slots_.size()) {
-        grow();
+        grow(slots_.empty() ? 64 : slots_.size() * 2);
     }
     const size_t mask = slots_.size() - 1;
     size_t at = slotOf(k, shift_);

@@ -27,6 +27,10 @@ class RedundancyIndex {
 
     void rebuild(const std::vector<SiteHit>& hits);
 
+    // Room for `more` appends beyond the entries already indexed, so that
+    // the table and the chains are sized once instead of doubling.
+    void reserve(size_t more);
+
     // First list index whose strand differs from `strand` and whose position
     // is position + length or position - length; kNoPartner when none.
     size_t findPartner(bool strand, int32_t position, int32_t length) const;
@@ -58,7 +62,7 @@ class RedundancyIndex {
     static constexpr uint64_t kEmptyKey = UINT64_MAX;
     const Slot* find(uint64_t key) const;
     Slot& findOrAdd(uint64_t key);
-    void grow();
+    void grow(size_t capacity);
 
     std::vector<Slot> slots_;
     size_t used_ = 0;

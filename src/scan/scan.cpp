@@ -89,8 +89,15 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
     }
 }
 
+void HitKeeper::reserve(size_t more) {
+    pending_.reserve(pending_.size() + more);
+    if (removeRedundant_) {
+        index_.reserve(more);
+    }
+}
+
 void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
-    strand_->copyWindow(pending.start, static_cast<size_t>(siteLength_), hit.site);
+    strands_[pending.pass]->copyWindow(pending.start, static_cast<size_t>(siteLength_), hit.site);
     hit.position = pending.position;
     hit.strand = pending.strand;
     hit.score = pending.score;
@@ -100,7 +107,7 @@ void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
 }
 
 void HitKeeper::keep(size_t start, double score, double localMean, double upMean, double downMean) {
-    const Pending hit{score, localMean, upMean, downMean, start, position(start), forward_};
+    const Pending hit{score, localMean, upMean, downMean, start, position(start), forward_, pass_};
     if (!removeRedundant_) {
         pending_.push_back(hit);
         return;
@@ -132,7 +139,7 @@ void HitKeeper::keep(size_t start, double score, double localMean, double upMean
     }
 }
 
-void HitKeeper::finishStrand() {
+void HitKeeper::finish() {
     auto& hits = record_.hits;
     if (hits.capacity() < hits.size() + pending_.size()) {
         hits.reserve(hits.size() + pending_.size());

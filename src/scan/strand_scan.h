@@ -66,6 +66,9 @@ class StrandText {
             run(stitch_.data() + (first - stitchStart_), first, stop - first);
         }
     }
+    // Points the strand at another copy of the same n characters (the text
+    // moved elsewhere).
+    void retarget(const char* text) { text_ = text; }
     // Copies the window starting at `start` (< n) into `site`.
     void copyWindow(size_t start, size_t length, std::string& site) const;
 
@@ -84,31 +87,37 @@ void adviseHugePages(void* data, size_t bytes);
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);
 
-// Cut-off test and keeping of the windows of one record. Kept windows of the
-// current pass wait in a compact list (no text copied, nothing allocated per
+// Cut-off test and keeping of the windows of one record. Kept windows of
+// both passes wait in a compact list (no text copied, nothing allocated per
 // hit beyond the list's growth) and become SiteHit records at the end of the
-// pass, in order, with the hit list grown once. Redundancy partners may be
-// finished records of the earlier pass or waiting entries of this one;
-// indices count both, in list order.
+// scan, in order, with the hit list grown once to its exact size. The texts
+// of both passes must stay readable until finish(). Redundancy partners may
+// be records the list held before the scan or waiting entries; indices count
+// both, in list order.
 class HitKeeper {
   public:
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength);
 
+    // Room for `more` kept windows (a hint: the list and the redundancy
+    // index are sized once).
+    void reserve(size_t more);
+    // Starts the next pass (at most two per scan) over `strand`.
     void beginStrand(bool forward, size_t strandLength, const StrandText* strand) {
+        pass_ = passes_++;
         forward_ = forward;
         strandLength_ = strandLength;
-        strand_ = strand;
+        strands_[pass_] = strand;
     }
     bool passes(double score) const { return passesCutOff(score, cutOff_, lower_); }
     double cutOff() const { return cutOff_; }
     bool lowerIsBetter() const { return lower_; }
-    // Keeps the window starting at `start` of the strand.
+    // Keeps the window starting at `start` of the current strand.
     void keep(size_t start, double score, double localMean, double upMean, double downMean);
     int32_t position(size_t start) const {
         return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
     }
-    // Appends the waiting hits of the pass to the record.
-    void finishStrand();
+    // Appends the waiting hits of both passes to the record.
+    void finish();
 
   private:
     struct Pending {
@@ -116,6 +125,7 @@ class HitKeeper {
         size_t start;
         int32_t position;
         bool strand;
+        uint8_t pass;  // which strand text holds the window
     };
     void fill(SiteHit& hit, const Pending& pending) const;
 
@@ -127,8 +137,10 @@ class HitKeeper {
     bool lower_;
     bool removeRedundant_;
     bool forward_ = true;
+    uint8_t pass_ = 0;
+    uint8_t passes_ = 0;
     size_t strandLength_ = 0;
-    const StrandText* strand_ = nullptr;
+    const StrandText* strands_[2] = {nullptr, nullptr};
 };
 
 // Reports progress and honours cancellation every few thousand windows.
@@ -286,7 +298,10 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     scan_detail::HitKeeper keeper(record, options, siteLength);
     scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
     ticker.advance(0);
-    scan_detail::StrandText strand;
+    // The texts of both passes stay readable until the keeper's finish: the
+    // forward text moves to forwardText when the record takes the reverse.
+    scan_detail::StrandText strands[2];
+    std::string forwardText;
     std::vector<double> block;
     if (!record.forwardStrand) {
         // A text already reversed by an earlier scan carries its wrap.
@@ -300,6 +315,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
         record.scanCount = 0;
         record.scanCursor = 0;
         workingHit.reset();
+        scan_detail::StrandText& strand = strands[pass];
         keeper.beginStrand(forward, n, &strand);
         if (integrative) {
             window.beginPass();
@@ -323,14 +339,16 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
                 forward ? end - 1 : static_cast<int64_t>(n) - static_cast<int64_t>(end - 1));
             workingHit.score = scorer(strand.window(end - 1));
         }
-        keeper.finishStrand();
         if (pass == 0) {
-            record.sequence = scan_detail::reverseStrand(text.data(), n, wrap);
+            std::string reverse = scan_detail::reverseStrand(text.data(), n, wrap);
+            forwardText.swap(record.sequence);
+            record.sequence = std::move(reverse);
+            strand.retarget(forwardText.data());
             record.forwardStrand = !record.forwardStrand;
-        } else {
-            record.sequence.append(record.sequence.data(), std::min(wrap, n));
         }
     }
+    keeper.finish();
+    record.sequence.append(record.sequence.data(), std::min(wrap, record.sequence.size()));
 }
 
 }  // namespace xoprex

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "run/run_log.h"
 #include "scan/scan.h"
@@ -43,23 +44,20 @@ void IntegrativeWindow::beginPass() {
     localMean = 0.0;
     upMean = 0.0;
     downMean = 0.0;
-    head_ = 0;
     count_ = 0;
+    base_ = 0;
 }
 
 void IntegrativeWindow::startFill() {
-    head_ = 0;
     count_ = 0;
+    base_ = 0;
     if (scores_.empty()) {
-        uint64_t capacity = 1;
-        while (capacity < w_) {
-            capacity <<= 1;
-        }
+        const size_t capacity = static_cast<size_t>(w_) + std::max<size_t>(w_, kBlock);
         scores_.assign(capacity, 0.0);
         byW_.assign(capacity, 0.0);
         byUp_.assign(capacity, 0.0);
         byDown_.assign(capacity, 0.0);
-        mask_ = capacity - 1;
+        byText_.assign(kBlock, 0.0);
     }
 }
 
@@ -104,22 +102,32 @@ void divideBlock(const double* in, size_t count, double divisor, double* out) {
 
 }  // namespace
 
-void IntegrativeWindow::quotients(const double* scanned, size_t count, double textLength,
-                                  bool global) {
-    if (blockByW_.size() < count) {
-        blockByW_.resize(count);
-        blockByUp_.resize(count);
-        blockByDown_.resize(count);
-        blockByText_.resize(count);
-    }
-    divideBlock(scanned, count, static_cast<double>(w_), blockByW_.data());
-    divideBlock(scanned, count, static_cast<double>(upCount_), blockByUp_.data());
+void IntegrativeWindow::quotients(size_t count, double textLength, bool global) {
+    const size_t at = base_ + w_;
+    const double* scanned = scores_.data() + at;
+    divideBlock(scanned, count, static_cast<double>(w_), byW_.data() + at);
+    divideBlock(scanned, count, static_cast<double>(upCount_), byUp_.data() + at);
     if (downCount_ != upCount_) {
-        divideBlock(scanned, count, static_cast<double>(downCount_), blockByDown_.data());
+        divideBlock(scanned, count, static_cast<double>(downCount_), byDown_.data() + at);
     }
     if (global) {
-        divideBlock(scanned, count, textLength, blockByText_.data());
+        divideBlock(scanned, count, textLength, byText_.data());
     }
+}
+
+void IntegrativeWindow::shiftQueue(size_t count) {
+    base_ += count;
+    if (base_ + w_ + kBlock <= scores_.size()) {
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(w_) * sizeof(double);
+    std::memmove(scores_.data(), scores_.data() + base_, bytes);
+    std::memmove(byW_.data(), byW_.data() + base_, bytes);
+    std::memmove(byUp_.data(), byUp_.data() + base_, bytes);
+    if (downCount_ != upCount_) {
+        std::memmove(byDown_.data(), byDown_.data() + base_, bytes);
+    }
+    base_ = 0;
 }
 
 void IntegrativeWindow::finishFill() {

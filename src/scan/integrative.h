@@ -56,7 +56,7 @@ class IntegrativeWindow {
     void startFill();
     void fillAppend(double score) {
         const uint64_t k = count_++;
-        store(k & mask_, score);
+        store(k, score);
         localMean += score;
         if (upFirst_ <= k && k <= upLast_) {
             upMean += score;
@@ -68,95 +68,102 @@ class IntegrativeWindow {
     void finishFill();
 
     // Score at queue index k (0 = oldest), k < queuedCount().
-    double queued(uint64_t k) const { return scores_[(head_ + k) & mask_]; }
+    double queued(uint64_t k) const { return scores_[base_ + k]; }
     uint64_t queuedCount() const { return count_; }
 
-    // Slides the neighbourhood over `count` scanned windows. Before each
-    // slide, onCentre(i, centreScore, localMean, upMean, downMean) sees the
-    // centre window and the current means. A slide subtracts
-    // queue[0] / W, queue[upFirst] / upCount and queue[downFirst] / downCount,
-    // appends the scanned score and drops the oldest entry, adds
-    // queue[W - 1] / W, queue[upLast] / upCount and queue[downLast] /
-    // downCount, and, when `global` is true, adds score / textLength to the
-    // global sum. Each quotient is computed once, when its score enters the
-    // queue, and the same value is subtracted when it leaves. (The scan
-    // leaves out the global sum on the first pass, whose sum the next pass
-    // resets unread.)
+    // Most windows one slide may take.
+    static constexpr size_t kBlock = 4096;
+    // Where the scores of the next (at most kBlock) scanned windows go
+    // before slideIncoming; valid after the fill.
+    double* incoming() { return scores_.data() + base_ + w_; }
+
+    // Slides the neighbourhood over the `count` scores written at
+    // incoming(). Before each slide, onCentre(i, centreScore, localMean,
+    // upMean, downMean) sees the centre window and the current means. A
+    // slide subtracts queue[0] / W, queue[upFirst] / upCount and
+    // queue[downFirst] / downCount, appends the scanned score and drops the
+    // oldest entry, adds queue[W - 1] / W, queue[upLast] / upCount and
+    // queue[downLast] / downCount, and, when `global` is true, adds
+    // score / textLength to the global sum. Each quotient is computed once,
+    // when its score enters the queue, and the same value is subtracted when
+    // it leaves. (The scan leaves out the global sum on the first pass, whose
+    // sum the next pass resets unread.)
     template <class OnCentre>
-    void slideMany(const double* scanned, size_t count, double textLength, bool global,
-                   OnCentre&& onCentre) {
+    void slideIncoming(size_t count, double textLength, bool global, OnCentre&& onCentre) {
         // The quotients of the scanned scores, a block at a time (correctly
         // rounded division, so vector and scalar give the same doubles).
-        quotients(scanned, count, textLength, global);
+        quotients(count, textLength, global);
         if (global) {
-            slide<true>(scanned, count, onCentre);
+            slide<true>(count, onCentre);
         } else {
-            slide<false>(scanned, count, onCentre);
+            slide<false>(count, onCentre);
         }
+        shiftQueue(count);
     }
 
   private:
     uint32_t w_ = 0, h_ = 0, upFirst_ = 0, upLast_ = 0, downFirst_ = 0, downLast_ = 0;
     uint32_t upCount_ = 0, downCount_ = 0;
-    void store(uint64_t slot, double score) {
-        scores_[slot] = score;
-        byW_[slot] = score / static_cast<double>(w_);
-        byUp_[slot] = score / static_cast<double>(upCount_);
-        byDown_[slot] = score / static_cast<double>(downCount_);
+    void store(uint64_t k, double score) {
+        scores_[k] = score;
+        byW_[k] = score / static_cast<double>(w_);
+        byUp_[k] = score / static_cast<double>(upCount_);
+        byDown_[k] = score / static_cast<double>(downCount_);
     }
 
-    void quotients(const double* scanned, size_t count, double textLength, bool global);
+    void quotients(size_t count, double textLength, bool global);
+    // Advances the queue by `count` entries; when the next block would not
+    // fit behind it, moves the W entries of each history to its front (at
+    // most once every max(W, kBlock) windows, so the copy stays small per
+    // window however wide the neighbourhood).
+    void shiftQueue(size_t count);
     // Quotients by downCount: those by upCount when the two counts agree.
-    const double* blockByDown() const {
-        return downCount_ == upCount_ ? blockByUp_.data() : blockByDown_.data();
+    const double* historyByDown() const {
+        return downCount_ == upCount_ ? byUp_.data() : byDown_.data();
     }
 
+    // The queue is entries base .. base + W - 1 of flat histories; a slide
+    // block appends up to kBlock entries behind it, so entry base + i + k is
+    // queue index k after i slides, and the indices of every term are plain
+    // offsets.
     template <bool kGlobal, class OnCentre>
-    void slide(const double* scanned, size_t count, OnCentre& onCentre) {
-        const double* newByW = blockByW_.data();
-        const double* newByUp = blockByUp_.data();
-        const double* newByDown = blockByDown();
-        const double* newByText = blockByText_.data();
-        double local = localMean, up = upMean, down = downMean, global = globalSum;
-        double* scores = scores_.data();
-        double* byW = byW_.data();
-        double* byUp = byUp_.data();
-        double* byDown = byDown_.data();
-        const uint64_t mask = mask_;
-        uint64_t head = head_;
+    void slide(size_t count, OnCentre& onCentre) {
+        const double* scores = scores_.data() + base_;
+        const double* byW = byW_.data() + base_;
+        const double* byUp = byUp_.data() + base_;
+        const double* byDown = historyByDown() + base_;
+        const double* byText = byText_.data();
+        const double* leaveUp = byUp + upFirst_;
+        const double* leaveDown = byDown + downFirst_;
+        const double* enterW = byW + w_;
+        const double* enterUp = byUp + upLast_ + 1;
+        const double* enterDown = byDown + downLast_ + 1;
+        const double* centres = scores + h_;
+        double local = localMean, up = upMean, down = downMean, globalTotal = globalSum;
         for (size_t i = 0; i < count; ++i) {
-            onCentre(i, scores[(head + h_) & mask], local, up, down);
-            local -= byW[head];
-            up -= byUp[(head + upFirst_) & mask];
-            down -= byDown[(head + downFirst_) & mask];
-            const uint64_t slot = (head + w_) & mask;
-            scores[slot] = scanned[i];
-            byW[slot] = newByW[i];
-            byUp[slot] = newByUp[i];
-            byDown[slot] = newByDown[i];
-            head = (head + 1) & mask;
-            local += byW[(head + w_ - 1) & mask];
-            up += byUp[(head + upLast_) & mask];
-            down += byDown[(head + downLast_) & mask];
+            onCentre(i, centres[i], local, up, down);
+            local -= byW[i];
+            up -= leaveUp[i];
+            down -= leaveDown[i];
+            local += enterW[i];
+            up += enterUp[i];
+            down += enterDown[i];
             if constexpr (kGlobal) {
-                global += newByText[i];
+                globalTotal += byText[i];
             }
         }
         localMean = local;
         upMean = up;
         downMean = down;
-        globalSum = global;
-        head_ = head;
+        globalSum = globalTotal;
     }
 
-    // Rings of power-of-two capacity >= W, allocated at the first fill: the
-    // queued scores and their quotients by W, upCount and downCount.
-    std::vector<double> scores_, byW_, byUp_, byDown_;
-    // Quotients of the block being slid in (by W, upCount, downCount, T).
-    std::vector<double> blockByW_, blockByUp_, blockByDown_, blockByText_;
-    uint64_t mask_ = 0;
-    uint64_t head_ = 0;   // ring slot of queue index 0
+    // Histories of W + max(W, kBlock) entries, allocated at the first fill: the
+    // scores and their quotients by W, upCount and downCount; and the
+    // quotients by T of the block being slid in.
+    std::vector<double> scores_, byW_, byUp_, byDown_, byText_;
     uint64_t count_ = 0;  // entries queued (W once filled)
+    size_t base_ = 0;     // history entry of queue index 0
 };
 
 }  // namespace xoprex

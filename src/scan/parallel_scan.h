@@ -115,9 +115,8 @@ void gatherIntegrative(ThreadedScan& scan, const std::string& forwardText, const
             return;
         }
         const Scorer local = scorer;
-        std::vector<double> block;
         scanIntegrativeStrand(job.text, job.n, job.textLength, job.end, local, neighbourhood,
-                              scan.found[strand].front(), ticker, block, strand == 1);
+                              scan.found[strand].front(), ticker, strand == 1);
     });
 }
 

@@ -236,12 +236,12 @@ void scanPlainStrand(const StrandText& strand, size_t begin, size_t end, const S
 // textLength characters: fill the W windows starting at circular offsets
 // -h..h, then slide over the windows at h + 1 .. end - 1, testing the centre
 // window (start c - h - 1) of each step with the means before the slide.
-// Scores are taken a block at a time into `block`, then slid through the
-// neighbourhood. The global sum is added up only when keepGlobal is true.
+// Scores are taken a block at a time straight into the neighbourhood's
+// history, then slid through it. The global sum is added up only when keepGlobal is true.
 template <class Scorer, class Keeper>
 void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, Keeper& keeper,
-                           ProgressTicker& ticker, std::vector<double>& block, bool keepGlobal) {
+                           ProgressTicker& ticker, bool keepGlobal) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
@@ -253,15 +253,16 @@ void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();
     // Sub-blocks small enough that the scores and their quotients stay in
-    // the core's cache between scoring, division and slide.
-    constexpr size_t kSlideBlock = 4096;
-    block.resize(kSlideBlock);
+    // the core's cache between scoring, division and slide; the scores are
+    // written straight behind the queue.
+    constexpr size_t kSlideBlock = IntegrativeWindow::kBlock;
     for (size_t c = h + 1; c < end;) {
         const size_t count = std::min(end - c, kWindowsPerTick);
         for (size_t sub = c; sub < c + count; sub += kSlideBlock) {
             const size_t part = std::min(c + count - sub, kSlideBlock);
+            double* incoming = window.incoming();
             strand.forRanges(sub, sub + part, [&](const char* text, size_t first, size_t run) {
-                double* out = block.data() + (first - sub);
+                double* out = incoming + (first - sub);
                 if constexpr (BlockScorer<Scorer>) {
                     scorer.block(text, run, out);
                 } else {
@@ -271,12 +272,13 @@ void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength
                 }
             });
             const size_t firstCentre = sub - h - 1;
-            window.slideMany(block.data(), part, divisor, keepGlobal,
-                             [&](size_t i, double centre, double local, double up, double down) {
-                                 if (passesCutOff(centre, cutOff, lower)) {
-                                     keeper.keep(firstCentre + i, centre, local, up, down);
-                                 }
-                             });
+            window.slideIncoming(
+                part, divisor, keepGlobal,
+                [&](size_t i, double centre, double local, double up, double down) {
+                    if (passesCutOff(centre, cutOff, lower)) {
+                        keeper.keep(firstCentre + i, centre, local, up, down);
+                    }
+                });
         }
         ticker.advance(count);
         c += count;
@@ -302,7 +304,6 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     // forward text moves to forwardText when the record takes the reverse.
     scan_detail::StrandText strands[2];
     std::string forwardText;
-    std::vector<double> block;
     if (!record.forwardStrand) {
         // A text already reversed by an earlier scan carries its wrap.
         record.sequence.erase(0, std::min(wrap, record.sequence.size()));
@@ -327,7 +328,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             if (integrative) {
                 // Only the last pass's global sum is kept.
                 scan_detail::scanIntegrativeStrand(strand, n, textLength, end, scorer, window,
-                                                   keeper, ticker, block, pass == 1);
+                                                   keeper, ticker, pass == 1);
             } else {
                 scan_detail::scanPlainStrand(strand, 0, end, scorer, keeper, ticker);
             }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -315,6 +316,72 @@ namespace {
 // The integrative scan as literally described, with means summed directly:
 // candidates are the centres of the scanned windows h + 1 .. T - L - 1 of a
 // strand read with its wrap (T = N + min(L + h, N)).
+// The running means of the forward pass, bit for bit, against the slide
+// written out with a plain queue, for neighbourhoods wider than one slide
+// block (the history moves to its front between blocks).
+TEST(IntegrativeScan, WideNeighbourhoodsKeepTheExactSlideOrder) {
+    const int length = 12;
+    std::mt19937 random(5);
+    std::string text;
+    for (int i = 0; i < 30000; ++i) {
+        text += "ACGT"[random() % 4];
+    }
+    const RandomTermScorer scorer(length, 23);
+    for (const auto& [x, y, i, j] :
+         std::vector<std::array<int32_t, 4>>{{-2048, -1, 1, 2048}, {-5000, -100, 200, 3000}}) {
+        Options options = intervals(x, y, i, j);
+        options.cutOff = -4.0;
+        IntegrativeWindow window(options);
+        SequenceRecord record = makeRecord(text);
+        scanIntegrative(record, length, options, window, scorer);
+
+        const int64_t n = static_cast<int64_t>(text.size());
+        const int64_t h = window.halfWidth();
+        const double w = window.size(), upCount = window.upCount();
+        const double downCount = window.downCount();
+        auto score = [&](int64_t start) {
+            return scorer(circularWindow(text, static_cast<size_t>((start % n + n) % n),
+                                         static_cast<size_t>(length))
+                              .c_str());
+        };
+        std::deque<double> queue;
+        double local = 0.0, up = 0.0, down = 0.0;
+        for (int64_t k = 0; k <= 2 * h; ++k) {
+            queue.push_back(score(k - h));
+            local += queue.back();
+            up += window.upFirst() <= k && k <= window.upLast() ? queue.back() : 0.0;
+            down += window.downFirst() <= k && k <= window.downLast() ? queue.back() : 0.0;
+        }
+        local = local / w;
+        up = up / upCount;
+        down = down / downCount;
+        size_t hit = 0;
+        const int64_t end = n + std::min<int64_t>(length + h, n) - length;
+        for (int64_t c = h + 1; c < end; ++c) {
+            if (queue[h] > options.cutOff) {
+                ASSERT_LT(hit, record.hits.size());
+                const SiteHit& got = record.hits[hit++];
+                ASSERT_TRUE(got.strand);
+                ASSERT_EQ(got.position, c - h - 1);
+                ASSERT_EQ(got.score, queue[h]);
+                ASSERT_EQ(got.localMean, local);
+                ASSERT_EQ(got.upMean, up);
+                ASSERT_EQ(got.downMean, down);
+            }
+            local -= queue[0] / w;
+            up -= queue[window.upFirst()] / upCount;
+            down -= queue[window.downFirst()] / downCount;
+            queue.push_back(score(c));
+            queue.pop_front();
+            local += queue[2 * h] / w;
+            up += queue[window.upLast()] / upCount;
+            down += queue[window.downLast()] / downCount;
+        }
+        ASSERT_GT(hit, 1000u);
+        ASSERT_TRUE(hit == record.hits.size() || !record.hits[hit].strand);
+    }
+}
+
 std::vector<SiteHit> literalIntegrative(const std::string& text, int length,
                                         const testing::TableScorer& scorer, const Options& options,
                                         const IntegrativeWindow& window) {

@@ -44,13 +44,7 @@ if ! [[ "$runs" =~ ^[1-9][0-9]*$ ]]; then
 fi
 
 # --- inputs -----------------------------------------------------------------
-genome="$data/ecoli536.fna"
-if [ ! -s "$genome" ]; then
-    (cd "$data" && apt-get download bowtie-examples > /dev/null)
-    dpkg-deb -x "$data"/bowtie-examples_*.deb "$data/pkg"
-    gunzip -c "$data/pkg/usr/share/doc/bowtie/examples/genomes/NC_008253.fna.gz" > "$genome"
-    rm -rf "$data/pkg" "$data"/bowtie-examples_*.deb
-fi
+genome=$("$root/bench/fetch_genome.sh" "$data")
 
 # 25,000 records of 2,000 bases, lines of 70; record i starts at
 # (i * 2654435761) mod (genome length - 2000): fixed, spread over the genome.

@@ -9,13 +9,7 @@ shift || true
 data="$root/bench/data"
 mkdir -p "$data"
 
-genome="$data/ecoli536.fna"
-if [ ! -s "$genome" ]; then
-    (cd "$data" && apt-get download bowtie-examples > /dev/null)
-    dpkg-deb -x "$data"/bowtie-examples_*.deb "$data/pkg"
-    gunzip -c "$data/pkg/usr/share/doc/bowtie/examples/genomes/NC_008253.fna.gz" > "$genome"
-    rm -rf "$data/pkg" "$data"/bowtie-examples_*.deb
-fi
+genome=$("$root/bench/fetch_genome.sh" "$data")
 
 # options_file METHOD THRESHOLD LITERAL INTEGRATIVE: option 1 (logs) off.
 options_file() {

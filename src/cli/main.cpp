@@ -89,14 +89,16 @@ int runMergeCommand(const std::string& input, std::string output) {
 // A whole genome, or tens of thousands of records, is held in heap memory
 // that the reader touches once; on machines where each first touch of a
 // 4 KiB page is slow, letting the C library back the heap with transparent
-// huge pages makes reading several times faster. The library reads that
-// setting only at start-up, so the program restarts itself once with it,
-// unless the user has set GLIBC_TUNABLES (then nothing changes).
+// huge pages makes reading several times faster. One heap for all threads
+// keeps the scan threads' few allocations on those pages too (a fresh
+// per-thread heap would fault its pages in one by one). The library reads
+// these settings only at start-up, so the program restarts itself once with
+// them, unless the user has set GLIBC_TUNABLES (then nothing changes).
 void restartWithHugePageHeap(char** argv) {
     if (std::getenv("GLIBC_TUNABLES") != nullptr) {
         return;
     }
-    if (setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1) != 0) {
+    if (setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1", 1) != 0) {
         return;
     }
     execv("/proc/self/exe", argv);

@@ -77,6 +77,10 @@ class LoopProgress {
     RunLog& log_;
 };
 
+// Records shorter than this are scanned on one thread: a thread's share of
+// a few kilobases does not repay its start-up and the fresh memory it touches.
+constexpr size_t kMinimumMeanLength = 64 * 1024;
+
 // What every record's analysis shares.
 struct RecordLoop {
     const SiteCollection& collection;
@@ -129,7 +133,9 @@ void analyzeInOrder(SequenceSet& set, const RecordLoop& loop, SiteHit& workingHi
     for (set.current = 0; set.current < set.records.size(); ++set.current) {
         throwIfCancelled(loop.control);
         SequenceRecord& record = set.records[set.current];
-        analyzeRecord(record, set.current, loop, workingHit, window, cache, threads, &log);
+        // Threads within a record pay only for long records.
+        const unsigned recordThreads = record.sequence.size() >= kMinimumMeanLength ? threads : 1;
+        analyzeRecord(record, set.current, loop, workingHit, window, cache, recordThreads, &log);
         writeRecordEnd(record, clock, log);
     }
 }
@@ -162,6 +168,19 @@ void analyzeSideBySide(SequenceSet& set, const RecordLoop& loop, const SiteHit& 
             writeRecordEnd(set.records[nextToLog], clock, log);
         }
     });
+}
+
+// Records are scanned side by side when they are long on average; thousands
+// of records of a few kilobases scan faster one after the other.
+bool recordsWorthSideBySide(const SequenceSet& set) {
+    if (set.records.size() < 2) {
+        return false;
+    }
+    size_t total = 0;
+    for (const SequenceRecord& record : set.records) {
+        total += record.sequence.size();
+    }
+    return total / set.records.size() >= kMinimumMeanLength;
 }
 
 }  // namespace
@@ -211,7 +230,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     // Targets of thousands of small records write five lines each in quick
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
-    if (threads > 1 && set.records.size() > 1) {
+    if (threads > 1 && recordsWorthSideBySide(set)) {
         analyzeSideBySide(set, loop, workingHit, window, threads, clock, log);
     } else {
         analyzeInOrder(set, loop, workingHit, window, threads, clock, log);

@@ -45,7 +45,7 @@ run() {
     table=$(tail -n 1 "$outdir/stdout.txt" | sed 's/^Results table: //')
     hits=$(grep '^Sites,' "$table" | cut -d, -f2)
     printf '%-40s %6.2f s  %7.1f MB  %8s hits\n' "$label" "${stats% *}" \
-        "$(echo "${stats#* } / 1024" | bc -l)" "$hits"
+        "$(awk -v kb="${stats#* }" 'BEGIN { print kb / 1024 }')" "$hits"
 }
 
 echo "E. coli 536 ($(stat -c %s "$genome") bytes), CRP sites, both strands"

@@ -421,16 +421,7 @@ std::vector<SiteHit> literalIntegrative(const std::string& text, int length,
             hit.localMean = local / window.size();
             hit.upMean = up / window.upCount();
             hit.downMean = down / window.downCount();
-            if (!passesCutOff(hit.score, options.cutOff, lower)) {
-                continue;
-            }
-            const size_t partner =
-                options.removeRedundant ? findPartnerByWalk(hits, hit) : kNoPartner;
-            if (partner == kNoPartner) {
-                hits.push_back(hit);
-            } else if (lower ? hit.score < hits[partner].score : hit.score > hits[partner].score) {
-                hits[partner] = hit;
-            }
+            testing::keepLiterally(hits, hit, options, lower);
         }
     }
     return hits;

@@ -7,6 +7,8 @@
 
 #include "options/options.h"
 #include "run/records.h"
+#include "scan/redundancy.h"
+#include "scan/strand_scan.h"
 #include "seqio/sequence.h"
 
 namespace xoprex::testing {
@@ -45,6 +47,22 @@ inline std::string circularWindow(const std::string& strand, size_t start, size_
         window += strand[(start + k) % strand.size()];
     }
     return window;
+}
+
+// The cut-off test and the redundancy rule as a plain list walk: a passing
+// hit replaces its partner when it scores better, is dropped when it does
+// not, and is appended when it has none.
+inline void keepLiterally(std::vector<SiteHit>& hits, const SiteHit& hit, const Options& options,
+                          bool lower) {
+    if (!passesCutOff(hit.score, options.cutOff, lower)) {
+        return;
+    }
+    const size_t partner = options.removeRedundant ? findPartnerByWalk(hits, hit) : kNoPartner;
+    if (partner == kNoPartner) {
+        hits.push_back(hit);
+    } else if (lower ? hit.score < hits[partner].score : hit.score > hits[partner].score) {
+        hits[partner] = hit;
+    }
 }
 
 }  // namespace xoprex::testing

@@ -262,16 +262,7 @@ std::vector<SiteHit> literalScan(const std::string& text, int length, const Tabl
             hit.strand = pass == 0;
             hit.position = static_cast<int32_t>(pass == 0 ? i : n - i);
             hit.score = scorer(hit.site.c_str());
-            if (!passesCutOff(hit.score, options.cutOff, lower)) {
-                continue;
-            }
-            const size_t partner =
-                options.removeRedundant ? findPartnerByWalk(hits, hit) : kNoPartner;
-            if (partner == kNoPartner) {
-                hits.push_back(hit);
-            } else if (lower ? hit.score < hits[partner].score : hit.score > hits[partner].score) {
-                hits[partner] = hit;
-            }
+            testing::keepLiterally(hits, hit, options, lower);
         }
     }
     return hits;

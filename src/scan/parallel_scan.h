@@ -3,7 +3,7 @@
 //
 // Plain mode: the windows of each strand are cut into chunks, each chunk is
 // scored and filtered on its own (every thread with its own copy of the
-// scorer), and the reverse strand is built while the forward chunks run.
+// scorer); between the strands the text is reverse-complemented in place.
 // Integrative mode: the running means are sequential along a strand, so the
 // forward and reverse passes run side by side, each with its own
 // neighbourhood; the caller's neighbourhood takes the reverse pass, so it
@@ -56,7 +56,7 @@ inline size_t chunkCount(const StrandJob& job) {
 // Both strands of a threaded scan and the windows they kept.
 struct ThreadedScan {
     StrandJob jobs[2];
-    std::string reverse;
+    std::string reverse;                  // integrative: the reverse strand's own copy
     std::vector<CandidateList> found[2];  // plain: one list per chunk
     size_t length = 0, wrap = 0, minimum = 0;
     double cutOff = 0.0;
@@ -69,44 +69,69 @@ struct ThreadedScan {
     }
 };
 
+inline size_t keptCount(const ThreadedScan& scan, int strand) {
+    size_t kept = 0;
+    for (const CandidateList& list : scan.found[strand]) {
+        kept += list.items.size();
+    }
+    return kept;
+}
+
+// Hands the windows one strand kept to the keeper, in window order.
+inline void keepFound(const ThreadedScan& scan, int strand, HitKeeper& keeper) {
+    const StrandJob& job = scan.jobs[strand];
+    keeper.beginStrand(job.forward, job.n, &job.text);
+    for (const CandidateList& list : scan.found[strand]) {
+        for (const Candidate& c : list.items) {
+            keeper.keep(c.start, c.score, c.localMean, c.upMean, c.downMean);
+        }
+    }
+}
+
 template <class Scorer>
-void scanStrandChunks(ThreadedScan& scan, int strand, size_t firstTask,
-                      std::vector<Scorer>& scorers, ProgressTicker& ticker,
-                      const std::string* forwardText) {
+void scanStrandChunks(ThreadedScan& scan, int strand, std::vector<Scorer>& scorers,
+                      ProgressTicker& ticker) {
     StrandJob& job = scan.jobs[strand];
     const size_t chunks = chunkCount(job);
     scan.found[strand].assign(chunks, CandidateList(scan.cutOff, scan.lower));
-    runTasks(firstTask + chunks, scan.threads, [&](size_t index, unsigned worker) {
-        if (index < firstTask) {
-            scan.buildReverse(*forwardText);
-            return;
-        }
-        const size_t chunk = index - firstTask;
+    runTasks(chunks, scan.threads, [&](size_t chunk, unsigned worker) {
         const size_t begin = chunk * kWindowsPerChunk;
         const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
         scanPlainStrand(job.text, begin, stop, scorers[worker], scan.found[strand][chunk], ticker);
     });
 }
 
+// Plain mode: the forward chunks, then the record's text turns into its
+// reverse complement in its own storage (the forward hits having taken their
+// texts along), then the reverse chunks.
 template <class Scorer>
-void gatherPlain(ThreadedScan& scan, const std::string& forwardText, const Scorer& scorer,
-                 ProgressTicker& ticker) {
+void scanPlainThreaded(ThreadedScan& scan, SequenceRecord& record, const Scorer& scorer,
+                       HitKeeper& keeper, ProgressTicker& ticker) {
     std::vector<Scorer> scorers(scan.threads, scorer);
-    // The reverse strand is built as the first task, beside the forward chunks.
-    scanStrandChunks(scan, 0, 1, scorers, ticker, &forwardText);
-    scanStrandChunks(scan, 1, 0, scorers, ticker, nullptr);
+    scanStrandChunks(scan, 0, scorers, ticker);
+    keeper.reserve(keptCount(scan, 0));
+    keepFound(scan, 0, keeper);
+    keeper.detachStrand();
+    reverseComplementInPlace(record.sequence);
+    prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, scan.length, scan.wrap,
+               scan.minimum);
+    scanStrandChunks(scan, 1, scorers, ticker);
+    keeper.reserve(keptCount(scan, 1));
+    keepFound(scan, 1, keeper);
 }
 
+// Integrative mode: both passes side by side, the reverse strand in a copy
+// built on the second thread.
 template <class Scorer>
-void gatherIntegrative(ThreadedScan& scan, const std::string& forwardText, const Scorer& scorer,
-                       IntegrativeWindow& window, ProgressTicker& ticker) {
+void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const Scorer& scorer,
+                             IntegrativeWindow& window, HitKeeper& keeper, ProgressTicker& ticker) {
     IntegrativeWindow forwardWindow = window;
     for (auto& lists : scan.found) {
         lists.assign(1, CandidateList(scan.cutOff, scan.lower));
     }
     runTasks(2, scan.threads, [&](size_t strand, unsigned) {
         if (strand == 1) {
-            scan.buildReverse(forwardText);
+            scan.buildReverse(record.sequence);
         }
         IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
         neighbourhood.beginPass();
@@ -118,6 +143,9 @@ void gatherIntegrative(ThreadedScan& scan, const std::string& forwardText, const
         scanIntegrativeStrand(job.text, job.n, job.textLength, job.end, local, neighbourhood,
                               scan.found[strand].front(), ticker, strand == 1);
     });
+    keeper.reserve(keptCount(scan, 0) + keptCount(scan, 1));
+    keepFound(scan, 0, keeper);
+    keepFound(scan, 1, keeper);
 }
 
 }  // namespace scan_detail
@@ -150,25 +178,9 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
     scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, scan.length,
                             scan.wrap, scan.minimum);
     if (options.integrative) {
-        scan_detail::gatherIntegrative(scan, record.sequence, scorer, window, ticker);
+        scan_detail::scanIntegrativeThreaded(scan, record, scorer, window, keeper, ticker);
     } else {
-        scan_detail::gatherPlain(scan, record.sequence, scorer, ticker);
-    }
-    size_t kept = 0;
-    for (const auto& lists : scan.found) {
-        for (const scan_detail::CandidateList& list : lists) {
-            kept += list.items.size();
-        }
-    }
-    keeper.reserve(kept);
-    for (int strand = 0; strand < 2; ++strand) {
-        const scan_detail::StrandJob& job = scan.jobs[strand];
-        keeper.beginStrand(job.forward, job.n, &job.text);
-        for (const scan_detail::CandidateList& list : scan.found[strand]) {
-            for (const scan_detail::Candidate& c : list.items) {
-                keeper.keep(c.start, c.score, c.localMean, c.upMean, c.downMean);
-            }
-        }
+        scan_detail::scanPlainThreaded(scan, record, scorer, keeper, ticker);
     }
     keeper.finish();
     // The record as the sequential scan leaves it: reverse text with its
@@ -186,8 +198,10 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
                          : static_cast<int64_t>(last.n) - static_cast<int64_t>(last.end - 1));
         workingHit.score = scorer(last.text.window(last.end - 1));
     }
-    record.sequence = std::move(scan.reverse);
-    record.sequence.append(record.sequence.data(), std::min(scan.wrap, last.n));
+    if (options.integrative) {
+        record.sequence = std::move(scan.reverse);
+    }
+    scan_detail::appendWrap(record.sequence, scan.wrap);
     record.forwardStrand = last.forward;
 }
 

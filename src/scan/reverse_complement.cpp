@@ -2,6 +2,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -93,7 +94,69 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void appendReverseComplem
     appendReverseComplement(text, end, out);
 }
 
+// Complements text[0..n) in place, moving the bytes that have a complement
+// to the front (the write position never passes the read position); returns
+// how many were kept.
+size_t complementAndCompact(char* text, size_t n, size_t from) {
+    size_t kept = from;
+    for (size_t i = from; i < n; ++i) {
+        const char c = kComplement[static_cast<unsigned char>(text[i])];
+        text[kept] = c;
+        kept += c != '\0';
+    }
+    return kept;
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementAndCompact512(char* text,
+                                                                                      size_t n) {
+    const __m512i low = _mm512_loadu_si512(kComplement.data());
+    const __m512i high = _mm512_loadu_si512(kComplement.data() + 64);
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        const __m512i complement = _mm512_maskz_permutex2var_epi8(
+            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
+        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+            // From the first byte without complement on, bytes move forward.
+            return complementAndCompact(text, n, i);
+        }
+        _mm512_storeu_si512(text + i, complement);
+    }
+    return complementAndCompact(text, n, i);
+}
+
+// Reverses text[0..n) by swapping 64-byte blocks from both ends.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* text, size_t n) {
+    alignas(64) uint8_t reversed[64];
+    for (int i = 0; i < 64; ++i) {
+        reversed[i] = static_cast<uint8_t>(63 - i);
+    }
+    const __m512i reverse = _mm512_load_si512(reversed);
+    size_t front = 0;
+    size_t back = n;
+    for (; back - front >= 128; front += 64, back -= 64) {
+        const __m512i head = _mm512_loadu_si512(text + front);
+        const __m512i tail = _mm512_loadu_si512(text + back - 64);
+        _mm512_storeu_si512(text + front,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, tail));
+        _mm512_storeu_si512(text + back - 64,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, head));
+    }
+    std::reverse(text + front, text + back);
+}
+
 }  // namespace
+
+void reverseComplementInPlace(std::string& text) {
+    char* data = text.data();
+    if (byteShuffleSupported()) {
+        text.resize(complementAndCompact512(data, text.size()));
+        reverse512(data, text.size());
+    } else {
+        text.resize(complementAndCompact(data, text.size(), 0));
+        std::reverse(data, data + text.size());
+    }
+}
 
 void reverseComplementInto(const char* text, size_t n, std::string& out) {
     out.clear();

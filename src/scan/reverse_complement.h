@@ -19,4 +19,8 @@ std::string reverseComplementText(const std::string& text);
 // is kept (so room reserved for later appends stays).
 void reverseComplementInto(const char* text, size_t n, std::string& out);
 
+// Replaces text by its reverse complement inside its own storage: no second
+// copy of a genome-sized text is made, and the capacity is kept.
+void reverseComplementInPlace(std::string& text);
+
 }  // namespace xoprex

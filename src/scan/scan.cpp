@@ -96,8 +96,32 @@ void HitKeeper::reserve(size_t more) {
     }
 }
 
+void appendWrap(std::string& text, size_t wrap) {
+    text.append(text.data(), std::min(wrap, text.size()));
+}
+
+void HitKeeper::detachStrand() {
+    const size_t length = static_cast<size_t>(siteLength_);
+    std::string site;
+    for (Pending& pending : pending_) {
+        if (pending.pass != pass_) {
+            continue;
+        }
+        strands_[pass_]->copyWindow(pending.start, length, site);
+        pending.start = detached_.size();
+        pending.pass = kDetached;
+        detached_ += site;
+    }
+    strands_[pass_] = nullptr;
+}
+
 void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
-    strands_[pending.pass]->copyWindow(pending.start, static_cast<size_t>(siteLength_), hit.site);
+    const size_t length = static_cast<size_t>(siteLength_);
+    if (pending.pass == kDetached) {
+        hit.site.assign(detached_, pending.start, length);
+    } else {
+        strands_[pending.pass]->copyWindow(pending.start, length, hit.site);
+    }
     hit.position = pending.position;
     hit.strand = pending.strand;
     hit.score = pending.score;

@@ -25,6 +25,7 @@
 #include "run/records.h"
 #include "scan/integrative.h"
 #include "scan/redundancy.h"
+#include "scan/reverse_complement.h"
 #include "scan/scan.h"
 #include "seqio/sequence.h"
 
@@ -66,9 +67,6 @@ class StrandText {
             run(stitch_.data() + (first - stitchStart_), first, stop - first);
         }
     }
-    // Points the strand at another copy of the same n characters (the text
-    // moved elsewhere).
-    void retarget(const char* text) { text_ = text; }
     // Copies the window starting at `start` (< n) into `site`.
     void copyWindow(size_t start, size_t length, std::string& site) const;
 
@@ -87,12 +85,17 @@ void adviseHugePages(void* data, size_t bytes);
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);
 
+// Appends the text's own first min(wrap, size) characters to it (the state
+// a scanned record's text is left in).
+void appendWrap(std::string& text, size_t wrap);
+
 // Cut-off test and keeping of the windows of one record. Kept windows of
-// both passes wait in a compact list (no text copied, nothing allocated per
-// hit beyond the list's growth) and become SiteHit records at the end of the
-// scan, in order, with the hit list grown once to its exact size. The texts
-// of both passes must stay readable until finish(). Redundancy partners may
-// be records the list held before the scan or waiting entries; indices count
+// both passes wait in a compact list (nothing allocated per hit beyond the
+// list's growth) and become SiteHit records at the end of the scan, in
+// order, with the hit list grown once to its exact size. A pass's text must
+// stay readable until finish() or until detachStrand() has copied out the
+// window texts of that pass's waiting hits. Redundancy partners may be
+// records the list held before the scan or waiting entries; indices count
 // both, in list order.
 class HitKeeper {
   public:
@@ -116,6 +119,9 @@ class HitKeeper {
     int32_t position(size_t start) const {
         return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
     }
+    // Copies the window texts of the current pass's waiting hits, so that
+    // the pass's text may change before finish().
+    void detachStrand();
     // Appends the waiting hits of both passes to the record.
     void finish();
 
@@ -125,8 +131,9 @@ class HitKeeper {
         size_t start;
         int32_t position;
         bool strand;
-        uint8_t pass;  // which strand text holds the window
+        uint8_t pass;  // which strand text holds the window; kDetached: detached_
     };
+    static constexpr uint8_t kDetached = 2;
     void fill(SiteHit& hit, const Pending& pending) const;
 
     SequenceRecord& record_;
@@ -141,6 +148,7 @@ class HitKeeper {
     uint8_t passes_ = 0;
     size_t strandLength_ = 0;
     const StrandText* strands_[2] = {nullptr, nullptr};
+    std::string detached_;  // window texts copied by detachStrand, back to back
 };
 
 // Reports progress and honours cancellation every few thousand windows.
@@ -300,10 +308,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     scan_detail::HitKeeper keeper(record, options, siteLength);
     scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
     ticker.advance(0);
-    // The texts of both passes stay readable until the keeper's finish: the
-    // forward text moves to forwardText when the record takes the reverse.
     scan_detail::StrandText strands[2];
-    std::string forwardText;
     if (!record.forwardStrand) {
         // A text already reversed by an earlier scan carries its wrap.
         record.sequence.erase(0, std::min(wrap, record.sequence.size()));
@@ -341,15 +346,15 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
             workingHit.score = scorer(strand.window(end - 1));
         }
         if (pass == 0) {
-            std::string reverse = scan_detail::reverseStrand(text.data(), n, wrap);
-            forwardText.swap(record.sequence);
-            record.sequence = std::move(reverse);
-            strand.retarget(forwardText.data());
+            // The first pass's hits take their texts along; then the text
+            // turns into its reverse complement in its own storage.
+            keeper.detachStrand();
+            reverseComplementInPlace(record.sequence);
             record.forwardStrand = !record.forwardStrand;
         }
     }
     keeper.finish();
-    record.sequence.append(record.sequence.data(), std::min(wrap, record.sequence.size()));
+    scan_detail::appendWrap(record.sequence, wrap);
 }
 
 }  // namespace xoprex

@@ -2,6 +2,7 @@
 // each record is read in two quick passes over its lines: the first finds
 // the record's end and its sequence length, the second appends the lines,
 // upper-cased, to a sequence that already has exactly that room.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -60,7 +61,32 @@ size_t sequenceLength(LineCursor cursor) {
     return total;
 }
 
-void parseFasta(const TextBuffer& buffer, const std::string& path, SequenceSet& set) {
+// Appends a sequence line, upper-cased, a step at a time: each step's room
+// in `sequence` (reserved for `length` characters) is faulted in just before
+// it is written, and the input read so far is handed back, so the input and
+// the sequence are never both held in full. `readied`: characters of room
+// faulted in so far.
+void appendLine(TextBuffer& buffer, const Line& line, size_t length, std::string& sequence,
+                size_t& readied) {
+    constexpr size_t kStep = size_t{1} << 20;
+    const char* from = line.begin;
+    size_t left = line.length();
+    while (left > 0) {
+        const size_t at = sequence.size();
+        if (at >= readied) {
+            readied = std::max(std::min(at + kStep, length), at + 1);
+            seqio_detail::releaseConsumed(buffer, from);
+            seqio_detail::populate(sequence.data() + at, readied - at);
+        }
+        const size_t part = std::min(left, readied - at);
+        sequence.append(from, part);
+        seqio_detail::upperInPlace(sequence.data() + at, part);
+        from += part;
+        left -= part;
+    }
+}
+
+void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
     LineCursor cursor(buffer.data, buffer.data + buffer.size);
     Line line;
 
@@ -92,8 +118,8 @@ void parseFasta(const TextBuffer& buffer, const std::string& path, SequenceSet& 
             reportFatal("No sequence read. Please check FASTA file!");
         }
         std::string sequence;
-        sequence.reserve(length);
-        seqio_detail::prepareForWriting(sequence.data(), length);
+        sequence.reserve(seqio_detail::sequenceCapacity(length));
+        size_t readied = 0;
         while (cursor.next(line)) {
             if (isHeader(line)) {
                 // The next record's header; a last line without a line end
@@ -101,9 +127,7 @@ void parseFasta(const TextBuffer& buffer, const std::string& path, SequenceSet& 
                 pending = line.terminated;
                 break;
             }
-            const size_t at = sequence.size();
-            sequence.append(line.begin, line.length());
-            seqio_detail::upperInPlace(sequence.data() + at, line.length());
+            appendLine(buffer, line, length, sequence, readied);
         }
 
         SequenceRecord& record = set.records.emplace_back();
@@ -125,7 +149,7 @@ void readFastaFile(const std::string& path, SequenceSet& set) {
 }
 
 void readFastaStream(std::istream& in, const std::string& path, SequenceSet& set) {
-    const TextBuffer buffer = seqio_detail::readWholeStream(in);
+    TextBuffer buffer = seqio_detail::readWholeStream(in);
     parseFasta(buffer, path, set);
 }
 

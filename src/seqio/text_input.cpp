@@ -80,7 +80,7 @@ ByteBlock::ByteBlock(size_t capacity) : capacity_(capacity) {
         }
         data_ = bytes + lead;
         mapped_ = length - lead - trail;
-        prepareForWriting(data_, mapped_);
+        prepareForWriting(data_, capacity_);
         return;
     }
 #endif
@@ -121,7 +121,7 @@ void ByteBlock::release() {
     data_ = nullptr;
 }
 
-void prepareForWriting(void* data, size_t size) {
+void askForHugePages(void* data, size_t size) {
 #if defined(__linux__)
     if (size < kPrepareFrom) {
         return;
@@ -132,6 +132,18 @@ void prepareForWriting(void* data, size_t size) {
     if (hugeLast > hugeFirst) {
         madvise(reinterpret_cast<void*>(hugeFirst), hugeLast - hugeFirst, MADV_HUGEPAGE);
     }
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+void populate(void* data, size_t size) {
+#if defined(__linux__)
+    if (size < kPrepareFrom) {
+        return;
+    }
+    const auto begin = reinterpret_cast<uintptr_t>(data);
     const uintptr_t pageFirst = (begin + kPage - 1) / kPage * kPage;
     const uintptr_t pageLast = (begin + size) / kPage * kPage;
     if (pageLast > pageFirst) {
@@ -144,16 +156,34 @@ void prepareForWriting(void* data, size_t size) {
 #endif
 }
 
-void assignText(std::string& target, const char* source, size_t n) {
-    if (n >= kPrepareFrom) {
-        std::string text;
-        text.reserve(n);
-        prepareForWriting(text.data(), n);
-        text.assign(source, n);
-        target = std::move(text);
+void prepareForWriting(void* data, size_t size) {
+    askForHugePages(data, size);
+    populate(data, size);
+}
+
+void releaseConsumed(TextBuffer& buffer, const char* upTo) {
+#if defined(__linux__)
+    if (buffer.storage.mapped() == 0 || upTo <= buffer.data + buffer.released) {
         return;
     }
-    target.assign(source, n);
+    // The mapped block starts on a page boundary; only whole pages go.
+    const size_t consumed = static_cast<size_t>(upTo - buffer.data) / kPage * kPage;
+    if (consumed > buffer.released) {
+        madvise(buffer.data + buffer.released, consumed - buffer.released, MADV_DONTNEED);
+        buffer.released = consumed;
+    }
+#else
+    (void)buffer;
+    (void)upTo;
+#endif
+}
+
+void assignText(std::string& target, const char* source, size_t n) {
+    std::string text;
+    text.reserve(sequenceCapacity(n));
+    prepareForWriting(text.data(), n);
+    text.assign(source, n);
+    target = std::move(text);
 }
 
 TextBuffer readWholeStream(std::istream& in) {

@@ -30,6 +30,7 @@ class ByteBlock {
 
     char* data() const { return data_; }
     size_t capacity() const { return capacity_; }
+    size_t mapped() const { return mapped_; }
 
   private:
     void release();
@@ -44,16 +45,36 @@ struct TextBuffer {
     ByteBlock storage;
     char* data = nullptr;
     size_t size = 0;
+    size_t released = 0;  // leading bytes handed back by releaseConsumed
 };
 
-// Readies [data, data + size) for being written in full: asks for huge pages
-// over the whole 2 MiB pages inside it and faults the whole 4 KiB pages in
-// with one request. Hints only, for large ranges only; ignored where the
-// platform has no such requests. Call it before the memory is first written.
-void prepareForWriting(void* data, size_t size);
+// Hands the memory of the whole pages of buffer.data[0 .. upTo) back to the
+// system once the parser is done with them (mapped blocks only), so a
+// genome's text and its copy are not both held in full. Those bytes must
+// not be read again.
+void releaseConsumed(TextBuffer& buffer, const char* upTo);
 
-// Sets `target` to the n bytes at `source` with no spare room. A large text
-// gets its room readied (prepareForWriting) before it is filled.
+// Capacity for a sequence of `length` characters read from a file. A scan
+// appends the sequence's first characters to it (its wrap): long sequences
+// get room for that, so a genome-sized text does not move; short ones get
+// none (thousands of small records would otherwise each carry a spare page).
+inline size_t sequenceCapacity(size_t length) {
+    constexpr size_t kLong = size_t{1} << 20;
+    constexpr size_t kRoom = 4096;
+    return length >= kLong ? length + kRoom : length;
+}
+
+// Readies [data, data + size) for being written in full: asks for huge pages
+// over the whole 2 MiB pages inside it (askForHugePages) and faults the whole
+// 4 KiB pages in with one request (populate). Hints only, for large ranges
+// only; ignored where the platform has no such requests. Call them before
+// the memory is first written.
+void prepareForWriting(void* data, size_t size);
+void askForHugePages(void* data, size_t size);
+void populate(void* data, size_t size);
+
+// Sets `target` to the n bytes at `source` (capacity: sequenceCapacity). A
+// large text gets its room readied (prepareForWriting) before it is filled.
 void assignText(std::string& target, const char* source, size_t n);
 
 // Reads every byte left in the stream. A stream that cannot deliver (bad

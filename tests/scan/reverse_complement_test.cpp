@@ -43,6 +43,9 @@ TEST(ReverseComplement, BlocksAgreeWithTheByteRule) {
                 text[random() % length] = static_cast<char>(random() % 256);
             }
             ASSERT_EQ(reverseComplementText(text), byRule(text)) << length << " " << variant;
+            std::string inPlace = text;
+            reverseComplementInPlace(inPlace);
+            ASSERT_EQ(inPlace, byRule(text)) << length << " " << variant;
         }
     }
     // A long text crossing several 4096-byte output buffers.
@@ -52,6 +55,13 @@ TEST(ReverseComplement, BlocksAgreeWithTheByteRule) {
     }
     text[70000] = 'a';
     EXPECT_EQ(reverseComplementText(text), byRule(text));
+    // In place: the same text, and the storage (with its room) is kept.
+    text.reserve(text.size() + 1000);
+    const char* storage = text.data();
+    const std::string expected = byRule(text);
+    reverseComplementInPlace(text);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(text.data(), storage);
 }
 
 }  // namespace

@@ -358,5 +358,40 @@ TEST_F(FastaTest, LargeFileAcrossManyReadChunks) {
     }
 }
 
+TEST_F(FastaTest, GenomeSizedRecordsKeepEveryByte) {
+    // A file large enough that the reader hands back its input a step at a
+    // time while copying: one record on a single line longer than a step,
+    // then one of many short lines, lower case mixed in.
+    std::mt19937 rng(23);
+    const auto letters = [&rng](size_t n) {
+        std::string text(n, 'A');
+        for (char& c : text) {
+            c = "acgtACGTNn"[rng() % 10];
+        }
+        return text;
+    };
+    const std::string single = letters(2'600'000);
+    std::string text = ">one line\n" + single + "\n>many lines\n";
+    std::string many;
+    for (int l = 0; l < 50'000; ++l) {
+        const std::string line = letters(1 + rng() % 120);
+        text += line + "\n";
+        many += line;
+    }
+    const auto upper = [](std::string s) {
+        for (char& c : s) {
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        }
+        return s;
+    };
+    SequenceSet set;
+    readFastaFile(writeFile("genome.fna", text), set);
+    ASSERT_EQ(set.records.size(), 2u);
+    EXPECT_EQ(set.records[0].description, "one line");
+    EXPECT_TRUE(set.records[0].sequence == upper(single));
+    EXPECT_EQ(set.records[1].description, "many lines");
+    EXPECT_TRUE(set.records[1].sequence == upper(many));
+}
+
 }  // namespace
 }  // namespace xoprex::seqio_test

@@ -83,17 +83,34 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
       siteLength_(siteLength),
       cutOff_(options.cutOff),
       lower_(xoprex::lowerIsBetter(options.method)),
-      removeRedundant_(options.removeRedundant) {
-    if (removeRedundant_) {
+      removeRedundant_(options.removeRedundant),
+      fresh_(record.hits.empty()) {
+    if (removeRedundant_ && !fresh_) {
         index_.rebuild(record.hits);
     }
 }
 
 void HitKeeper::reserve(size_t more) {
     pending_.reserve(pending_.size() + more);
-    if (removeRedundant_) {
-        index_.reserve(more);
+    if (!removeRedundant_) {
+        return;
     }
+    if (!fresh_) {
+        index_.reserve(more);
+    } else if (pass_ == 0) {
+        firstPass_.keys.reserve(firstPass_.keys.size() + more);
+    }
+}
+
+size_t HitKeeper::FirstPassKeys::find(int64_t position, size_t& cursor) const {
+    const int64_t wanted = key(position);
+    while (cursor > 0 && keys[cursor - 1] >= wanted) {
+        --cursor;
+    }
+    while (cursor < keys.size() && keys[cursor] < wanted) {
+        ++cursor;
+    }
+    return cursor < keys.size() && keys[cursor] == wanted ? cursor : kNoPartner;
 }
 
 void appendWrap(std::string& text, size_t wrap) {
@@ -136,6 +153,10 @@ void HitKeeper::keep(size_t start, double score, double localMean, double upMean
         pending_.push_back(hit);
         return;
     }
+    if (fresh_) {
+        keepFresh(hit);
+        return;
+    }
     const size_t finished = record_.hits.size();
     const size_t partner = index_.findPartner(hit.strand, hit.position, siteLength_);
     if (partner == kNoPartner) {
@@ -161,6 +182,43 @@ void HitKeeper::keep(size_t start, double score, double localMean, double upMean
         index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
         target = hit;
     }
+}
+
+// The list was empty before the scan: the first pass's hits all lie on one
+// strand, so none of them has a partner; a second-pass hit's partner can
+// only be a first-pass hit still holding that strand (not yet replaced), and
+// of the two positions it may hold, the lower list index comes first.
+void HitKeeper::keepFresh(const Pending& hit) {
+    if (pass_ == 0) {
+        if (pending_.empty()) {
+            firstPass_.forward = hit.strand;
+        }
+        pending_.push_back(hit);
+        firstPass_.keys.push_back(firstPass_.key(hit.position));
+        return;
+    }
+    const size_t partner = firstPassPartner(hit);
+    if (partner == kNoPartner) {
+        pending_.push_back(hit);
+        return;
+    }
+    Pending& target = pending_[partner];
+    if (lower_ ? hit.score < target.score : hit.score > target.score) {
+        target = hit;
+    }
+}
+
+size_t HitKeeper::firstPassPartner(const Pending& hit) {
+    const int64_t position = hit.position;
+    const size_t below = firstPass_.find(position - siteLength_, lowCursor_);
+    const size_t above = firstPass_.find(position + siteLength_, highCursor_);
+    const auto usable = [&](size_t index) {
+        return index != kNoPartner && pending_[index].strand != hit.strand;
+    };
+    if (usable(below) && (!usable(above) || below < above)) {
+        return below;
+    }
+    return usable(above) ? above : kNoPartner;
 }
 
 void HitKeeper::finish() {

@@ -135,14 +135,34 @@ class HitKeeper {
     };
     static constexpr uint8_t kDetached = 2;
     void fill(SiteHit& hit, const Pending& pending) const;
+    void keepFresh(const Pending& hit);
+    size_t firstPassPartner(const Pending& hit);
+
+    // Positions of the first pass's hits, as keys in increasing order (the
+    // pass's windows come in order, so its positions are strictly monotonic:
+    // increasing on the forward strand, decreasing on the reverse). Lookups
+    // walk a cursor from where the previous lookup ended.
+    struct FirstPassKeys {
+        std::vector<int64_t> keys;
+        bool forward = true;
+        int64_t key(int64_t position) const { return forward ? position : -position; }
+        // Index of `position` among the first pass's hits, or kNoPartner.
+        size_t find(int64_t position, size_t& cursor) const;
+    };
 
     SequenceRecord& record_;
     int32_t siteLength_;
     std::vector<Pending> pending_;
-    RedundancyIndex index_;
     double cutOff_;
     bool lower_;
     bool removeRedundant_;
+    // Redundancy partners: through firstPass_ when the list was empty before
+    // the scan (fresh_), through index_ otherwise.
+    bool fresh_;
+    RedundancyIndex index_;
+    FirstPassKeys firstPass_;
+    size_t lowCursor_ = 0;
+    size_t highCursor_ = 0;
     bool forward_ = true;
     uint8_t pass_ = 0;
     uint8_t passes_ = 0;

@@ -101,6 +101,9 @@ void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
     ScanControl scanControl;
     scanControl.cancel = loop.control.cancel;
     scanControl.threads = threads;
+    if (!loop.options.integrative) {
+        scanControl.sortedFor = &loop.options;
+    }
     scanControl.onProgress = [&loop, index](double share) { loop.progress.report(index, share); };
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);

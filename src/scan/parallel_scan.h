@@ -166,7 +166,7 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
     scan.wrap = scan.length + h;
     scan.minimum = options.integrative ? h + 1 : 0;
     scan.threads = control.threads;
-    scan_detail::HitKeeper keeper(record, options, siteLength);
+    scan_detail::HitKeeper keeper(record, options, siteLength, control.sortedFor);
     scan.cutOff = keeper.cutOff();
     scan.lower = keeper.lowerIsBetter();
     scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));

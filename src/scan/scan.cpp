@@ -1,12 +1,11 @@
 #include "scan/scan.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 
+#include "run/memory_hints.h"
 #include "run/run_search.h"
 #include "scan/reverse_complement.h"
 #include "scan/strand_scan.h"
@@ -36,6 +35,91 @@ void reverseComplement(SequenceRecord& record) {
     record.forwardStrand = !record.forwardStrand;
 }
 
+namespace {
+
+// Moves hits[order[k]] to place k for every k, following the permutation's
+// cycles, so each record moves about once and no second list is needed.
+void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order) {
+    std::vector<bool> placed(hits.size(), false);
+    for (size_t start = 0; start < hits.size(); ++start) {
+        if (placed[start] || order[start] == start) {
+            continue;
+        }
+        SiteHit moving = std::move(hits[start]);
+        size_t at = start;
+        while (true) {
+            placed[at] = true;
+            const size_t from = order[at];
+            if (from == start) {
+                hits[at] = std::move(moving);
+                break;
+            }
+            hits[at] = std::move(hits[from]);
+            at = from;
+        }
+    }
+}
+
+// The stable order of `count` entries by key(i) under `before`: order[k] is
+// the entry that goes to place k. Empty when the entries are in order
+// already.
+template <class Key, class Before>
+std::vector<uint32_t> stableOrder(size_t count, Key key, Before before) {
+    using KeyType = decltype(key(size_t{0}));
+    std::vector<std::pair<KeyType, uint32_t>> keys;
+    keys.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        keys.emplace_back(key(i), static_cast<uint32_t>(i));
+    }
+    // Ties keep list order: the same result as a stable sort of the records.
+    const auto inOrder = [&before](const auto& a, const auto& b) {
+        if (before(a.first, b.first)) {
+            return true;
+        }
+        if (before(b.first, a.first)) {
+            return false;
+        }
+        return a.second < b.second;
+    };
+    if (std::is_sorted(keys.begin(), keys.end(), inOrder)) {
+        return {};
+    }
+    std::sort(keys.begin(), keys.end(), inOrder);
+    std::vector<uint32_t> order;
+    order.reserve(keys.size());
+    for (const auto& entry : keys) {
+        order.push_back(entry.second);
+    }
+    return order;
+}
+
+// The order of sortHits for `count` entries with scoreOf(i) and
+// positionOf(i): best score first (NaN last) or increasing unsigned
+// position (option 7). Empty when they are in order already.
+template <class ScoreOf, class PositionOf>
+std::vector<uint32_t> hitOrder(const Options& options, size_t count, ScoreOf scoreOf,
+                               PositionOf positionOf) {
+    if (count < 2) {
+        return {};
+    }
+    if (!options.sortByScore) {
+        return stableOrder(
+            count, [&positionOf](size_t i) { return static_cast<uint32_t>(positionOf(i)); },
+            [](uint32_t a, uint32_t b) { return a < b; });
+    }
+    // A NaN score (possible after re-scoring) ranks after every number so
+    // that the order stays a strict weak ordering.
+    const bool lower = lowerIsBetter(options.method);
+    return stableOrder(count, scoreOf, [lower](double a, double b) {
+        if (std::isnan(a) || std::isnan(b)) {
+            return !std::isnan(a) && std::isnan(b);
+        }
+        return lower ? a < b : a > b;
+    });
+}
+
+}  // namespace
+
 namespace scan_detail {
 
 void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) {
@@ -57,41 +141,30 @@ void StrandText::copyWindow(size_t start, size_t length, std::string& site) cons
     site.append(text_, length - (n_ - start));
 }
 
-void adviseHugePages(void* data, size_t bytes) {
-    // Large buffers written once from start to end: with 2 MB pages their
-    // first touch costs a few page faults instead of hundreds. Only the
-    // whole 2 MB stretches inside the buffer are advised; the advice is a
-    // hint and its failure changes nothing.
-    constexpr uintptr_t kHuge = uintptr_t{1} << 21;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
-    if (end > begin) {
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
-}
-
 std::string reverseStrand(const char* text, size_t n, size_t wrap) {
     std::string reverse;
     reverse.reserve(n + wrap);
-    adviseHugePages(reverse.data(), reverse.capacity());
+    askForHugePages(reverse.data(), reverse.capacity());
     reverseComplementInto(text, n, reverse);
     return reverse;
 }
 
-HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength)
+HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
+                     const Options* sortedFor)
     : record_(record),
       siteLength_(siteLength),
       cutOff_(options.cutOff),
       lower_(xoprex::lowerIsBetter(options.method)),
       removeRedundant_(options.removeRedundant),
-      fresh_(record.hits.empty()) {
+      fresh_(record.hits.empty()),
+      sortOptions_(sortedFor),
+      integrative_(options.integrative) {
     if (removeRedundant_ && !fresh_) {
         index_.rebuild(record.hits);
     }
 }
 
 void HitKeeper::reserve(size_t more) {
-    pending_.reserve(pending_.size() + more);
     if (!removeRedundant_) {
         return;
     }
@@ -119,6 +192,9 @@ void appendWrap(std::string& text, size_t wrap) {
 
 void HitKeeper::detachStrand() {
     const size_t length = static_cast<size_t>(siteLength_);
+    const size_t count = static_cast<size_t>(std::count_if(
+        pending_.begin(), pending_.end(), [this](const Pending& p) { return p.pass == pass_; }));
+    detached_.reserve(detached_.size() + count * length);
     std::string site;
     for (Pending& pending : pending_) {
         if (pending.pass != pass_) {
@@ -142,13 +218,20 @@ void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
     hit.position = pending.position;
     hit.strand = pending.strand;
     hit.score = pending.score;
-    hit.localMean = pending.localMean;
-    hit.upMean = pending.upMean;
-    hit.downMean = pending.downMean;
+    if (pending.means != kNoMeans) {
+        const Means& means = means_[pending.means];
+        hit.localMean = means.local;
+        hit.upMean = means.up;
+        hit.downMean = means.down;
+    }
 }
 
 void HitKeeper::keep(size_t start, double score, double localMean, double upMean, double downMean) {
-    const Pending hit{score, localMean, upMean, downMean, start, position(start), forward_, pass_};
+    Pending hit{score, start, kNoMeans, position(start), forward_, pass_};
+    if (integrative_) {
+        hit.means = means_.size();
+        means_.push_back(Means{localMean, upMean, downMean});
+    }
     if (!removeRedundant_) {
         pending_.push_back(hit);
         return;
@@ -225,14 +308,41 @@ void HitKeeper::finish() {
     auto& hits = record_.hits;
     if (hits.capacity() < hits.size() + pending_.size()) {
         hits.reserve(hits.size() + pending_.size());
-        adviseHugePages(hits.data() + hits.size(),
-                        (hits.capacity() - hits.size()) * sizeof(SiteHit));
+        prepareForWriting(hits.data() + hits.size(),
+                          (hits.capacity() - hits.size()) * sizeof(SiteHit));
     }
-    for (const Pending& pending : pending_) {
-        hits.emplace_back(siteLength_);
-        fill(hits.back(), pending);
+    std::vector<uint32_t> order;
+    if (sortOptions_ != nullptr && hits.empty()) {
+        order = hitOrder(
+            *sortOptions_, pending_.size(), [this](size_t i) { return pending_[i].score; },
+            [this](size_t i) { return pending_[i].position; });
+    }
+    if (order.empty()) {
+        for (const Pending& pending : pending_) {
+            hits.emplace_back(siteLength_);
+            fill(hits.back(), pending);
+        }
+    } else {
+        // The hits are taken out of order: their texts are first copied in
+        // list order (one pass along the strand), and the records and texts
+        // read a few places ahead are fetched early.
+        if (strands_[pass_] != nullptr) {
+            detachStrand();
+        }
+        constexpr size_t kAhead = 8;
+        for (size_t k = 0; k < order.size(); ++k) {
+            if (k + 2 * kAhead < order.size()) {
+                __builtin_prefetch(&pending_[order[k + 2 * kAhead]]);
+            }
+            if (k + kAhead < order.size()) {
+                __builtin_prefetch(detached_.data() + pending_[order[k + kAhead]].start);
+            }
+            hits.emplace_back(siteLength_);
+            fill(hits.back(), pending_[order[k]]);
+        }
     }
     pending_.clear();
+    means_.clear();
 }
 
 void ProgressTicker::advance(size_t windows) {
@@ -258,80 +368,14 @@ void shrinkHitList(SequenceRecord& record) {
     record.hits.swap(exact);
 }
 
-namespace {
-
-// Moves hits[order[k]] to place k for every k, following the permutation's
-// cycles, so each record moves about once and no second list is needed.
-void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order) {
-    std::vector<bool> placed(hits.size(), false);
-    for (size_t start = 0; start < hits.size(); ++start) {
-        if (placed[start] || order[start] == start) {
-            continue;
-        }
-        SiteHit moving = std::move(hits[start]);
-        size_t at = start;
-        while (true) {
-            placed[at] = true;
-            const size_t from = order[at];
-            if (from == start) {
-                hits[at] = std::move(moving);
-                break;
-            }
-            hits[at] = std::move(hits[from]);
-            at = from;
-        }
-    }
-}
-
-template <class Key, class Before>
-void sortByKey(std::vector<SiteHit>& hits, Key key, Before before) {
-    std::vector<std::pair<decltype(key(hits.front())), uint32_t>> keys;
-    keys.reserve(hits.size());
-    for (size_t i = 0; i < hits.size(); ++i) {
-        keys.emplace_back(key(hits[i]), static_cast<uint32_t>(i));
-    }
-    // Ties keep list order: the same result as a stable sort of the records.
-    std::sort(keys.begin(), keys.end(), [&before](const auto& a, const auto& b) {
-        if (before(a.first, b.first)) {
-            return true;
-        }
-        if (before(b.first, a.first)) {
-            return false;
-        }
-        return a.second < b.second;
-    });
-    std::vector<uint32_t> order;
-    order.reserve(keys.size());
-    for (const auto& entry : keys) {
-        order.push_back(entry.second);
-    }
-    applyOrder(hits, order);
-}
-
-}  // namespace
-
 void sortHits(const Options& options, SequenceRecord& record) {
     auto& hits = record.hits;
-    if (hits.size() < 2) {
-        return;
+    const std::vector<uint32_t> order = hitOrder(
+        options, hits.size(), [&hits](size_t i) { return hits[i].score; },
+        [&hits](size_t i) { return hits[i].position; });
+    if (!order.empty()) {
+        applyOrder(hits, order);
     }
-    if (!options.sortByScore) {
-        sortByKey(
-            hits, [](const SiteHit& hit) { return static_cast<uint32_t>(hit.position); },
-            [](uint32_t a, uint32_t b) { return a < b; });
-        return;
-    }
-    // Best first; a NaN score (possible after re-scoring) ranks after every
-    // number so that the order stays a strict weak ordering.
-    const bool lower = lowerIsBetter(options.method);
-    sortByKey(
-        hits, [](const SiteHit& hit) { return hit.score; },
-        [lower](double a, double b) {
-            if (std::isnan(a) || std::isnan(b)) {
-                return !std::isnan(a) && std::isnan(b);
-            }
-            return lower ? a < b : a > b;
-        });
 }
 
 }  // namespace xoprex

@@ -30,6 +30,10 @@ struct ScanControl {
     // the hits are the same whatever the count. onProgress is then called
     // from the scanning threads, one call at a time, with growing shares.
     unsigned threads = 1;
+    // When the hits go to sortHits with these options right after the scan
+    // (nothing re-scores them in between): the scan hands a list that was
+    // empty over in that order already, which saves moving every record.
+    const Options* sortedFor = nullptr;
 };
 
 // Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -77,10 +78,6 @@ class StrandText {
     std::string stitch_;
 };
 
-// Asks for 2 MB pages over the whole 2 MB stretches of a large buffer about
-// to be written (a hint; nothing changes when it is not taken).
-void adviseHugePages(void* data, size_t bytes);
-
 // The text of the reverse pass: the reverse complement of text[0..n), with
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);
@@ -99,7 +96,11 @@ void appendWrap(std::string& text, size_t wrap);
 // both, in list order.
 class HitKeeper {
   public:
-    HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength);
+    // With `sortedFor`, a list empty before the scan receives the hits in
+    // the order sortHits(*sortedFor, ...) gives them (the same records, so
+    // that sort then has nothing to do).
+    HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
+              const Options* sortedFor = nullptr);
 
     // Room for `more` kept windows (a hint: the list and the redundancy
     // index are sized once).
@@ -127,13 +128,18 @@ class HitKeeper {
 
   private:
     struct Pending {
-        double score, localMean, upMean, downMean;
-        size_t start;
+        double score;
+        size_t start;  // window start on its strand; once detached, offset in detached_
+        size_t means;  // index in means_ (integrative scans); kNoMeans otherwise
         int32_t position;
         bool strand;
         uint8_t pass;  // which strand text holds the window; kDetached: detached_
     };
     static constexpr uint8_t kDetached = 2;
+    static constexpr size_t kNoMeans = static_cast<size_t>(-1);
+    struct Means {
+        double local, up, down;
+    };
     void fill(SiteHit& hit, const Pending& pending) const;
     void keepFresh(const Pending& hit);
     size_t firstPassPartner(const Pending& hit);
@@ -152,7 +158,7 @@ class HitKeeper {
 
     SequenceRecord& record_;
     int32_t siteLength_;
-    std::vector<Pending> pending_;
+    std::deque<Pending> pending_;  // grows without moving what it holds
     double cutOff_;
     bool lower_;
     bool removeRedundant_;
@@ -163,12 +169,15 @@ class HitKeeper {
     FirstPassKeys firstPass_;
     size_t lowCursor_ = 0;
     size_t highCursor_ = 0;
+    const Options* sortOptions_;
     bool forward_ = true;
     uint8_t pass_ = 0;
     uint8_t passes_ = 0;
     size_t strandLength_ = 0;
     const StrandText* strands_[2] = {nullptr, nullptr};
-    std::string detached_;  // window texts copied by detachStrand, back to back
+    std::string detached_;      // window texts copied by detachStrand, back to back
+    std::vector<Means> means_;  // the neighbourhood means of integrative scans
+    bool integrative_;
 };
 
 // Reports progress and honours cancellation every few thousand windows.
@@ -325,7 +334,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     const size_t length = siteLength > 0 ? static_cast<size_t>(siteLength) : 0;
     const size_t h = integrative ? window.halfWidth() : 0;
     const size_t wrap = length + h;
-    scan_detail::HitKeeper keeper(record, options, siteLength);
+    scan_detail::HitKeeper keeper(record, options, siteLength, control.sortedFor);
     scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
     ticker.advance(0);
     scan_detail::StrandText strands[2];

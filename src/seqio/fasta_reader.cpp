@@ -47,7 +47,7 @@ void reserveRecords(SequenceSet& set, size_t more) {
         return;
     }
     records.reserve(records.size() + more);
-    seqio_detail::prepareForWriting(records.data() + records.size(), more * sizeof(SequenceRecord));
+    prepareForWriting(records.data() + records.size(), more * sizeof(SequenceRecord));
 }
 
 // Total length of the sequence lines from the cursor up to the next header
@@ -76,7 +76,7 @@ void appendLine(TextBuffer& buffer, const Line& line, size_t length, std::string
         if (at >= readied) {
             readied = std::max(std::min(at + kStep, length), at + 1);
             seqio_detail::releaseConsumed(buffer, from);
-            seqio_detail::populate(sequence.data() + at, readied - at);
+            populate(sequence.data() + at, readied - at);
         }
         const size_t part = std::min(left, readied - at);
         sequence.append(from, part);

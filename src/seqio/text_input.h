@@ -12,6 +12,8 @@
 #include <istream>
 #include <string>
 
+#include "run/memory_hints.h"
+
 namespace xoprex::seqio_detail {
 
 // A writable block of bytes. Large blocks are mapped with a request for
@@ -63,15 +65,6 @@ inline size_t sequenceCapacity(size_t length) {
     constexpr size_t kRoom = 4096;
     return length >= kLong ? length + kRoom : length;
 }
-
-// Readies [data, data + size) for being written in full: asks for huge pages
-// over the whole 2 MiB pages inside it (askForHugePages) and faults the whole
-// 4 KiB pages in with one request (populate). Hints only, for large ranges
-// only; ignored where the platform has no such requests. Call them before
-// the memory is first written.
-void prepareForWriting(void* data, size_t size);
-void askForHugePages(void* data, size_t size);
-void populate(void* data, size_t size);
 
 // Sets `target` to the n bytes at `source` (capacity: sequenceCapacity). A
 // large text gets its room readied (prepareForWriting) before it is filled.

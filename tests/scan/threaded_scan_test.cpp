@@ -115,6 +115,52 @@ TEST(ThreadedScan, SameHitsAndStateAsOneThread) {
     }
 }
 
+TEST(ThreadedScan, HitsHandedOverInSortOrderEqualSortingAfterwards) {
+    // A repeated unit gives many equal scores, so the tie rule (list order)
+    // is exercised along with both sort keys.
+    std::string repeats;
+    const std::string unit = randomText(78, 3) + "TGTGAGCTAGATCACATTT";
+    while (repeats.size() < 150000) {
+        repeats += unit;
+    }
+    for (size_t i = 0; i < repeats.size(); i += 4999) {
+        repeats[i] = 'G';
+    }
+    for (const std::string& text : {randomText(200000, 4), repeats}) {
+        for (const int method : {2, 5}) {
+            for (const bool byScore : {true, false}) {
+                for (const bool redundant : {false, true}) {
+                    Options options = plainOptions(method, method == 2 ? kHeterologyCutOff : 4.0);
+                    options.sortByScore = byScore;
+                    options.removeRedundant = redundant;
+                    SequenceRecord sortedAfter = makeRecord(text);
+                    const SiteCollection collection = crpCollection(sortedAfter);
+                    IntegrativeWindow window(options);
+                    SiteHit working(19);
+                    scanRecord(sortedAfter, collection, options, working, window);
+                    sortHits(options, sortedAfter);
+                    for (const unsigned threads : {1u, 2u}) {
+                        SCOPED_TRACE(::testing::Message()
+                                     << "method " << method << " by score " << byScore
+                                     << " redundant " << redundant << " threads " << threads);
+                        SequenceRecord handed = makeRecord(text);
+                        ScanControl control;
+                        control.threads = threads;
+                        control.sortedFor = &options;
+                        scanRecord(handed, collection, options, working, window, control);
+                        ASSERT_EQ(handed.hits.size(), sortedAfter.hits.size());
+                        EXPECT_GT(handed.hits.size(), 50u);
+                        for (size_t i = 0; i < handed.hits.size(); ++i) {
+                            expectSameHit(handed.hits[i], sortedAfter.hits[i], i);
+                        }
+                        EXPECT_EQ(handed.sequence, sortedAfter.sequence);
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(ThreadedScan, TaskRunnerRunsEveryTaskOnceAndPassesOnTheFirstError) {
     std::vector<int> runs(1000, 0);
     runTasks(runs.size(), 2, [&runs](size_t index, unsigned worker) {

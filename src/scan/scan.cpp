@@ -187,7 +187,18 @@ size_t HitKeeper::FirstPassKeys::find(int64_t position, size_t& cursor) const {
 }
 
 void appendWrap(std::string& text, size_t wrap) {
-    text.append(text.data(), std::min(wrap, text.size()));
+    const size_t more = std::min(wrap, text.size());
+    if (text.capacity() < text.size() + more) {
+        // A new string with exactly the room needed: a growing string would
+        // double its storage, which thousands of short records would keep.
+        std::string wrapped;
+        wrapped.reserve(text.size() + more);
+        wrapped.append(text);
+        wrapped.append(text, 0, more);
+        text.swap(wrapped);
+        return;
+    }
+    text.append(text.data(), more);
 }
 
 void HitKeeper::detachStrand() {

@@ -118,9 +118,12 @@ void releaseConsumed(TextBuffer& buffer, const char* upTo) {
     if (buffer.storage.mapped() == 0 || upTo <= buffer.data + buffer.released) {
         return;
     }
-    // The mapped block starts on a page boundary; only whole pages go.
+    // The mapped block starts on a page boundary; only whole pages go, a
+    // megabyte or more at a time (one request per small record would cost
+    // more than it saves).
+    constexpr size_t kReleaseStep = size_t{1} << 20;
     const size_t consumed = static_cast<size_t>(upTo - buffer.data) / kPage * kPage;
-    if (consumed > buffer.released) {
+    if (consumed >= buffer.released + kReleaseStep) {
         madvise(buffer.data + buffer.released, consumed - buffer.released, MADV_DONTNEED);
         buffer.released = consumed;
     }

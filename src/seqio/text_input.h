@@ -51,9 +51,9 @@ struct TextBuffer {
 };
 
 // Hands the memory of the whole pages of buffer.data[0 .. upTo) back to the
-// system once the parser is done with them (mapped blocks only), so a
-// genome's text and its copy are not both held in full. Those bytes must
-// not be read again.
+// system once the parser is done with them (mapped blocks only, a megabyte
+// or more at a time), so a genome's text and its copy are not both held in
+// full. Those bytes must not be read again.
 void releaseConsumed(TextBuffer& buffer, const char* upTo);
 
 // Capacity for a sequence of `length` characters read from a file. A scan

@@ -14,19 +14,19 @@ struct SiteHit {
     // Restores every field to its creation value except siteLength.
     void reset() { *this = SiteHit(siteLength); }
 
-    std::string site;        // window text as read on the scanned strand
-    int32_t position = 0;    // strand-dependent position (forward: 0-based start)
-    int32_t siteLength = 0;  // motif length L, fixed at creation
-    bool strand = false;     // true: sequence as read; false: reverse complement
+    std::string site;  // window text as read on the scanned strand
     double score = 0.0;
     double upMean = 0.0;
     double downMean = 0.0;
     double localMean = 0.0;
-    std::string type = "Unknown";  // Operator, Intragenic, Intergenic or Unknown
+    int32_t position = 0;    // strand-dependent position (forward: 0-based start)
+    int32_t siteLength = 0;  // motif length L, fixed at creation
     int32_t distance = 0;
     uint32_t geneStart = 0;
     uint32_t geneEnd = 0;
+    bool strand = false;  // true: sequence as read; false: reverse complement
     bool geneStrand = false;
+    std::string type = "Unknown";  // Operator, Intragenic, Intergenic or Unknown
     std::string geneTag;
     std::string geneName;
     std::string product;

@@ -1,9 +1,11 @@
 #include "scan/scan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <utility>
 
 #include "run/memory_hints.h"
 #include "run/run_search.h"
@@ -60,37 +62,57 @@ void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order) 
     }
 }
 
-// The stable order of `count` entries by key(i) under `before`: order[k] is
-// the entry that goes to place k. Empty when the entries are in order
-// already.
-template <class Key, class Before>
-std::vector<uint32_t> stableOrder(size_t count, Key key, Before before) {
-    using KeyType = decltype(key(size_t{0}));
-    std::vector<std::pair<KeyType, uint32_t>> keys;
-    keys.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        keys.emplace_back(key(i), static_cast<uint32_t>(i));
+// Place keys of the sort: an unsigned integer per entry whose increasing
+// order is the order of sortHits. Scores: best first, equal scores (0 and
+// -0 included) share a key, NaN comes after every number.
+uint64_t scoreKey(double score, bool lowerIsBetterScore) {
+    if (std::isnan(score)) {
+        return UINT64_MAX;
     }
-    // Ties keep list order: the same result as a stable sort of the records.
-    const auto inOrder = [&before](const auto& a, const auto& b) {
-        if (before(a.first, b.first)) {
-            return true;
-        }
-        if (before(b.first, a.first)) {
-            return false;
-        }
-        return a.second < b.second;
-    };
-    if (std::is_sorted(keys.begin(), keys.end(), inOrder)) {
+    const uint64_t bits = std::bit_cast<uint64_t>(score == 0.0 ? 0.0 : score);
+    // Increasing with the value: negative numbers have their bits flipped,
+    // positive ones their sign bit set.
+    const uint64_t increasing = (bits >> 63) != 0 ? ~bits : bits | (uint64_t{1} << 63);
+    return lowerIsBetterScore ? increasing : ~increasing;
+}
+
+// The stable order of the entries by their place keys: order[k] is the
+// entry that goes to place k (equal keys keep list order). Empty when the
+// entries are in order already. A least-significant-digit radix sort, 11
+// bits a pass, passing over digits that every key shares.
+std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys) {
+    if (std::is_sorted(keys.begin(), keys.end())) {
         return {};
     }
-    std::sort(keys.begin(), keys.end(), inOrder);
-    std::vector<uint32_t> order;
-    order.reserve(keys.size());
-    for (const auto& entry : keys) {
-        order.push_back(entry.second);
+    const size_t count = keys.size();
+    std::vector<uint32_t> from(count), to(count);
+    for (size_t i = 0; i < count; ++i) {
+        from[i] = static_cast<uint32_t>(i);
     }
-    return order;
+    constexpr int kBits = 11;
+    constexpr size_t kBuckets = size_t{1} << kBits;
+    std::vector<size_t> starts(kBuckets);
+    for (int shift = 0; shift < 64; shift += kBits) {
+        const auto digit = [&keys, shift](uint32_t index) {
+            return (keys[index] >> shift) & (kBuckets - 1);
+        };
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const uint32_t index : from) {
+            ++starts[digit(index)];
+        }
+        if (starts[digit(from.front())] == count) {
+            continue;  // every key has this digit
+        }
+        size_t next = 0;
+        for (size_t& start : starts) {
+            next += std::exchange(start, next);
+        }
+        for (const uint32_t index : from) {
+            to[starts[digit(index)]++] = index;
+        }
+        from.swap(to);
+    }
+    return from;
 }
 
 // The order of sortHits for `count` entries with scoreOf(i) and
@@ -102,20 +124,18 @@ std::vector<uint32_t> hitOrder(const Options& options, size_t count, ScoreOf sco
     if (count < 2) {
         return {};
     }
-    if (!options.sortByScore) {
-        return stableOrder(
-            count, [&positionOf](size_t i) { return static_cast<uint32_t>(positionOf(i)); },
-            [](uint32_t a, uint32_t b) { return a < b; });
-    }
-    // A NaN score (possible after re-scoring) ranks after every number so
-    // that the order stays a strict weak ordering.
-    const bool lower = lowerIsBetter(options.method);
-    return stableOrder(count, scoreOf, [lower](double a, double b) {
-        if (std::isnan(a) || std::isnan(b)) {
-            return !std::isnan(a) && std::isnan(b);
+    std::vector<uint64_t> keys(count);
+    if (options.sortByScore) {
+        const bool lower = lowerIsBetter(options.method);
+        for (size_t i = 0; i < count; ++i) {
+            keys[i] = scoreKey(scoreOf(i), lower);
         }
-        return lower ? a < b : a > b;
-    });
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            keys[i] = static_cast<uint32_t>(positionOf(i));
+        }
+    }
+    return stableOrder(keys);
 }
 
 }  // namespace

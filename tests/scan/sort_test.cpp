@@ -107,9 +107,21 @@ TEST(SortHits, SameOrderAsAStableSortOfTheRecords) {
     std::mt19937 random(77);
     for (int trial = 0; trial < 20; ++trial) {
         SequenceRecord record;
+        // Scores of both signs with many ties, both zeros, infinities,
+        // subnormal and huge values.
+        const double special[] = {0.0,
+                                  -0.0,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  4.9e-324,
+                                  -1e-310,
+                                  1e300,
+                                  -1e300};
         for (int i = 0; i < 1000; ++i) {
-            SiteHit h = hit(static_cast<int32_t>(random() % 300) - 20,
-                            static_cast<double>(random() % 40) / 4.0, random() % 2 == 0);
+            const double score = random() % 10 == 0
+                                     ? special[random() % 8]
+                                     : static_cast<double>(random() % 40) / 4.0 - 5.0;
+            SiteHit h = hit(static_cast<int32_t>(random() % 300) - 20, score, random() % 2 == 0);
             h.distance = i;
             record.hits.push_back(h);
         }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -223,18 +224,20 @@ void appendWrap(std::string& text, size_t wrap) {
 
 void HitKeeper::detachStrand() {
     const size_t length = static_cast<size_t>(siteLength_);
-    const size_t count = static_cast<size_t>(std::count_if(
-        pending_.begin(), pending_.end(), [this](const Pending& p) { return p.pass == pass_; }));
-    detached_.reserve(detached_.size() + count * length);
-    std::string site;
+    size_t count = 0;
+    for (const Pending& pending : pending_) {
+        count += pending.pass == pass_ ? 1 : 0;
+    }
+    size_t at = detached_.size();
+    detached_.resize(at + count * length);
     for (Pending& pending : pending_) {
         if (pending.pass != pass_) {
             continue;
         }
-        strands_[pass_]->copyWindow(pending.start, length, site);
-        pending.start = detached_.size();
+        std::memcpy(detached_.data() + at, strands_[pass_]->window(pending.start), length);
+        pending.start = at;
         pending.pass = kDetached;
-        detached_ += site;
+        at += length;
     }
     strands_[pass_] = nullptr;
 }

@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +30,34 @@ __attribute__((target("avx512f"))) inline __m512i widen8(__m128i bytes) {
 
 __attribute__((target("avx512f,avx512bw"))) inline __m512i widen32(__m256i bytes) {
     return _mm512_maskz_cvtepu8_epi16(0xFFFFFFFF, bytes);
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool cpuHasByteShuffle() {
+    static const bool supported = __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vbmi");
+    return supported;
+}
+
+// Class codes of 64 bytes at a time: a byte permute over two 64-entry
+// slices of the class table for bytes below 128, another for the others.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classify512(
+    const std::array<uint8_t, 256>& classOf, const char* text, size_t count, uint8_t* out) {
+    const __m512i t0 = _mm512_loadu_si512(classOf.data());
+    const __m512i t1 = _mm512_loadu_si512(classOf.data() + 64);
+    const __m512i t2 = _mm512_loadu_si512(classOf.data() + 128);
+    const __m512i t3 = _mm512_loadu_si512(classOf.data() + 192);
+    constexpr __mmask64 kAll = ~__mmask64{0};
+    size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        const __m512i low = _mm512_maskz_permutex2var_epi8(kAll, t0, bytes, t1);
+        const __m512i high = _mm512_maskz_permutex2var_epi8(kAll, t2, bytes, t3);
+        _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high));
+    }
+    for (; i < count; ++i) {
+        out[i] = classOf[static_cast<unsigned char>(text[i])];
+    }
 }
 
 }  // namespace
@@ -189,6 +218,10 @@ WindowKernel::Bound WindowKernel::boundFor(double cutOff, bool lowerIsBetter) co
 
 void WindowKernel::classify(const char* text, size_t count) const {
     classes_.resize(count);
+    if (path_ == KernelPath::Avx512 && cpuHasByteShuffle()) {
+        classify512(classOf_, text, count, classes_.data());
+        return;
+    }
     for (size_t i = 0; i < count; ++i) {
         classes_[i] = classOf_[static_cast<unsigned char>(text[i])];
     }

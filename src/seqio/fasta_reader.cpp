@@ -1,8 +1,8 @@
-// The FASTA reader. The whole input is read into one buffer and
-// each record is read in two quick passes over its lines: the first finds
-// the record's end and its sequence length, the second appends the lines,
-// upper-cased, to a sequence that already has exactly that room.
-#include <algorithm>
+// The FASTA reader. The whole input is read into one buffer and each record
+// is read in two quick passes over its lines: the first finds the record's
+// end and its sequence length, the second copies the lines, upper-cased,
+// into a sequence of exactly that length; the last record, when it is most
+// of the input, is compacted at the buffer's front and takes its storage.
 #include <cstring>
 #include <string>
 
@@ -50,40 +50,41 @@ void reserveRecords(SequenceSet& set, size_t more) {
     prepareForWriting(records.data() + records.size(), more * sizeof(SequenceRecord));
 }
 
-// Total length of the sequence lines from the cursor up to the next header
-// line or the end of the input.
-size_t sequenceLength(LineCursor cursor) {
-    size_t total = 0;
+// The sequence lines from the cursor up to the next record: their total
+// length, and whether no record follows.
+struct RecordExtent {
+    size_t length = 0;
+    bool last = true;
+};
+RecordExtent measureRecord(LineCursor cursor) {
+    RecordExtent extent;
     Line line;
-    while (cursor.next(line) && !isHeader(line)) {
-        total += line.length();
+    while (cursor.next(line)) {
+        if (isHeader(line)) {
+            // A header on a last line without a line end starts no record.
+            extent.last = !line.terminated;
+            break;
+        }
+        extent.length += line.length();
     }
-    return total;
+    return extent;
 }
 
-// Appends a sequence line, upper-cased, a step at a time: each step's room
-// in `sequence` (reserved for `length` characters) is faulted in just before
-// it is written, and the input read so far is handed back, so the input and
-// the sequence are never both held in full. `readied`: characters of room
-// faulted in so far.
-void appendLine(TextBuffer& buffer, const Line& line, size_t length, std::string& sequence,
-                size_t& readied) {
-    constexpr size_t kStep = size_t{1} << 20;
-    const char* from = line.begin;
-    size_t left = line.length();
-    while (left > 0) {
-        const size_t at = sequence.size();
-        if (at >= readied) {
-            readied = std::max(std::min(at + kStep, length), at + 1);
-            seqio_detail::releaseConsumed(buffer, from);
-            populate(sequence.data() + at, readied - at);
+// Copies the record's sequence lines, upper-cased, to `to` (which may lie
+// inside the buffer before them); stops at the next header, left in `line`.
+// Returns whether that header starts another record.
+bool copyLines(LineCursor& cursor, Line& line, char* to) {
+    while (cursor.next(line)) {
+        if (isHeader(line)) {
+            // The next record's header; a last line without a line end only
+            // ends this record.
+            return line.terminated;
         }
-        const size_t part = std::min(left, readied - at);
-        sequence.append(from, part);
-        seqio_detail::upperInPlace(sequence.data() + at, part);
-        from += part;
-        left -= part;
+        std::memmove(to, line.begin, line.length());
+        seqio_detail::upperInPlace(to, line.length());
+        to += line.length();
     }
+    return false;
 }
 
 void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
@@ -108,26 +109,25 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
     // `line` holds the header of the record being read.
     bool pending = true;
     while (pending) {
-        pending = false;
         const size_t headerLength = line.length() - 1;
         std::string description(line.begin + 1,
                                 headerLength < kMaxDescription ? headerLength : kMaxDescription);
 
-        const size_t length = sequenceLength(cursor);
-        if (length == 0) {
+        const RecordExtent extent = measureRecord(cursor);
+        if (extent.length == 0) {
             reportFatal("No sequence read. Please check FASTA file!");
         }
         std::string sequence;
-        sequence.reserve(seqio_detail::sequenceCapacity(length));
-        size_t readied = 0;
-        while (cursor.next(line)) {
-            if (isHeader(line)) {
-                // The next record's header; a last line without a line end
-                // only ends this record.
-                pending = line.terminated;
-                break;
-            }
-            appendLine(buffer, line, length, sequence, readied);
+        if (extent.last && extent.length >= buffer.size / 4) {
+            // Most of the input: the letters move to the buffer's front and
+            // the buffer's storage becomes the sequence.
+            pending = copyLines(cursor, line, buffer.data);
+            sequence = seqio_detail::adoptFront(buffer, extent.length);
+        } else {
+            sequence.reserve(seqio_detail::sequenceCapacity(extent.length));
+            prepareForWriting(sequence.data(), extent.length);
+            sequence.resize(extent.length);
+            pending = copyLines(cursor, line, sequence.data());
         }
 
         SequenceRecord& record = set.records.emplace_back();

@@ -422,7 +422,15 @@ void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
     if (origin) {
         char* const start = cursor.position();
         char* const end = readOriginWords(start, recordEnd(start, cursor.limit()));
-        seqio_detail::assignText(record.sequence, start, static_cast<size_t>(end - start));
+        const auto length = static_cast<size_t>(end - start);
+        if (length >= buffer.size / 4) {
+            // Most of the input: the letters move to the buffer's front and
+            // the buffer's storage becomes the sequence.
+            std::memmove(buffer.data, start, length);
+            record.sequence = seqio_detail::adoptFront(buffer, length);
+        } else {
+            seqio_detail::assignText(record.sequence, start, length);
+        }
     }
     record.genes.shrink_to_fit();
     record.scanCount = 0;

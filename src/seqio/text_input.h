@@ -1,9 +1,9 @@
 // Bulk text input shared by the sequence readers (internal to seqio/).
 // A whole file or stream is read into one writable buffer; lines are split
-// with memchr, without allocating per line. The FASTA reader appends each
-// record's lines to a sequence sized exactly beforehand; the GenBank reader
-// compacts the ORIGIN letters in place inside the buffer (the write position
-// never passes the read position) and copies them out once.
+// with memchr, without allocating per line. Sequence letters are compacted
+// in place inside the buffer (the write position never passes the read
+// position); a record that is most of the input then takes the buffer's
+// storage as its sequence, others are copied out once.
 #pragma once
 
 #include <array>
@@ -16,45 +16,21 @@
 
 namespace xoprex::seqio_detail {
 
-// A writable block of bytes. Large blocks are mapped with a request for
-// transparent huge pages where the platform has them: on the project's
-// machines every first touch of a 4 KiB page is costly, and a genome-sized
-// buffer would otherwise spend most of its reading time in page faults.
-class ByteBlock {
-  public:
-    ByteBlock() = default;
-    explicit ByteBlock(size_t capacity);
-    ~ByteBlock();
-    ByteBlock(ByteBlock&& other) noexcept;
-    ByteBlock& operator=(ByteBlock&& other) noexcept;
-    ByteBlock(const ByteBlock&) = delete;
-    ByteBlock& operator=(const ByteBlock&) = delete;
-
-    char* data() const { return data_; }
-    size_t capacity() const { return capacity_; }
-    size_t mapped() const { return mapped_; }
-
-  private:
-    void release();
-
-    char* data_ = nullptr;
-    size_t capacity_ = 0;
-    size_t mapped_ = 0;  // bytes mapped (0: allocated with new[])
-};
-
-// Owns the bytes of one whole input; `data` is writable.
+// Owns the bytes of one whole input; `data` (= storage.data()) is writable.
+// The storage is a string so that a reader can hand it over as a sequence
+// (adoptFront) instead of copying a genome-sized text out of it.
 struct TextBuffer {
-    ByteBlock storage;
+    std::string storage;
     char* data = nullptr;
     size_t size = 0;
-    size_t released = 0;  // leading bytes handed back by releaseConsumed
 };
 
-// Hands the memory of the whole pages of buffer.data[0 .. upTo) back to the
-// system once the parser is done with them (mapped blocks only, a megabyte
-// or more at a time), so a genome's text and its copy are not both held in
-// full. Those bytes must not be read again.
-void releaseConsumed(TextBuffer& buffer, const char* upTo);
+// Turns the buffer's first n bytes into a string of its own, reusing the
+// buffer's storage (which the buffer gives up). The whole pages of storage
+// behind those bytes and a sequence's room (sequenceCapacity) are handed
+// back to the system. Cheap for a buffer that is mostly those bytes; a
+// small part of a large buffer is better copied.
+std::string adoptFront(TextBuffer& buffer, size_t n);
 
 // Capacity for a sequence of `length` characters read from a file. A scan
 // appends the sequence's first characters to it (its wrap): long sequences

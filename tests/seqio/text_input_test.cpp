@@ -62,19 +62,22 @@ TEST(WholeStream, SmallAndLargeInputsAreReadWhole) {
     }
 }
 
-TEST(ByteBlockTest, LargeBlocksAreWritableAndMovable) {
-    ByteBlock block(size_t{5} << 20);
-    ASSERT_NE(block.data(), nullptr);
-    block.data()[0] = 'a';
-    block.data()[block.capacity() - 1] = 'z';
-    ByteBlock moved(std::move(block));
-    EXPECT_EQ(block.data(), nullptr);
-    EXPECT_EQ(moved.data()[0], 'a');
-    EXPECT_EQ(moved.data()[moved.capacity() - 1], 'z');
-    std::string text;
-    assignText(text, moved.data(), moved.capacity());
-    EXPECT_EQ(text.size(), moved.capacity());
-    EXPECT_EQ(text.back(), 'z');
+TEST(WholeStream, FrontOfALargeBufferBecomesAText) {
+    // The adopted text keeps its bytes, and room behind them for a wrap,
+    // after the rest of the storage is handed back.
+    std::string text(size_t{9} << 20, 'x');
+    for (size_t i = 0; i < text.size(); i += 991) {
+        text[i] = static_cast<char>('a' + i % 26);
+    }
+    std::istringstream in(text);
+    TextBuffer buffer = readWholeStream(in);
+    const size_t kept = size_t{6} << 20;
+    std::string adopted = adoptFront(buffer, kept);
+    EXPECT_EQ(buffer.data, nullptr);
+    ASSERT_EQ(adopted.size(), kept);
+    EXPECT_TRUE(adopted == text.substr(0, kept));
+    adopted.append(adopted, 0, 3000);
+    EXPECT_EQ(adopted.substr(kept), text.substr(0, 3000));
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+// The order of the hits: best score first (NaN last) or increasing unsigned
+// position, ties in list order. The sort works on one unsigned place key per
+// entry, so the same order can be computed for the scan's waiting hits and
+// for a finished hit list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "options/options.h"
+#include "run/records.h"
+
+namespace xoprex {
+
+// Place key of a score: increasing keys are the sort's order (best first
+// for the method's direction); equal scores, 0 and -0 included, share a key;
+// NaN comes after every number.
+uint64_t scoreKey(double score, bool lowerIsBetterScore);
+
+// Place key of a position: its unsigned 32-bit value.
+inline uint64_t positionKey(int32_t position) {
+    return static_cast<uint32_t>(position);
+}
+
+// The stable order of the entries by their place keys: order[k] is the
+// entry that goes to place k (equal keys keep list order). Empty when the
+// entries are in order already.
+std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys);
+
+// Moves hits[order[k]] to place k for every k (order from stableOrder).
+void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order);
+
+// The order sortHits gives `count` entries with scoreOf(i) and
+// positionOf(i) (option 7 picks the key). Empty when they are in order.
+template <class ScoreOf, class PositionOf>
+std::vector<uint32_t> hitOrder(const Options& options, size_t count, ScoreOf scoreOf,
+                               PositionOf positionOf) {
+    if (count < 2) {
+        return {};
+    }
+    std::vector<uint64_t> keys(count);
+    if (options.sortByScore) {
+        const bool lower = lowerIsBetter(options.method);
+        for (size_t i = 0; i < count; ++i) {
+            keys[i] = scoreKey(scoreOf(i), lower);
+        }
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            keys[i] = positionKey(positionOf(i));
+        }
+    }
+    return stableOrder(keys);
+}
+
+}  // namespace xoprex

@@ -246,8 +246,7 @@ namespace {
 // The scan as literally described: every circular window of each strand,
 // the cut-off test, and the redundancy rule walking the list.
 std::vector<SiteHit> literalScan(const std::string& text, int length, const TableScorer& scorer,
-                                 const Options& options) {
-    std::vector<SiteHit> hits;
+                                 const Options& options, std::vector<SiteHit> hits = {}) {
     const bool lower = lowerIsBetter(options.method);
     const std::string strands[2] = {text, reverseComplementText(text)};
     for (int pass = 0; pass < 2; ++pass) {
@@ -302,15 +301,27 @@ TEST(StrandScan, AgreesWithTheLiteralScanOnRandomSequences) {
             }
             scorer.scores[window] = static_cast<double>(random() % 5);
         }
-        for (int pass = 0; pass < 4; ++pass) {
-            SCOPED_TRACE(::testing::Message() << "trial " << trial << " text " << text);
+        for (int pass = 0; pass < 6; ++pass) {
+            SCOPED_TRACE(::testing::Message() << "trial " << trial << " pass " << pass);
             Options options = plainOptions(pass % 2 == 0 ? 1 : 2, 2.0);
             options.removeRedundant = pass >= 2;
             SequenceRecord record = makeRecord(text);
+            // Passes 4 and 5: the list already holds hits of both strands,
+            // which can be partners of the new ones.
+            std::vector<SiteHit> before;
+            for (int k = 0; pass >= 4 && k < 4; ++k) {
+                SiteHit earlier(length);
+                earlier.site = std::string(static_cast<size_t>(length), 'A');
+                earlier.strand = k % 2 == 0;
+                earlier.position = static_cast<int32_t>(random() % (text.size() + 8));
+                earlier.score = static_cast<double>(random() % 5);
+                before.push_back(earlier);
+            }
+            record.hits = before;
             SiteHit working(length);
             IntegrativeWindow window(options);
             scanRecordWith(record, length, scorer, options, working, window);
-            const std::vector<SiteHit> want = literalScan(text, length, scorer, options);
+            const std::vector<SiteHit> want = literalScan(text, length, scorer, options, before);
             expectSameHits(record.hits, want);
             kept += want.size();
         }

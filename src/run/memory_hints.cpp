@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t kHugePage = size_t{1} << 21;
 constexpr size_t kPage = size_t{1} << 12;
-constexpr size_t kPrepareFrom = size_t{1} << 20;
+constexpr size_t kHintFrom = size_t{1} << 20;
 #if defined(__linux__)
 #if defined(MADV_POPULATE_WRITE)
 constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
@@ -20,19 +20,28 @@ constexpr int kPopulateWrite = 23;  // Linux 5.14 and later
 #endif
 #endif
 
+// Gives `advice` for the whole `unit`-sized pages inside [data, data + size)
+// when the range is large enough to be worth a request. A refused request
+// (an older kernel, say) changes nothing.
+void advise(void* data, size_t size, size_t unit, [[maybe_unused]] int advice) {
+    if (size < kHintFrom) {
+        return;
+    }
+    const auto begin = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (begin + unit - 1) / unit * unit;
+    const uintptr_t last = (begin + size) / unit * unit;
+    if (last > first) {
+#if defined(__linux__)
+        madvise(reinterpret_cast<void*>(first), last - first, advice);
+#endif
+    }
+}
+
 }  // namespace
 
 void askForHugePages(void* data, size_t size) {
 #if defined(__linux__)
-    if (size < kPrepareFrom) {
-        return;
-    }
-    const auto begin = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t hugeFirst = (begin + kHugePage - 1) / kHugePage * kHugePage;
-    const uintptr_t hugeLast = (begin + size) / kHugePage * kHugePage;
-    if (hugeLast > hugeFirst) {
-        madvise(reinterpret_cast<void*>(hugeFirst), hugeLast - hugeFirst, MADV_HUGEPAGE);
-    }
+    advise(data, size, kHugePage, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)size;
@@ -41,16 +50,7 @@ void askForHugePages(void* data, size_t size) {
 
 void populate(void* data, size_t size) {
 #if defined(__linux__)
-    if (size < kPrepareFrom) {
-        return;
-    }
-    const auto begin = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t pageFirst = (begin + kPage - 1) / kPage * kPage;
-    const uintptr_t pageLast = (begin + size) / kPage * kPage;
-    if (pageLast > pageFirst) {
-        // Fails harmlessly (EINVAL) on kernels older than 5.14.
-        madvise(reinterpret_cast<void*>(pageFirst), pageLast - pageFirst, kPopulateWrite);
-    }
+    advise(data, size, kPage, kPopulateWrite);
 #else
     (void)data;
     (void)size;

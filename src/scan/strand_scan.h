@@ -88,8 +88,9 @@ void appendWrap(std::string& text, size_t wrap);
 
 // Cut-off test and keeping of the windows of one record. Kept windows of
 // both passes wait in a compact list (nothing allocated per hit beyond the
-// list's growth) and become SiteHit records at the end of the scan, in
-// order, with the hit list grown once to its exact size. A pass's text must
+// list's growth) and become SiteHit records at the end of the scan, in list
+// order or in the final sort order (see the constructor), with the hit list
+// grown once to its exact size. A pass's text must
 // stay readable until finish() or until detachStrand() has copied out the
 // window texts of that pass's waiting hits. Redundancy partners may be
 // records the list held before the scan or waiting entries; indices count
@@ -102,8 +103,8 @@ class HitKeeper {
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
               const Options* sortedFor = nullptr);
 
-    // Room for `more` kept windows (a hint: the list and the redundancy
-    // index are sized once).
+    // Room for `more` kept windows (a hint: the redundancy lookups are
+    // sized once instead of growing).
     void reserve(size_t more);
     // Starts the next pass (at most two per scan) over `strand`.
     void beginStrand(bool forward, size_t strandLength, const StrandText* strand) {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <string_view>
 
@@ -66,6 +67,25 @@ void appendUnsigned(std::string& out, int64_t value) {
 
 void appendFlag(std::string& out, bool value) {
     out += value ? '1' : '0';
+}
+
+// Pieces of a results row written straight into its room (writeHitRow).
+constexpr size_t kIntegerRoom = 11;  // a 32-bit integer with its sign
+// Room of a row beyond its five texts: four reals, four integers, two flags
+// and fifteen separators.
+constexpr size_t kRowFixedRoom = 4 * kGeneralMaxLength + 4 * kIntegerRoom + 2 + 15;
+
+char flagDigit(bool value) {
+    return value ? '1' : '0';
+}
+
+char* writeText(char* at, const std::string& text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+char* writeUnsigned(char* at, int64_t value) {
+    return std::to_chars(at, at + kIntegerRoom, static_cast<uint32_t>(value)).ptr;
 }
 
 void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& digits) {
@@ -161,36 +181,45 @@ std::string resultsFileName(const Options& options, const std::string& outputFol
 }
 
 void writeHitRow(std::string& out, const SiteHit& hit) {
-    appendGeneral(out, hit.score, kRowDigits);
-    out += ',';
-    out += hit.site;
-    out += ',';
-    appendFlag(out, hit.strand);
-    out += ',';
-    appendInteger(out, hit.distance);
-    out += ',';
-    out += hit.type;
-    out += ',';
-    appendUnsigned(out, static_cast<int64_t>(hit.position) + 1);
-    out += ',';
-    appendFlag(out, hit.geneStrand);
-    out += ',';
-    appendUnsigned(out, hit.geneStart);
-    out += ',';
-    appendUnsigned(out, hit.geneEnd);
-    out += ',';
-    out += hit.geneTag;
-    out += ',';
-    out += hit.geneName;
-    out += ',';
-    out += hit.product;
-    out += ',';
-    appendGeneral(out, hit.localMean, kRowDigits);
-    out += ',';
-    appendGeneral(out, hit.upMean, kRowDigits);
-    out += ',';
-    appendGeneral(out, hit.downMean, kRowDigits);
-    out += '\n';
+    // The row is written in place behind the text already there: room for
+    // its longest form first, then cut to what was written.
+    const size_t texts = hit.site.size() + hit.type.size() + hit.geneTag.size() +
+                         hit.geneName.size() + hit.product.size();
+    const size_t at = out.size();
+    out.resize(at + texts + kRowFixedRoom);
+    char* const begin = out.data() + at;
+    char* p = begin;
+    p = writeGeneral(p, hit.score, kRowDigits);
+    *p++ = ',';
+    p = writeText(p, hit.site);
+    *p++ = ',';
+    *p++ = flagDigit(hit.strand);
+    *p++ = ',';
+    p = std::to_chars(p, p + kIntegerRoom, hit.distance).ptr;
+    *p++ = ',';
+    p = writeText(p, hit.type);
+    *p++ = ',';
+    p = writeUnsigned(p, static_cast<int64_t>(hit.position) + 1);
+    *p++ = ',';
+    *p++ = flagDigit(hit.geneStrand);
+    *p++ = ',';
+    p = writeUnsigned(p, hit.geneStart);
+    *p++ = ',';
+    p = writeUnsigned(p, hit.geneEnd);
+    *p++ = ',';
+    p = writeText(p, hit.geneTag);
+    *p++ = ',';
+    p = writeText(p, hit.geneName);
+    *p++ = ',';
+    p = writeText(p, hit.product);
+    *p++ = ',';
+    p = writeGeneral(p, hit.localMean, kRowDigits);
+    *p++ = ',';
+    p = writeGeneral(p, hit.upMean, kRowDigits);
+    *p++ = ',';
+    p = writeGeneral(p, hit.downMean, kRowDigits);
+    *p++ = '\n';
+    out.resize(at + static_cast<size_t>(p - begin));
 }
 
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out) {

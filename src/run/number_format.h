@@ -5,6 +5,7 @@
 // are spelled inf, -inf and nan.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace xoprex {
@@ -18,5 +19,12 @@ std::string formatFixed(double value, int decimals = 3, bool explicitSign = fals
 
 // Appends without allocating a temporary (for hot writers).
 void appendGeneral(std::string& out, double value, int precision = 6);
+
+// The longest text writeGeneral writes.
+inline constexpr size_t kGeneralMaxLength = 32;
+// Writes general notation at `at` and returns the end of the text; at most
+// kGeneralMaxLength characters. Precision from 1 to 17 (others are clamped to
+// that range).
+char* writeGeneral(char* at, double value, int precision);
 
 }  // namespace xoprex

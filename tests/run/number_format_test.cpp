@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <random>
 #include <regex>
+#include <string>
+#include <vector>
 
 using xoprex::formatFixed;
 using xoprex::formatGeneral;
@@ -91,5 +94,78 @@ TEST(NumberFormat, AgreesWithPrintfGeneralNotation) {
             const std::string expected = std::regex_replace(buf, twoDigitExponent, "e$010$2");
             ASSERT_EQ(formatGeneral(value, precision), expected) << buf;
         }
+    }
+}
+
+namespace {
+
+// %g with its exponent widened to three digits: the reference for every
+// precision.
+std::string printfGeneral(double value, int precision) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", precision, value);
+    std::string text = buf;
+    const size_t e = text.find('e');
+    if (e != std::string::npos && text.size() - e == 4) {
+        text.insert(e + 2, "0");
+    }
+    return text;
+}
+
+}  // namespace
+
+// Values whose rounding is hardest to get right: exact halfway cases (which
+// go to the even digit), neighbours of powers of ten, carries into the next
+// decade, and the magnitudes where the fast integer rounding hands over to
+// the library conversion.
+TEST(NumberFormat, AgreesWithPrintfOnEdgesAtEveryPrecision) {
+    std::vector<double> values;
+    for (int e = -24; e <= 24; ++e) {
+        const double power = std::pow(10.0, e);
+        values.push_back(power);
+        values.push_back(std::nextafter(power, 0.0));
+        values.push_back(std::nextafter(power, 1e300));
+    }
+    // Dyadic values with a final decimal 5: exact ties at some precision.
+    for (int bits = 1; bits <= 60; ++bits) {
+        values.push_back(std::ldexp(1.0, -bits));
+        values.push_back(std::ldexp(3.0, -bits));
+        values.push_back(1.0 + std::ldexp(1.0, -bits));
+        values.push_back(std::ldexp(5.0, -bits) + 12.5);
+    }
+    for (double tie : {0.5, 1.5, 2.5, 0.125, 0.375, 1.0625, 9.5, 99.5, 999.5, 0.0009765625, 2.05,
+                       8.5e-5, 1.00000000000005, 123456789012345.5, 9.99999999999995}) {
+        values.push_back(tie);
+    }
+    for (double huge : {1e15, 9.999e16, 1.2345678901234567e17, 4.5e22, 1.7976931348623157e308}) {
+        values.push_back(huge);
+    }
+    values.push_back(std::numeric_limits<double>::denorm_min());
+    values.push_back(std::numeric_limits<double>::min());
+    values.push_back(2.2250738585072014e-309);
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 5000; ++i) {
+        // Random bit patterns over the whole range of finite doubles.
+        double value = std::bit_cast<double>(rng() & 0x7FEFFFFFFFFFFFFFull);
+        values.push_back(value);
+        values.push_back(std::ldexp(value, -std::ilogb(value) + static_cast<int>(rng() % 40) - 20));
+    }
+    for (const double magnitude : values) {
+        for (const double value : {magnitude, -magnitude}) {
+            for (int precision = 1; precision <= 17; ++precision) {
+                ASSERT_EQ(formatGeneral(value, precision), printfGeneral(value, precision))
+                    << std::hexfloat << value << " at precision " << precision;
+            }
+        }
+    }
+}
+
+TEST(NumberFormat, WriteGeneralStaysWithinItsRoom) {
+    for (double value : {-1.2345678901234567e-300, -1.2345678901234567e-5, -1.2345678901234567e16,
+                         -0.00012345678901234567}) {
+        char buf[xoprex::kGeneralMaxLength + 1];
+        char* end = xoprex::writeGeneral(buf, value, 17);
+        EXPECT_LE(static_cast<size_t>(end - buf), xoprex::kGeneralMaxLength);
+        EXPECT_EQ(std::string(buf, static_cast<size_t>(end - buf)), printfGeneral(value, 17));
     }
 }

@@ -7,7 +7,10 @@
 // Integrative mode: the running means are sequential along a strand, so the
 // forward and reverse passes run side by side, each with its own
 // neighbourhood; the caller's neighbourhood takes the reverse pass, so it
-// ends holding that pass's global sum as in the sequential scan.
+// ends holding that pass's global sum as in the sequential scan. When every
+// byte of the text has a complement, the reverse pass reads the forward
+// text a block at a time (ReverseStrandReader) and the text is reversed in
+// place afterwards; otherwise the reverse strand is copied first.
 //
 // Either way the threads only gather the windows that pass the cut-off; the
 // HitKeeper then takes them in strand and window order, so the redundancy
@@ -57,6 +60,7 @@ inline size_t chunkCount(const StrandJob& job) {
 struct ThreadedScan {
     StrandJob jobs[2];
     std::string reverse;                  // integrative: the reverse strand's own copy
+    bool reverseCopied = false;           // record.sequence takes `reverse` at the end
     std::vector<CandidateList> found[2];  // plain: one list per chunk
     size_t length = 0, wrap = 0, minimum = 0;
     double cutOff = 0.0;
@@ -65,6 +69,7 @@ struct ThreadedScan {
 
     void buildReverse(const std::string& forwardText) {
         reverse = reverseStrand(forwardText.data(), forwardText.size(), wrap);
+        reverseCopied = true;
         prepareJob(jobs[1], reverse, !jobs[0].forward, length, wrap, minimum);
     }
 };
@@ -86,6 +91,16 @@ inline void keepFound(const ThreadedScan& scan, int strand, HitKeeper& keeper) {
             keeper.keep(c.start, c.score, c.localMean, c.upMean, c.downMean);
         }
     }
+}
+
+// Between the strands of a threaded scan: the forward hits take their texts
+// along, the record's text turns into its reverse complement in its own
+// storage, and the reverse strand's job reads it.
+inline void reverseInPlace(ThreadedScan& scan, SequenceRecord& record, HitKeeper& keeper) {
+    keeper.detachStrand();
+    reverseComplementInPlace(record.sequence);
+    prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, scan.length, scan.wrap,
+               scan.minimum);
 }
 
 template <class Scorer>
@@ -111,17 +126,13 @@ void scanPlainThreaded(ThreadedScan& scan, SequenceRecord& record, const Scorer&
     scanStrandChunks(scan, 0, scorers, ticker);
     keeper.reserve(keptCount(scan, 0));
     keepFound(scan, 0, keeper);
-    keeper.detachStrand();
-    reverseComplementInPlace(record.sequence);
-    prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, scan.length, scan.wrap,
-               scan.minimum);
+    reverseInPlace(scan, record, keeper);
     scanStrandChunks(scan, 1, scorers, ticker);
     keeper.reserve(keptCount(scan, 1));
     keepFound(scan, 1, keeper);
 }
 
-// Integrative mode: both passes side by side, the reverse strand in a copy
-// built on the second thread.
+// Integrative mode: both passes side by side.
 template <class Scorer>
 void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const Scorer& scorer,
                              IntegrativeWindow& window, HitKeeper& keeper, ProgressTicker& ticker) {
@@ -129,22 +140,39 @@ void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const S
     for (auto& lists : scan.found) {
         lists.assign(1, CandidateList(scan.cutOff, scan.lower));
     }
+    // Without bytes that the reverse complement drops, the reverse strand
+    // has the forward strand's length and is read from the forward text.
+    const bool readBackwards = fullyComplementable(record.sequence.data(), record.sequence.size());
     runTasks(2, scan.threads, [&](size_t strand, unsigned) {
-        if (strand == 1) {
-            scan.buildReverse(record.sequence);
-        }
         IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
         neighbourhood.beginPass();
-        const StrandJob& job = scan.jobs[strand];
-        if (!job.scannable) {
+        const Scorer local = scorer;
+        const auto scanWith = [&](const StrandJob& job, const auto& text) {
+            if (job.scannable) {
+                scanIntegrativeStrand(text, job.n, job.textLength, job.end, local, neighbourhood,
+                                      scan.found[strand].front(), ticker, strand == 1);
+            }
+        };
+        if (strand == 0 || readBackwards) {
+            // The reverse strand's job differs from the forward one only in
+            // its direction and text.
+            const StrandJob& job = scan.jobs[0];
+            if (strand == 0) {
+                scanWith(job, job.text);
+            } else {
+                scanWith(job, ReverseStrandReader(record.sequence.data(), job.n, scan.length));
+            }
             return;
         }
-        const Scorer local = scorer;
-        scanIntegrativeStrand(job.text, job.n, job.textLength, job.end, local, neighbourhood,
-                              scan.found[strand].front(), ticker, strand == 1);
+        scan.buildReverse(record.sequence);
+        scanWith(scan.jobs[1], scan.jobs[1].text);
     });
-    keeper.reserve(keptCount(scan, 0) + keptCount(scan, 1));
+    keeper.reserve(keptCount(scan, 0));
     keepFound(scan, 0, keeper);
+    if (readBackwards) {
+        reverseInPlace(scan, record, keeper);
+    }
+    keeper.reserve(keptCount(scan, 1));
     keepFound(scan, 1, keeper);
 }
 
@@ -198,7 +226,7 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
                          : static_cast<int64_t>(last.n) - static_cast<int64_t>(last.end - 1));
         workingHit.score = scorer(last.text.window(last.end - 1));
     }
-    if (options.integrative) {
+    if (scan.reverseCopied) {
         record.sequence = std::move(scan.reverse);
     }
     scan_detail::appendWrap(record.sequence, scan.wrap);

@@ -125,6 +125,27 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementAndCompa
     return complementAndCompact(text, n, i);
 }
 
+bool allComplementable(const char* text, size_t n) {
+    return std::all_of(text, text + n,
+                       [](char c) { return complementOf(static_cast<unsigned char>(c)) != '\0'; });
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool allComplementable512(const char* text,
+                                                                                 size_t n) {
+    const __m512i low = _mm512_loadu_si512(kComplement.data());
+    const __m512i high = _mm512_loadu_si512(kComplement.data() + 64);
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        const __m512i complement = _mm512_maskz_permutex2var_epi8(
+            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
+        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+            return false;
+        }
+    }
+    return allComplementable(text + i, n - i);
+}
+
 // Reverses text[0..n) by swapping 64-byte blocks from both ends.
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* text, size_t n) {
     alignas(64) uint8_t reversed[64];
@@ -158,13 +179,21 @@ void reverseComplementInPlace(std::string& text) {
     }
 }
 
-void reverseComplementInto(const char* text, size_t n, std::string& out) {
-    out.clear();
+bool fullyComplementable(const char* text, size_t n) {
+    return byteShuffleSupported() ? allComplementable512(text, n) : allComplementable(text, n);
+}
+
+void appendReverseComplementOf(const char* text, size_t n, std::string& out) {
     if (byteShuffleSupported()) {
         appendReverseComplement512(text, n, out);
     } else {
         appendReverseComplement(text, n, out);
     }
+}
+
+void reverseComplementInto(const char* text, size_t n, std::string& out) {
+    out.clear();
+    appendReverseComplementOf(text, n, out);
 }
 
 std::string reverseComplementText(const std::string& text) {

@@ -19,6 +19,13 @@ std::string reverseComplementText(const std::string& text);
 // is kept (so room reserved for later appends stays).
 void reverseComplementInto(const char* text, size_t n, std::string& out);
 
+// Appends the reverse complement of text[0..n) to `out`.
+void appendReverseComplementOf(const char* text, size_t n, std::string& out);
+
+// True when every byte of text[0..n) has a complement (nothing would be
+// dropped).
+bool fullyComplementable(const char* text, size_t n);
+
 // Replaces text by its reverse complement inside its own storage: no second
 // copy of a genome-sized text is made, and the capacity is kept.
 void reverseComplementInPlace(std::string& text);

@@ -66,6 +66,23 @@ std::string reverseStrand(const char* text, size_t n, size_t wrap) {
     return reverse;
 }
 
+const char* ReverseStrandReader::windows(size_t first, size_t count) const {
+    const size_t stop = first + count + length_ - 1;
+    buffer_.clear();
+    // Strand positions a .. b - 1 (below n) are text[n - b .. n - a) reversed
+    // and complemented; positions from n on repeat the strand's start.
+    const auto append = [&](size_t a, size_t b) {
+        appendReverseComplementOf(text_ + (n_ - b), b - a, buffer_);
+    };
+    if (first < n_) {
+        append(first, std::min(stop, n_));
+    }
+    if (stop > n_) {
+        append(std::max(first, n_) - n_, stop - n_);
+    }
+    return buffer_.data();
+}
+
 void appendWrap(std::string& text, size_t wrap) {
     const size_t more = std::min(wrap, text.size());
     if (text.capacity() < text.size() + more) {

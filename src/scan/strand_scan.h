@@ -82,6 +82,32 @@ class StrandText {
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);
 
+// The reverse strand of text[0..n), read a stretch at a time instead of
+// being copied whole: position j < n holds the complement of text[n - 1 - j]
+// and the strand goes on with its own first characters (the wrap). Only for
+// texts whose every byte has a complement (fullyComplementable), so that no
+// byte is dropped and the strand has n characters. Offers StrandText's
+// reading interface; the texts it hands out live in its own buffer until the
+// next call, so each thread needs its own reader.
+class ReverseStrandReader {
+  public:
+    ReverseStrandReader(const char* text, size_t n, size_t length)
+        : text_(text), n_(n), length_(length) {}
+    const char* window(size_t start) const { return windows(start, 1); }
+    template <class Run>
+    void forRanges(size_t first, size_t stop, Run&& run) const {
+        run(windows(first, stop - first), first, stop - first);
+    }
+
+  private:
+    // The characters of the windows starting at first .. first + count - 1.
+    const char* windows(size_t first, size_t count) const;
+
+    const char* text_;
+    size_t n_;
+    size_t length_;
+    mutable std::string buffer_;
+};
 // Appends the text's own first min(wrap, size) characters to it (the state
 // a scanned record's text is left in).
 void appendWrap(std::string& text, size_t wrap);
@@ -234,6 +260,18 @@ concept FilteringScorer = requires(const Scorer& s, const char* t) {
     s.passing(t, size_t{0}, 0.0, false, [](size_t, double) {});
 };
 
+// out[i] = the score of the window at text + i, for i < count.
+template <class Scorer>
+void scoreWindows(const Scorer& scorer, const char* text, size_t count, double* out) {
+    if constexpr (BlockScorer<Scorer>) {
+        scorer.block(text, count, out);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = scorer(text + i);
+        }
+    }
+}
+
 template <bool kLower, class Scorer, class Keeper>
 void scanPlainWindows(const char* text, size_t first, size_t count, const Scorer& scorer,
                       double cutOff, Keeper& keeper) {
@@ -276,8 +314,8 @@ void scanPlainStrand(const StrandText& strand, size_t begin, size_t end, const S
 // window (start c - h - 1) of each step with the means before the slide.
 // Scores are taken a block at a time straight into the neighbourhood's
 // history, then slid through it. The global sum is added up only when keepGlobal is true.
-template <class Scorer, class Keeper>
-void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength, size_t end,
+template <class Strand, class Scorer, class Keeper>
+void scanIntegrativeStrand(const Strand& strand, size_t n, size_t textLength, size_t end,
                            const Scorer& scorer, IntegrativeWindow& window, Keeper& keeper,
                            ProgressTicker& ticker, bool keepGlobal) {
     const size_t h = window.halfWidth();
@@ -300,14 +338,7 @@ void scanIntegrativeStrand(const StrandText& strand, size_t n, size_t textLength
             const size_t part = std::min(c + count - sub, kSlideBlock);
             double* incoming = window.incoming();
             strand.forRanges(sub, sub + part, [&](const char* text, size_t first, size_t run) {
-                double* out = incoming + (first - sub);
-                if constexpr (BlockScorer<Scorer>) {
-                    scorer.block(text, run, out);
-                } else {
-                    for (size_t i = 0; i < run; ++i) {
-                        out[i] = scorer(text + i);
-                    }
-                }
+                scoreWindows(scorer, text, run, incoming + (first - sub));
             });
             const size_t firstCentre = sub - h - 1;
             window.slideIncoming(

@@ -46,6 +46,9 @@ TEST(ReverseComplement, BlocksAgreeWithTheByteRule) {
             std::string inPlace = text;
             reverseComplementInPlace(inPlace);
             ASSERT_EQ(inPlace, byRule(text)) << length << " " << variant;
+            ASSERT_EQ(fullyComplementable(text.data(), text.size()),
+                      byRule(text).size() == text.size())
+                << length << " " << variant;
         }
     }
     // A long text crossing several 4096-byte output buffers.

@@ -329,5 +329,39 @@ TEST(StrandScan, AgreesWithTheLiteralScanOnRandomSequences) {
     EXPECT_GT(kept, 1000u);
 }
 
+// The reverse strand read a stretch at a time equals the copied strand with
+// its wrap, for stretches inside the strand, across its end and wholly in
+// the wrap, around the 64-byte blocks of the complement.
+TEST(StrandScan, ReverseReaderMatchesTheCopiedStrand) {
+    std::mt19937_64 random(5);
+    for (const size_t n :
+         {size_t{1}, size_t{19}, size_t{63}, size_t{64}, size_t{65}, size_t{300}}) {
+        std::string text(n, 'A');
+        for (char& c : text) {
+            c = "ACGTNBVDHKMRYSWX"[random() % 16];
+        }
+        const size_t length = std::min<size_t>(n, 7);
+        const size_t wrap = std::min(n, length + 40);
+        std::string copy = reverseComplementText(text);
+        scan_detail::appendWrap(copy, wrap);
+        const scan_detail::ReverseStrandReader reader(text.data(), n, length);
+        for (size_t first = 0; first + length <= n + wrap; ++first) {
+            for (const size_t count : {size_t{1}, size_t{5}, size_t{70}}) {
+                if (first + count + length - 1 > n + wrap) {
+                    continue;
+                }
+                std::string got;
+                reader.forRanges(first, first + count,
+                                 [&](const char* at, size_t from, size_t run) {
+                                     EXPECT_EQ(from, first);
+                                     got.assign(at, run + length - 1);
+                                 });
+                ASSERT_EQ(got, copy.substr(first, count + length - 1)) << n << " " << first;
+            }
+            ASSERT_EQ(std::string(reader.window(first), length), copy.substr(first, length));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace xoprex

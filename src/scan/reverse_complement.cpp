@@ -55,6 +55,16 @@ bool byteShuffleSupported() {
     return supported;
 }
 
+// The complements of 64 bytes from the table's first 128 entries (`low` and
+// `high`; vpermi2b uses the low 7 bits, so bytes from 128 up, which have
+// none, are masked out). False when one of the bytes has no complement.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool complement64(
+    __m512i low, __m512i high, __m512i bytes, __m512i& complement) {
+    complement = _mm512_maskz_permutex2var_epi8(_mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low,
+                                                bytes, high);
+    return _mm512_test_epi8_mask(complement, complement) == ~__mmask64{0};
+}
+
 // 64 bytes at a time: the complement of each byte from the table's first
 // 128 entries (bytes from 128 up have none), the block reversed by a byte
 // permute. A block holding a byte without complement goes through the
@@ -73,10 +83,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void appendReverseComplem
     size_t end = n;
     for (; end >= 64; end -= 64) {
         const __m512i bytes = _mm512_loadu_si512(text + end - 64);
-        // vpermi2b uses the low 7 bits; bytes from 128 up are cleared below.
-        const __m512i complement = _mm512_maskz_permutex2var_epi8(
-            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
-        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+        __m512i complement;
+        if (!complement64(low, high, bytes, complement)) {
             out.append(buffer, kept);
             kept = 0;
             appendReverseComplement(text + end - 64, 64, out);
@@ -114,9 +122,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementAndCompa
     size_t i = 0;
     for (; i + 64 <= n; i += 64) {
         const __m512i bytes = _mm512_loadu_si512(text + i);
-        const __m512i complement = _mm512_maskz_permutex2var_epi8(
-            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
-        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+        __m512i complement;
+        if (!complement64(low, high, bytes, complement)) {
             // From the first byte without complement on, bytes move forward.
             return complementAndCompact(text, n, i);
         }
@@ -137,9 +144,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool allComplementable512
     size_t i = 0;
     for (; i + 64 <= n; i += 64) {
         const __m512i bytes = _mm512_loadu_si512(text + i);
-        const __m512i complement = _mm512_maskz_permutex2var_epi8(
-            _mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low, bytes, high);
-        if (_mm512_test_epi8_mask(complement, complement) != ~__mmask64{0}) {
+        __m512i complement;
+        if (!complement64(low, high, bytes, complement)) {
             return false;
         }
     }

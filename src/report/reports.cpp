@@ -6,16 +6,11 @@
 #include <fstream>
 #include <string_view>
 
+#include "report/block_writer.h"
 #include "run/number_format.h"
 
 namespace xoprex {
 namespace {
-
-// Size at which the line buffer is handed to the stream: large, since every
-// write call costs far more than the copy, and a table of 100,000 hits is
-// about 10 MB. The buffer starts small and grows only for large tables.
-constexpr size_t kBlockSize = 1 << 20;
-constexpr size_t kFirstBufferSize = 1 << 16;
 
 // Significant digits of the results table: the opening format, and the one in
 // force from the first hit row on.
@@ -28,32 +23,6 @@ constexpr std::string_view kResultsHeader =
 constexpr std::string_view kGeneLogHeader = "Begin,End,Sense,Locus,Product,Gene\n";
 constexpr std::string_view kGeneLogClosing = ";;;;,\n";
 constexpr size_t kSequenceLogWidth = 70;
-
-// Collects lines in one buffer and writes it to the stream in large blocks.
-class BlockWriter {
-  public:
-    explicit BlockWriter(std::ostream& out) : out_(out) { text_.reserve(kFirstBufferSize); }
-    ~BlockWriter() { flush(); }
-    BlockWriter(const BlockWriter&) = delete;
-    BlockWriter& operator=(const BlockWriter&) = delete;
-
-    std::string& text() { return text_; }
-    // Called after each complete line.
-    void lineDone() {
-        if (text_.size() >= kBlockSize) {
-            flush();
-        }
-    }
-    void flush() {
-        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-        out_.flush();
-        text_.clear();
-    }
-
-  private:
-    std::ostream& out_;
-    std::string text_;
-};
 
 template <typename Integer>
 void appendInteger(std::string& out, Integer value) {

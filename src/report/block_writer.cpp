@@ -1,0 +1,80 @@
+#include "report/block_writer.h"
+
+#include <system_error>
+#include <utility>
+
+namespace xoprex {
+namespace {
+
+// The buffer starts small and grows only for large texts.
+constexpr size_t kFirstBufferSize = size_t{1} << 16;
+// Blocks waiting for the writing thread before the lines wait for it.
+constexpr size_t kMaxQueued = 2;
+
+}  // namespace
+
+BlockWriter::BlockWriter(std::ostream& out) : out_(out) {
+    text_.reserve(kFirstBufferSize);
+}
+
+BlockWriter::~BlockWriter() {
+    finish();
+}
+
+void BlockWriter::handOver() {
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { writeBlocks(); });
+        } catch (const std::system_error&) {
+            // No second thread: the block is written here.
+            out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+            text_.clear();
+            return;
+        }
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    written_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
+    queue_.push_back(std::move(text_));
+    text_.clear();
+    if (spares_.empty()) {
+        text_.reserve(kBlockSize + kBlockSize / 2);
+    } else {
+        text_ = std::move(spares_.back());
+        spares_.pop_back();
+    }
+    queued_.notify_one();
+}
+
+void BlockWriter::writeBlocks() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        queued_.wait(lock, [this] { return !queue_.empty() || ending_; });
+        if (queue_.empty()) {
+            return;
+        }
+        std::string block = std::move(queue_.front());
+        queue_.pop_front();
+        written_.notify_one();
+        lock.unlock();
+        out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+        block.clear();
+        lock.lock();
+        spares_.push_back(std::move(block));
+    }
+}
+
+void BlockWriter::finish() {
+    if (thread_.joinable()) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ending_ = true;
+        }
+        queued_.notify_one();
+        thread_.join();
+    }
+    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+    out_.flush();
+    text_.clear();
+}
+
+}  // namespace xoprex

@@ -1,0 +1,58 @@
+// Buffered writing of a text file made of many short lines: the lines are
+// collected in one buffer, handed to the stream a large block at a time.
+// Once the text outgrows one block, the blocks are written on a second
+// thread while the next one is being filled, so that formatting and the
+// file system's work overlap; the blocks reach the stream in their order,
+// and only that thread touches the stream until the writer is finished.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace xoprex {
+
+class BlockWriter {
+  public:
+    // Size at which the buffer is handed over: large, since every write call
+    // costs far more than the copy (a table of 100,000 hits is about 10 MB).
+    static constexpr size_t kBlockSize = size_t{1} << 20;
+
+    explicit BlockWriter(std::ostream& out);
+    // Writes what is left (finish).
+    ~BlockWriter();
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    // The buffer to append lines to.
+    std::string& text() { return text_; }
+    // Called after each complete line.
+    void lineDone() {
+        if (text_.size() >= kBlockSize) {
+            handOver();
+        }
+    }
+    // Writes every line so far and flushes the stream.
+    void finish();
+
+  private:
+    void handOver();
+    void writeBlocks();
+
+    std::ostream& out_;
+    std::string text_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable queued_;   // a block or the end is waiting for the thread
+    std::condition_variable written_;  // the thread took a block off the queue
+    std::deque<std::string> queue_;
+    std::vector<std::string> spares_;  // written blocks, kept for their storage
+    bool ending_ = false;
+};
+
+}  // namespace xoprex

@@ -94,7 +94,11 @@ int runMergeCommand(const std::string& input, std::string output) {
 // per-thread heap would fault its pages in one by one), and growing the heap
 // 32 MiB at a time lets the many small records of a large result (one text
 // per hit) land on those pages instead of a trickle of 4 KiB ones; memory
-// that is never touched costs nothing. The library reads
+// that is never touched costs nothing. Blocks up to 32 MiB (sort orders,
+// copied site texts, the results table's buffers) come from that heap too
+// rather than from separate mappings of 4 KiB pages, and freed memory stays
+// in the heap for the next allocation instead of going back to the system
+// and being faulted in again. The library reads
 // these settings only at start-up, so the program restarts itself once with
 // them, unless the user has set GLIBC_TUNABLES (then nothing changes).
 void restartWithHugePageHeap(char** argv) {
@@ -102,7 +106,8 @@ void restartWithHugePageHeap(char** argv) {
         return;
     }
     constexpr const char* kTunables =
-        "glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1:glibc.malloc.top_pad=33554432";
+        "glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1:glibc.malloc.top_pad=33554432:"
+        "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456";
     if (setenv("GLIBC_TUNABLES", kTunables, 1) != 0) {
         return;
     }

@@ -22,26 +22,38 @@ BlockWriter::~BlockWriter() {
 }
 
 void BlockWriter::handOver() {
-    if (!thread_.joinable()) {
-        try {
-            thread_ = std::thread([this] { writeBlocks(); });
-        } catch (const std::system_error&) {
-            // No second thread: the block is written here.
-            out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-            text_.clear();
-            return;
-        }
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
-    written_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
-    queue_.push_back(std::move(text_));
+    queue(std::move(text_));
     text_.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
     if (spares_.empty()) {
         text_.reserve(kBlockSize + kBlockSize / 2);
     } else {
         text_ = std::move(spares_.back());
         spares_.pop_back();
     }
+}
+
+void BlockWriter::append(std::string&& lines) {
+    if (!text_.empty()) {
+        handOver();
+    }
+    queue(std::move(lines));
+}
+
+void BlockWriter::queue(std::string&& block) {
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { writeBlocks(); });
+        } catch (const std::system_error&) {
+            // No second thread: the block is written here.
+            out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+            block.clear();
+            return;
+        }
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    written_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
+    queue_.push_back(std::move(block));
     queued_.notify_one();
 }
 

@@ -37,11 +37,15 @@ class BlockWriter {
             handOver();
         }
     }
+    // Adds complete lines formatted elsewhere, after those of text(); taken
+    // over as a block of their own, without copying.
+    void append(std::string&& lines);
     // Writes every line so far and flushes the stream.
     void finish();
 
   private:
     void handOver();
+    void queue(std::string&& block);
     void writeBlocks();
 
     std::ostream& out_;

@@ -20,10 +20,14 @@ std::string resultsFileName(const Options& options, const std::string& outputFol
                             const std::string& sequenceTitle, const std::string& collectionTitle);
 
 // Writes the results table to fileName; a file that cannot be created is
-// silently skipped. Leaves the set's cursor on the first record.
-void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName);
+// silently skipped. Leaves the set's cursor on the first record. With
+// `threads` above 1, the rows of a record with many hits are formatted on
+// two threads (the text is the same).
+void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
+                       unsigned threads = 1);
 // Same on a stream (tests).
-void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out);
+void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
+                       unsigned threads = 1);
 
 // Appends one results row (fifteen fields and the line end) to `out`: reals in
 // general notation with 14 significant digits, Abs. position (position + 1),

@@ -244,7 +244,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     const std::string resultsName =
         resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
     log.writeJoined("Saving results to ", resultsName);
-    writeResultsTable(options, set, resultsName);
+    writeResultsTable(options, set, resultsName, threads);
     return resultsName;
 }
 

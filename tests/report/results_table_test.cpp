@@ -266,5 +266,23 @@ TEST(ResultsTable, LargeTableIsWrittenWhole) {
     EXPECT_EQ(lines, 3u + 100000u + 6u);
 }
 
+// Rows formatted on two threads (records with many hits) give the same text,
+// with records of few and of many hits in one table.
+TEST(ResultsTable, TwoThreadsWriteTheSameTable) {
+    SequenceSet set;
+    for (const int32_t count : {40000, 3, 0, 20001}) {
+        set.records.push_back(fastaRecord("record " + std::to_string(count)));
+        for (int32_t i = 0; i < count; ++i) {
+            set.records.back().hits.push_back(forwardHit("ACGTACGTACG", i, i * 0.25 - 7.0));
+        }
+    }
+    const Options options = computedOptions(1.0);
+    std::ostringstream one, two;
+    writeResultsTable(options, set, one);
+    writeResultsTable(options, set, two, 2);
+    ASSERT_EQ(two.str().size(), one.str().size());
+    EXPECT_TRUE(two.str() == one.str());
+}
+
 }  // namespace
 }  // namespace xoprex

@@ -13,7 +13,8 @@ constexpr size_t kMaxQueued = 2;
 
 }  // namespace
 
-BlockWriter::BlockWriter(std::ostream& out) : out_(out) {
+BlockWriter::BlockWriter(std::ostream& out, bool writeBehind)
+    : out_(out), writeBehind_(writeBehind) {
     text_.reserve(kFirstBufferSize);
 }
 
@@ -43,9 +44,13 @@ void BlockWriter::append(std::string&& lines) {
 void BlockWriter::queue(std::string&& block) {
     if (!thread_.joinable()) {
         try {
-            thread_ = std::thread([this] { writeBlocks(); });
+            if (writeBehind_) {
+                thread_ = std::thread([this] { writeBlocks(); });
+            }
         } catch (const std::system_error&) {
-            // No second thread: the block is written here.
+            writeBehind_ = false;
+        }
+        if (!writeBehind_) {
             out_.write(block.data(), static_cast<std::streamsize>(block.size()));
             block.clear();
             return;

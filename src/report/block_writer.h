@@ -1,9 +1,10 @@
 // Buffered writing of a text file made of many short lines: the lines are
 // collected in one buffer, handed to the stream a large block at a time.
-// Once the text outgrows one block, the blocks are written on a second
-// thread while the next one is being filled, so that formatting and the
-// file system's work overlap; the blocks reach the stream in their order,
-// and only that thread touches the stream until the writer is finished.
+// When asked to write behind, and once the text outgrows one block, the
+// blocks are written on a second thread while the next one is being
+// filled, so that formatting and the file system's work overlap; the
+// blocks reach the stream in their order, and only that thread touches the
+// stream until the writer is finished.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +24,7 @@ class BlockWriter {
     // costs far more than the copy (a table of 100,000 hits is about 10 MB).
     static constexpr size_t kBlockSize = size_t{1} << 20;
 
-    explicit BlockWriter(std::ostream& out);
+    explicit BlockWriter(std::ostream& out, bool writeBehind = false);
     // Writes what is left (finish).
     ~BlockWriter();
     BlockWriter(const BlockWriter&) = delete;
@@ -57,6 +58,7 @@ class BlockWriter {
     std::deque<std::string> queue_;
     std::vector<std::string> spares_;  // written blocks, kept for their storage
     bool ending_ = false;
+    bool writeBehind_;
 };
 
 }  // namespace xoprex

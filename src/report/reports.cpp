@@ -232,7 +232,7 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
 
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
                        unsigned threads) {
-    BlockWriter writer(out);
+    BlockWriter writer(out, threads > 1);
     int digits = kOpeningDigits;
     size_t siteCount = 0;
     for (set.current = 0; set.current < set.records.size(); ++set.current) {

@@ -1,6 +1,6 @@
 // The block writer hands the stream exactly the lines it was given, in
-// order, whether the text fits one block or spans several (then written on
-// a second thread while the next block fills).
+// order, whether the text fits one block or spans several, written on the
+// calling thread or behind it on a second one.
 #include "report/block_writer.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +19,8 @@ std::string numberedLines(size_t count) {
     return text;
 }
 
-void writeThrough(const std::string& text, std::ostream& out) {
-    BlockWriter writer(out);
+void writeThrough(const std::string& text, std::ostream& out, bool writeBehind) {
+    BlockWriter writer(out, writeBehind);
     size_t start = 0;
     while (start < text.size()) {
         const size_t end = text.find('\n', start) + 1;
@@ -33,9 +33,11 @@ void writeThrough(const std::string& text, std::ostream& out) {
 TEST(BlockWriter, StreamReceivesEveryLineInOrder) {
     for (const size_t lines : {size_t{0}, size_t{3}, size_t{40000}, size_t{300000}}) {
         const std::string text = numberedLines(lines);
-        std::ostringstream out;
-        writeThrough(text, out);
-        ASSERT_EQ(out.str(), text) << lines << " lines";
+        for (const bool writeBehind : {false, true}) {
+            std::ostringstream out;
+            writeThrough(text, out, writeBehind);
+            ASSERT_EQ(out.str(), text) << lines << " lines, write behind " << writeBehind;
+        }
     }
     // The largest case spans several blocks, so the second thread took part.
     EXPECT_GT(numberedLines(300000).size(), 4 * BlockWriter::kBlockSize);
@@ -43,7 +45,7 @@ TEST(BlockWriter, StreamReceivesEveryLineInOrder) {
 
 TEST(BlockWriter, FinishingTwiceWritesNothingMore) {
     std::ostringstream out;
-    BlockWriter writer(out);
+    BlockWriter writer(out, true);
     writer.text() += "one\n";
     writer.lineDone();
     writer.finish();

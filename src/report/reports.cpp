@@ -53,7 +53,7 @@ char flagDigit(bool value) {
     return value ? '1' : '0';
 }
 
-char* writeText(char* at, const std::string& text) {
+char* writeText(char* at, std::string_view text) {
     std::memcpy(at, text.data(), text.size());
     return at + text.size();
 }

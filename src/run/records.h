@@ -5,7 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "run/shared_text.h"
+
 namespace xoprex {
+
+// The class a hit has until it is annotated.
+inline const SharedText& unknownSiteType() {
+    static const SharedText type = SharedText::lasting("Unknown");
+    return type;
+}
 
 struct SiteHit {
     SiteHit() = default;
@@ -26,10 +34,12 @@ struct SiteHit {
     uint32_t geneEnd = 0;
     bool strand = false;  // true: sequence as read; false: reverse complement
     bool geneStrand = false;
-    std::string type = "Unknown";  // Operator, Intragenic, Intergenic or Unknown
-    std::string geneTag;
-    std::string geneName;
-    std::string product;
+    // Operator, Intragenic, Intergenic or Unknown. The class and gene texts
+    // are shared with the other hits that repeat them (SharedText).
+    SharedText type = unknownSiteType();
+    SharedText geneTag;
+    SharedText geneName;
+    SharedText product;
 };
 
 struct GeneRecord {

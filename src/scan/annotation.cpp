@@ -23,20 +23,49 @@ uint32_t unsignedOf(int32_t value) {
     return static_cast<uint32_t>(value);
 }
 
-void copyGene(const GeneRecord& gene, SiteHit& hit) {
-    hit.geneStrand = gene.sense;
-    hit.geneName = gene.gene;
-    hit.product = gene.product;
-    hit.geneTag = gene.locus;
-    hit.geneStart = unsignedOf(gene.begin);
-    hit.geneEnd = unsignedOf(gene.end);
+// The fixed texts of the annotation, shared by every hit that gets them.
+enum FixedText { kOperator, kIntragenic, kIntergenic, kUnavailable };
+const SharedText& fixedText(FixedText which) {
+    static const SharedText texts[] = {
+        SharedText::lasting("Operator"), SharedText::lasting("Intragenic"),
+        SharedText::lasting("Intergenic"), SharedText::lasting("Unavailable")};
+    return texts[which];
 }
 
+// The texts of the genes that hits are related to, made once per gene and
+// shared by its hits.
+class GeneTexts {
+  public:
+    explicit GeneTexts(const std::vector<GeneRecord>& genes) : genes_(genes), made_(genes.size()) {}
+    void copyInto(size_t g, SiteHit& hit) {
+        Texts& texts = made_[g];
+        if (!texts.made) {
+            texts = Texts{genes_[g].locus, genes_[g].gene, genes_[g].product, true};
+        }
+        const GeneRecord& gene = genes_[g];
+        hit.geneStrand = gene.sense;
+        hit.geneName = texts.name;
+        hit.product = texts.product;
+        hit.geneTag = texts.tag;
+        hit.geneStart = unsignedOf(gene.begin);
+        hit.geneEnd = unsignedOf(gene.end);
+    }
+
+  private:
+    struct Texts {
+        SharedText tag, name, product;
+        bool made = false;
+    };
+    const std::vector<GeneRecord>& genes_;
+    std::vector<Texts> made_;
+};
+
 void setPlaceholders(SiteHit& hit) {
+    const SharedText& unavailable = fixedText(kUnavailable);
     hit.geneStrand = false;
-    hit.geneTag = "Unavailable";
-    hit.geneName = "Unavailable";
-    hit.product = "Unavailable";
+    hit.geneTag = unavailable;
+    hit.geneName = unavailable;
+    hit.product = unavailable;
     hit.geneStart = 0;
     hit.geneEnd = 0;
 }
@@ -90,22 +119,22 @@ size_t continueWalk(const std::vector<GeneRecord>& genes, int32_t position, size
 }
 
 void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const NearestGeneIndex& index,
-                 int64_t textLength, const Options& options) {
+                 GeneTexts& texts, int64_t textLength, const Options& options) {
     int64_t best = 0;
     const size_t nearest = index.find(hit.position, textLength, best);
-    copyGene(genes[nearest], hit);
+    texts.copyInto(nearest, hit);
     hit.distance = static_cast<int32_t>(-best);
-    hit.type = "Intergenic";
+    hit.type = fixedText(kIntergenic);
     if (best < options.promoterDistance && best > -static_cast<int64_t>(options.inGeneDistance)) {
-        hit.type = "Operator";
+        hit.type = fixedText(kOperator);
         return;
     }
     size_t enclosing = 0;
     int64_t distance = 0;
     if (enclosingGene(genes, nearest, hit.position, textLength, enclosing, distance)) {
-        copyGene(genes[enclosing], hit);
+        texts.copyInto(enclosing, hit);
         hit.distance = static_cast<int32_t>(-distance);
-        hit.type = "Intragenic";
+        hit.type = fixedText(kIntragenic);
     }
 }
 
@@ -122,8 +151,9 @@ void annotateHits(SequenceRecord& record, const Options& options) {
     }
     const int64_t textLength = static_cast<int64_t>(record.sequence.size());
     const NearestGeneIndex index(record.genes);
+    GeneTexts texts(record.genes);
     for (SiteHit& hit : record.hits) {
-        annotateHit(hit, record.genes, index, textLength, options);
+        annotateHit(hit, record.genes, index, texts, textLength, options);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "report/reports.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -54,7 +55,7 @@ char flagDigit(bool value) {
 }
 
 char* writeText(char* at, std::string_view text) {
-    std::memcpy(at, text.data(), text.size());
+    std::copy(text.begin(), text.end(), at);
     return at + text.size();
 }
 

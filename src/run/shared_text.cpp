@@ -39,7 +39,9 @@ SharedText SharedText::lasting(std::string_view text) {
 }
 
 std::string_view SharedText::view() const noexcept {
-    return block_ == nullptr ? std::string_view() : std::string_view(block_->text(), block_->size);
+    // An empty text still points somewhere, so it can be copied from.
+    return block_ == nullptr ? std::string_view("", 0)
+                             : std::string_view(block_->text(), block_->size);
 }
 
 void SharedText::retain() const noexcept {

@@ -54,12 +54,12 @@ TEST(SharedText, HitsKeepTheirOwnTexts) {
     EXPECT_TRUE(copy.product.empty());
     EXPECT_EQ(hit.type, "Operator");
     EXPECT_EQ(hit.product, "transcriptional regulator");
-    const SharedText fixed = SharedText::lasting("Intergenic");
     for (int i = 0; i < 3; ++i) {
-        SharedText copyOfFixed = fixed;
+        SharedText copyOfFixed = unknownSiteType();
         copyOfFixed = SharedText();
     }
-    EXPECT_EQ(fixed, "Intergenic");
+    EXPECT_EQ(unknownSiteType(), "Unknown");
+    EXPECT_EQ(SiteHit(19).type.data(), unknownSiteType().data());
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
 }
 
 void HitKeeper::reserve(size_t more) {
+    pending_.reserve(pending_.size() + more);
     if (!removeRedundant_) {
         return;
     }

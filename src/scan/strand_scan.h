@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -129,8 +128,8 @@ class HitKeeper {
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
               const Options* sortedFor = nullptr);
 
-    // Room for `more` kept windows (a hint: the redundancy lookups are
-    // sized once instead of growing).
+    // Room for `more` kept windows (a hint: the waiting list and the
+    // redundancy lookups are sized once instead of growing).
     void reserve(size_t more);
     // Starts the next pass (at most two per scan) over `strand`.
     void beginStrand(bool forward, size_t strandLength, const StrandText* strand) {
@@ -185,7 +184,7 @@ class HitKeeper {
 
     SequenceRecord& record_;
     int32_t siteLength_;
-    std::deque<Pending> pending_;  // grows without moving what it holds
+    std::vector<Pending> pending_;  // sized by reserve() when the count is known
     double cutOff_;
     bool lower_;
     bool removeRedundant_;

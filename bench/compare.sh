@@ -120,6 +120,24 @@ program() {
 # (microseconds, taken around /usr/bin/time) and peak KiB to its lists.
 # Taking the programs in turn, round after round, spreads any change in the
 # machine's load over all of them alike.
+#
+# rounds COUNT NAME...: COUNT rounds, each starting one program further on.
+# A program that follows one which has just freed a lot of memory is
+# slower (on virtual machines the host takes freed pages back and has to
+# supply them again), so a fixed order would always charge the same
+# programs.
+rounds() {
+    local count=$1 r k
+    shift
+    local names=("$@")
+    for ((r = 0; r < count; ++r)); do
+        local turn=()
+        for ((k = 0; k < ${#names[@]}; ++k)); do
+            turn+=("${names[(r + k) % ${#names[@]}]}")
+        done
+        round "${turn[@]}"
+    done
+}
 round() {
     local name start end
     for name in "$@"; do
@@ -209,9 +227,7 @@ program genome_integrative xoprex "$xoprex" search --sequence "$genome" --collec
     --options "$opt_integrative" --out-dir "$outdir/genome_integrative/"
 program genome_hits xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
     --options "$opt_hits" --out-dir "$outdir/genome_hits/"
-for ((r = 0; r < runs; ++r)); do
-    round "${!command[@]}"
-done
+rounds "$runs" "${!command[@]}"
 title "E. coli 536" "$genome"
 search_rows genome "$genome"
 echo
@@ -223,8 +239,6 @@ row "literal cut-off 3.5" genome_hits genome_xoprex "$genome_bytes"
 
 command=()
 search_programs records "$records"
-for ((r = 0; r < runs; ++r)); do
-    round "${!command[@]}"
-done
+rounds "$runs" "${!command[@]}"
 title "25,000 records of 2 kb" "$records"
 search_rows records "$records"

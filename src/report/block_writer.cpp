@@ -34,13 +34,6 @@ void BlockWriter::handOver() {
     }
 }
 
-void BlockWriter::append(std::string&& lines) {
-    if (!text_.empty()) {
-        handOver();
-    }
-    queue(std::move(lines));
-}
-
 void BlockWriter::queue(std::string&& block) {
     if (!thread_.joinable()) {
         try {

@@ -38,9 +38,6 @@ class BlockWriter {
             handOver();
         }
     }
-    // Adds complete lines formatted elsewhere, after those of text(); taken
-    // over as a block of their own, without copying.
-    void append(std::string&& lines);
     // Writes every line so far and flushes the stream.
     void finish();
 

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fstream>
+#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "report/block_writer.h"
 #include "run/number_format.h"
-#include "scan/parallel.h"
 
 namespace xoprex {
 namespace {
@@ -63,8 +67,10 @@ char* writeUnsigned(char* at, int64_t value) {
     return std::to_chars(at, at + kIntegerRoom, static_cast<uint32_t>(value)).ptr;
 }
 
-// Rows from which a record's rows are formatted on two threads.
-constexpr size_t kRowsWorthSplitting = 16384;
+// Rows per chunk when a record's rows are formatted on two threads (about
+// 0.8 MB of text), and the rows from which that pays.
+constexpr size_t kRowsPerChunk = 8192;
+constexpr size_t kRowsWorthSplitting = 2 * kRowsPerChunk;
 
 void writeRows(BlockWriter& writer, const std::vector<SiteHit>& hits, size_t begin, size_t end) {
     for (size_t i = begin; i < end; ++i) {
@@ -73,24 +79,113 @@ void writeRows(BlockWriter& writer, const std::vector<SiteHit>& hits, size_t beg
     }
 }
 
-// The rows of many hits: the second half is formatted into a text of its
-// own on a second thread while the first half goes through the writer, then
-// it follows as one block.
-void writeRowsInHalves(BlockWriter& writer, const std::vector<SiteHit>& hits, unsigned threads) {
-    const size_t half = hits.size() / 2;
-    std::string second;
-    runTasks(2, threads, [&](size_t part, unsigned) {
-        if (part == 0) {
-            writeRows(writer, hits, 0, half);
+// The rows of many hits on two threads: chunks of kRowsPerChunk rows
+// alternate between the calling thread, which formats the even ones straight
+// into the writer, and a helper, which formats the odd ones into two buffers
+// in turn; the calling thread appends each odd chunk in its place. The
+// memory stays at two chunk buffers however many rows there are.
+class AlternatingRows {
+  public:
+    AlternatingRows(BlockWriter& writer, const std::vector<SiteHit>& hits)
+        : writer_(writer),
+          hits_(hits),
+          chunks_((hits.size() + kRowsPerChunk - 1) / kRowsPerChunk) {}
+
+    void write() {
+        std::thread helper;
+        try {
+            helper = std::thread([this] { formatOddChunks(); });
+        } catch (const std::system_error&) {
+            writeRows(writer_, hits_, 0, hits_.size());  // no second thread
             return;
         }
-        second.reserve((hits.size() - half) * 128);
-        for (size_t i = half; i < hits.size(); ++i) {
-            writeHitRow(second, hits[i]);
+        try {
+            writeChunks();
+        } catch (...) {
+            stopHelper();
+            helper.join();
+            throw;
         }
-    });
-    writer.append(std::move(second));
-}
+        helper.join();
+        if (helperError_) {
+            std::rethrow_exception(helperError_);
+        }
+    }
+
+  private:
+    struct Slot {
+        std::string text;
+        bool full = false;  // holds a chunk not yet appended
+    };
+
+    size_t first(size_t chunk) const { return chunk * kRowsPerChunk; }
+    size_t last(size_t chunk) const { return std::min(hits_.size(), first(chunk) + kRowsPerChunk); }
+    Slot& slotOf(size_t chunk) { return slots_[(chunk / 2) % 2]; }
+
+    void writeChunks() {
+        for (size_t chunk = 0; chunk < chunks_; ++chunk) {
+            if (chunk % 2 == 0) {
+                writeRows(writer_, hits_, first(chunk), last(chunk));
+                continue;
+            }
+            Slot& slot = slotOf(chunk);
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return slot.full || helperDone_; });
+            if (!slot.full) {
+                return;  // the helper failed; write() passes its error on
+            }
+            lock.unlock();
+            writer_.text() += slot.text;
+            writer_.lineDone();
+            lock.lock();
+            slot.full = false;
+            changed_.notify_all();
+        }
+    }
+
+    void formatOddChunks() {
+        try {
+            for (size_t chunk = 1; chunk < chunks_; chunk += 2) {
+                Slot& slot = slotOf(chunk);
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [&] { return !slot.full || stopped_; });
+                    if (stopped_) {
+                        break;
+                    }
+                }
+                slot.text.clear();
+                for (size_t i = first(chunk); i < last(chunk); ++i) {
+                    writeHitRow(slot.text, hits_[i]);
+                }
+                const std::lock_guard<std::mutex> lock(mutex_);
+                slot.full = true;
+                changed_.notify_all();
+            }
+        } catch (...) {
+            helperError_ = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        helperDone_ = true;
+        changed_.notify_all();
+    }
+
+    void stopHelper() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
+
+    BlockWriter& writer_;
+    const std::vector<SiteHit>& hits_;
+    const size_t chunks_;
+    Slot slots_[2];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool helperDone_ = false;
+    bool stopped_ = false;
+    std::exception_ptr helperError_;
+};
 
 void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& digits,
                       unsigned threads) {
@@ -109,7 +204,7 @@ void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& di
     // The first row switches the table to its row format, which then stays.
     digits = kRowDigits;
     if (threads > 1 && record.hits.size() >= kRowsWorthSplitting) {
-        writeRowsInHalves(writer, record.hits, threads);
+        AlternatingRows(writer, record.hits).write();
     } else {
         writeRows(writer, record.hits, 0, record.hits.size());
     }

@@ -115,21 +115,30 @@ size_t complementAndCompact(char* text, size_t n, size_t from) {
     return kept;
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementAndCompact512(char* text,
-                                                                                      size_t n) {
+// The whole 64-byte blocks at the start of text[0..n) whose every byte has
+// a complement: their length, and their complements written to `out` when
+// it is given (it may be `text` itself).
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementedBlocks512(
+    const char* text, size_t n, char* out) {
     const __m512i low = _mm512_loadu_si512(kComplement.data());
     const __m512i high = _mm512_loadu_si512(kComplement.data() + 64);
     size_t i = 0;
     for (; i + 64 <= n; i += 64) {
-        const __m512i bytes = _mm512_loadu_si512(text + i);
         __m512i complement;
-        if (!complement64(low, high, bytes, complement)) {
-            // From the first byte without complement on, bytes move forward.
-            return complementAndCompact(text, n, i);
+        if (!complement64(low, high, _mm512_loadu_si512(text + i), complement)) {
+            break;
         }
-        _mm512_storeu_si512(text + i, complement);
+        if (out != nullptr) {
+            _mm512_storeu_si512(out + i, complement);
+        }
     }
-    return complementAndCompact(text, n, i);
+    return i;
+}
+
+size_t complementAndCompact512(char* text, size_t n) {
+    // From the first block holding a byte without complement on, the scalar
+    // loop moves bytes forward.
+    return complementAndCompact(text, n, complementedBlocks512(text, n, text));
 }
 
 bool allComplementable(const char* text, size_t n) {
@@ -137,19 +146,9 @@ bool allComplementable(const char* text, size_t n) {
                        [](char c) { return complementOf(static_cast<unsigned char>(c)) != '\0'; });
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool allComplementable512(const char* text,
-                                                                                 size_t n) {
-    const __m512i low = _mm512_loadu_si512(kComplement.data());
-    const __m512i high = _mm512_loadu_si512(kComplement.data() + 64);
-    size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        const __m512i bytes = _mm512_loadu_si512(text + i);
-        __m512i complement;
-        if (!complement64(low, high, bytes, complement)) {
-            return false;
-        }
-    }
-    return allComplementable(text + i, n - i);
+bool allComplementable512(const char* text, size_t n) {
+    const size_t checked = complementedBlocks512(text, n, nullptr);
+    return allComplementable(text + checked, n - checked);
 }
 
 // Reverses text[0..n) by swapping 64-byte blocks from both ends.

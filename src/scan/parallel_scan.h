@@ -167,12 +167,11 @@ void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const S
         scan.buildReverse(record.sequence);
         scanWith(scan.jobs[1], scan.jobs[1].text);
     });
-    keeper.reserve(keptCount(scan, 0));
+    keeper.reserve(keptCount(scan, 0) + keptCount(scan, 1));
     keepFound(scan, 0, keeper);
     if (readBackwards) {
         reverseInPlace(scan, record, keeper);
     }
-    keeper.reserve(keptCount(scan, 1));
     keepFound(scan, 1, keeper);
 }
 

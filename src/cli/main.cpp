@@ -12,10 +12,11 @@
 #include <iostream>
 #include <string>
 
+#include "base/errors.h"
+#include "base/file_names.h"
 #include "merge/merge.h"
 #include "options/options_file.h"
-#include "run/run_log.h"
-#include "run/run_search.h"
+#include "pipeline/run_search.h"
 
 namespace {
 
@@ -29,19 +30,6 @@ struct SearchArgs {
     unsigned threads = 0;
 };
 
-// Output folder as the run expects it: empty for the current folder, else
-// ending with the path separator.
-std::string outputFolder(const std::string& dir) {
-    if (dir.empty()) {
-        return "";
-    }
-    std::string folder = dir;
-    if (folder.back() != std::filesystem::path::preferred_separator) {
-        folder += std::filesystem::path::preferred_separator;
-    }
-    return folder;
-}
-
 int runSearchCommand(const SearchArgs& args) {
     if (!args.outDir.empty() && !std::filesystem::is_directory(args.outDir)) {
         std::cerr << "xoprex: output folder " << args.outDir << " does not exist\n";
@@ -51,7 +39,7 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.sequencePath = args.sequence;
     inputs.collectionPath = args.collection;
     inputs.optionsPath = args.options;
-    inputs.outputFolder = outputFolder(args.outDir);
+    inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
     inputs.sequenceTitle = xoprex::fileTitle(args.sequence);
     inputs.collectionTitle = xoprex::fileTitle(args.collection);
     inputs.threads = args.threads;
@@ -77,9 +65,10 @@ int runMergeCommand(const std::string& input, std::string output) {
     if (output.empty()) {
         output = xoprex::defaultMergeOutput(input);
     }
-    const xoprex::MergeResult result = xoprex::mergeGenBankFile(input, output);
-    if (!result.ok) {
-        std::cerr << "xoprex: merge failed: " << result.reason << '\n';
+    try {
+        xoprex::mergeGenBankFile(input, output);
+    } catch (const std::runtime_error& error) {
+        std::cerr << "xoprex: merge failed: " << error.what() << '\n';
         return kInputError;
     }
     std::cout << "Merged file: " << output << '\n';
@@ -168,7 +157,8 @@ int main(int argc, char** argv) {
             return runOptionsCommand(defaultsPath);
         }
         return runMergeCommand(mergeIn, mergeOut);
-    } catch (const xoprex::FatalError&) {
-        return kInputError;  // the message is already on stdout and in OprexLog.txt
+    } catch (const xoprex::InputError& error) {
+        xoprex::reportFatal(error);  // the message on stdout and in OprexLog.txt
+        return kInputError;
     }
 }

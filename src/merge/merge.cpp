@@ -9,8 +9,9 @@
 #include <system_error>
 #include <vector>
 
+#include "base/errors.h"
+#include "base/text_lines.h"
 #include "merge/genbank_text.h"
-#include "run/text_lines.h"
 
 // The merge reads the input twice. The first pass gathers the sequence letters
 // of every record and the offset at which each record starts; the second
@@ -313,30 +314,30 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-MergeResult failure(std::string reason) {
-    return MergeResult{false, std::move(reason)};
-}
-
 }  // namespace
 
-MergeResult mergeGenBankFile(const std::string& inputPath, const std::string& outputPath) {
+void mergeGenBankFile(const std::string& inputPath, const std::string& outputPath) {
     std::ifstream in(inputPath, std::ios::in | std::ios::binary);
     if (!in.is_open()) {
-        return failure("Unable to open input file: " + inputPath);
+        throw InputError(InputProblem::Unreadable, inputPath,
+                         "Unable to open input file: " + inputPath);
     }
     if (sameFile(inputPath, outputPath)) {
-        return failure("The output file would replace the input file: " + outputPath);
+        throw InputError(InputProblem::Overwrite, outputPath,
+                         "The output file would replace the input file: " + outputPath);
     }
     const SequenceScan scan = scanSequence(in);
     if (in.bad()) {
-        return failure("Unable to read input file: " + inputPath);
+        throw InputError(InputProblem::Unreadable, inputPath,
+                         "Unable to read input file: " + inputPath);
     }
     if (!scan.sawLocus) {
-        return failure("Not a GenBank file (no LOCUS line): " + inputPath);
+        throw InputError(InputProblem::Format, inputPath,
+                         "Not a GenBank file (no LOCUS line): " + inputPath);
     }
     OutputFile out(outputPath);
     if (!out.isOpen()) {
-        return failure("Unable to create output file: " + outputPath);
+        throw OutputError(outputPath, "Unable to create output file: " + outputPath);
     }
     in.clear();
     in.seekg(0);
@@ -352,9 +353,8 @@ MergeResult mergeGenBankFile(const std::string& inputPath, const std::string& ou
         if (std::filesystem::is_regular_file(outputPath, ignored)) {
             std::filesystem::remove(outputPath, ignored);
         }
-        return failure("Unable to write output file: " + outputPath);
+        throw OutputError(outputPath, "Unable to write output file: " + outputPath);
     }
-    return MergeResult{true, {}};
 }
 
 std::string defaultMergeOutput(const std::string& inputPath) {

@@ -7,12 +7,11 @@
 
 namespace xoprex {
 
-struct MergeResult {
-    bool ok = false;
-    std::string reason;  // why it failed, empty on success
-};
-
-MergeResult mergeGenBankFile(const std::string& inputPath, const std::string& outputPath);
+// Writes the merged file. An input that cannot be read or holds no LOCUS
+// line, or an output that is the input, raises InputError; an output that
+// cannot be created or written raises OutputError (a half-written regular
+// file is removed). The message names the file.
+void mergeGenBankFile(const std::string& inputPath, const std::string& outputPath);
 
 // Default output: the input's folder + "Merged_" + the input's title + ".gbk".
 std::string defaultMergeOutput(const std::string& inputPath);

@@ -2,11 +2,9 @@
 
 #include <cfloat>
 #include <cmath>
-#include <fstream>
 #include <limits>
 
 #include "motif/scoring.h"
-#include "run/number_format.h"
 
 namespace xoprex {
 namespace {
@@ -138,39 +136,15 @@ double cutOffFromScores(const std::vector<double>& scores, double threshold, boo
 }
 
 void scoreCollectionAndFixCutOff(SiteCollection& collection, Options& options,
-                                 const SequenceRecord& background,
-                                 const std::string& reportPrefix) {
-    std::ofstream log;
-    if (options.logResults) {
-        log.open(reportPrefix + "__motif_score_log.csv", std::ios::out | std::ios::trunc);
-        if (log.is_open()) {
-            log << "Motif;Score\n";
-        }
-    }
-
+                                 const SequenceRecord& background) {
     std::vector<double> scores;
     scores.reserve(collection.sites.size());
-    std::string line;
     for (SiteHit& site : collection.sites) {
         scoreWindow(options.method, site, background, collection);
         scores.push_back(site.score);
-        if (log.is_open()) {
-            line = site.site;
-            line += ',';
-            appendGeneral(line, site.score);
-            line += '\n';
-            log << line;
-        }
     }
-
     options.cutOff =
         cutOffFromScores(scores, options.threshold, options.literalCutOff, options.method);
-
-    if (log.is_open()) {
-        log << '\n' << "Threshold," << formatGeneral(options.threshold) << '\n';
-        log << '\n' << "Cut-off," << formatGeneral(options.cutOff) << '\n';
-        log.close();
-    }
 }
 
 }  // namespace xoprex

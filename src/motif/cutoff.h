@@ -1,7 +1,7 @@
 // Collection self-scoring and the cut-off: every site is scored against the
 // model, and the threshold is taken literally or as a share of a normal
-// distribution fitted to the self-scores. Writes the motif score log when
-// option 1 is on. Never fails: unusable inputs leave the cut-off at 0.
+// distribution fitted to the self-scores. Never fails: unusable inputs leave
+// the cut-off at 0.
 #pragma once
 
 #include <string>
@@ -28,7 +28,9 @@ double computedCutOff(double mean, double deviation, double threshold, int metho
 double cutOffFromScores(const std::vector<double>& scores, double threshold, bool literal,
                         int method);
 
+// Scores every site of the collection (each site's score is set) and sets
+// options.cutOff from the self-scores.
 void scoreCollectionAndFixCutOff(SiteCollection& collection, Options& options,
-                                 const SequenceRecord& background, const std::string& reportPrefix);
+                                 const SequenceRecord& background);
 
 }  // namespace xoprex

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/records.h"
 #include "motif/site_collection.h"
-#include "run/records.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {

@@ -5,30 +5,16 @@
 #include <string>
 #include <system_error>
 
+#include "base/errors.h"
+#include "base/file_names.h"
+#include "base/text_lines.h"
 #include "motif/letter_tables.h"
 #include "motif/motif_math.h"
-#include "run/number_format.h"
-#include "run/run_log.h"
 
 namespace xoprex {
 namespace {
 
 using motif_detail::kCountWeights;
-
-// Extension rule of the collection file (the same rule as fileExtension of
-// seqio/sequence.h, kept here so that loading a collection does not depend on
-// the sequence readers): the last '.' searched backwards from at most index
-// 1024, and the up to three characters after it; without a '.', the first
-// three characters of the path, and the whole path as base name.
-std::string collectionExtension(const std::string& path, std::string& baseName) {
-    const size_t dot = path.rfind('.', 1024);
-    if (dot == std::string::npos) {
-        baseName = path;
-        return path.substr(0, 3);
-    }
-    baseName = path.substr(0, dot);
-    return path.substr(dot + 1, 3);
-}
 
 void upperCase(std::string& text) {
     for (char& c : text) {
@@ -96,8 +82,9 @@ void buildModelNamed(SiteCollection& collection, const SequenceRecord& backgroun
         const auto& n = record.counts;
         const double total = n[0] + n[1] + n[2] + n[3];
         if (!(total > 0.0)) {
-            reportFatal("Incorrect collection file! - No A, C, G or T at site position " +
-                        std::to_string(l + 1) + " in " + name);
+            throw InputError(InputProblem::Format, name,
+                             "Incorrect collection file! - No A, C, G or T at site position " +
+                                 std::to_string(l + 1) + " in " + name);
         }
         for (int b = 0; b < 4; ++b) {
             record.frequencies[b] = n[b] / total;
@@ -121,13 +108,20 @@ void buildModelNamed(SiteCollection& collection, const SequenceRecord& backgroun
 
 }  // namespace
 
+CollectionFormat collectionFormatOf(const std::string& extension) {
+    if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {
+        return CollectionFormat::Fasta;
+    }
+    if (extension == "TXT" || extension == "txt") {
+        return CollectionFormat::Text;
+    }
+    return CollectionFormat::Unknown;
+}
+
 std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta) {
     std::vector<SiteHit> sites;
     std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();  // part of the line end
-        }
+    while (readTextLine(in, line)) {
         if (line.empty()) {
             continue;
         }
@@ -145,15 +139,11 @@ std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta) {
 
 SiteCollection loadCollection(const std::string& path, const SequenceRecord& background) {
     SiteCollection collection;
-    const std::string extension = collectionExtension(path, collection.baseName);
-
-    bool fasta = false;
-    if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {
-        fasta = true;
-    } else if (extension == "TXT" || extension == "txt") {
-        fasta = false;
-    } else {
-        reportFatalLines({"Incorrect motif file extension.", "Type Oprex /? for help"});
+    const CollectionFormat format = collectionFormatOf(fileExtension(path, &collection.baseName));
+    if (format == CollectionFormat::Unknown) {
+        throw InputError(
+            InputProblem::Extension, path,
+            std::vector<std::string>{"Incorrect motif file extension.", "Type Oprex /? for help"});
     }
 
     std::error_code error;
@@ -162,18 +152,20 @@ SiteCollection loadCollection(const std::string& path, const SequenceRecord& bac
         in.open(path);
     }
     if (!in.is_open()) {
-        reportFatal("Incorrect file name: ", path);
+        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
-    collection.sites = readCollectionSites(in, fasta);
+    collection.sites = readCollectionSites(in, format == CollectionFormat::Fasta);
     in.close();
 
     if (collection.sites.empty()) {
-        reportFatal("Incorrect collection file! - No sites in " + path);
+        throw InputError(InputProblem::Format, path,
+                         "Incorrect collection file! - No sites in " + path);
     }
     const int32_t length = collection.sites.front().siteLength;
     for (const SiteHit& site : collection.sites) {
         if (site.siteLength != length) {
-            reportFatal("Incorrect collection file! - Different site lengths");
+            throw InputError(InputProblem::Format, path,
+                             "Incorrect collection file! - Different site lengths");
         }
     }
     collection.siteLength = length;
@@ -210,73 +202,6 @@ void computeBackgroundComposition(SequenceRecord& record) {
     // 0.0 - sum rather than -sum: the same value, but +0 (not -0) when no base
     // is counted at all.
     record.backgroundEntropy = 0.0 - (plogp(p[0]) + plogp(p[1]) + plogp(p[2]) + plogp(p[3]));
-}
-
-void writeCollectionLogs(const SiteCollection& collection, const std::string& reportPrefix) {
-    const auto& positions = collection.model.positions;
-    {
-        std::ofstream out(reportPrefix + "_freq_table.csv", std::ios::out | std::ios::trunc);
-        if (out.is_open()) {
-            std::string text = ",";
-            for (size_t l = 0; l < positions.size(); ++l) {
-                text += std::to_string(l + 1);
-                text += ',';
-            }
-            text += '\n';
-            static const char* const kBaseRows[4] = {"A,", "C,", "G,", "T,"};
-            for (int b = 0; b < 4; ++b) {
-                text += kBaseRows[b];
-                for (const PositionRecord& record : positions) {
-                    appendGeneral(text, record.frequencies[b]);
-                    text += ',';
-                }
-                text += '\n';
-            }
-            text += "Cons.,";
-            for (const PositionRecord& record : positions) {
-                text += record.consensus;
-                text += ',';
-            }
-            text += '\n';
-            text += "RI,";
-            for (const PositionRecord& record : positions) {
-                appendGeneral(text, record.rsequence);
-                text += ',';
-            }
-            text += '\n';
-            text += "RE,";
-            for (const PositionRecord& record : positions) {
-                appendGeneral(text, record.relativeEntropy);
-                text += ',';
-            }
-            text += '\n';
-            text += '\n';
-            text += "Motif Rsequence (bits): ";
-            appendGeneral(text, collection.model.totalRsequence);
-            text += '\n';
-            text += "Motif RE (bits): ";
-            appendGeneral(text, collection.model.totalRelativeEntropy);
-            text += '\n';
-            out << text;
-        }
-    }
-    {
-        std::ofstream out(reportPrefix + "_site_collection_log.txt",
-                          std::ios::out | std::ios::trunc);
-        if (out.is_open()) {
-            std::string text;
-            for (size_t i = 0; i < collection.sites.size(); ++i) {
-                text += '>';
-                text += collection.baseName;
-                text += " collection - Site #";
-                text += std::to_string(i);
-                text += '\n';
-                text += collection.sites[i].site;
-                text += '\n';
-            }
-            out << text;
-        }
-    }
 }
 
 }  // namespace xoprex

@@ -1,7 +1,7 @@
 // The site collection (the user's known sites, all of one length) and its
 // motif model (per-position counts, frequencies, consensus, Rsequence, RE).
 // Loading reads the file and builds the model in one operation; invalid input
-// is fatal (reportFatal).
+// raises InputError.
 #pragma once
 
 #include <array>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "run/records.h"
+#include "base/records.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -45,6 +45,11 @@ struct SiteCollection {
     size_t siteCount() const { return sites.size(); }
 };
 
+// The reader an extension (the input extension rule of base/file_names.h)
+// selects: "txt", "TXT" text; "fas", "fna", "FAS", "FNA" FASTA.
+enum class CollectionFormat { Text, Fasta, Unknown };
+CollectionFormat collectionFormatOf(const std::string& extension);
+
 // Reads the collection file (text or FASTA by extension), checks lengths and
 // builds the model against `background`.
 SiteCollection loadCollection(const std::string& path, const SequenceRecord& background);
@@ -57,8 +62,5 @@ void buildModel(SiteCollection& collection, const SequenceRecord& background);
 
 // Replaces the record's background by its strand-symmetric base composition.
 void computeBackgroundComposition(SequenceRecord& record);
-
-// Writes reportPrefix + "_freq_table.csv" and + "_site_collection_log.txt".
-void writeCollectionLogs(const SiteCollection& collection, const std::string& reportPrefix);
 
 }  // namespace xoprex

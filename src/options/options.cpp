@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "run/run_log.h"
+#include "base/run_log.h"
 
 namespace xoprex {
 namespace {

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "run/run_log.h"
+#include "base/run_log.h"
 
 namespace xoprex {
 namespace {

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/number_format.h"
 #include "report/block_writer.h"
-#include "run/number_format.h"
 
 namespace xoprex {
 namespace {

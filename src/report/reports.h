@@ -2,14 +2,14 @@
 //
 // Every writer appends its lines into one reusable buffer and hands it to the
 // file in large blocks, so a table of many thousands of rows is written without
-// allocating per field. Numbers go through run/number_format.h.
+// allocating per field. Numbers go through base/number_format.h.
 #pragma once
 
 #include <ostream>
 #include <string>
 
+#include "base/records.h"
 #include "options/options.h"
-#include "run/records.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {

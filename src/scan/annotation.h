@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "run/records.h"
+#include "base/records.h"
 
 namespace xoprex {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "run/memory_hints.h"
+#include "base/memory_hints.h"
 #include "scan/hit_order.h"
 #include "scan/strand_scan.h"
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/records.h"
 #include "options/options.h"
-#include "run/records.h"
 
 namespace xoprex {
 

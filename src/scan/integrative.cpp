@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "run/run_log.h"
+#include "base/errors.h"
 #include "scan/scan.h"
 #include "scan/window_kernel.h"
 #include "seqio/sequence.h"
@@ -19,15 +19,19 @@ IntegrativeWindow::IntegrativeWindow(const Options& options) {
     const int64_t i = options.downNear;
     const int64_t j = options.downFar;
     if (i < y) {
-        reportFatal("Error: overlapping intervals for integration. Please check Options file!");
+        throw InputError(
+            InputProblem::Options, "",
+            "Error: overlapping intervals for integration. Please check Options file!");
     }
     const int64_t half = std::max(std::llabs(x), std::llabs(j));
     // X = INT32_MIN would make W = 2^32 + 1, which no 32-bit size can hold.
     if (y <= x || 2 * half + 1 > static_cast<int64_t>(UINT32_MAX)) {
-        reportFatal("Error in upstream mean interval. Please check Options file!");
+        throw InputError(InputProblem::Options, "",
+                         "Error in upstream mean interval. Please check Options file!");
     }
     if (j <= i) {
-        reportFatal("Error in downstream mean interval. Please check Options file!");
+        throw InputError(InputProblem::Options, "",
+                         "Error in downstream mean interval. Please check Options file!");
     }
     upCount_ = static_cast<uint32_t>(y - x + 1);
     downCount_ = static_cast<uint32_t>(j - i + 1);
@@ -88,10 +92,10 @@ __attribute__((target("avx2"))) void divide256(const double* in, size_t count, d
 }
 
 void divideBlock(const double* in, size_t count, double divisor, double* out) {
-    static const KernelPath path = detectKernelPath();
-    if (path == KernelPath::Avx512) {
+    static const InstructionSet path = preferredInstructionSet();
+    if (path == InstructionSet::Avx512) {
         divide512(in, count, divisor, out);
-    } else if (path == KernelPath::Avx2) {
+    } else if (path == InstructionSet::Avx2) {
         divide256(in, count, divisor, out);
     } else {
         for (size_t i = 0; i < count; ++i) {

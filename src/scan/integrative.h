@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/records.h"
 #include "options/options.h"
-#include "run/records.h"
 
 namespace xoprex {
 
@@ -25,7 +25,7 @@ class IntegrativeWindow {
   public:
     // Validates options 11..14 (X = upFar, Y = upNear, I = downNear,
     // J = downFar) and sets the sizes. Invalid intervals are fatal
-    // (reportFatal), checked in this order: I < Y (overlapping intervals),
+    // (InputError), checked in this order: I < Y (overlapping intervals),
     // Y <= X (upstream interval), J <= I (downstream interval). I = Y is valid.
     explicit IntegrativeWindow(const Options& options);
 

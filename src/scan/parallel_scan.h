@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/parallel.h"
+#include "base/tasks.h"
 #include "scan/strand_scan.h"
 
 namespace xoprex {

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/cpu_features.h"
+
 namespace xoprex {
 namespace {
 
@@ -46,13 +48,6 @@ void appendReverseComplement(const char* text, size_t n, std::string& out) {
         }
     }
     out.append(buffer, kept);
-}
-
-bool byteShuffleSupported() {
-    static const bool supported = __builtin_cpu_supports("avx512f") &&
-                                  __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vbmi");
-    return supported;
 }
 
 // The complements of 64 bytes from the table's first 128 entries (`low` and
@@ -175,7 +170,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* tex
 
 void reverseComplementInPlace(std::string& text) {
     char* data = text.data();
-    if (byteShuffleSupported()) {
+    if (cpuHasByteShuffle()) {
         text.resize(complementAndCompact512(data, text.size()));
         reverse512(data, text.size());
     } else {
@@ -185,11 +180,11 @@ void reverseComplementInPlace(std::string& text) {
 }
 
 bool fullyComplementable(const char* text, size_t n) {
-    return byteShuffleSupported() ? allComplementable512(text, n) : allComplementable(text, n);
+    return cpuHasByteShuffle() ? allComplementable512(text, n) : allComplementable(text, n);
 }
 
 void appendReverseComplementOf(const char* text, size_t n, std::string& out) {
-    if (byteShuffleSupported()) {
+    if (cpuHasByteShuffle()) {
         appendReverseComplement512(text, n, out);
     } else {
         appendReverseComplement(text, n, out);

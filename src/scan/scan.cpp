@@ -6,8 +6,8 @@
 #include <iterator>
 #include <utility>
 
-#include "run/memory_hints.h"
-#include "run/run_search.h"
+#include "base/errors.h"
+#include "base/memory_hints.h"
 #include "scan/hit_order.h"
 #include "scan/reverse_complement.h"
 #include "scan/strand_scan.h"

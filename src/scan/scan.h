@@ -12,9 +12,9 @@
 #include <functional>
 #include <memory>
 
+#include "base/records.h"
 #include "motif/site_collection.h"
 #include "options/options.h"
-#include "run/records.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -47,7 +47,7 @@ void reserveHitCapacity(SequenceRecord& record, const MotifModel& model);
 // reverse pass. Leaves the record's text reverse-complemented with its wrap
 // characters. A strand shorter than L (or than h + 1 in integrative mode)
 // yields no windows. Progress goes to control.onProgress every 65536
-// windows; SearchCancelled (run/run_search.h) is thrown when *control.cancel
+// windows; SearchCancelled (base/errors.h) is thrown when *control.cancel
 // is true at such a point.
 //
 // `cache`, when given, keeps the record's term table and kernel for the next

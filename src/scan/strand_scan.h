@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "base/records.h"
 #include "options/options.h"
-#include "run/records.h"
 #include "scan/integrative.h"
 #include "scan/redundancy.h"
 #include "scan/reverse_complement.h"

@@ -16,11 +16,6 @@ namespace {
 constexpr double kBoundRange = 250.0;
 constexpr size_t kMaxFilteredLength = 65535 / 255;
 
-__attribute__((target("avx512f,avx512bw,avx512vl"))) bool cpuHasAvx512() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl");
-}
-
 // Zero-extending conversions in their zero-masked form: the plain forms start
 // from an undefined register, which GCC 12 reports as possibly uninitialized
 // at -O2 and above.
@@ -30,13 +25,6 @@ __attribute__((target("avx512f"))) inline __m512i widen8(__m128i bytes) {
 
 __attribute__((target("avx512f,avx512bw"))) inline __m512i widen32(__m256i bytes) {
     return _mm512_maskz_cvtepu8_epi16(0xFFFFFFFF, bytes);
-}
-
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool cpuHasByteShuffle() {
-    static const bool supported = __builtin_cpu_supports("avx512f") &&
-                                  __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vbmi");
-    return supported;
 }
 
 // Class codes of 64 bytes at a time: a byte permute over two 64-entry
@@ -62,44 +50,10 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classify512(
 
 }  // namespace
 
-bool kernelPathSupported(KernelPath path) {
-    __builtin_cpu_init();
-    switch (path) {
-        case KernelPath::Scalar:
-            return true;
-        case KernelPath::Avx2:
-            return __builtin_cpu_supports("avx2");
-        case KernelPath::Avx512:
-            return cpuHasAvx512();
-    }
-    return false;
-}
-
-KernelPath detectKernelPath() {
-    // XOPREX_KERNEL=scalar|avx2|avx512 narrows the choice (to compare paths
-    // on one machine); a path the CPU lacks is never taken.
-    if (const char* wanted = std::getenv("XOPREX_KERNEL")) {
-        const std::string name(wanted);
-        if (name == "scalar") {
-            return KernelPath::Scalar;
-        }
-        if (name == "avx2" && kernelPathSupported(KernelPath::Avx2)) {
-            return KernelPath::Avx2;
-        }
-    }
-    if (kernelPathSupported(KernelPath::Avx512)) {
-        return KernelPath::Avx512;
-    }
-    if (kernelPathSupported(KernelPath::Avx2)) {
-        return KernelPath::Avx2;
-    }
-    return KernelPath::Scalar;
-}
-
-WindowKernel::WindowKernel(const TermTable& table, KernelPath path, bool useClasses)
+WindowKernel::WindowKernel(const TermTable& table, InstructionSet path, bool useClasses)
     : table_(table), length_(table.siteLength()), path_(path) {
-    if (!kernelPathSupported(path_)) {
-        path_ = KernelPath::Scalar;
+    if (!cpuSupports(path_)) {
+        path_ = InstructionSet::Scalar;
     }
     // Letter classes: bytes whose terms are bit-identical at every position.
     std::vector<uint8_t> representative;
@@ -194,7 +148,7 @@ void WindowKernel::prepareFilter() {
 // less a little rounding; the threshold stays two units below that.
 WindowKernel::Bound WindowKernel::boundFor(double cutOff, bool lowerIsBetter) const {
     Bound bound;
-    if (path_ == KernelPath::Scalar || !usesClasses()) {
+    if (path_ == InstructionSet::Scalar || !usesClasses()) {
         return bound;
     }
     const Filter& filter = filters_[lowerIsBetter ? 1 : 0];
@@ -218,7 +172,7 @@ WindowKernel::Bound WindowKernel::boundFor(double cutOff, bool lowerIsBetter) co
 
 void WindowKernel::classify(const char* text, size_t count) const {
     classes_.resize(count);
-    if (path_ == KernelPath::Avx512 && cpuHasByteShuffle()) {
+    if (path_ == InstructionSet::Avx512 && cpuHasByteShuffle()) {
         classify512(classOf_, text, count, classes_.data());
         return;
     }
@@ -232,15 +186,15 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
         return;
     }
     switch (path_) {
-        case KernelPath::Avx512:
+        case InstructionSet::Avx512:
             if (usesClasses()) {
                 blockClasses512(text, count, out);
             } else {
                 blockGather512(text, count, out);
             }
             return;
-        case KernelPath::Avx2:  // gathers lose to the scalar sum there
-        case KernelPath::Scalar:
+        case InstructionSet::Avx2:  // gathers lose to the scalar sum there
+        case InstructionSet::Scalar:
             break;
     }
     for (size_t i = 0; i < count; ++i) {
@@ -322,7 +276,7 @@ void WindowKernel::candidates(const char* text, size_t count, double cutOff, boo
     }
     classify(text, count + static_cast<size_t>(length_) - 1);
     const Filter& filter = filters_[lowerIsBetter ? 1 : 0];
-    if (path_ == KernelPath::Avx512) {
+    if (path_ == InstructionSet::Avx512) {
         candidates512(count, filter.bounds, bound.threshold, out);
     } else {
         candidates256(count, filter.bounds, bound.threshold, out);

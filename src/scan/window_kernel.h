@@ -28,27 +28,20 @@
 #include <utility>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "motif/scoring.h"
 
 namespace xoprex {
-
-enum class KernelPath { Scalar, Avx2, Avx512 };
-
-// The best path this CPU supports; the environment variable XOPREX_KERNEL
-// (scalar or avx2) asks for a lesser one, to compare paths on one machine.
-KernelPath detectKernelPath();
-// True when the CPU can run `path`.
-bool kernelPathSupported(KernelPath path);
 
 class WindowKernel {
   public:
     // `table` must outlive the kernel. useClasses = false keeps the byte
     // gather even when the letters form at most 16 classes (for tests).
-    explicit WindowKernel(const TermTable& table, KernelPath path = detectKernelPath(),
+    explicit WindowKernel(const TermTable& table, InstructionSet path = preferredInstructionSet(),
                           bool useClasses = true);
 
     int siteLength() const { return length_; }
-    KernelPath path() const { return path_; }
+    InstructionSet path() const { return path_; }
     bool usesClasses() const { return classCount_ <= 16; }
 
     // One window, the table's own sum.
@@ -96,7 +89,7 @@ class WindowKernel {
 
     const TermTable& table_;
     int length_ = 0;
-    KernelPath path_;
+    InstructionSet path_;
     std::array<uint8_t, 256> classOf_{};
     size_t classCount_ = 0;
     std::vector<double> classTerms_;  // L rows of 16 terms

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "run/run_log.h"
+#include "base/errors.h"
 #include "seqio/sequence.h"
 #include "seqio/text_input.h"
 
@@ -101,7 +101,7 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         }
     }
     if (!found) {
-        reportFatal("Incorrect FASTA file: ", path);
+        throw InputError(InputProblem::Format, path, "Incorrect FASTA file: " + path);
     }
 
     reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
@@ -115,7 +115,8 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
 
         const RecordExtent extent = measureRecord(cursor);
         if (extent.length == 0) {
-            reportFatal("No sequence read. Please check FASTA file!");
+            throw InputError(InputProblem::Format, path,
+                             "No sequence read. Please check FASTA file!");
         }
         std::string sequence;
         if (extent.last && extent.length >= buffer.size / 4) {
@@ -143,7 +144,7 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
 void readFastaFile(const std::string& path, SequenceSet& set) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
-        reportFatal("Incorrect file name: ", path);
+        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
     parseFasta(buffer, path, set);
 }

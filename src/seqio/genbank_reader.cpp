@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "run/run_log.h"
+#include "base/errors.h"
 #include "seqio/sequence.h"
 #include "seqio/text_input.h"
 
@@ -383,11 +383,12 @@ char* recordEnd(char* from, char* limit) {
     return found == nullptr ? limit : found + 1;
 }
 
-void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
+void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
     LineCursor cursor(buffer.data, buffer.data + buffer.size);
     Line line;
     if (!cursor.next(line) || !line.startsWith("LOCUS", 5)) {
-        reportFatal("Invalid format for GenBank file. No LOCUS definition!");
+        throw InputError(InputProblem::Format, path,
+                         "Invalid format for GenBank file. No LOCUS definition!");
     }
 
     SequenceRecord record;
@@ -435,7 +436,8 @@ void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
     record.genes.shrink_to_fit();
     record.scanCount = 0;
     if (record.sequence.empty()) {
-        reportFatal("No sequence read. Please check GenBank file!");
+        throw InputError(InputProblem::Format, path,
+                         "No sequence read. Please check GenBank file!");
     }
     set.records.push_back(std::move(record));
 }
@@ -445,14 +447,14 @@ void parseGenBank(TextBuffer& buffer, SequenceSet& set) {
 void readGenBankFile(const std::string& path, SequenceSet& set) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
-        reportFatal("Incorrect file name: ", path);
+        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
-    parseGenBank(buffer, set);
+    parseGenBank(buffer, path, set);
 }
 
 void readGenBankStream(std::istream& in, SequenceSet& set) {
     TextBuffer buffer = seqio_detail::readWholeStream(in);
-    parseGenBank(buffer, set);
+    parseGenBank(buffer, "", set);
 }
 
 }  // namespace xoprex

@@ -1,34 +1,34 @@
 // Choosing the reader by the file's extension.
 #include "seqio/sequence.h"
 
-#include "run/run_log.h"
+#include "base/errors.h"
+#include "base/file_names.h"
 
 namespace xoprex {
 
-std::string fileExtension(const std::string& path, std::string* baseName) {
-    // The search for the last '.' starts no further right than index 1024.
-    const size_t dot = path.rfind('.', 1024);
-    if (dot == std::string::npos) {
-        if (baseName != nullptr) {
-            *baseName = path;
-        }
-        return path.substr(0, 3);
+SequenceFormat sequenceFormatOf(const std::string& extension) {
+    if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {
+        return SequenceFormat::Fasta;
     }
-    if (baseName != nullptr) {
-        *baseName = path.substr(0, dot);
+    if (extension == "GBK" || extension == "GB" || extension == "gbk" || extension == "gb") {
+        return SequenceFormat::GenBank;
     }
-    return path.substr(dot + 1, 3);
+    return SequenceFormat::Unknown;
 }
 
 SequenceSet readSequences(const std::string& path) {
     SequenceSet set;
-    const std::string extension = fileExtension(path, &set.baseName);
-    if (extension == "FAS" || extension == "FNA" || extension == "fas" || extension == "fna") {
-        readFastaFile(path, set);
-    } else if (extension == "GBK" || extension == "GB" || extension == "gbk" || extension == "gb") {
-        readGenBankFile(path, set);
-    } else {
-        reportFatalLines({"Incorrect sequence file extension.", "Type Oprex /? for help."});
+    switch (sequenceFormatOf(fileExtension(path, &set.baseName))) {
+        case SequenceFormat::Fasta:
+            readFastaFile(path, set);
+            break;
+        case SequenceFormat::GenBank:
+            readGenBankFile(path, set);
+            break;
+        case SequenceFormat::Unknown:
+            throw InputError(InputProblem::Extension, path,
+                             std::vector<std::string>{"Incorrect sequence file extension.",
+                                                      "Type Oprex /? for help."});
     }
     set.current = 0;
     return set;

@@ -1,6 +1,6 @@
 // Target sequences: one SequenceRecord per FASTA record or GenBank record,
 // gathered in a SequenceSet. readSequences chooses the reader by extension.
-// Every input error is fatal and goes through reportFatal (run/run_log.h).
+// Every input error raises InputError (base/errors.h).
 #pragma once
 
 #include <array>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "run/records.h"
+#include "base/records.h"
 
 namespace xoprex {
 
@@ -35,11 +35,10 @@ struct SequenceSet {
     size_t current = 0;    // cursor: index into records
 };
 
-// Extension rule shared by the sequence and collection readers: the text after
-// the last '.' (searched from at most index 1024), cut to three characters; a
-// path without '.' gives its first three characters. baseName receives the
-// path before that '.', or the whole path.
-std::string fileExtension(const std::string& path, std::string* baseName = nullptr);
+// The reader an extension (the input extension rule of base/file_names.h)
+// selects: "FAS", "FNA", "fas", "fna" FASTA; "GBK", "GB", "gbk", "gb" GenBank.
+enum class SequenceFormat { Fasta, GenBank, Unknown };
+SequenceFormat sequenceFormatOf(const std::string& extension);
 
 // Reads the target file; FASTA for "FAS", "FNA", "fas", "fna"; GenBank for
 // "GBK", "GB", "gbk", "gb". Returns at least one record with a non-empty

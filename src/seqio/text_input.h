@@ -12,7 +12,7 @@
 #include <istream>
 #include <string>
 
-#include "run/memory_hints.h"
+#include "base/memory_hints.h"
 
 namespace xoprex::seqio_detail {
 

@@ -4,17 +4,14 @@
 #include <array>
 #include <cstdlib>
 
+#include "motif/site_collection.h"
 #include "options/options.h"
 #include "report/reports.h"
+#include "seqio/sequence.h"
 
 namespace xoprex::ui {
 
 namespace {
-
-bool oneOf(const std::string& value, std::initializer_list<const char*> accepted) {
-    return std::any_of(accepted.begin(), accepted.end(),
-                       [&](const char* item) { return value == item; });
-}
 
 // Leading decimal integer as the options reader takes it; 0 when there is none.
 int leadingInteger(const std::string& text) {
@@ -24,11 +21,11 @@ int leadingInteger(const std::string& text) {
 }  // namespace
 
 bool isSequenceExtension(const std::string& ext) {
-    return oneOf(ext, {"GBK", "gbk", "GB", "gb", "FAS", "fas", "FNA", "fna"});
+    return sequenceFormatOf(ext) != SequenceFormat::Unknown;
 }
 
 bool isCollectionExtension(const std::string& ext) {
-    return oneOf(ext, {"TXT", "txt", "FAS", "fas", "FNA", "fna"});
+    return collectionFormatOf(ext) != CollectionFormat::Unknown;
 }
 
 std::vector<std::string> thresholdChoices() {
@@ -42,13 +39,6 @@ std::vector<std::string> thresholdChoices() {
     }
     choices.push_back("1.0");
     return choices;
-}
-
-std::string withTrailingSeparator(const std::string& folder) {
-    if (folder.empty() || folder.back() == '/') {
-        return folder;
-    }
-    return folder + "/";
 }
 
 std::string fileExtension(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_names.h"
 #include "options/options_file.h"
 
 namespace xoprex::ui {
@@ -19,15 +20,16 @@ inline constexpr const char* kSequenceTooLong =
 inline constexpr const char* kCollectionTooLong =
     "The pasted collection is longer than 5,000,000 characters: save it to a file and browse it";
 
+// The extensions the search reads (seqio/sequence.h, motif/site_collection.h).
 bool isSequenceExtension(const std::string& ext);    // GBK gbk GB gb FAS fas FNA fna
 bool isCollectionExtension(const std::string& ext);  // TXT txt FAS fas FNA fna
 
 // "0", "0.1", "0.15", ... "0.95", "1.0": the twenty threshold choices.
 std::vector<std::string> thresholdChoices();
 
-// The folder with one trailing '/' ("" stays "").
-std::string withTrailingSeparator(const std::string& folder);
-// Text after the last '.' of the file name ("" when there is none).
+// Text after the last '.' of the file name ("" when there is none): the
+// extension the file chooser records, checked whole (unlike the readers,
+// which look at three characters).
 std::string fileExtension(const std::string& path);
 
 // Name of the results table for the form's values: the threshold text is

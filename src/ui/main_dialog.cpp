@@ -70,7 +70,7 @@ COprex_AppDlg::COprex_AppDlg(QWidget* parent, xoprex::ui::UiServices* services,
     startFolder_ = QDir::currentPath();
     values_.files.startFolder = ss(startFolder_);
     values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
-    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(startFolder_));
+    values_.files.outputFolder = xoprex::withTrailingSeparator(ss(startFolder_));
     values_.methodText = xoprex::numberToFormLabel(values_.options.methodNumber);
     showValues();
     loadOptions(true);
@@ -308,7 +308,7 @@ void COprex_AppDlg::chooseSequenceFile(const QString& path) {
     values_.files.sequencePath = ss(path);
     values_.files.sequenceTitle = ss(info.completeBaseName());
     values_.files.sequenceExt = xoprex::ui::fileExtension(ss(path));
-    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(info.absolutePath()));
+    values_.files.outputFolder = xoprex::withTrailingSeparator(ss(info.absolutePath()));
     showValues();
 }
 
@@ -346,7 +346,7 @@ void COprex_AppDlg::browseOutputFolder() {
         return;
     }
     readControls();
-    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(folder));
+    values_.files.outputFolder = xoprex::withTrailingSeparator(ss(folder));
     showValues();
 }
 
@@ -359,21 +359,28 @@ void COprex_AppDlg::merge() {
     mergeButton_->setText(QStringLiteral("Merging..."));
     mergeButton_->repaint();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const xoprex::MergeResult result = input.empty()
-                                           ? xoprex::MergeResult{false, "no sequence file chosen"}
-                                           : xoprex::mergeGenBankFile(input, target);
+    std::string failure;
+    if (input.empty()) {
+        failure = "no sequence file chosen";
+    } else {
+        try {
+            xoprex::mergeGenBankFile(input, target);
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+    }
     QApplication::restoreOverrideCursor();
     mergeButton_->setText(QStringLiteral("Merge"));
-    if (!result.ok) {
+    if (!failure.empty()) {
         showError(QStringLiteral("Unable to open input file."),
-                  qs(input) + QStringLiteral(": ") + qs(result.reason));
+                  qs(input) + QStringLiteral(": ") + qs(failure));
         return;
     }
     const QFileInfo info(qs(target));
     values_.files.sequencePath = target;
     values_.files.sequenceTitle = ss(info.completeBaseName());
     values_.files.sequenceExt = "gbk";
-    values_.files.outputFolder = xoprex::ui::withTrailingSeparator(ss(info.absolutePath()));
+    values_.files.outputFolder = xoprex::withTrailingSeparator(ss(info.absolutePath()));
     showValues();
 }
 

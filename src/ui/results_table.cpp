@@ -1,6 +1,6 @@
 #include "ui/results_table.h"
 
-#include "run/text_lines.h"
+#include "base/text_lines.h"
 
 namespace xoprex::ui {
 

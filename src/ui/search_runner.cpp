@@ -2,7 +2,7 @@
 
 #include <QThread>
 
-#include "run/run_log.h"
+#include "base/errors.h"
 
 namespace xoprex::ui {
 
@@ -50,7 +50,8 @@ void SearchRunner::work(const SearchInputs& inputs) {
     try {
         text_ = QString::fromStdString(search_(inputs, control));
         end_ = SearchEnd::Done;
-    } catch (const FatalError& error) {
+    } catch (const InputError& error) {
+        reportFatal(error);
         end_ = SearchEnd::Fatal;
         text_ = QString::fromStdString(error.what());
     } catch (const SearchCancelled&) {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "run/run_search.h"
+#include "pipeline/run_search.h"
 
 class QThread;
 

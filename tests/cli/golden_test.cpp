@@ -51,7 +51,10 @@ TEST(GoldenSearch, FastaTargetLiteralCutOffSortedByPosition) {
     ASSERT_EQ(search("pPCP1.fas", "method6_literal3_by_position.txt"), 0);
     const char* name = "pPCP1_crp_sites_PredictRegulon_3.000.csv";
     EXPECT_EQ(readFile(dir.file(name)), readFile(kData + name));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("pPCP1_seq_log.txt")));  // option 1 off
+    for (const char* log : {"pPCP1_seq_log.txt", "pPCP1_crp_sites__motif_score_log.csv",
+                            "pPCP1_crp_sites_freq_table.csv"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir.file(log))) << log;  // option 1 off
+    }
 }
 
 // Integrative mode with a negative cut-off (method 10): the relaxed cut-off

@@ -10,9 +10,21 @@
 #include <string>
 #include <vector>
 
+#include "merge/merge.h"
+
 namespace xoprex::testing {
 
 namespace fs = std::filesystem;
+
+// Merges `input` into `output`; the failure's message, or "" on success.
+inline std::string mergeFailure(const std::string& input, const std::string& output) {
+    try {
+        mergeGenBankFile(input, output);
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
 
 // A scratch folder per test, removed afterwards.
 class MergeFolder : public ::testing::Test {

@@ -1,5 +1,5 @@
 // The normal quantile, the cut-off and its checks, the collection
-// self-scoring and the motif score log.
+// self-scoring.
 #include "motif/cutoff.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +8,12 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/number_format.h"
 #include "motif/scoring.h"
 #include "motif_test_support.h"
-#include "run/number_format.h"
 
 using namespace xoprex;
 using motif_test::makeCollection;
-using motif_test::readFile;
-using motif_test::splitLines;
-using motif_test::TempFolder;
 
 namespace {
 
@@ -25,12 +22,11 @@ void expectRelative(double actual, double expected, double tolerance = 1e-12) {
         << "actual " << actual << " expected " << expected;
 }
 
-Options optionsFor(int method, double threshold, bool literal = false, bool log = false) {
+Options optionsFor(int method, double threshold, bool literal = false) {
     Options options;
     options.method = method;
     options.threshold = threshold;
     options.literalCutOff = literal;
-    options.logResults = log;
     options.cutOff = -99.0;
     return options;
 }
@@ -157,7 +153,7 @@ TEST(CutOff, TailFollowsBetterIsLower) {
 TEST(SelfScoring, ToyCollectionHasZeroDeviation) {
     SiteCollection collection = makeCollection({"ACGT", "ACGA", "ACGC", "ACGG"});
     Options options = optionsFor(1, static_cast<double>(0.8f));
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "unused");
+    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{});
     EXPECT_EQ(options.cutOff, 0.0);
     for (const auto& site : collection.sites) {
         EXPECT_EQ(formatGeneral(site.score), "3.96578");
@@ -169,7 +165,7 @@ TEST(SelfScoring, ScoresWrittenIntoSitesAndUsedForCutOff) {
     SiteCollection collection = makeCollection({"TTGACA", "TTGACT", "TAGAAA", "CTGATA", "TTTACA"});
     for (const int method : {1, 2, 4, 8, 10}) {
         Options options = optionsFor(method, 0.8);
-        scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "unused");
+        scoreCollectionAndFixCutOff(collection, options, SequenceRecord{});
         std::vector<double> scores;
         for (const auto& site : collection.sites) {
             SiteHit copy = site;
@@ -185,61 +181,9 @@ TEST(SelfScoring, ScoresWrittenIntoSitesAndUsedForCutOff) {
 TEST(SelfScoring, LiteralCutOff) {
     SiteCollection collection = makeCollection({"ACGT", "ACGA"});
     Options options = optionsFor(5, 7.5, true);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "unused");
+    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{});
     EXPECT_EQ(options.cutOff, 7.5);
     options = optionsFor(5, 7.5, false);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "unused");
+    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{});
     EXPECT_EQ(options.cutOff, 0.0);
-}
-
-TEST(SelfScoring, LogOfTwoSitesHasSevenLines) {
-    TempFolder folder;
-    // An R makes the two self-scores differ (f(A) = 0.75 at position 1).
-    SiteCollection collection = makeCollection({"ACGT", "RCGT"});
-    Options options = optionsFor(6, static_cast<double>(0.8f), false, true);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "seq_sites");
-    const std::string text = readFile("seq_sites__motif_score_log.csv");
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.back(), '\n');
-    const auto lines = splitLines(text);
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0], "Motif;Score");
-    EXPECT_EQ(lines[1], "ACGT," + formatGeneral(collection.sites[0].score));
-    EXPECT_EQ(lines[2], "RCGT," + formatGeneral(collection.sites[1].score));
-    EXPECT_EQ(lines[3], "");
-    EXPECT_EQ(lines[4], "Threshold,0.8");
-    EXPECT_EQ(lines[5], "");
-    EXPECT_EQ(lines[6], "Cut-off," + formatGeneral(options.cutOff));
-    EXPECT_NE(options.cutOff, 0.0);
-}
-
-TEST(SelfScoring, ExactLogOfToyCollection) {
-    TempFolder folder;
-    SiteCollection collection = makeCollection({"ACGT", "ACGA", "ACGC", "ACGG"});
-    Options options = optionsFor(1, static_cast<double>(0.8f), false, true);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "p");
-    EXPECT_EQ(readFile("p__motif_score_log.csv"),
-              "Motif;Score\n"
-              "ACGT,3.96578\n"
-              "ACGA,3.96578\n"
-              "ACGC,3.96578\n"
-              "ACGG,3.96578\n"
-              "\n"
-              "Threshold,0.8\n"
-              "\n"
-              "Cut-off,0\n");
-}
-
-TEST(SelfScoring, NoLogWhenOffOrUncreatable) {
-    TempFolder folder;
-    SiteCollection collection = makeCollection({"ACGT", "TCGT"});
-    Options options = optionsFor(6, 0.8, false, false);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "off");
-    EXPECT_FALSE(std::filesystem::exists("off__motif_score_log.csv"));
-    const double expected = options.cutOff;
-
-    options = optionsFor(6, 0.8, false, true);
-    scoreCollectionAndFixCutOff(collection, options, SequenceRecord{}, "missing/folder");
-    EXPECT_FALSE(std::filesystem::exists("missing"));
-    EXPECT_EQ(options.cutOff, expected);
 }

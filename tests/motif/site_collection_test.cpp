@@ -1,5 +1,5 @@
-// Collection readers, loading and its fatal messages; the motif model, the
-// background composition and the collection logs.
+// Collection readers, loading and its input errors; the motif model and the
+// background composition.
 #include "motif/site_collection.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "base/number_format.h"
+#include "base/run_log.h"
 #include "motif_test_support.h"
-#include "run/number_format.h"
-#include "run/run_log.h"
 
 using namespace xoprex;
 using motif_test::makeCollection;
@@ -424,49 +424,4 @@ TEST(BackgroundComposition, EmptySequenceKeepsBackground) {
     computeBackgroundComposition(record);
     EXPECT_EQ(record.backgroundFrequencies, (std::array<double, 4>{0.25, 0.25, 0.25, 0.25}));
     EXPECT_EQ(record.backgroundEntropy, 2.0);
-}
-
-// ---------------------------------------------------------------- logs
-
-TEST(CollectionLogs, ToyFrequencyTable) {
-    TempFolder folder;
-    writeCollectionLogs(makeCollection(kToyCollection),
-                        "out/seq_sites");  // folder missing: skipped
-    EXPECT_FALSE(std::filesystem::exists("out"));
-    writeCollectionLogs(makeCollection(kToyCollection), "seq_sites");
-    EXPECT_EQ(readFile("seq_sites_freq_table.csv"),
-              ",1,2,3,4,\n"
-              "A,1,0,0,0.25,\n"
-              "C,0,1,0,0.25,\n"
-              "G,0,0,1,0.25,\n"
-              "T,0,0,0,0.25,\n"
-              "Cons.,A,C,G,A,\n"
-              "RI,2,2,2,9.51466e-008,\n"
-              "RE,2,2,2,0,\n"
-              "\n"
-              "Motif Rsequence (bits): 6\n"
-              "Motif RE (bits): 6\n");
-}
-
-TEST(CollectionLogs, LengthThreeTable) {
-    TempFolder folder;
-    writeCollectionLogs(makeCollection({"ACG", "ACT", "TCT"}), "p");
-    const auto lines = splitLines(readFile("p_freq_table.csv"));
-    ASSERT_EQ(lines.size(), 11u);
-    EXPECT_EQ(lines[0], ",1,2,3,");
-    EXPECT_EQ(lines[1], "A,0.666667,0,0,");
-    EXPECT_EQ(lines[4], "T,0.333333,0,0.666667,");
-    EXPECT_EQ(lines[5], "Cons.,A,C,T,");
-    EXPECT_EQ(lines[8], "");
-    EXPECT_EQ(lines[9].rfind("Motif Rsequence (bits): ", 0), 0u);
-    EXPECT_EQ(lines[10].rfind("Motif RE (bits): ", 0), 0u);
-}
-
-TEST(CollectionLogs, SiteCollectionLog) {
-    TempFolder folder;
-    writeFile("lexA.txt", "ACGT\nacga\n");
-    const SiteCollection collection = loadCollection("lexA.txt", SequenceRecord{});
-    writeCollectionLogs(collection, "seq_lexA");
-    EXPECT_EQ(readFile("seq_lexA_site_collection_log.txt"),
-              ">lexA collection - Site #0\nACGT\n>lexA collection - Site #1\nACGA\n");
 }

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
+#include "base/run_log.h"
 #include "options/options_file.h"
-#include "run/run_log.h"
 #include "temp_dir.h"
 
 using namespace xoprex;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/records.h"
 #include "options/options.h"
-#include "run/records.h"
 #include "scan/redundancy.h"
 #include "scan/strand_scan.h"
 #include "seqio/sequence.h"

@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "run/run_search.h"
+#include "base/errors.h"
 #include "scan/reverse_complement.h"
 #include "scan_test_support.h"
 

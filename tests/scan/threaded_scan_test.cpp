@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/tasks.h"
 #include "motif/site_collection.h"
 #include "scan/integrative.h"
-#include "scan/parallel.h"
 #include "scan/scan.h"
 #include "scan_test_support.h"
 

@@ -39,10 +39,11 @@ std::string randomText(size_t length, uint64_t seed, bool anyByte) {
     return text;
 }
 
-std::vector<KernelPath> supportedPaths() {
-    std::vector<KernelPath> paths;
-    for (const KernelPath path : {KernelPath::Scalar, KernelPath::Avx2, KernelPath::Avx512}) {
-        if (kernelPathSupported(path)) {
+std::vector<InstructionSet> supportedPaths() {
+    std::vector<InstructionSet> paths;
+    for (const InstructionSet path :
+         {InstructionSet::Scalar, InstructionSet::Avx2, InstructionSet::Avx512}) {
+        if (cpuSupports(path)) {
             paths.push_back(path);
         }
     }
@@ -65,7 +66,7 @@ TEST(WindowKernel, BlockScoresAreBitIdenticalOnEveryPath) {
         for (const bool anyByte : {false, true}) {
             const std::string text = randomText(5000, 31 + method, anyByte);
             const size_t count = text.size() - 18;
-            for (const KernelPath path : supportedPaths()) {
+            for (const InstructionSet path : supportedPaths()) {
                 for (const bool classes : {true, false}) {
                     const WindowKernel kernel(table, path, classes);
                     EXPECT_TRUE(kernel.usesClasses() == classes || !classes);
@@ -100,7 +101,7 @@ TEST(WindowKernel, FilterNeverDropsAPassingWindow) {
         }
         std::vector<double> sorted = exact;
         std::sort(sorted.begin(), sorted.end());
-        for (const KernelPath path : supportedPaths()) {
+        for (const InstructionSet path : supportedPaths()) {
             const WindowKernel kernel(table, path);
             int filtered = 0;
             for (int trial = 0; trial < 12; ++trial) {
@@ -128,7 +129,7 @@ TEST(WindowKernel, FilterNeverDropsAPassingWindow) {
                     }
                 }
             }
-            if (path != KernelPath::Scalar) {
+            if (path != InstructionSet::Scalar) {
                 EXPECT_GT(filtered, 6) << "method " << method;
             }
         }
@@ -136,7 +137,7 @@ TEST(WindowKernel, FilterNeverDropsAPassingWindow) {
 }
 
 TEST(WindowKernel, FilterRejectsMostWindowsAtARealisticCutOff) {
-    if (!kernelPathSupported(KernelPath::Avx2)) {
+    if (!cpuSupports(InstructionSet::Avx2)) {
         GTEST_SKIP() << "no vector filter on this machine";
     }
     SequenceRecord background;
@@ -144,16 +145,16 @@ TEST(WindowKernel, FilterRejectsMostWindowsAtARealisticCutOff) {
     const TermTable table(5, collection, background);
     const std::string text = randomText(100000, 5, false);
     std::vector<uint32_t> survivors[2];
-    for (const KernelPath path : {KernelPath::Avx2, KernelPath::Avx512}) {
-        if (!kernelPathSupported(path)) {
+    for (const InstructionSet path : {InstructionSet::Avx2, InstructionSet::Avx512}) {
+        if (!cpuSupports(path)) {
             continue;
         }
         const WindowKernel kernel(table, path);
-        std::vector<uint32_t>& found = survivors[path == KernelPath::Avx2 ? 0 : 1];
+        std::vector<uint32_t>& found = survivors[path == InstructionSet::Avx2 ? 0 : 1];
         kernel.candidates(text.data(), text.size() - 18, 10.0, false, found);
         EXPECT_LT(found.size(), text.size() / 20);
     }
-    if (kernelPathSupported(KernelPath::Avx512)) {
+    if (cpuSupports(InstructionSet::Avx512)) {
         EXPECT_EQ(survivors[0], survivors[1]);  // same bounds, same survivors
     }
     const WindowKernel kernel(table);

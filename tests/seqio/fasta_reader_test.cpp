@@ -273,7 +273,7 @@ Outcome readerFasta(const std::string& text, const std::string& path) {
         for (const auto& r : set.records) {
             out.records.emplace_back(r.description, r.sequence);
         }
-    } catch (const FatalError& error) {
+    } catch (const InputError& error) {
         out.fatal = error.what();
     }
     return out;

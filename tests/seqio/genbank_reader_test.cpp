@@ -319,7 +319,7 @@ TEST_F(GenBankTest, RecordOfSixtyBasesStopsAtItsTerminator) {
     SequenceSet set = genBankFromText(kHeader + "ORIGIN\n" + sixty + "//\n" + second);
     EXPECT_EQ(set.records[0].sequence,
               std::string("ACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT"));
-    EXPECT_THROW(genBankFromText(kHeader + "ORIGIN\n//\n" + second), FatalError);
+    EXPECT_THROW(genBankFromText(kHeader + "ORIGIN\n//\n" + second), InputError);
 }
 
 TEST_F(GenBankTest, SixtyOneBasesEndWithTheLastLetterUpperCased) {

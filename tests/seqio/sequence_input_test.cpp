@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/file_names.h"
 #include "seqio/sequence.h"
 #include "seqio_test_support.h"
 
@@ -114,8 +115,14 @@ TEST_F(SequenceInputTest, FatalLogReplacesAnEarlierLog) {
     bool thrown = false;
     try {
         readSequences(path);
-    } catch (const FatalError&) {
+    } catch (const InputError& error) {
         thrown = true;
+        EXPECT_EQ(error.kind(), InputProblem::Format);
+        EXPECT_EQ(error.path(), path);
+        EXPECT_EQ(readText("OprexLog.txt"), "old line\nanother\n");  // the reader writes nothing
+        testing::internal::CaptureStdout();
+        reportFatal(error);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Incorrect FASTA file: " + path + "\n");
     }
     EXPECT_TRUE(thrown);
     EXPECT_EQ(readText("OprexLog.txt"), "Incorrect FASTA file: " + path + "\n");

@@ -57,9 +57,9 @@ class FormLogicTest : public QObject {
     }
 
     void trailingSeparatorAddedOnce() {
-        QCOMPARE(withTrailingSeparator("/data"), std::string("/data/"));
-        QCOMPARE(withTrailingSeparator("/data/"), std::string("/data/"));
-        QCOMPARE(withTrailingSeparator(""), std::string(""));
+        QCOMPARE(xoprex::withTrailingSeparator("/data"), std::string("/data/"));
+        QCOMPARE(xoprex::withTrailingSeparator("/data/"), std::string("/data/"));
+        QCOMPARE(xoprex::withTrailingSeparator(""), std::string(""));
     }
 
     void resultsNameFollowsMethodAndThreshold() {

@@ -20,7 +20,7 @@
 #include "fake_services.h"
 #include "options/options.h"
 #include "options/options_file.h"
-#include "run/run_search.h"
+#include "pipeline/run_search.h"
 #include "ui/about_dialog.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "run/shared_text.h"
+#include "base/shared_text.h"
 
 namespace xoprex {
 

@@ -1,4 +1,4 @@
-#include "run/number_format.h"
+#include "base/number_format.h"
 
 #include <gtest/gtest.h>
 

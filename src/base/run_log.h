@@ -1,28 +1,15 @@
 // The run log writes every line twice, to its file and to standard output,
-// flushing both. reportFatal is the single exit for invalid input: it writes
-// the message to "OprexLog.txt" in the current folder and to standard output,
-// then throws FatalError, which only the front ends catch.
+// flushing both (optionally a few times a second rather than line by line).
+// A file that cannot be opened drops its half silently.
 #pragma once
 
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <mutex>
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace xoprex {
-
-// Raised by reportFatal. what() holds the message lines joined by '\n'.
-class FatalError : public std::runtime_error {
-  public:
-    explicit FatalError(const std::vector<std::string>& lines);
-    const std::vector<std::string>& lines() const { return lines_; }
-
-  private:
-    std::vector<std::string> lines_;
-};
 
 class RunLog {
   public:
@@ -62,12 +49,5 @@ class RunLog {
     std::chrono::steady_clock::time_point lastFlush_;
     bool pending_ = false;
 };
-
-// Writes the message (one line, or two pieces joined on one line) to a fresh
-// "OprexLog.txt" and to standard output, then throws FatalError.
-[[noreturn]] void reportFatal(const std::string& message);
-[[noreturn]] void reportFatal(const std::string& first, const std::string& second);
-// Two separate lines (e.g. the extension messages).
-[[noreturn]] void reportFatalLines(const std::vector<std::string>& lines);
 
 }  // namespace xoprex

@@ -1,12 +1,14 @@
 // One complete search, from the three input paths to the results table.
-// Invalid input raises FatalError (after reportFatal wrote "OprexLog.txt");
-// a cancelled search raises SearchCancelled. Nothing else escapes.
+// Invalid input raises InputError, a cancelled search SearchCancelled
+// (base/errors.h); the front ends report them. Nothing else escapes but the
+// system's own failures (memory, threads).
 #pragma once
 
 #include <atomic>
-#include <exception>
 #include <functional>
 #include <string>
+
+#include "base/errors.h"
 
 namespace xoprex {
 
@@ -30,17 +32,7 @@ struct SearchControl {
     const std::atomic<bool>* cancel = nullptr;
 };
 
-class SearchCancelled : public std::exception {
-  public:
-    const char* what() const noexcept override { return "search cancelled"; }
-};
-
 // Returns the results table's file name.
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control = {});
-
-// File title: the name without folder and last extension ("data/x.fas" -> "x").
-std::string fileTitle(const std::string& path);
-// Folder of a path with a trailing separator ("" for a bare name).
-std::string folderOf(const std::string& path);
 
 }  // namespace xoprex

@@ -1,19 +1,20 @@
-#include "run/run_search.h"
+#include "pipeline/run_search.h"
 
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <filesystem>
 #include <mutex>
 #include <vector>
 
+#include "base/errors.h"
+#include "base/run_log.h"
+#include "base/tasks.h"
 #include "motif/cutoff.h"
 #include "motif/site_collection.h"
 #include "options/options_file.h"
+#include "report/collection_logs.h"
 #include "report/reports.h"
-#include "run/run_log.h"
 #include "scan/integrative.h"
-#include "scan/parallel.h"
 #include "scan/scan.h"
 #include "seqio/sequence.h"
 
@@ -221,7 +222,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
 
     SiteHit workingHit(collection.siteLength);
     set.current = 0;
-    scoreCollectionAndFixCutOff(collection, options, set.records[set.current], reportPrefix);
+    scoreCollectionAndFixCutOff(collection, options, set.records[set.current]);
+    if (options.logResults) {
+        writeMotifScoreLog(collection, options, reportPrefix);
+    }
     IntegrativeWindow window(options);
     if (options.integrative) {
         relaxCutOff(options);
@@ -246,22 +250,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.writeJoined("Saving results to ", resultsName);
     writeResultsTable(options, set, resultsName, threads);
     return resultsName;
-}
-
-std::string fileTitle(const std::string& path) {
-    return std::filesystem::path(path).stem().string();
-}
-
-std::string folderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (parent.empty()) {
-        return "";
-    }
-    std::string folder = parent.string();
-    if (folder.back() != std::filesystem::path::preferred_separator) {
-        folder += std::filesystem::path::preferred_separator;
-    }
-    return folder;
 }
 
 }  // namespace xoprex

@@ -1,4 +1,4 @@
-#include "run/shared_text.h"
+#include "base/shared_text.h"
 
 #include <atomic>
 #include <cstring>

@@ -1,12 +1,14 @@
-#include "run/run_log.h"
+#include "base/run_log.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "base/errors.h"
 #include "temp_dir.h"
 
-using xoprex::FatalError;
+using xoprex::InputError;
+using xoprex::InputProblem;
 using xoprex::RunLog;
 using xoprex::testing::readFile;
 using xoprex::testing::TempDir;
@@ -39,15 +41,13 @@ TEST(RunLog, UnopenableFileStillWritesToStdout) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
 }
 
-TEST(ReportFatal, WritesOprexLogAndThrows) {
+TEST(ReportFatal, WritesOprexLogAndStdout) {
     TempDir dir;
+    const InputError error(InputProblem::Unreadable, "/no/such.fas",
+                           "Incorrect file name: /no/such.fas");
+    EXPECT_STREQ(error.what(), "Incorrect file name: /no/such.fas");
     testing::internal::CaptureStdout();
-    try {
-        xoprex::reportFatal("Incorrect file name: ", "/no/such.fas");
-        FAIL() << "reportFatal returned";
-    } catch (const FatalError& error) {
-        EXPECT_EQ(error.lines(), std::vector<std::string>{"Incorrect file name: /no/such.fas"});
-    }
+    xoprex::reportFatal(error);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Incorrect file name: /no/such.fas\n");
     EXPECT_EQ(readFile(dir.file("OprexLog.txt")), "Incorrect file name: /no/such.fas\n");
 }
@@ -55,12 +55,15 @@ TEST(ReportFatal, WritesOprexLogAndThrows) {
 TEST(ReportFatal, SecondReportReplacesTheFirst) {
     TempDir dir;
     testing::internal::CaptureStdout();
-    EXPECT_THROW(
-        xoprex::reportFatalLines({"Incorrect sequence file extension.", "Type Oprex /? for help."}),
-        FatalError);
+    const InputError twoLines(
+        InputProblem::Extension, "x.abc",
+        std::vector<std::string>{"Incorrect sequence file extension.", "Type Oprex /? for help."});
+    EXPECT_STREQ(twoLines.what(), "Incorrect sequence file extension.\nType Oprex /? for help.");
+    xoprex::reportFatal(twoLines);
     EXPECT_EQ(readFile(dir.file("OprexLog.txt")),
               "Incorrect sequence file extension.\nType Oprex /? for help.\n");
-    EXPECT_THROW(xoprex::reportFatal("No sequence read. Please check FASTA file!"), FatalError);
+    xoprex::reportFatal(
+        InputError(InputProblem::Format, "x.fas", "No sequence read. Please check FASTA file!"));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(readFile(dir.file("OprexLog.txt")), "No sequence read. Please check FASTA file!\n");
 }

@@ -1,7 +1,7 @@
 // Shared texts behave as values owned by each record holding them: copies
 // read the same characters, assigning one leaves the others as they were,
 // and the fixed texts survive every copy and assignment.
-#include "run/shared_text.h"
+#include "base/shared_text.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "run/records.h"
+#include "base/records.h"
 
 namespace xoprex {
 namespace {

@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file_names.h"
 #include "options/options_file.h"
-#include "run/run_search.h"
+#include "pipeline/run_search.h"
 #include "temp_dir.h"
 
 namespace xoprex {

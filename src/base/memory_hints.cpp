@@ -1,4 +1,4 @@
-#include "run/memory_hints.h"
+#include "base/memory_hints.h"
 
 #include <cstdint>
 

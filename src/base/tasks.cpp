@@ -1,10 +1,12 @@
-#include "scan/parallel.h"
+#include "base/tasks.h"
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace xoprex {
@@ -41,21 +43,50 @@ void runTasks(size_t count, unsigned threads,
     };
     const size_t helpers =
         std::min<size_t>(threads > 0 ? threads - 1 : 0, count > 0 ? count - 1 : 0);
-    std::vector<std::thread> pool;
-    pool.reserve(helpers);
-    try {
-        for (size_t t = 0; t < helpers; ++t) {
-            pool.emplace_back(work, static_cast<unsigned>(t + 1));
-        }
-    } catch (...) {
+    std::vector<BackgroundThread> pool(helpers);
+    for (size_t t = 0; t < helpers; ++t) {
         // A thread that cannot start leaves its share to the others.
+        if (!pool[t].start([&work, t] { work(static_cast<unsigned>(t + 1)); })) {
+            break;
+        }
     }
     work(0);
-    for (std::thread& thread : pool) {
+    for (BackgroundThread& thread : pool) {
         thread.join();
     }
     if (error) {
         std::rethrow_exception(error);
+    }
+}
+
+BackgroundThread::~BackgroundThread() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool BackgroundThread::start(std::function<void()> work) {
+    error_ = nullptr;
+    try {
+        thread_ = std::thread([this, work = std::move(work)] {
+            try {
+                work();
+            } catch (...) {
+                error_ = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void BackgroundThread::join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    if (error_) {
+        std::rethrow_exception(std::exchange(error_, nullptr));
     }
 }
 

@@ -53,8 +53,10 @@ int runSearchCommand(const SearchArgs& args) {
 }
 
 int runOptionsCommand(const std::string& path) {
-    if (!xoprex::writeOptionsFile(path, xoprex::factoryDefaults())) {
-        std::cerr << "xoprex: cannot write options file " << path << '\n';
+    try {
+        xoprex::writeOptionsFile(path, xoprex::factoryDefaults());
+    } catch (const xoprex::OutputError& error) {
+        std::cerr << "xoprex: " << error.what() << '\n';
         return kInputError;
     }
     std::cout << "Factory default options written to " << path << '\n';

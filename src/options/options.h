@@ -1,6 +1,9 @@
-// The sixteen search options with their built-in defaults, the derived
-// cut-off, and the table of the eleven scoring methods with every label by
-// which the program names them.
+// The sixteen search options: the run's record (Options, with the derived
+// cut-off), the form's record (OptionTexts, the values as the desktop form
+// holds them), and the table of the eleven scoring methods with every label
+// by which the program names them. The options themselves (number,
+// description, kind, defaults, range, the fields holding them) are listed
+// once, in options/option_table.h.
 #pragma once
 
 #include <cstdint>
@@ -10,24 +13,50 @@ namespace xoprex {
 
 class RunLog;
 
+// Built-in defaults (option_table.h) on construction; cutOff 0.
 struct Options {
-    bool logResults = true;                        // 1
-    int32_t method = 5;                            // 2
-    bool backgroundFromGenome = false;             // 3
-    double threshold = static_cast<double>(0.8f);  // 4
-    int32_t promoterDistance = 350;                // 5
-    int32_t inGeneDistance = 100;                  // 6
-    bool sortByScore = false;                      // 7
-    bool removeRedundant = true;                   // 8
-    bool literalCutOff = false;                    // 9
-    double cutOff = 0.0;                           // derived (cut-off stage, relaxation)
-    bool integrative = false;                      // 10
-    int32_t upFar = -500;                          // 11 (X)
-    int32_t upNear = -1;                           // 12 (Y)
-    int32_t downNear = 1;                          // 13 (I)
-    int32_t downFar = 500;                         // 14 (J)
-    double relaxation = 1.5;                       // 15 (R)
-    int32_t rescoreMethod = 1;                     // 16
+    Options();
+
+    bool logResults;            // 1
+    int32_t method;             // 2
+    bool backgroundFromGenome;  // 3
+    double threshold;           // 4
+    int32_t promoterDistance;   // 5
+    int32_t inGeneDistance;     // 6
+    bool sortByScore;           // 7
+    bool removeRedundant;       // 8
+    bool literalCutOff;         // 9
+    double cutOff = 0.0;        // derived (cut-off stage, relaxation)
+    bool integrative;           // 10
+    int32_t upFar;              // 11 (X)
+    int32_t upNear;             // 12 (Y)
+    int32_t downNear;           // 13 (I)
+    int32_t downFar;            // 14 (J)
+    double relaxation;          // 15 (R)
+    int32_t rescoreMethod;      // 16
+};
+
+// The form's view of the options: switches as booleans, everything else as
+// the text of its box. Factory defaults (option_table.h) on construction.
+struct OptionTexts {
+    OptionTexts();
+
+    bool logResults;
+    std::string methodNumber;
+    bool computeBackground;
+    std::string threshold;
+    std::string promoterDistance;
+    std::string inGeneDistance;
+    bool sortByScore;
+    bool removeRedundant;
+    bool literalCutOff;
+    bool integrative;
+    std::string upLeft;
+    std::string upRight;
+    std::string downLeft;
+    std::string downRight;
+    std::string relaxation;
+    std::string rescoringMethod;
 };
 
 // Writes "Setting options to default..." and sets options 1..16 to the
@@ -41,6 +70,7 @@ struct ScoringMethod {
     const char* optionsFileLine;
     const char* formLabel;
     const char* reportLabel;
+    const char* shortName;  // the command line's name of the method
     bool lowerIsBetter;
 };
 

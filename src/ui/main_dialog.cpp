@@ -17,7 +17,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include "base/errors.h"
 #include "merge/merge.h"
+#include "options/option_table.h"
 #include "options/options.h"
 #include "ui/about_dialog.h"
 #include "ui/help_viewer.h"
@@ -123,21 +125,22 @@ void COprex_AppDlg::connectSignals() {
         }
     });
 
-    // Any change of an option must be saved before the next search.
-    for (QRadioButton* radio : {logYes_, logNo_, backgroundYes_, backgroundNo_, percentCutOff_,
-                                literalCutOff_, sortScore_, sortPosition_, redundantYes_,
-                                redundantNo_, integrativeYes_, integrativeNo_}) {
-        connect(radio, &QRadioButton::toggled, this, &COprex_AppDlg::optionChanged);
-    }
-    for (QLineEdit* edit : {promoterEdit_, inGeneEdit_, upLeftEdit_, upRightEdit_, downLeftEdit_,
-                            downRightEdit_, relaxationEdit_}) {
-        connect(edit, &QLineEdit::textChanged, this, &COprex_AppDlg::optionChanged);
-    }
+    // Any change of an option must be saved before the next search (a typed
+    // threshold too: the search reads the saved file, and the results window
+    // is named after the threshold the search used).
     connect(methodCombo_, &QComboBox::currentIndexChanged, this, &COprex_AppDlg::optionChanged);
-    connect(rescoringCombo_, &QComboBox::currentTextChanged, this, &COprex_AppDlg::optionChanged);
-    // A typed threshold counts too: the search reads the saved file, and the
-    // results window is named after the threshold the search used.
-    connect(thresholdCombo_, &QComboBox::currentTextChanged, this, &COprex_AppDlg::optionChanged);
+    for (const OptionControl& control : optionControls_) {
+        if (control.on != nullptr) {
+            for (QRadioButton* radio : {control.on, control.off}) {
+                connect(radio, &QRadioButton::toggled, this, &COprex_AppDlg::optionChanged);
+            }
+        } else if (control.edit != nullptr) {
+            connect(control.edit, &QLineEdit::textChanged, this, &COprex_AppDlg::optionChanged);
+        } else {
+            connect(control.list, &QComboBox::currentTextChanged, this,
+                    &COprex_AppDlg::optionChanged);
+        }
+    }
 
     connect(runner_.get(), &xoprex::ui::SearchRunner::lineWritten, this,
             [this](const QString& line) { progressLog_->appendPlainText(line); });
@@ -157,24 +160,17 @@ void COprex_AppDlg::readControls() {
     files.pastedSequence = ss(sequencePaste_->toPlainText());
     files.pastedCollection = ss(collectionPaste_->toPlainText());
 
-    xoprex::OptionTexts& options = values_.options;
     values_.methodText =
         methodCombo_->currentIndex() < 0 ? std::string("???") : ss(methodCombo_->currentText());
-    options.logResults = logYes_->isChecked();
-    options.computeBackground = backgroundYes_->isChecked();
-    options.threshold = ss(thresholdCombo_->currentText());
-    options.literalCutOff = literalCutOff_->isChecked();
-    options.promoterDistance = ss(promoterEdit_->text());
-    options.inGeneDistance = ss(inGeneEdit_->text());
-    options.sortByScore = sortScore_->isChecked();
-    options.removeRedundant = redundantYes_->isChecked();
-    options.integrative = integrativeYes_->isChecked();
-    options.upLeft = ss(upLeftEdit_->text());
-    options.upRight = ss(upRightEdit_->text());
-    options.downLeft = ss(downLeftEdit_->text());
-    options.downRight = ss(downRightEdit_->text());
-    options.relaxation = ss(relaxationEdit_->text());
-    options.rescoringMethod = ss(rescoringCombo_->currentText());
+    for (const OptionControl& control : optionControls_) {
+        const xoprex::OptionEntry& entry = xoprex::optionEntry(control.number);
+        if (control.on != nullptr) {
+            values_.options.*entry.switchText = control.on->isChecked();
+        } else {
+            values_.options.*entry.text =
+                ss(control.edit != nullptr ? control.edit->text() : control.list->currentText());
+        }
+    }
 }
 
 void COprex_AppDlg::showValues() {
@@ -196,24 +192,18 @@ void COprex_AppDlg::showValues() {
         collectionPaste_->setPlainText(qs(files.pastedCollection));
     }
 
-    const xoprex::OptionTexts& options = values_.options;
     methodCombo_->setCurrentIndex(methodCombo_->findText(qs(values_.methodText)));
-    setPair(logYes_, logNo_, options.logResults);
-    setPair(backgroundYes_, backgroundNo_, options.computeBackground);
-    thresholdCombo_->setCurrentText(qs(options.threshold));
-    setPair(literalCutOff_, percentCutOff_, options.literalCutOff);
-    promoterEdit_->setText(qs(options.promoterDistance));
-    inGeneEdit_->setText(qs(options.inGeneDistance));
-    setPair(sortScore_, sortPosition_, options.sortByScore);
-    setPair(redundantYes_, redundantNo_, options.removeRedundant);
-    setPair(integrativeYes_, integrativeNo_, options.integrative);
-    upLeftEdit_->setText(qs(options.upLeft));
-    upRightEdit_->setText(qs(options.upRight));
-    downLeftEdit_->setText(qs(options.downLeft));
-    downRightEdit_->setText(qs(options.downRight));
-    relaxationEdit_->setText(qs(options.relaxation));
-    rescoringCombo_->setCurrentText(qs(options.rescoringMethod));
-    setIntegrativeControlsEnabled(options.integrative);
+    for (const OptionControl& control : optionControls_) {
+        const xoprex::OptionEntry& entry = xoprex::optionEntry(control.number);
+        if (control.on != nullptr) {
+            setPair(control.on, control.off, values_.options.*entry.switchText);
+        } else if (control.edit != nullptr) {
+            control.edit->setText(qs(values_.options.*entry.text));
+        } else {
+            control.list->setCurrentText(qs(values_.options.*entry.text));
+        }
+    }
+    setIntegrativeControlsEnabled(values_.options.integrative);
     updating_ = false;
 }
 
@@ -227,7 +217,9 @@ void COprex_AppDlg::loadOptions(bool atStartup) {
     readControls();
     const std::string& path = values_.files.optionsPath;
     xoprex::OptionTexts loaded = values_.options;
-    if (!xoprex::loadOptionTextsFile(path, loaded)) {
+    try {
+        xoprex::loadOptionTextsFile(path, loaded);
+    } catch (const xoprex::InputError&) {
         if (atStartup && loadingAtStartup_) {
             loadingAtStartup_ = false;
             applyFactoryDefaults();
@@ -266,7 +258,9 @@ void COprex_AppDlg::saveOptions() {
     }
     values_.options.methodNumber =
         xoprex::formLabelToNumber(values_.methodText, values_.options.methodNumber);
-    if (!xoprex::writeOptionsFile(values_.files.optionsPath, values_.options)) {
+    try {
+        xoprex::writeOptionsFile(values_.files.optionsPath, values_.options);
+    } catch (const xoprex::OutputError&) {
         showError(QStringLiteral("File Cannot be Opened for Saving"),
                   qs(values_.files.optionsPath));
         return;

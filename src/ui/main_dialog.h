@@ -75,6 +75,7 @@ class COprex_AppDlg : public QDialog {
     void connectSignals();
 
     // Values <-> controls.
+    void bindOptionControls();
     void readControls();
     void showValues();
 
@@ -118,6 +119,18 @@ class COprex_AppDlg : public QDialog {
     bool closeRequested_ = false;
     QPointer<CResultDialog> resultsWindow_;
     QPointer<HelpViewer> helpViewer_;
+
+    // The controls of options 1 and 3 to 16 (option 2 is the method list,
+    // shown by its label): a pair of radio buttons for a switch, a box or an
+    // editable list for the others.
+    struct OptionControl {
+        int number = 0;
+        QRadioButton* on = nullptr;
+        QRadioButton* off = nullptr;
+        QLineEdit* edit = nullptr;
+        QComboBox* list = nullptr;
+    };
+    std::vector<OptionControl> optionControls_;
 
     // Target Genome/Sequence.
     QGroupBox* sequenceGroup_ = nullptr;

@@ -102,7 +102,37 @@ void COprex_AppDlg::buildControls() {
         }
     }
     progressLog_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    bindOptionControls();
     resize(1140, 760);
+}
+
+void COprex_AppDlg::bindOptionControls() {
+    const auto pair = [](int number, QRadioButton* on, QRadioButton* off) {
+        return OptionControl{number, on, off, nullptr, nullptr};
+    };
+    const auto box = [](int number, QLineEdit* edit) {
+        return OptionControl{number, nullptr, nullptr, edit, nullptr};
+    };
+    const auto list = [](int number, QComboBox* combo) {
+        return OptionControl{number, nullptr, nullptr, nullptr, combo};
+    };
+    optionControls_ = {
+        pair(1, logYes_, logNo_),
+        pair(3, backgroundYes_, backgroundNo_),
+        list(4, thresholdCombo_),
+        box(5, promoterEdit_),
+        box(6, inGeneEdit_),
+        pair(7, sortScore_, sortPosition_),
+        pair(8, redundantYes_, redundantNo_),
+        pair(9, literalCutOff_, percentCutOff_),
+        pair(10, integrativeYes_, integrativeNo_),
+        box(11, upLeftEdit_),
+        box(12, upRightEdit_),
+        box(13, downLeftEdit_),
+        box(14, downRightEdit_),
+        box(15, relaxationEdit_),
+        list(16, rescoringCombo_),
+    };
 }
 
 QWidget* COprex_AppDlg::buildInputColumn() {

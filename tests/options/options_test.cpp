@@ -4,7 +4,9 @@
 
 #include <sstream>
 
+#include "base/errors.h"
 #include "base/run_log.h"
+#include "options/option_table.h"
 #include "options/options_file.h"
 #include "temp_dir.h"
 
@@ -164,17 +166,46 @@ TEST(OptionsFormLoader, CrLfFileAndWriterRoundTrip) {
     written.methodNumber = "10";
     written.threshold = "0.95";
     written.integrative = true;
-    ASSERT_TRUE(writeOptionsFile(dir.file("Options.txt"), written));
+    writeOptionsFile(dir.file("Options.txt"), written);
     std::string crlf;
     for (char c : readFile(dir.file("Options.txt"))) {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     dir.write("crlf.txt", crlf);
     OptionTexts loaded;
-    ASSERT_TRUE(loadOptionTextsFile(dir.file("crlf.txt"), loaded));
+    loadOptionTextsFile(dir.file("crlf.txt"), loaded);
     EXPECT_EQ(loaded.methodNumber, "10");
     EXPECT_EQ(loaded.threshold, "0.95");
     EXPECT_TRUE(loaded.integrative);
-    EXPECT_FALSE(loadOptionTextsFile(dir.file("none.txt"), loaded));
-    EXPECT_FALSE(writeOptionsFile(dir.file("no/such/folder/Options.txt"), written));
+    EXPECT_THROW(loadOptionTextsFile(dir.file("none.txt"), loaded), InputError);
+    EXPECT_THROW(writeOptionsFile(dir.file("no/such/folder/Options.txt"), written), OutputError);
+}
+
+// Every option is held by exactly one field of each record, and a value
+// written by the form reaches the run's field through the file.
+TEST(OptionTable, EveryOptionRoundTripsFromFormToRun) {
+    for (int number = 1; number <= kOptionCount; ++number) {
+        const OptionEntry& entry = optionEntry(number);
+        EXPECT_EQ(entry.number, number);
+        const int runFields = (entry.switchField != nullptr) + (entry.integerField != nullptr) +
+                              (entry.realField != nullptr);
+        EXPECT_EQ(runFields, 1) << number;
+        EXPECT_EQ((entry.switchText != nullptr) + (entry.text != nullptr), 1) << number;
+        EXPECT_EQ(entry.kind == OptionKind::Switch, entry.switchField != nullptr) << number;
+        EXPECT_LE(entry.minimum, entry.builtIn) << number;
+        EXPECT_GE(entry.maximum, entry.builtIn) << number;
+
+        OptionTexts texts;
+        if (entry.kind == OptionKind::Switch) {
+            texts.*entry.switchText = !(texts.*entry.switchText);
+        } else {
+            texts.*entry.text = "3";
+        }
+        Options options;
+        std::istringstream in(optionsFileText(texts));
+        ASSERT_EQ(readOptionValues(options, in), kOptionCount);
+        const double expected =
+            entry.kind == OptionKind::Switch ? (texts.*entry.switchText ? 1.0 : 0.0) : 3.0;
+        EXPECT_EQ(optionValue(options, number), expected) << number;
+    }
 }

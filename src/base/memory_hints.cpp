@@ -20,13 +20,9 @@ constexpr int kPopulateWrite = 23;  // Linux 5.14 and later
 #endif
 #endif
 
-// Gives `advice` for the whole `unit`-sized pages inside [data, data + size)
-// when the range is large enough to be worth a request. A refused request
-// (an older kernel, say) changes nothing.
+// Gives `advice` for the whole `unit`-sized pages inside [data, data + size).
+// A refused request (an older kernel, say) changes nothing.
 void advise(void* data, size_t size, size_t unit, [[maybe_unused]] int advice) {
-    if (size < kHintFrom) {
-        return;
-    }
     const auto begin = reinterpret_cast<uintptr_t>(data);
     const uintptr_t first = (begin + unit - 1) / unit * unit;
     const uintptr_t last = (begin + size) / unit * unit;
@@ -41,7 +37,9 @@ void advise(void* data, size_t size, size_t unit, [[maybe_unused]] int advice) {
 
 void askForHugePages(void* data, size_t size) {
 #if defined(__linux__)
-    advise(data, size, kHugePage, MADV_HUGEPAGE);
+    if (size >= kHintFrom) {
+        advise(data, size, kHugePage, MADV_HUGEPAGE);
+    }
 #else
     (void)data;
     (void)size;
@@ -50,7 +48,9 @@ void askForHugePages(void* data, size_t size) {
 
 void populate(void* data, size_t size) {
 #if defined(__linux__)
-    advise(data, size, kPage, kPopulateWrite);
+    if (size >= kHintFrom) {
+        advise(data, size, kPage, kPopulateWrite);
+    }
 #else
     (void)data;
     (void)size;
@@ -60,6 +60,15 @@ void populate(void* data, size_t size) {
 void prepareForWriting(void* data, size_t size) {
     askForHugePages(data, size);
     populate(data, size);
+}
+
+void releasePages(void* data, size_t size) {
+#if defined(__linux__)
+    advise(data, size, kPage, MADV_DONTNEED);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 }  // namespace xoprex

@@ -4,8 +4,6 @@
 //   xoprex merge IN [OUT]
 // Exit status: 0 on success, 2 on invalid input (the message is also in
 // "OprexLog.txt" for search errors), 1 on usage errors.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +12,7 @@
 
 #include "base/errors.h"
 #include "base/file_names.h"
+#include "cli/heap_restart.h"
 #include "merge/merge.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
@@ -77,35 +76,6 @@ int runMergeCommand(const std::string& input, std::string output) {
     return 0;
 }
 
-// A whole genome, or tens of thousands of records, is held in heap memory
-// that the reader touches once; on machines where each first touch of a
-// 4 KiB page is slow, letting the C library back the heap with transparent
-// huge pages makes reading several times faster. One heap for all threads
-// keeps the scan threads' few allocations on those pages too (a fresh
-// per-thread heap would fault its pages in one by one), and growing the heap
-// 32 MiB at a time lets the many small records of a large result (one text
-// per hit) land on those pages instead of a trickle of 4 KiB ones; memory
-// that is never touched costs nothing. Blocks up to 32 MiB (sort orders,
-// copied site texts, the results table's buffers) come from that heap too
-// rather than from separate mappings of 4 KiB pages, and freed memory stays
-// in the heap for the next allocation instead of going back to the system
-// and being faulted in again. The library reads
-// these settings only at start-up, so the program restarts itself once with
-// them, unless the user has set GLIBC_TUNABLES (then nothing changes).
-void restartWithHugePageHeap(char** argv) {
-    if (std::getenv("GLIBC_TUNABLES") != nullptr) {
-        return;
-    }
-    constexpr const char* kTunables =
-        "glibc.malloc.hugetlb=1:glibc.malloc.arena_max=1:glibc.malloc.top_pad=33554432:"
-        "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456";
-    if (setenv("GLIBC_TUNABLES", kTunables, 1) != 0) {
-        return;
-    }
-    execv("/proc/self/exe", argv);
-    unsetenv("GLIBC_TUNABLES");  // the restart failed: go on as we are
-}
-
 bool asksForHelp(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "/?") {
@@ -118,7 +88,6 @@ bool asksForHelp(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    restartWithHugePageHeap(argv);
     CLI::App app{"XOprex: finds the binding sites of one transcription factor in a genome."};
     app.require_subcommand(1);
 
@@ -153,6 +122,7 @@ int main(int argc, char** argv) {
 
     try {
         if (*searchCmd) {
+            restartWithHugePageHeap(argv);
             return runSearchCommand(search);
         }
         if (*optionsCmd) {

@@ -14,8 +14,10 @@
 #include "options/options_file.h"
 #include "report/collection_logs.h"
 #include "report/reports.h"
+#include "scan/annotation.h"
 #include "scan/integrative.h"
 #include "scan/scan.h"
+#include "scan/sort.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {

@@ -1,6 +1,5 @@
 #include "report/block_writer.h"
 
-#include <system_error>
 #include <utility>
 
 namespace xoprex {
@@ -35,12 +34,8 @@ void BlockWriter::handOver() {
 }
 
 void BlockWriter::queue(std::string&& block) {
-    if (!thread_.joinable()) {
-        try {
-            if (writeBehind_) {
-                thread_ = std::thread([this] { writeBlocks(); });
-            }
-        } catch (const std::system_error&) {
+    if (!thread_.running()) {
+        if (writeBehind_ && !thread_.start([this] { writeBlocks(); })) {
             writeBehind_ = false;
         }
         if (!writeBehind_) {
@@ -74,7 +69,7 @@ void BlockWriter::writeBlocks() {
 }
 
 void BlockWriter::finish() {
-    if (thread_.joinable()) {
+    if (thread_.running()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             ending_ = true;

@@ -13,8 +13,9 @@
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "base/tasks.h"
 
 namespace xoprex {
 
@@ -48,7 +49,7 @@ class BlockWriter {
 
     std::ostream& out_;
     std::string text_;
-    std::thread thread_;
+    BackgroundThread thread_;
     std::mutex mutex_;
     std::condition_variable queued_;   // a block or the end is waiting for the thread
     std::condition_variable written_;  // the thread took a block off the queue

@@ -9,11 +9,10 @@
 #include <fstream>
 #include <mutex>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/number_format.h"
+#include "base/tasks.h"
 #include "report/block_writer.h"
 
 namespace xoprex {
@@ -92,10 +91,8 @@ class AlternatingRows {
           chunks_((hits.size() + kRowsPerChunk - 1) / kRowsPerChunk) {}
 
     void write() {
-        std::thread helper;
-        try {
-            helper = std::thread([this] { formatOddChunks(); });
-        } catch (const std::system_error&) {
+        BackgroundThread helper;
+        if (!helper.start([this] { formatOddChunks(); })) {
             writeRows(writer_, hits_, 0, hits_.size());  // no second thread
             return;
         }

@@ -1,23 +1,15 @@
-// Site annotation: each hit is related to the nearest gene start of the
-// record's gene table and classed as operator, intragenic or intergenic.
-// Raw distances follow the gene's direction: d = start - position for a
-// direct-strand gene, position - start for a complementary one, so a
-// positive d lies upstream; the stored distance is -d.
+// Site annotation. Raw distances follow the gene's direction (geneDistance);
+// a hit's stored distance is -d.
 #include "scan/annotation.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
-#include "scan/scan.h"
+#include "scan/detail/nearest_gene.h"
 
 namespace xoprex {
 namespace {
-
-int64_t rawDistance(const GeneRecord& gene, int32_t position) {
-    const int64_t start = gene.begin;
-    return gene.sense ? start - position : position - start;
-}
 
 uint32_t unsignedOf(int32_t value) {
     return static_cast<uint32_t>(value);
@@ -86,7 +78,7 @@ bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t
         if (!inside) {
             continue;
         }
-        const int64_t d = rawDistance(gene, position);
+        const int64_t d = geneDistance(gene, position);
         if (std::llabs(d) < std::llabs(distance)) {
             distance = d;
             found = g;
@@ -94,28 +86,6 @@ bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t
         }
     }
     return any;
-}
-
-// Continues the walk at gene `next` with the best gene `chosen`, its
-// distance `best` and the last distance `last`.
-size_t continueWalk(const std::vector<GeneRecord>& genes, int32_t position, size_t next,
-                    size_t chosen, int64_t last, int64_t& best) {
-    for (size_t g = next; g < genes.size(); ++g) {
-        if (std::llabs(last) > std::llabs(best)) {
-            break;
-        }
-        last = rawDistance(genes[g], position);
-        if (unsignedOf(genes[chosen].begin) < unsignedOf(genes[g].begin)) {
-            if (std::llabs(last) < std::llabs(best)) {
-                chosen = g;
-                best = last;
-            }
-        } else {
-            chosen = g;
-            best = last;
-        }
-    }
-    return chosen;
 }
 
 void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const NearestGeneIndex& index,
@@ -155,36 +125,6 @@ void annotateHits(SequenceRecord& record, const Options& options) {
     for (SiteHit& hit : record.hits) {
         annotateHit(hit, record.genes, index, texts, textLength, options);
     }
-}
-
-size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
-                         int64_t& best) {
-    best = textLength;
-    return continueWalk(genes, position, 0, 0, 0, best);
-}
-
-NearestGeneIndex::NearestGeneIndex(const std::vector<GeneRecord>& genes) : genes_(genes) {
-    int64_t maximum = 0;
-    for (const GeneRecord& gene : genes) {
-        if (gene.begin < 0) {
-            break;  // unsigned and signed order part here
-        }
-        maximum = std::max<int64_t>(maximum, gene.begin);
-        prefixMax_.push_back(maximum);
-    }
-}
-
-size_t NearestGeneIndex::find(int32_t position, int64_t textLength, int64_t& best) const {
-    // Genes 0 .. taken - 1 are all taken by the walk (see the header).
-    const size_t taken = static_cast<size_t>(
-        std::upper_bound(prefixMax_.begin(), prefixMax_.end(), static_cast<int64_t>(position)) -
-        prefixMax_.begin());
-    if (taken == 0) {
-        return nearestGeneByWalk(genes_, position, textLength, best);
-    }
-    const size_t chosen = taken - 1;
-    best = rawDistance(genes_[chosen], position);
-    return continueWalk(genes_, position, taken, chosen, best, best);
 }
 
 }  // namespace xoprex

@@ -1,14 +1,12 @@
 #include "scan/integrative.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/cpu_features.h"
 #include "base/errors.h"
-#include "scan/scan.h"
-#include "scan/window_kernel.h"
+#include "scan/detail/simd.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -67,36 +65,12 @@ void IntegrativeWindow::startFill() {
 
 namespace {
 
-__attribute__((target("avx512f"))) void divide512(const double* in, size_t count, double divisor,
-                                                  double* out) {
-    const __m512d by = _mm512_set1_pd(divisor);
-    size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        _mm512_storeu_pd(out + i, _mm512_div_pd(_mm512_loadu_pd(in + i), by));
-    }
-    for (; i < count; ++i) {
-        out[i] = in[i] / divisor;
-    }
-}
-
-__attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
-                                               double* out) {
-    const __m256d by = _mm256_set1_pd(divisor);
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        _mm256_storeu_pd(out + i, _mm256_div_pd(_mm256_loadu_pd(in + i), by));
-    }
-    for (; i < count; ++i) {
-        out[i] = in[i] / divisor;
-    }
-}
-
 void divideBlock(const double* in, size_t count, double divisor, double* out) {
     static const InstructionSet path = preferredInstructionSet();
     if (path == InstructionSet::Avx512) {
-        divide512(in, count, divisor, out);
+        simd::divide512(in, count, divisor, out);
     } else if (path == InstructionSet::Avx2) {
-        divide256(in, count, divisor, out);
+        simd::divide256(in, count, divisor, out);
     } else {
         for (size_t i = 0; i < count; ++i) {
             out[i] = in[i] / divisor;

@@ -18,6 +18,7 @@
 
 #include "base/records.h"
 #include "options/options.h"
+#include "seqio/sequence.h"
 
 namespace xoprex {
 
@@ -165,5 +166,14 @@ class IntegrativeWindow {
     uint64_t count_ = 0;  // entries queued (W once filled)
     size_t base_ = 0;     // history entry of queue index 0
 };
+
+// Integrative mode's cut-off and scores. relaxCutOff moves the cut-off by
+// the relaxation R so that more windows pass: times R for methods 2 and 3,
+// divided by R otherwise; a negative cut-off takes the other operation
+// (dividing it by R would make it stricter). rescoreHits multiplies each
+// score by upMean over the chosen reference (global mean, local mean or down
+// mean; the reciprocal when both are negative).
+void relaxCutOff(Options& options);
+void rescoreHits(SequenceRecord& record, const Options& options);
 
 }  // namespace xoprex

@@ -1,16 +1,21 @@
+// The scan of one record through the record's term table: every window is
+// scored by adding its terms in position order, many windows at a time
+// (WindowKernel), with results identical to one window at a time, on
+// control.threads threads. Within a run the table depends only on the
+// record's background, so a ScanCache reuses the table and kernel of the
+// previous record when the background is the same (every record of a
+// many-record target has the default one).
 #include "scan/scan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdint>
 #include <iterator>
-#include <utility>
+#include <memory>
 
-#include "base/errors.h"
-#include "base/memory_hints.h"
-#include "scan/hit_order.h"
-#include "scan/reverse_complement.h"
-#include "scan/strand_scan.h"
+#include "motif/scoring.h"
+#include "scan/detail/parallel_scan.h"
+#include "scan/detail/window_kernel.h"
 
 namespace xoprex {
 
@@ -32,85 +37,6 @@ void reserveHitCapacity(SequenceRecord& record, const MotifModel& model) {
     }
 }
 
-void reverseComplement(SequenceRecord& record) {
-    record.sequence = reverseComplementText(record.sequence);
-    record.forwardStrand = !record.forwardStrand;
-}
-
-namespace scan_detail {
-
-void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) {
-    text_ = text;
-    n_ = n;
-    stitchStart_ = n + 1 > length ? n + 1 - length : 0;
-    stitch_.clear();
-    for (size_t p = stitchStart_; p < n + wrap; ++p) {
-        stitch_ += text[p < n ? p : p - n];
-    }
-}
-
-void StrandText::copyWindow(size_t start, size_t length, std::string& site) const {
-    if (start + length <= n_) {
-        site.assign(text_ + start, length);
-        return;
-    }
-    site.assign(text_ + start, n_ - start);
-    site.append(text_, length - (n_ - start));
-}
-
-std::string reverseStrand(const char* text, size_t n, size_t wrap) {
-    std::string reverse;
-    reverse.reserve(n + wrap);
-    askForHugePages(reverse.data(), reverse.capacity());
-    reverseComplementInto(text, n, reverse);
-    return reverse;
-}
-
-const char* ReverseStrandReader::windows(size_t first, size_t count) const {
-    const size_t stop = first + count + length_ - 1;
-    buffer_.clear();
-    // Strand positions a .. b - 1 (below n) are text[n - b .. n - a) reversed
-    // and complemented; positions from n on repeat the strand's start.
-    const auto append = [&](size_t a, size_t b) {
-        appendReverseComplementOf(text_ + (n_ - b), b - a, buffer_);
-    };
-    if (first < n_) {
-        append(first, std::min(stop, n_));
-    }
-    if (stop > n_) {
-        append(std::max(first, n_) - n_, stop - n_);
-    }
-    return buffer_.data();
-}
-
-void appendWrap(std::string& text, size_t wrap) {
-    const size_t more = std::min(wrap, text.size());
-    if (text.capacity() < text.size() + more) {
-        // A new string with exactly the room needed: a growing string would
-        // double its storage, which thousands of short records would keep.
-        std::string wrapped;
-        wrapped.reserve(text.size() + more);
-        wrapped.append(text);
-        wrapped.append(text, 0, more);
-        text.swap(wrapped);
-        return;
-    }
-    text.append(text.data(), more);
-}
-
-void ProgressTicker::advance(size_t windows) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    done_ += static_cast<double>(windows);
-    if (control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed)) {
-        throw SearchCancelled();
-    }
-    if (control_.onProgress) {
-        control_.onProgress(std::min(1.0, done_ / total_));
-    }
-}
-
-}  // namespace scan_detail
-
 void shrinkHitList(SequenceRecord& record) {
     if (record.hits.capacity() == record.hits.size()) {
         return;  // already exact
@@ -121,14 +47,52 @@ void shrinkHitList(SequenceRecord& record) {
     record.hits.swap(exact);
 }
 
-void sortHits(const Options& options, SequenceRecord& record) {
-    auto& hits = record.hits;
-    const std::vector<uint32_t> order = hitOrder(
-        options, hits.size(), [&hits](size_t i) { return hits[i].score; },
-        [&hits](size_t i) { return hits[i].position; });
-    if (!order.empty()) {
-        applyOrder(hits, order);
+struct ScanCache::Entry {
+    int method = 0;
+    const SiteCollection* collection = nullptr;
+    std::array<double, 4> frequencies{};
+    double entropy = 0.0;
+    TermTable table;
+    std::unique_ptr<WindowKernel> kernel;
+
+    bool matches(int m, const SiteCollection& c, const SequenceRecord& record) const {
+        return method == m && collection == &c && frequencies == record.backgroundFrequencies &&
+               entropy == record.backgroundEntropy;
     }
+};
+
+ScanCache::ScanCache() = default;
+ScanCache::~ScanCache() = default;
+
+namespace {
+
+const WindowKernel& kernelFor(ScanCache::Entry& entry, int method, const SiteCollection& collection,
+                              const SequenceRecord& record) {
+    if (entry.kernel == nullptr || !entry.matches(method, collection, record)) {
+        entry.kernel.reset();
+        entry.method = method;
+        entry.collection = &collection;
+        entry.frequencies = record.backgroundFrequencies;
+        entry.entropy = record.backgroundEntropy;
+        entry.table = TermTable(method, collection, record);
+        entry.kernel = std::make_unique<WindowKernel>(entry.table);
+    }
+    return *entry.kernel;
+}
+
+}  // namespace
+
+void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
+                SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control,
+                ScanCache* cache) {
+    ScanCache local;
+    ScanCache& use = cache != nullptr ? *cache : local;
+    if (use.entry_ == nullptr) {
+        use.entry_ = std::make_unique<ScanCache::Entry>();
+    }
+    const WindowKernel& kernel = kernelFor(*use.entry_, options.method, collection, record);
+    scanRecordThreaded(record, use.entry_->table.siteLength(), kernel, options, workingHit, window,
+                       control);
 }
 
 }  // namespace xoprex

@@ -1,11 +1,14 @@
-// Genome scan entry points used by the run: strand scan with the cut-off test
-// and the redundancy rule, integrative neighbourhood, sort and annotation.
-// The helpers' own headers in this folder describe each step:
-//   strand_scan.h        the two passes (wrap, positions, cut-off test)
-//   window_kernel.h      exact block scoring and the conservative filter
-//   redundancy.h         the partner rule and its index
-//   reverse_complement.h the complement table
-//   integrative.h        the neighbourhood and its running means
+// The scan of one record: both strands with the cut-off test and the
+// redundancy rule, and in integrative mode the neighbourhood (integrative.h).
+// The other steps of a record have their own headers: sort.h (the order of
+// the hits), annotation.h (their classes against the genes). The inside of
+// the scan lives in detail/:
+//   strand_scan.h, parallel_scan.h  the two passes on one thread or several
+//   scan_frame.h, scan_loops.h      what both share; the loops over a strand
+//   strand_text.h                   a strand as read, with its wrap
+//   hit_keeper.h, redundancy.h      the cut-off test and the partner rule
+//   hit_order.h                     the sort's keys, shared with the keeper
+//   window_kernel.h, simd.h         exact block scoring and the filter
 #pragma once
 
 #include <atomic>
@@ -73,22 +76,5 @@ void scanRecord(SequenceRecord& record, const SiteCollection& collection, const 
                 ScanCache* cache = nullptr);
 
 void shrinkHitList(SequenceRecord& record);
-
-// Sorts by score (best first; NaN scores last) or by unsigned position
-// (option 7). Stable, so equal keys keep their list order.
-void sortHits(const Options& options, SequenceRecord& record);
-
-// Classes hits against the record's genes (GenBank), or sets the
-// "Unavailable" placeholders (FASTA records, GenBank records without genes).
-void annotateHits(SequenceRecord& record, const Options& options);
-
-// Integrative mode. relaxCutOff moves the cut-off by the relaxation R so that
-// more windows pass: times R for methods 2 and 3, divided by R otherwise; a
-// negative cut-off takes the other operation (dividing it by R would make it
-// stricter). rescoreHits multiplies each score by upMean over the chosen
-// reference (global mean, local mean or down mean; the reciprocal when both
-// are negative).
-void relaxCutOff(Options& options);
-void rescoreHits(SequenceRecord& record, const Options& options);
 
 }  // namespace xoprex

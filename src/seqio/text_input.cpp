@@ -1,20 +1,16 @@
 #include "seqio/text_input.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <system_error>
 #include <utility>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace xoprex::seqio_detail {
 namespace {
 
 constexpr size_t kMinChunk = size_t{1} << 16;
-constexpr size_t kPage = size_t{1} << 12;
 // Reads the rest of `buffer` into `out`, starting with room for `sizeHint`
 // bytes (plus one, so that a correct hint ends with one empty read).
 void readAll(std::streambuf* buffer, size_t sizeHint, TextBuffer& out) {
@@ -50,14 +46,8 @@ std::string adoptFront(TextBuffer& buffer, size_t n) {
     std::string text = std::move(buffer.storage);
     buffer = TextBuffer{};
     text.resize(n);
-#if defined(__linux__)
-    const auto begin = reinterpret_cast<uintptr_t>(text.data());
-    const uintptr_t first = (begin + sequenceCapacity(n) + kPage - 1) / kPage * kPage;
-    const uintptr_t last = (begin + text.capacity()) / kPage * kPage;
-    if (last > first) {
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-    }
-#endif
+    const size_t kept = std::min(sequenceCapacity(n), text.capacity());
+    releasePages(text.data() + kept, text.capacity() - kept);
     return text;
 }
 

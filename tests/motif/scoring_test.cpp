@@ -41,7 +41,7 @@ std::string sixDigits(double value) {
 
 // Reference scores of the collection ACGT, ACGA, ACGC, ACGG with the default
 // background, to 6 significant digits.
-TEST(ScoringMethods, PartTable) {
+TEST(ScoringMethods, ReferenceScoresOfTheToyCollection) {
     const struct {
         const char* window;
         const char* values[11];
@@ -305,7 +305,7 @@ TEST(TermTable, DefaultTableIsEmpty) {
     EXPECT_EQ(table.score(""), 0.0);
 }
 
-TEST(TermTable, PartTableThroughTable) {
+TEST(TermTable, ReferenceScoresThroughTheTable) {
     SiteCollection collection = makeCollection(kToyCollection);
     const TermTable table(10, collection, SequenceRecord{});
     EXPECT_EQ(sixDigits(table.score("TTTT")), "-47");

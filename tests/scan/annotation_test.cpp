@@ -1,3 +1,5 @@
+#include "scan/annotation.h"
+
 #include <gtest/gtest.h>
 
 #include "scan/scan.h"

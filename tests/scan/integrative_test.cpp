@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "base/errors.h"
+#include "scan/detail/strand_scan.h"
 #include "scan/reverse_complement.h"
-#include "scan/strand_scan.h"
 #include "scan_test_support.h"
 
 namespace xoprex {

@@ -2,14 +2,14 @@
 // tables: sorted and unsorted, overlapping, complement genes (start above
 // end), equal starts, negative and very large coordinates, and hits on and
 // around every start and end.
+#include "scan/detail/nearest_gene.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <random>
 #include <vector>
-
-#include "scan/annotation.h"
 
 namespace xoprex {
 namespace {

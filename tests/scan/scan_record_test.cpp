@@ -7,6 +7,7 @@
 
 #include "motif/scoring.h"
 #include "motif/site_collection.h"
+#include "random_text.h"
 #include "scan/integrative.h"
 #include "scan/reverse_complement.h"
 #include "scan/scan.h"
@@ -42,14 +43,7 @@ SiteCollection crpSites(const SequenceRecord& background) {
         background);
 }
 
-std::string randomText(size_t length, const std::string& alphabet, uint64_t seed) {
-    std::mt19937_64 random(seed);
-    std::string text;
-    for (size_t i = 0; i < length; ++i) {
-        text += alphabet[random() % alphabet.size()];
-    }
-    return text;
-}
+using testing::randomText;
 
 TEST(ScanRecord, FourSiteExampleScoresTheConsensusWindow) {
     SequenceRecord record = makeRecord("ACGTTTTT");

@@ -7,8 +7,8 @@
 
 #include "base/records.h"
 #include "options/options.h"
-#include "scan/redundancy.h"
-#include "scan/strand_scan.h"
+#include "scan/detail/redundancy.h"
+#include "scan/detail/strand_scan.h"
 #include "seqio/sequence.h"
 
 namespace xoprex::testing {

@@ -1,3 +1,5 @@
+#include "scan/sort.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "scan/strand_scan.h"
+#include "scan/detail/strand_scan.h"
 
 #include <gtest/gtest.h>
 

@@ -13,8 +13,10 @@
 
 #include "base/tasks.h"
 #include "motif/site_collection.h"
+#include "random_text.h"
 #include "scan/integrative.h"
 #include "scan/scan.h"
+#include "scan/sort.h"
 #include "scan_test_support.h"
 
 namespace xoprex {
@@ -41,12 +43,7 @@ SiteCollection crpCollection(const SequenceRecord& background) {
 }
 
 std::string randomText(size_t length, uint64_t seed) {
-    std::mt19937_64 random(seed);
-    std::string text(length, 'A');
-    for (char& c : text) {
-        c = "ACGTTGCA"[random() % 8];
-    }
-    return text;
+    return testing::randomText(length, "ACGTTGCA", seed);
 }
 
 void expectSameHit(const SiteHit& a, const SiteHit& b, size_t index) {

@@ -1,4 +1,4 @@
-#include "scan/window_kernel.h"
+#include "scan/detail/window_kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <random>
 
 #include "motif/site_collection.h"
+#include "random_text.h"
 #include "scan_test_support.h"
 
 namespace xoprex {
@@ -30,13 +31,8 @@ SiteCollection crpCollection(const SequenceRecord& background) {
 }
 
 std::string randomText(size_t length, uint64_t seed, bool anyByte) {
-    std::mt19937_64 random(seed);
-    const std::string alphabet = "ACGTACGTACGTACGTNUMRWSYKBDHVX-";
-    std::string text(length, 'A');
-    for (char& c : text) {
-        c = anyByte ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
-    }
-    return text;
+    return anyByte ? testing::randomBytes(length, seed)
+                   : testing::randomText(length, "ACGTACGTACGTACGTNUMRWSYKBDHVX-", seed);
 }
 
 std::vector<InstructionSet> supportedPaths() {

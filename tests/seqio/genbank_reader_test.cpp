@@ -431,7 +431,7 @@ TEST_F(GenBankTest, CrLfReadsLikeLf) {
     EXPECT_EQ(dos.records[0].description, lf.records[0].description);
 }
 
-TEST_F(GenBankTest, CdsKeyRuleOfPart32) {
+TEST_F(GenBankTest, CdsKeyOnlyWithinTheFirstElevenColumns) {
     // "CDS" must first occur within the first 11 characters: the qualifier
     // text and header lines mentioning CDS do not start a gene.
     SequenceSet set = genBankFromText(kLocus +

@@ -1,4 +1,4 @@
-// The two strand passes of scanRecordWith (strand_scan.h) on several
+// The two strand passes of scanRecordWith (detail/strand_scan.h) on several
 // threads, with the same hits in the same order.
 //
 // Plain mode: the windows of each strand are cut into chunks, each chunk is
@@ -23,7 +23,8 @@
 #include <vector>
 
 #include "base/tasks.h"
-#include "scan/strand_scan.h"
+#include "scan/detail/scan_frame.h"
+#include "scan/detail/strand_scan.h"
 
 namespace xoprex {
 namespace scan_detail {
@@ -38,15 +39,15 @@ struct StrandJob {
     StrandText text;
 };
 
-inline void prepareJob(StrandJob& job, const std::string& text, bool forward, size_t length,
-                       size_t wrap, size_t minimum) {
+inline void prepareJob(StrandJob& job, const std::string& text, bool forward,
+                       const ScanFrame& frame) {
     job.forward = forward;
     job.n = text.size();
-    job.textLength = job.n + std::min(wrap, job.n);
-    job.scannable = length > 0 && job.n >= length && job.n >= minimum;
-    job.end = job.scannable ? job.textLength - length : 0;
+    job.textLength = frame.textLength(job.n);
+    job.scannable = frame.scannable(job.n);
+    job.end = frame.windowCount(job.n);
     if (job.scannable) {
-        job.text.assign(text.data(), job.n, job.textLength - job.n, length);
+        job.text.assign(text.data(), job.n, job.textLength - job.n, frame.length);
     }
 }
 
@@ -58,19 +59,23 @@ inline size_t chunkCount(const StrandJob& job) {
 
 // Both strands of a threaded scan and the windows they kept.
 struct ThreadedScan {
+    ThreadedScan(ScanFrame& scanFrame, unsigned threadCount)
+        : frame(scanFrame), threads(threadCount) {}
+
+    ScanFrame& frame;
+    unsigned threads;
     StrandJob jobs[2];
     std::string reverse;                  // integrative: the reverse strand's own copy
     bool reverseCopied = false;           // record.sequence takes `reverse` at the end
     std::vector<CandidateList> found[2];  // plain: one list per chunk
-    size_t length = 0, wrap = 0, minimum = 0;
-    double cutOff = 0.0;
-    bool lower = false;
-    unsigned threads = 1;
 
+    CandidateList emptyList() const {
+        return CandidateList(frame.keeper.cutOff(), frame.keeper.lowerIsBetter());
+    }
     void buildReverse(const std::string& forwardText) {
-        reverse = reverseStrand(forwardText.data(), forwardText.size(), wrap);
+        reverse = reverseStrand(forwardText.data(), forwardText.size(), frame.wrap);
         reverseCopied = true;
-        prepareJob(jobs[1], reverse, !jobs[0].forward, length, wrap, minimum);
+        prepareJob(jobs[1], reverse, !jobs[0].forward, frame);
     }
 };
 
@@ -99,8 +104,7 @@ inline void keepFound(const ThreadedScan& scan, int strand, HitKeeper& keeper) {
 inline void reverseInPlace(ThreadedScan& scan, SequenceRecord& record, HitKeeper& keeper) {
     keeper.detachStrand();
     reverseComplementInPlace(record.sequence);
-    prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, scan.length, scan.wrap,
-               scan.minimum);
+    prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, scan.frame);
 }
 
 template <class Scorer>
@@ -108,7 +112,7 @@ void scanStrandChunks(ThreadedScan& scan, int strand, std::vector<Scorer>& score
                       ProgressTicker& ticker) {
     StrandJob& job = scan.jobs[strand];
     const size_t chunks = chunkCount(job);
-    scan.found[strand].assign(chunks, CandidateList(scan.cutOff, scan.lower));
+    scan.found[strand].assign(chunks, scan.emptyList());
     runTasks(chunks, scan.threads, [&](size_t chunk, unsigned worker) {
         const size_t begin = chunk * kWindowsPerChunk;
         const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
@@ -138,7 +142,7 @@ void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const S
                              IntegrativeWindow& window, HitKeeper& keeper, ProgressTicker& ticker) {
     IntegrativeWindow forwardWindow = window;
     for (auto& lists : scan.found) {
-        lists.assign(1, CandidateList(scan.cutOff, scan.lower));
+        lists.assign(1, scan.emptyList());
     }
     // Without bytes that the reverse complement drops, the reverse strand
     // has the forward strand's length and is read from the forward text.
@@ -160,7 +164,8 @@ void scanIntegrativeThreaded(ThreadedScan& scan, SequenceRecord& record, const S
             if (strand == 0) {
                 scanWith(job, job.text);
             } else {
-                scanWith(job, ReverseStrandReader(record.sequence.data(), job.n, scan.length));
+                scanWith(job,
+                         ReverseStrandReader(record.sequence.data(), job.n, scan.frame.length));
             }
             return;
         }
@@ -187,49 +192,18 @@ void scanRecordThreaded(SequenceRecord& record, int32_t siteLength, const Scorer
         scanRecordWith(record, siteLength, scorer, options, workingHit, window, control);
         return;
     }
-    scan_detail::ThreadedScan scan;
-    scan.length = siteLength > 0 ? static_cast<size_t>(siteLength) : 0;
-    const size_t h = options.integrative ? window.halfWidth() : 0;
-    scan.wrap = scan.length + h;
-    scan.minimum = options.integrative ? h + 1 : 0;
-    scan.threads = control.threads;
-    scan_detail::HitKeeper keeper(record, options, siteLength, control.sortedFor);
-    scan.cutOff = keeper.cutOff();
-    scan.lower = keeper.lowerIsBetter();
-    scan_detail::ProgressTicker ticker(control, 2.0 * static_cast<double>(record.sequence.size()));
-    ticker.advance(0);
-    if (!record.forwardStrand) {
-        // A text already reversed by an earlier scan carries its wrap.
-        record.sequence.erase(0, std::min(scan.wrap, record.sequence.size()));
-    }
-    scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, scan.length,
-                            scan.wrap, scan.minimum);
+    scan_detail::ScanFrame frame(record, siteLength, options, window, control);
+    scan_detail::ThreadedScan scan(frame, control.threads);
+    scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, frame);
     if (options.integrative) {
-        scan_detail::scanIntegrativeThreaded(scan, record, scorer, window, keeper, ticker);
+        scan_detail::scanIntegrativeThreaded(scan, record, scorer, window, frame.keeper,
+                                             frame.ticker);
     } else {
-        scan_detail::scanPlainThreaded(scan, record, scorer, keeper, ticker);
+        scan_detail::scanPlainThreaded(scan, record, scorer, frame.keeper, frame.ticker);
     }
-    keeper.finish();
-    // The record as the sequential scan leaves it: reverse text with its
-    // wrap, cursor and working hit on the reverse pass's last window.
     const scan_detail::StrandJob& last = scan.jobs[1];
-    workingHit.reset();
-    record.scanCount = 0;
-    record.scanCursor = 0;
-    if (last.scannable) {
-        record.scanCount = static_cast<int32_t>(last.end);
-        record.scanCursor = last.end;
-        workingHit.strand = last.forward;
-        workingHit.position = static_cast<int32_t>(
-            last.forward ? last.end - 1
-                         : static_cast<int64_t>(last.n) - static_cast<int64_t>(last.end - 1));
-        workingHit.score = scorer(last.text.window(last.end - 1));
-    }
-    if (scan.reverseCopied) {
-        record.sequence = std::move(scan.reverse);
-    }
-    scan_detail::appendWrap(record.sequence, scan.wrap);
-    record.forwardStrand = last.forward;
+    frame.finish({last.forward, last.n, last.end, last.scannable, &last.text}, scorer, workingHit,
+                 scan.reverseCopied ? &scan.reverse : nullptr);
 }
 
 }  // namespace xoprex

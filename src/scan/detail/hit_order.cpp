@@ -1,4 +1,4 @@
-#include "scan/hit_order.h"
+#include "scan/detail/hit_order.h"
 
 #include <algorithm>
 #include <bit>

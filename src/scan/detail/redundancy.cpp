@@ -1,4 +1,4 @@
-#include "scan/redundancy.h"
+#include "scan/detail/redundancy.h"
 
 namespace xoprex {
 

@@ -1,11 +1,12 @@
 // The cut-off test's keeping of windows, the redundancy rule on them and
-// their hand-over as SiteHit records (declared in strand_scan.h).
+// their hand-over as SiteHit records (declared in hit_keeper.h).
+#include "scan/detail/hit_keeper.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "base/memory_hints.h"
-#include "scan/hit_order.h"
-#include "scan/strand_scan.h"
+#include "scan/detail/hit_order.h"
 
 namespace xoprex::scan_detail {
 

@@ -1,0 +1,246 @@
+// Every kernel that needs AVX-512. Callers choose them through
+// base/cpu_features.h; each gives exactly what its scalar counterpart gives.
+#include <immintrin.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "scan/detail/simd.h"
+#include "scan/detail/window_kernel.h"
+
+namespace xoprex {
+namespace {
+
+// Zero-extending conversions in their zero-masked form: the plain forms start
+// from an undefined register, which GCC 12 reports as possibly uninitialized
+// at -O2 and above.
+__attribute__((target("avx512f"))) inline __m512i widen8(__m128i bytes) {
+    return _mm512_maskz_cvtepu8_epi64(0xFF, bytes);
+}
+
+__attribute__((target("avx512f,avx512bw"))) inline __m512i widen32(__m256i bytes) {
+    return _mm512_maskz_cvtepu8_epi16(0xFFFFFFFF, bytes);
+}
+
+// The complements of 64 bytes from the table's first 128 entries (`low` and
+// `high`; vpermi2b uses the low 7 bits, so bytes from 128 up, which have
+// none, are masked out). False when one of the bytes has no complement.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool complement64(
+    __m512i low, __m512i high, __m512i bytes, __m512i& complement) {
+    complement = _mm512_maskz_permutex2var_epi8(_mm512_movepi8_mask(bytes) ^ ~__mmask64{0}, low,
+                                                bytes, high);
+    return _mm512_test_epi8_mask(complement, complement) == ~__mmask64{0};
+}
+
+}  // namespace
+
+namespace simd {
+
+// Class codes of 64 bytes at a time: a byte permute over two 64-entry
+// slices of the class table for bytes below 128, another for the others.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classifyBytes512(
+    const std::array<uint8_t, 256>& classOf, const char* text, size_t count, uint8_t* out) {
+    const __m512i t0 = _mm512_loadu_si512(classOf.data());
+    const __m512i t1 = _mm512_loadu_si512(classOf.data() + 64);
+    const __m512i t2 = _mm512_loadu_si512(classOf.data() + 128);
+    const __m512i t3 = _mm512_loadu_si512(classOf.data() + 192);
+    constexpr __mmask64 kAll = ~__mmask64{0};
+    size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        const __m512i low = _mm512_maskz_permutex2var_epi8(kAll, t0, bytes, t1);
+        const __m512i high = _mm512_maskz_permutex2var_epi8(kAll, t2, bytes, t3);
+        _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high));
+    }
+    for (; i < count; ++i) {
+        out[i] = classOf[static_cast<unsigned char>(text[i])];
+    }
+}
+
+// 64 bytes at a time: the complement of each byte from the table's first
+// 128 entries (bytes from 128 up have none), the block reversed by a byte
+// permute. A block holding a byte without complement goes through the
+// scalar loop, so the dropping rule is the same.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void appendReverseComplement512(
+    const std::array<char, 256>& table, const char* text, size_t n, std::string& out,
+    void (*scalar)(const char*, size_t, std::string&)) {
+    const __m512i low = _mm512_loadu_si512(table.data());
+    const __m512i high = _mm512_loadu_si512(table.data() + 64);
+    alignas(64) uint8_t reversed[64];
+    for (int i = 0; i < 64; ++i) {
+        reversed[i] = static_cast<uint8_t>(63 - i);
+    }
+    const __m512i reverse = _mm512_load_si512(reversed);
+    alignas(64) char buffer[4096];
+    size_t kept = 0;
+    size_t end = n;
+    for (; end >= 64; end -= 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + end - 64);
+        __m512i complement;
+        if (!complement64(low, high, bytes, complement)) {
+            out.append(buffer, kept);
+            kept = 0;
+            scalar(text + end - 64, 64, out);
+            continue;
+        }
+        _mm512_storeu_si512(buffer + kept,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, complement));
+        kept += 64;
+        if (kept == sizeof buffer) {
+            out.append(buffer, kept);
+            kept = 0;
+        }
+    }
+    out.append(buffer, kept);
+    scalar(text, end, out);
+}
+
+// The whole 64-byte blocks at the start of text[0..n) whose every byte has
+// a complement: their length, and their complements written to `out` when
+// it is given (it may be `text` itself).
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t complementedBlocks512(
+    const std::array<char, 256>& table, const char* text, size_t n, char* out) {
+    const __m512i low = _mm512_loadu_si512(table.data());
+    const __m512i high = _mm512_loadu_si512(table.data() + 64);
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        __m512i complement;
+        if (!complement64(low, high, _mm512_loadu_si512(text + i), complement)) {
+            break;
+        }
+        if (out != nullptr) {
+            _mm512_storeu_si512(out + i, complement);
+        }
+    }
+    return i;
+}
+
+// Reverses text[0..n) by swapping 64-byte blocks from both ends.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* text, size_t n) {
+    alignas(64) uint8_t reversed[64];
+    for (int i = 0; i < 64; ++i) {
+        reversed[i] = static_cast<uint8_t>(63 - i);
+    }
+    const __m512i reverse = _mm512_load_si512(reversed);
+    size_t front = 0;
+    size_t back = n;
+    for (; back - front >= 128; front += 64, back -= 64) {
+        const __m512i head = _mm512_loadu_si512(text + front);
+        const __m512i tail = _mm512_loadu_si512(text + back - 64);
+        _mm512_storeu_si512(text + front,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, tail));
+        _mm512_storeu_si512(text + back - 64,
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, reverse, head));
+    }
+    std::reverse(text + front, text + back);
+}
+
+__attribute__((target("avx512f"))) void divide512(const double* in, size_t count, double divisor,
+                                                  double* out) {
+    const __m512d by = _mm512_set1_pd(divisor);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        _mm512_storeu_pd(out + i, _mm512_div_pd(_mm512_loadu_pd(in + i), by));
+    }
+    for (; i < count; ++i) {
+        out[i] = in[i] / divisor;
+    }
+}
+
+}  // namespace simd
+
+// Lanes are consecutive windows; each lane starts at +0.0 and adds its terms
+// for positions 0, 1, ..., L - 1, exactly as the scalar sum does.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockClasses512(
+    const char* text, size_t count, double* out) const {
+    const size_t length = static_cast<size_t>(length_);
+    classify(text, count + length - 1);
+    const uint8_t* codes = classes_.data();
+    const double* terms = classTerms_.data();
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        __m512d a0 = _mm512_setzero_pd(), a1 = _mm512_setzero_pd();
+        __m512d a2 = _mm512_setzero_pd(), a3 = _mm512_setzero_pd();
+        for (size_t l = 0; l < length; ++l) {
+            const __m512d lo = _mm512_loadu_pd(terms + l * 16);
+            const __m512d hi = _mm512_loadu_pd(terms + l * 16 + 8);
+            const uint8_t* at = codes + i + l;
+            const __m512i i0 = widen8(_mm_loadl_epi64((const __m128i*)(at)));
+            const __m512i i1 = widen8(_mm_loadl_epi64((const __m128i*)(at + 8)));
+            const __m512i i2 = widen8(_mm_loadl_epi64((const __m128i*)(at + 16)));
+            const __m512i i3 = widen8(_mm_loadl_epi64((const __m128i*)(at + 24)));
+            a0 = _mm512_add_pd(a0, _mm512_permutex2var_pd(lo, i0, hi));
+            a1 = _mm512_add_pd(a1, _mm512_permutex2var_pd(lo, i1, hi));
+            a2 = _mm512_add_pd(a2, _mm512_permutex2var_pd(lo, i2, hi));
+            a3 = _mm512_add_pd(a3, _mm512_permutex2var_pd(lo, i3, hi));
+        }
+        _mm512_storeu_pd(out + i, a0);
+        _mm512_storeu_pd(out + i + 8, a1);
+        _mm512_storeu_pd(out + i + 16, a2);
+        _mm512_storeu_pd(out + i + 24, a3);
+    }
+    for (; i + 8 <= count; i += 8) {
+        __m512d a = _mm512_setzero_pd();
+        for (size_t l = 0; l < length; ++l) {
+            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(codes + i + l)));
+            a = _mm512_add_pd(a, _mm512_permutex2var_pd(_mm512_loadu_pd(terms + l * 16), idx,
+                                                        _mm512_loadu_pd(terms + l * 16 + 8)));
+        }
+        _mm512_storeu_pd(out + i, a);
+    }
+    for (; i < count; ++i) {
+        out[i] = table_.score(text + i);
+    }
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGather512(
+    const char* text, size_t count, double* out) const {
+    const size_t length = static_cast<size_t>(length_);
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m512d a = _mm512_setzero_pd();
+        for (size_t l = 0; l < length; ++l) {
+            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(text + i + l)));
+            a = _mm512_add_pd(a, _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xFF, idx,
+                                                          table_.row(static_cast<int>(l)), 8));
+        }
+        _mm512_storeu_pd(out + i, a);
+    }
+    for (; i < count; ++i) {
+        out[i] = table_.score(text + i);
+    }
+}
+
+// 32 windows per vector: the class codes pick each position's byte bound
+// (pshufb within 128-bit lanes holding the 16 bounds), widened to 16 bits and
+// summed; windows whose sum reaches the threshold are candidates.
+__attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidates512(
+    size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
+    std::vector<uint32_t>& out) const {
+    const size_t length = static_cast<size_t>(length_);
+    const uint8_t* codes = classes_.data();
+    const __m512i limit = _mm512_set1_epi16(static_cast<short>(threshold));
+    size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();
+        for (size_t l = 0; l < length; ++l) {
+            const __m256i table = _mm256_broadcastsi128_si256(
+                _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
+            const __m256i c0 = _mm256_loadu_si256((const __m256i*)(codes + i + l));
+            const __m256i c1 = _mm256_loadu_si256((const __m256i*)(codes + i + l + 32));
+            s0 = _mm512_add_epi16(s0, widen32(_mm256_shuffle_epi8(table, c0)));
+            s1 = _mm512_add_epi16(s1, widen32(_mm256_shuffle_epi8(table, c1)));
+        }
+        uint64_t keep = _mm512_cmpge_epu16_mask(s0, limit);
+        keep |= static_cast<uint64_t>(_mm512_cmpge_epu16_mask(s1, limit)) << 32;
+        while (keep != 0) {
+            out.push_back(static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctzll(keep))));
+            keep &= keep - 1;
+        }
+    }
+    candidatesTail(i, count, bounds, threshold, out);
+}
+
+}  // namespace xoprex

@@ -1,0 +1,46 @@
+// The vector kernels of the scan that are not members of WindowKernel, one
+// source file per instruction set (avx512.cpp, avx2.cpp; WindowKernel's own
+// vector paths live there too). Callers choose a kernel through
+// base/cpu_features.h: the AVX-512 byte kernels need cpuHasByteShuffle(),
+// the others cpuSupports() of their set. Every kernel gives exactly the
+// bytes or doubles of its scalar counterpart.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace xoprex::simd {
+
+// ---- AVX-512 with byte permutes (avx512.cpp)
+
+// out[i] = classOf[text[i]] for i < count.
+void classifyBytes512(const std::array<uint8_t, 256>& classOf, const char* text, size_t count,
+                      uint8_t* out);
+
+// Appends the reverse complement of text[0..n) through the complement table
+// (0: no complement, the byte is dropped; bytes from 128 up have none).
+// 64-byte blocks holding a byte without complement, and the remainder, go
+// through `scalar`, which does the same one byte at a time.
+void appendReverseComplement512(const std::array<char, 256>& table, const char* text, size_t n,
+                                std::string& out,
+                                void (*scalar)(const char*, size_t, std::string&));
+
+// The whole 64-byte blocks at the start of text[0..n) whose every byte has a
+// complement: their length, and their complements written to `out` when it
+// is given (it may be `text` itself).
+size_t complementedBlocks512(const std::array<char, 256>& table, const char* text, size_t n,
+                             char* out);
+
+// Reverses text[0..n) in place.
+void reverse512(char* text, size_t n);
+
+// ---- AVX-512 (avx512.cpp) and AVX2 (avx2.cpp)
+
+// out[i] = in[i] / divisor for i < count (correctly rounded, like the scalar
+// division).
+void divide512(const double* in, size_t count, double divisor, double* out);
+void divide256(const double* in, size_t count, double divisor, double* out);
+
+}  // namespace xoprex::simd

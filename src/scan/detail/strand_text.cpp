@@ -1,0 +1,75 @@
+#include "scan/detail/strand_text.h"
+
+#include "base/memory_hints.h"
+#include "scan/reverse_complement.h"
+
+namespace xoprex {
+
+void reverseComplement(SequenceRecord& record) {
+    record.sequence = reverseComplementText(record.sequence);
+    record.forwardStrand = !record.forwardStrand;
+}
+
+namespace scan_detail {
+
+void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) {
+    text_ = text;
+    n_ = n;
+    stitchStart_ = n + 1 > length ? n + 1 - length : 0;
+    stitch_.clear();
+    for (size_t p = stitchStart_; p < n + wrap; ++p) {
+        stitch_ += text[p < n ? p : p - n];
+    }
+}
+
+void StrandText::copyWindow(size_t start, size_t length, std::string& site) const {
+    if (start + length <= n_) {
+        site.assign(text_ + start, length);
+        return;
+    }
+    site.assign(text_ + start, n_ - start);
+    site.append(text_, length - (n_ - start));
+}
+
+std::string reverseStrand(const char* text, size_t n, size_t wrap) {
+    std::string reverse;
+    reverse.reserve(n + wrap);
+    askForHugePages(reverse.data(), reverse.capacity());
+    reverseComplementInto(text, n, reverse);
+    return reverse;
+}
+
+const char* ReverseStrandReader::windows(size_t first, size_t count) const {
+    const size_t stop = first + count + length_ - 1;
+    buffer_.clear();
+    // Strand positions a .. b - 1 (below n) are text[n - b .. n - a) reversed
+    // and complemented; positions from n on repeat the strand's start.
+    const auto append = [&](size_t a, size_t b) {
+        appendReverseComplementOf(text_ + (n_ - b), b - a, buffer_);
+    };
+    if (first < n_) {
+        append(first, std::min(stop, n_));
+    }
+    if (stop > n_) {
+        append(std::max(first, n_) - n_, stop - n_);
+    }
+    return buffer_.data();
+}
+
+void appendWrap(std::string& text, size_t wrap) {
+    const size_t more = std::min(wrap, text.size());
+    if (text.capacity() < text.size() + more) {
+        // A new string with exactly the room needed: a growing string would
+        // double its storage, which thousands of short records would keep.
+        std::string wrapped;
+        wrapped.reserve(text.size() + more);
+        wrapped.append(text);
+        wrapped.append(text, 0, more);
+        text.swap(wrapped);
+        return;
+    }
+    text.append(text.data(), more);
+}
+
+}  // namespace scan_detail
+}  // namespace xoprex

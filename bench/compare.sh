@@ -17,12 +17,15 @@
 # and that memory over the input file's size, and the number of sites found.
 #
 #   bench/compare.sh [build folder] [runs]
-# It needs python3 (to build the inputs) and /usr/bin/time.
+# It needs python3 (to build the inputs) and /usr/bin/time. With
+# XOPREX_BEFORE naming another xoprex binary (an earlier build), that one runs
+# every xoprex search too, in the same rounds, and gets rows of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
 runs=${2:-5}
 xoprex="$build/src/cli/xoprex"
+before=${XOPREX_BEFORE:-}
 baseline="$build/bench/bench_baseline"
 sites="$root/examples/crp_sites.txt"
 data="$root/bench/data"
@@ -194,6 +197,11 @@ search_programs() {
     program "$1_xoprex" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex/"
     program "$1_xoprex1" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex1/" \
         --threads 1
+    if [ -n "$before" ]; then
+        program "$1_before" xoprex "$before" "${common[@]}" --out-dir "$outdir/$1_before/"
+        program "$1_before1" xoprex "$before" "${common[@]}" --out-dir "$outdir/$1_before1/" \
+            --threads 1
+    fi
     if [ -n "$biopython" ]; then
         program "$1_bio" count "$biopython" "$root/bench/biopython_search.py" "$target" "$sites"
     fi
@@ -206,6 +214,10 @@ search_rows() {  # PREFIX TARGET
     row "baseline (plain loop, 1 thread)" "$1_base" "$1_base" "$bytes"
     row "xoprex search (all cores)" "$1_xoprex" "$1_base" "$bytes"
     row "xoprex search --threads 1" "$1_xoprex1" "$1_base" "$bytes"
+    if [ -n "$before" ]; then
+        row "before: xoprex search (all cores)" "$1_before" "$1_base" "$bytes"
+        row "before: xoprex search --threads 1" "$1_before1" "$1_base" "$bytes"
+    fi
     if [ -n "$biopython" ]; then
         row "Biopython pssm.search (log-odds)" "$1_bio" "$1_base" "$bytes"
     else
@@ -227,6 +239,13 @@ program genome_integrative xoprex "$xoprex" search --sequence "$genome" --collec
     --options "$opt_integrative" --out-dir "$outdir/genome_integrative/"
 program genome_hits xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
     --options "$opt_hits" --out-dir "$outdir/genome_hits/"
+if [ -n "$before" ]; then
+    program genome_before_integrative xoprex "$before" search --sequence "$genome" \
+        --collection "$sites" --options "$opt_integrative" \
+        --out-dir "$outdir/genome_before_integrative/"
+    program genome_before_hits xoprex "$before" search --sequence "$genome" \
+        --collection "$sites" --options "$opt_hits" --out-dir "$outdir/genome_before_hits/"
+fi
 rounds "$runs" "${!command[@]}"
 title "E. coli 536" "$genome"
 search_rows genome "$genome"
@@ -236,6 +255,10 @@ header "x dflt"
 genome_bytes=$(stat -c %s "$genome")
 row "integrative, X=-500 J=500" genome_integrative genome_xoprex "$genome_bytes"
 row "literal cut-off 3.5" genome_hits genome_xoprex "$genome_bytes"
+if [ -n "$before" ]; then
+    row "before: integrative, X=-500 J=500" genome_before_integrative genome_xoprex "$genome_bytes"
+    row "before: literal cut-off 3.5" genome_before_hits genome_xoprex "$genome_bytes"
+fi
 
 command=()
 search_programs records "$records"

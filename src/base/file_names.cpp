@@ -27,6 +27,17 @@ std::string folderOf(const std::string& path) {
     return withTrailingSeparator(std::filesystem::path(path).parent_path().string());
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    const auto absoluteA = std::filesystem::absolute(a, error).lexically_normal();
+    const auto absoluteB = std::filesystem::absolute(b, error).lexically_normal();
+    if (!error && absoluteA == absoluteB) {
+        return true;
+    }
+    error.clear();
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
 std::string withTrailingSeparator(const std::string& folder) {
     if (folder.empty() || folder.back() == std::filesystem::path::preferred_separator) {
         return folder;

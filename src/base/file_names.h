@@ -20,4 +20,9 @@ std::string folderOf(const std::string& path);
 // The folder with one trailing separator ("" stays "").
 std::string withTrailingSeparator(const std::string& folder);
 
+// True when both paths name one file: the same path once made absolute and
+// normalised (whether or not it exists), or two existing names of the same
+// file (the same device and inode: links, "..", other spellings).
+bool sameFile(const std::string& a, const std::string& b);
+
 }  // namespace xoprex

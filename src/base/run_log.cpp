@@ -1,13 +1,17 @@
 #include "base/run_log.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "base/number_format.h"
 
 namespace xoprex {
 
-RunLog::RunLog(const std::string& fileName)
-    : file_(fileName, std::ios::out | std::ios::trunc),
+RunLog::RunLog(const std::string& fileName, std::ostream* echo)
+    : fileName_(fileName),
+      file_(fileName, std::ios::out | std::ios::trunc),
+      echo_(echo),
       lastFlush_(std::chrono::steady_clock::now()) {}
 
 RunLog::~RunLog() {
@@ -16,20 +20,27 @@ RunLog::~RunLog() {
 }
 
 void RunLog::flushLocked(std::chrono::steady_clock::time_point now) {
-    if (file_.is_open()) {
+    if (file_.is_open() && failure_.empty()) {
         file_.flush();
+        if (!file_) {
+            failure_ = std::strerror(errno);
+        }
     }
-    std::cout.flush();
+    if (echo_ != nullptr) {
+        echo_->flush();
+    }
     lastFlush_ = now;
     pending_ = false;
 }
 
 void RunLog::writeLine(const std::string& text) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (file_.is_open()) {
+    if (file_.is_open() && failure_.empty()) {
         file_ << text << '\n';
     }
-    std::cout << text << '\n';
+    if (echo_ != nullptr) {
+        *echo_ << text << '\n';
+    }
     const auto now = std::chrono::steady_clock::now();
     if (interval_.count() == 0 || now - lastFlush_ >= interval_) {
         flushLocked(now);
@@ -53,6 +64,12 @@ void RunLog::flushIfStale() {
     if (pending_ && now - lastFlush_ >= interval_) {
         flushLocked(now);
     }
+}
+
+std::string RunLog::failure() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    flushLocked(std::chrono::steady_clock::now());
+    return failure_;
 }
 
 void RunLog::writeValue(const std::string& text, double value) {

@@ -1,11 +1,14 @@
-// The run log writes every line twice, to its file and to standard output,
-// flushing both (optionally a few times a second rather than line by line).
-// A file that cannot be opened drops its half silently.
+// The run log writes every line twice, to its file and to standard output
+// (or another echo stream), flushing both (optionally a few times a second
+// rather than line by line). A file that cannot be opened drops its half
+// silently; a write to an open file that fails is remembered (failure()), so
+// that the run can report it.
 #pragma once
 
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <mutex>
 #include <string>
 
@@ -14,8 +17,9 @@ namespace xoprex {
 class RunLog {
   public:
     // Opens (truncates) the file; a file that cannot be opened silently drops
-    // its half of every line, standard output still receives it.
-    explicit RunLog(const std::string& fileName);
+    // its half of every line, the echo still receives it. `echo` null: no
+    // echo.
+    explicit RunLog(const std::string& fileName, std::ostream* echo = &std::cout);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -39,11 +43,19 @@ class RunLog {
     // Flushes buffered lines once the interval has passed since the last flush.
     void flushIfStale();
 
+    // The system's reason when a write to the open file failed, else empty
+    // (the file is flushed first).
+    std::string failure();
+    const std::string& fileName() const { return fileName_; }
+
   private:
     void flushLocked(std::chrono::steady_clock::time_point now);
 
     std::mutex mutex_;  // lines may come from the threads of a search
+    std::string fileName_;
     std::ofstream file_;
+    std::ostream* echo_;
+    std::string failure_;
     LineObserver observer_;
     std::chrono::milliseconds interval_{0};
     std::chrono::steady_clock::time_point lastFlush_;

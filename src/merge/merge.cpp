@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
@@ -10,6 +9,8 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/file_names.h"
+#include "base/output_file.h"
 #include "base/text_lines.h"
 #include "merge/genbank_text.h"
 
@@ -126,17 +127,11 @@ SequenceScan scanSequence(std::istream& in) {
     return scan;
 }
 
-// Buffered output to a C stream, written in large blocks.
-class OutputFile {
+// The merged file's text, handed to the file in large blocks.
+class MergedText {
   public:
-    explicit OutputFile(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
-        text_.reserve(kBlockSize + 4096);
-    }
-    ~OutputFile() { close(); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+    explicit MergedText(OutputFile& file) : file_(file) { text_.reserve(kBlockSize + 4096); }
 
-    bool isOpen() const { return file_ != nullptr; }
     std::string& text() { return text_; }
     void lineDone() {
         if (text_.size() >= kBlockSize) {
@@ -148,34 +143,20 @@ class OutputFile {
         text_ += '\n';
         lineDone();
     }
-    // Returns false when any write failed.
-    bool close() {
-        if (file_ == nullptr) {
-            return ok_;
-        }
-        flush();
-        ok_ = std::fclose(file_) == 0 && ok_;
-        file_ = nullptr;
-        return ok_;
-    }
-
-  private:
     void flush() {
-        if (!text_.empty() && std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) {
-            ok_ = false;
-        }
+        file_.write(text_);
         text_.clear();
     }
 
-    std::FILE* file_;
+  private:
+    OutputFile& file_;
     std::string text_;
-    bool ok_ = true;
 };
 
 // Writes the header lines and the joined feature table (the second pass).
 class FeatureTableWriter {
   public:
-    FeatureTableWriter(OutputFile& out, const SequenceScan& scan)
+    FeatureTableWriter(MergedText& out, const SequenceScan& scan)
         : out_(out), scan_(scan), length_(scan.sequence.size()) {}
 
     void line(std::string_view text) {
@@ -276,7 +257,7 @@ class FeatureTableWriter {
         out_.lineDone();
     }
 
-    OutputFile& out_;
+    MergedText& out_;
     const SequenceScan& scan_;
     const uint64_t length_;
     RecordTracker tracker_;
@@ -289,7 +270,7 @@ class FeatureTableWriter {
 
 // "ORIGIN", the letters in lines of 60 (position right-aligned in 16
 // characters, groups of ten each after one blank), then "//".
-void writeOrigin(OutputFile& out, std::string_view sequence) {
+void writeOrigin(MergedText& out, std::string_view sequence) {
     out.writeLine("ORIGIN      ");
     std::string& text = out.text();
     for (size_t start = 0; start < sequence.size(); start += kLettersPerLine) {
@@ -309,10 +290,6 @@ void writeOrigin(OutputFile& out, std::string_view sequence) {
     out.writeLine("//");
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
 
 }  // namespace
 
@@ -335,10 +312,8 @@ void mergeGenBankFile(const std::string& inputPath, const std::string& outputPat
         throw InputError(InputProblem::Format, inputPath,
                          "Not a GenBank file (no LOCUS line): " + inputPath);
     }
-    OutputFile out(outputPath);
-    if (!out.isOpen()) {
-        throw OutputError(outputPath, "Unable to create output file: " + outputPath);
-    }
+    OutputFile file(outputPath, OutputFile::Durability::Synced);
+    MergedText out(file);
     in.clear();
     in.seekg(0);
     FeatureTableWriter writer(out, scan);
@@ -347,14 +322,12 @@ void mergeGenBankFile(const std::string& inputPath, const std::string& outputPat
         writer.line(line);
     }
     writeOrigin(out, scan.sequence);
-    if (in.bad() || !out.close()) {
-        // A half-written merge is removed; a device or pipe is left alone.
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(outputPath, ignored)) {
-            std::filesystem::remove(outputPath, ignored);
-        }
-        throw OutputError(outputPath, "Unable to write output file: " + outputPath);
+    if (in.bad()) {
+        throw InputError(InputProblem::Unreadable, inputPath,
+                         "Unable to read input file: " + inputPath);
     }
+    out.flush();
+    file.commit();
 }
 
 std::string defaultMergeOutput(const std::string& inputPath) {

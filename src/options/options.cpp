@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/number_format.h"
 #include "base/run_log.h"
 #include "options/option_table.h"
 
@@ -281,6 +282,19 @@ void applyBuiltInDefaults(Options& options) {
     for (const OptionEntry& entry : kOptions) {
         setOptionValue(options, entry.number, entry.builtIn);
     }
+}
+
+std::vector<std::string> questionableOptions(const Options& options) {
+    std::vector<std::string> warnings;
+    if (options.method < 1 || options.method > kMethodCount) {
+        warnings.push_back("method " + std::to_string(options.method) +
+                           " is not one of 1 to 11: every window scores 0");
+    }
+    if (!options.literalCutOff && !(options.threshold > 0.0 && options.threshold < 1.0)) {
+        warnings.push_back("relative threshold " + formatGeneral(options.threshold) +
+                           " is outside (0, 1): the cut-off becomes 0");
+    }
+    return warnings;
 }
 
 void setDefaults(Options& options, RunLog& log) {

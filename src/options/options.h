@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace xoprex {
 
@@ -58,6 +59,11 @@ struct OptionTexts {
     std::string relaxation;
     std::string rescoringMethod;
 };
+
+// Values a search runs with although they are most likely mistakes, one
+// sentence each: a method outside 1 to 11 (every window scores 0) and a
+// relative threshold outside (0, 1) (the cut-off becomes 0).
+std::vector<std::string> questionableOptions(const Options& options);
 
 // Writes "Setting options to default..." and sets options 1..16 to the
 // built-in defaults; cutOff is left alone.

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/errors.h"
+#include "base/output_file.h"
 #include "base/run_log.h"
 #include "options/option_table.h"
 
@@ -46,14 +47,23 @@ int readOptionValues(Options& options, std::istream& in) {
     });
 }
 
+OptionsReading readOptionValuesFile(Options& options, const std::string& path) {
+    OptionsReading reading;
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+        reading.opened = true;
+        reading.values = readOptionValues(options, in);
+    }
+    return reading;
+}
+
 bool readOptionsFile(Options& options, const std::string& path, RunLog& log) {
     log.writeLine("Reading options...");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const OptionsReading reading = readOptionValuesFile(options, path);
+    if (!reading.opened) {
         log.writeLine("Options file could not be opened");
-        return false;
     }
-    return readOptionValues(options, in) >= kOptionCount;
+    return reading.complete();
 }
 
 OptionTexts factoryDefaults() {
@@ -81,14 +91,7 @@ std::string optionsFileText(const OptionTexts& texts) {
 }
 
 void writeOptionsFile(const std::string& path, const OptionTexts& texts) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out << optionsFileText(texts);
-        out.close();
-    }
-    if (!out) {
-        throw OutputError(path, "Cannot write options file " + path);
-    }
+    writeWholeFile(path, optionsFileText(texts));
 }
 
 int loadOptionTexts(std::istream& in, OptionTexts& texts) {

@@ -14,6 +14,15 @@ namespace xoprex {
 
 class RunLog;
 
+// What the run reader found in a file.
+struct OptionsReading {
+    bool opened = false;
+    int values = 0;  // '$' values found
+    bool complete() const { return opened && values >= 16; }
+};
+// The run reader without its log lines.
+OptionsReading readOptionValuesFile(Options& options, const std::string& path);
+
 // Run reader: writes "Reading options..." (and "Options file could not be
 // opened"); true when sixteen or more values were found. A file that cannot
 // be opened or holds fewer values is not an error for the run, which goes on
@@ -28,8 +37,8 @@ OptionTexts factoryDefaults();
 
 // Whole file text in the program's layout, no line end after the last value.
 std::string optionsFileText(const OptionTexts& texts);
-// Creates or truncates the file; raises OutputError when it cannot be
-// written.
+// Writes the file whole or not at all (base/output_file.h); raises
+// OutputError when it cannot be written.
 void writeOptionsFile(const std::string& path, const OptionTexts& texts);
 
 // Form loader rules: switches change only for exactly "1"/"0"; an empty

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/file_names.h"
 #include "base/run_log.h"
 #include "base/tasks.h"
 #include "motif/cutoff.h"
@@ -33,14 +34,70 @@ class ElapsedClock {
     std::time_t start_;
 };
 
-void readRunOptions(Options& options, const std::string& path, RunLog& log) {
-    setDefaults(options, log);
-    if (readOptionsFile(options, path, log)) {
+// The options as the run takes them: the file's values when it holds all
+// sixteen, the built-in defaults otherwise.
+Options runOptions(const std::string& path, OptionsReading& reading) {
+    Options options;
+    reading = readOptionValuesFile(options, path);
+    if (!reading.complete()) {
+        applyBuiltInDefaults(options);
+    }
+    return options;
+}
+
+// The log lines of reading the options: defaults, then the file, and the
+// defaults again with a warning when the file was missing or incomplete.
+void logOptionsReading(const OptionsReading& reading, RunLog& log) {
+    log.writeLine("Setting options to default...");
+    log.writeLine("Reading options...");
+    if (!reading.opened) {
+        log.writeLine("Options file could not be opened");
+    }
+    if (reading.complete()) {
         log.writeLine("Options read!");
         return;
     }
-    setDefaults(options, log);
+    log.writeLine("Setting options to default...");
     log.writeLine("WARNING: options not read or read incorrectly. Running on default options.");
+}
+
+// Every file the run may write, for the check against its inputs.
+std::vector<std::string> outputPaths(const std::string& runBaseName,
+                                     const std::string& reportPrefix,
+                                     const std::string& resultsName, const Options& options) {
+    std::vector<std::string> paths = {runBaseName + ".log", resultsName};
+    if (options.logResults) {
+        for (const char* suffix : {"_seq_log.txt", "_gene_log.csv"}) {
+            paths.push_back(runBaseName + suffix);
+        }
+        for (const char* suffix :
+             {"_freq_table.csv", "_site_collection_log.txt", "__motif_score_log.csv"}) {
+            paths.push_back(reportPrefix + suffix);
+        }
+    }
+    return paths;
+}
+
+// Stops the run before anything is written when an output would replace
+// one of its inputs.
+void checkOutputsSpareInputs(const std::vector<std::string>& outputs, const SearchInputs& inputs) {
+    for (const std::string& output : outputs) {
+        for (const std::string* input :
+             {&inputs.sequencePath, &inputs.collectionPath, &inputs.optionsPath}) {
+            if (!input->empty() && sameFile(output, *input)) {
+                throw InputError(InputProblem::Overwrite, output,
+                                 "output " + output + " would overwrite input " + *input);
+            }
+        }
+    }
+}
+
+// A run log whose file could not be written fails the run.
+void checkLog(RunLog& log) {
+    const std::string failure = log.failure();
+    if (!failure.empty()) {
+        throw OutputError(log.fileName(), "Cannot write " + log.fileName() + ": " + failure);
+    }
 }
 
 void throwIfCancelled(const SearchControl& control) {
@@ -194,14 +251,23 @@ bool recordsWorthSideBySide(const SequenceSet& set) {
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control) {
     const std::string runBaseName = inputs.outputFolder + inputs.sequenceTitle;
     const std::string reportPrefix = runBaseName + "_" + inputs.collectionTitle;
+    OptionsReading reading;
+    Options options = runOptions(inputs.optionsPath, reading);
+    const std::string resultsName =
+        resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
+    checkOutputsSpareInputs(outputPaths(runBaseName, reportPrefix, resultsName, options), inputs);
+
     RunLog log(runBaseName + ".log");
     if (control.onLine) {
         log.setObserver(control.onLine);
     }
     const ElapsedClock clock;
-
-    Options options;
-    readRunOptions(options, inputs.optionsPath, log);
+    logOptionsReading(reading, log);
+    if (control.onWarning) {
+        for (const std::string& warning : questionableOptions(options)) {
+            control.onWarning(warning);
+        }
+    }
 
     log.writeLine("Reading sequences...");
     SequenceSet set = readSequences(inputs.sequencePath);
@@ -247,10 +313,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.setFlushInterval(std::chrono::milliseconds(0));
     set.current = 0;
 
-    const std::string resultsName =
-        resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
     log.writeJoined("Saving results to ", resultsName);
+    checkLog(log);
     writeResultsTable(options, set, resultsName, threads);
+    checkLog(log);
     return resultsName;
 }
 

@@ -1,7 +1,10 @@
 // One complete search, from the three input paths to the results table.
-// Invalid input raises InputError, a cancelled search SearchCancelled
-// (base/errors.h); the front ends report them. Nothing else escapes but the
-// system's own failures (memory, threads).
+// Invalid input raises InputError (an output that would replace an input
+// too, before anything is written), an output that cannot be written
+// OutputError, a cancelled search SearchCancelled (base/errors.h); the front
+// ends report them. Every output is written whole or not at all; the run log
+// grows as the run goes. Nothing else escapes but the system's own failures
+// (memory, threads).
 #pragma once
 
 #include <atomic>
@@ -30,6 +33,10 @@ struct SearchControl {
     std::function<void(double)> onProgress;
     // Checked between records and regularly during a scan.
     const std::atomic<bool>* cancel = nullptr;
+    // Options the search runs with although they look like mistakes (a
+    // method outside 1 to 11, a relative threshold outside (0, 1)); the run
+    // log and the results do not mention them.
+    std::function<void(const std::string&)> onWarning;
 };
 
 // Returns the results table's file name.

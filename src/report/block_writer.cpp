@@ -12,13 +12,29 @@ constexpr size_t kMaxQueued = 2;
 
 }  // namespace
 
-BlockWriter::BlockWriter(std::ostream& out, bool writeBehind)
+BlockWriter::BlockWriter(TextSink& out, bool writeBehind)
     : out_(out), writeBehind_(writeBehind) {
     text_.reserve(kFirstBufferSize);
 }
 
 BlockWriter::~BlockWriter() {
-    finish();
+    stopThread();
+}
+
+void BlockWriter::stopThread() noexcept {
+    if (!thread_.running()) {
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    queued_.notify_one();
+    try {
+        thread_.join();
+    } catch (...) {
+        // The writer is being dropped: its error no longer has a reader.
+    }
 }
 
 void BlockWriter::handOver() {
@@ -39,13 +55,17 @@ void BlockWriter::queue(std::string&& block) {
             writeBehind_ = false;
         }
         if (!writeBehind_) {
-            out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+            out_.write(block);
             block.clear();
             return;
         }
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    written_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
+    written_.wait(lock, [this] { return queue_.size() < kMaxQueued || failed_; });
+    if (failed_) {
+        lock.unlock();
+        thread_.join();  // rethrows the sink's error
+    }
     queue_.push_back(std::move(block));
     queued_.notify_one();
 }
@@ -61,7 +81,14 @@ void BlockWriter::writeBlocks() {
         queue_.pop_front();
         written_.notify_one();
         lock.unlock();
-        out_.write(block.data(), static_cast<std::streamsize>(block.size()));
+        try {
+            out_.write(block);
+        } catch (...) {
+            lock.lock();
+            failed_ = true;
+            written_.notify_one();
+            throw;
+        }
         block.clear();
         lock.lock();
         spares_.push_back(std::move(block));
@@ -75,11 +102,11 @@ void BlockWriter::finish() {
             ending_ = true;
         }
         queued_.notify_one();
-        thread_.join();
+        thread_.join();  // rethrows the sink's error
     }
-    out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    out_.flush();
+    out_.write(text_);
     text_.clear();
+    out_.flush();
 }
 
 }  // namespace xoprex

@@ -1,20 +1,22 @@
 // Buffered writing of a text file made of many short lines: the lines are
-// collected in one buffer, handed to the stream a large block at a time.
+// collected in one buffer, handed to the sink a large block at a time.
 // When asked to write behind, and once the text outgrows one block, the
 // blocks are written on a second thread while the next one is being
 // filled, so that formatting and the file system's work overlap; the
-// blocks reach the stream in their order, and only that thread touches the
-// stream until the writer is finished.
+// blocks reach the sink in their order, and only that thread touches the
+// sink until the writer is finished. A sink that fails (OutputError) stops
+// the writer: the error reaches the caller at the next hand-over or at
+// finish().
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "base/tasks.h"
 
 namespace xoprex {
@@ -25,8 +27,8 @@ class BlockWriter {
     // costs far more than the copy (a table of 100,000 hits is about 10 MB).
     static constexpr size_t kBlockSize = size_t{1} << 20;
 
-    explicit BlockWriter(std::ostream& out, bool writeBehind = false);
-    // Writes what is left (finish).
+    explicit BlockWriter(TextSink& out, bool writeBehind = false);
+    // Stops the writing thread; lines not finished are dropped (call finish).
     ~BlockWriter();
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
@@ -39,7 +41,7 @@ class BlockWriter {
             handOver();
         }
     }
-    // Writes every line so far and flushes the stream.
+    // Writes every line so far and flushes the sink.
     void finish();
 
   private:
@@ -47,7 +49,9 @@ class BlockWriter {
     void queue(std::string&& block);
     void writeBlocks();
 
-    std::ostream& out_;
+    void stopThread() noexcept;
+
+    TextSink& out_;
     std::string text_;
     BackgroundThread thread_;
     std::mutex mutex_;
@@ -56,6 +60,7 @@ class BlockWriter {
     std::deque<std::string> queue_;
     std::vector<std::string> spares_;  // written blocks, kept for their storage
     bool ending_ = false;
+    bool failed_ = false;  // the writing thread's sink failed; thread_.join() rethrows
     bool writeBehind_;
 };
 

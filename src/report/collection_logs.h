@@ -1,6 +1,7 @@
 // The collection's report files, written when option 1 is on: the frequency
 // table and the site list of the model, and the motif score log of the
-// self-scoring. A file that cannot be created is skipped silently.
+// self-scoring. Each is written whole or not at all; a file that cannot be
+// written raises OutputError.
 #pragma once
 
 #include <string>

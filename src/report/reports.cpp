@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -228,7 +227,7 @@ void writeSummary(BlockWriter& writer, const Options& options, const SequenceSet
     writer.lineDone();
 }
 
-void writeGeneLog(std::ostream& out, const SequenceSet& set) {
+void writeGeneLog(TextSink& out, const SequenceSet& set) {
     BlockWriter writer(out);
     std::string& text = writer.text();
     for (const SequenceRecord& record : set.records) {
@@ -251,9 +250,10 @@ void writeGeneLog(std::ostream& out, const SequenceSet& set) {
         text += kGeneLogClosing;
         writer.lineDone();
     }
+    writer.finish();
 }
 
-void writeSequenceLog(std::ostream& out, const SequenceSet& set) {
+void writeSequenceLog(TextSink& out, const SequenceSet& set) {
     BlockWriter writer(out);
     std::string& text = writer.text();
     for (const SequenceRecord& record : set.records) {
@@ -269,6 +269,7 @@ void writeSequenceLog(std::ostream& out, const SequenceSet& set) {
         text += '\n';
         writer.lineDone();
     }
+    writer.finish();
 }
 
 }  // namespace
@@ -323,7 +324,7 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     out.resize(at + static_cast<size_t>(p - begin));
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
+void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out,
                        unsigned threads) {
     BlockWriter writer(out, threads > 1);
     int digits = kOpeningDigits;
@@ -335,29 +336,31 @@ void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& o
     }
     set.current = 0;
     writeSummary(writer, options, set, siteCount);
+    writer.finish();
+}
+
+void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
+                       unsigned threads) {
+    StreamSink sink(out, "the results table");
+    writeResultsTable(options, set, sink, threads);
 }
 
 void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
                        unsigned threads) {
-    std::ofstream out(fileName, std::ios::out | std::ios::trunc);
-    if (!out.is_open()) {
-        set.current = 0;
-        return;
-    }
-    writeResultsTable(options, set, out, threads);
+    OutputFile file(fileName, OutputFile::Durability::Synced);
+    writeResultsTable(options, set, file, threads);
+    file.commit();
 }
 
 void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName) {
     if (!set.records.empty() && set.records.front().format == 'G') {
-        std::ofstream geneLog(runBaseName + "_gene_log.csv", std::ios::out | std::ios::trunc);
-        if (geneLog.is_open()) {
-            writeGeneLog(geneLog, set);
-        }
+        OutputFile geneLog(runBaseName + "_gene_log.csv");
+        writeGeneLog(geneLog, set);
+        geneLog.commit();
     }
-    std::ofstream sequenceLog(runBaseName + "_seq_log.txt", std::ios::out | std::ios::trunc);
-    if (sequenceLog.is_open()) {
-        writeSequenceLog(sequenceLog, set);
-    }
+    OutputFile sequenceLog(runBaseName + "_seq_log.txt");
+    writeSequenceLog(sequenceLog, set);
+    sequenceLog.commit();
     set.current = 0;
 }
 

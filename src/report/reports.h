@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "base/output_file.h"
 #include "base/records.h"
 #include "options/options.h"
 #include "seqio/sequence.h"
@@ -19,13 +20,15 @@ namespace xoprex {
 std::string resultsFileName(const Options& options, const std::string& outputFolder,
                             const std::string& sequenceTitle, const std::string& collectionTitle);
 
-// Writes the results table to fileName; a file that cannot be created is
-// silently skipped. Leaves the set's cursor on the first record. With
-// `threads` above 1, the rows of a record with many hits are formatted on
-// two threads (the text is the same).
+// Writes the results table to fileName, whole or not at all (OutputFile,
+// synced); raises OutputError when it cannot be written. Leaves the set's
+// cursor on the first record. With `threads` above 1, the rows of a record
+// with many hits are formatted on two threads (the text is the same).
 void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
                        unsigned threads = 1);
-// Same on a stream (tests).
+// Same on a sink or a stream.
+void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out,
+                       unsigned threads = 1);
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
                        unsigned threads = 1);
 
@@ -34,9 +37,9 @@ void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& o
 // Start and End as unsigned 32-bit integers, Distance signed, booleans 1/0.
 void writeHitRow(std::string& out, const SiteHit& hit);
 
-// Writes runBaseName + "_gene_log.csv" (GenBank first record only) and
-// runBaseName + "_seq_log.txt". A file that cannot be created is skipped
-// silently. Cursor left on the first record.
+// Writes runBaseName + "_gene_log.csv" (GenBank targets) and
+// runBaseName + "_seq_log.txt", each whole or not at all; raises OutputError
+// when one cannot be written. Cursor left on the first record.
 void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName);
 
 }  // namespace xoprex

@@ -15,9 +15,9 @@
 #include <QRadioButton>
 #include <QUrl>
 #include <cstdio>
-#include <fstream>
 
 #include "base/errors.h"
+#include "base/output_file.h"
 #include "merge/merge.h"
 #include "options/option_table.h"
 #include "options/options.h"
@@ -48,15 +48,15 @@ void setPair(QRadioButton* yes, QRadioButton* no, bool on) {
     no->setChecked(!on);
 }
 
-// Writes `text` exactly as given; false when the file cannot be written.
+// Writes `text` exactly as given, whole or not at all; false when the file
+// cannot be written.
 bool writeTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    try {
+        xoprex::writeWholeFile(path, text);
+    } catch (const xoprex::OutputError&) {
         return false;
     }
-    out << text;
-    out.close();
-    return static_cast<bool>(out);
+    return true;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/search_runner.h"
 
 #include <QThread>
+#include <new>
 
 #include "base/errors.h"
 
@@ -57,6 +58,9 @@ void SearchRunner::work(const SearchInputs& inputs) {
     } catch (const SearchCancelled&) {
         end_ = SearchEnd::Cancelled;
         text_.clear();
+    } catch (const std::bad_alloc&) {
+        end_ = SearchEnd::Failed;
+        text_ = QStringLiteral("Out of memory");
     } catch (const std::exception& error) {
         end_ = SearchEnd::Failed;
         text_ = QString::fromStdString(error.what());

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "base/errors.h"
+
 namespace xoprex {
 namespace {
 
@@ -19,7 +21,7 @@ std::string numberedLines(size_t count) {
     return text;
 }
 
-void writeThrough(const std::string& text, std::ostream& out, bool writeBehind) {
+void writeThrough(const std::string& text, TextSink& out, bool writeBehind) {
     BlockWriter writer(out, writeBehind);
     size_t start = 0;
     while (start < text.size()) {
@@ -28,14 +30,31 @@ void writeThrough(const std::string& text, std::ostream& out, bool writeBehind) 
         writer.lineDone();
         start = end;
     }
+    writer.finish();
 }
+
+// A sink that takes `room` bytes, then fails like a full disk.
+class FullSink : public TextSink {
+  public:
+    explicit FullSink(size_t room) : room_(room) {}
+    void write(std::string_view text) override {
+        if (text.size() > room_) {
+            throw OutputError("full", "Cannot write full: No space left on device");
+        }
+        room_ -= text.size();
+    }
+
+  private:
+    size_t room_;
+};
 
 TEST(BlockWriter, StreamReceivesEveryLineInOrder) {
     for (const size_t lines : {size_t{0}, size_t{3}, size_t{40000}, size_t{300000}}) {
         const std::string text = numberedLines(lines);
         for (const bool writeBehind : {false, true}) {
             std::ostringstream out;
-            writeThrough(text, out, writeBehind);
+            StreamSink sink(out, "test");
+            writeThrough(text, sink, writeBehind);
             ASSERT_EQ(out.str(), text) << lines << " lines, write behind " << writeBehind;
         }
     }
@@ -45,13 +64,27 @@ TEST(BlockWriter, StreamReceivesEveryLineInOrder) {
 
 TEST(BlockWriter, FinishingTwiceWritesNothingMore) {
     std::ostringstream out;
-    BlockWriter writer(out, true);
+    StreamSink sink(out, "test");
+    BlockWriter writer(sink, true);
     writer.text() += "one\n";
     writer.lineDone();
     writer.finish();
     EXPECT_EQ(out.str(), "one\n");
     writer.finish();
     EXPECT_EQ(out.str(), "one\n");
+}
+
+// A sink that fails stops the writer: the error reaches the caller, on the
+// calling thread or from the one writing behind it, and nothing hangs.
+TEST(BlockWriter, FailingSinkReachesTheCaller) {
+    const std::string text = numberedLines(300000);
+    for (const size_t room : {size_t{0}, size_t{100}, 3 * BlockWriter::kBlockSize}) {
+        for (const bool writeBehind : {false, true}) {
+            FullSink sink(room);
+            EXPECT_THROW(writeThrough(text, sink, writeBehind), OutputError)
+                << room << " bytes, write behind " << writeBehind;
+        }
+    }
 }
 
 }  // namespace

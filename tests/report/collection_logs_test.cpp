@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "../motif/motif_test_support.h"
+#include "base/errors.h"
 #include "base/number_format.h"
 #include "motif/cutoff.h"
 
@@ -32,8 +33,8 @@ Options optionsFor(int method, double threshold) {
 
 TEST(CollectionLogs, ToyFrequencyTable) {
     TempFolder folder;
-    writeCollectionLogs(makeCollection(kToyCollection),
-                        "out/seq_sites");  // folder missing: skipped
+    EXPECT_THROW(writeCollectionLogs(makeCollection(kToyCollection), "out/seq_sites"),
+                 OutputError);  // no such folder
     EXPECT_FALSE(std::filesystem::exists("out"));
     writeCollectionLogs(makeCollection(kToyCollection), "seq_sites");
     EXPECT_EQ(readFile("seq_sites_freq_table.csv"),
@@ -113,11 +114,11 @@ TEST(SelfScoring, ExactLogOfToyCollection) {
               "Cut-off,0\n");
 }
 
-TEST(SelfScoring, NoLogWhenUncreatable) {
+TEST(SelfScoring, UncreatableLogIsReported) {
     TempFolder folder;
     SiteCollection collection = makeCollection({"ACGT", "TCGT"});
     Options options = optionsFor(6, 0.8);
     scoreCollectionAndFixCutOff(collection, options, SequenceRecord{});
-    writeMotifScoreLog(collection, options, "missing/folder");
+    EXPECT_THROW(writeMotifScoreLog(collection, options, "missing/folder"), OutputError);
     EXPECT_FALSE(std::filesystem::exists("missing"));
 }

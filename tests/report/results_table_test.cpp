@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/errors.h"
 #include "report/reports.h"
 
 namespace xoprex {
@@ -234,15 +235,18 @@ TEST(ResultsTable, FileVersionReplacesAnEarlierFile) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(ResultsTable, FileThatCannotBeCreatedIsSkipped) {
+TEST(ResultsTable, FileThatCannotBeCreatedIsReported) {
     SequenceSet set;
     set.records.push_back(fastaRecord("s"));
     set.records.push_back(fastaRecord("t"));
-    set.current = 1;
     const std::string path = "/nonexistent-folder-xoprex/sub/t.csv";
-    writeResultsTable(computedOptions(1.0), set, path);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(set.current, 0u);
+    try {
+        writeResultsTable(computedOptions(1.0), set, path);
+        ADD_FAILURE() << "no error";
+    } catch (const OutputError& error) {
+        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder-xoprex"));
 }
 
 // Rows are appended into one buffer and written in blocks: a large table

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/errors.h"
 #include "report/reports.h"
 
 namespace xoprex {
@@ -134,14 +135,12 @@ TEST_F(SequenceLogs, LargeSequenceIsWrittenWhole) {
     EXPECT_EQ(longest, 70u);
 }
 
-TEST_F(SequenceLogs, FolderThatDoesNotExistIsSkipped) {
+TEST_F(SequenceLogs, FolderThatDoesNotExistIsReported) {
     SequenceSet set;
     set.records.push_back(record('G', "g", "A"));
-    set.current = 0;
     const std::string base = (dir_ / "missing" / "run").string();
-    writeSequenceLogs(set, base);
+    EXPECT_THROW(writeSequenceLogs(set, base), OutputError);
     EXPECT_FALSE(fs::exists(dir_ / "missing"));
-    EXPECT_EQ(set.current, 0u);
 }
 
 }  // namespace

@@ -152,8 +152,7 @@ int main(int argc, char** argv) {
     searchCmd->add_option("--out-dir", search.outDir,
                           "Folder for the results and logs (default: current folder)");
     searchCmd
-        ->add_option("--threads", search.threads,
-                     "Worker threads, up to 1024 (default: all cores)")
+        ->add_option("--threads", search.threads, "Worker threads, up to 1024 (default: all cores)")
         ->check(CLI::Range(0u, kMaxThreads));
 
     std::string defaultsPath;

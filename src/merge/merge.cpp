@@ -290,7 +290,6 @@ void writeOrigin(MergedText& out, std::string_view sequence) {
     out.writeLine("//");
 }
 
-
 }  // namespace
 
 void mergeGenBankFile(const std::string& inputPath, const std::string& outputPath) {

@@ -1,8 +1,11 @@
 #include "pipeline/run_search.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -33,6 +36,9 @@ class ElapsedClock {
   private:
     std::time_t start_;
 };
+
+// The longest file name the file systems in use take.
+constexpr size_t kMaxFileNameLength = 255;
 
 // The options as the run takes them: the file's values when it holds all
 // sixteen, the built-in defaults otherwise.
@@ -79,9 +85,13 @@ std::vector<std::string> outputPaths(const std::string& runBaseName,
 }
 
 // Stops the run before anything is written when an output would replace
-// one of its inputs.
+// one of its inputs, or could not be created under its name.
 void checkOutputsSpareInputs(const std::vector<std::string>& outputs, const SearchInputs& inputs) {
     for (const std::string& output : outputs) {
+        if (std::filesystem::path(output).filename().string().size() > kMaxFileNameLength) {
+            throw OutputError(output,
+                              "Cannot create " + output + ": " + std::strerror(ENAMETOOLONG));
+        }
         for (const std::string* input :
              {&inputs.sequencePath, &inputs.collectionPath, &inputs.optionsPath}) {
             if (!input->empty() && sameFile(output, *input)) {

@@ -12,8 +12,7 @@ constexpr size_t kMaxQueued = 2;
 
 }  // namespace
 
-BlockWriter::BlockWriter(TextSink& out, bool writeBehind)
-    : out_(out), writeBehind_(writeBehind) {
+BlockWriter::BlockWriter(TextSink& out, bool writeBehind) : out_(out), writeBehind_(writeBehind) {
     text_.reserve(kFirstBufferSize);
 }
 

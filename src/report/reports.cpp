@@ -324,8 +324,7 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     out.resize(at + static_cast<size_t>(p - begin));
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out,
-                       unsigned threads) {
+void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out, unsigned threads) {
     BlockWriter writer(out, threads > 1);
     int digits = kOpeningDigits;
     size_t siteCount = 0;

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -60,6 +64,12 @@ void populate(void* data, size_t size) {
 void prepareForWriting(void* data, size_t size) {
     askForHugePages(data, size);
     populate(data, size);
+}
+
+void returnFreedMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 void releasePages(void* data, size_t size) {

@@ -20,6 +20,12 @@ void populate(void* data, size_t size);
 // Both, for a range about to be written in full. Call before the first write.
 void prepareForWriting(void* data, size_t size);
 
+// Hands the heap's free memory back to the system (the heap keeps freed
+// memory for later allocations otherwise). For after a large temporary
+// structure made of many small blocks was freed, before a large allocation
+// of another kind.
+void returnFreedMemory();
+
 // Hands the whole 4 KiB pages inside [data, data + size) back to the system
 // (whatever the range's size). Their contents are lost: a later read gives
 // zeros. For the unused tail of a large buffer.

@@ -143,8 +143,8 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
     auto& positions = collection.model.positions;
     const size_t length = positions.size();
     const double siteCount = static_cast<double>(collection.siteCount());
-    const std::string& text = window.site;
-    auto letterAt = [&text](size_t l) {
+    const std::string_view text = window.site;
+    auto letterAt = [text](size_t l) {
         return l < text.size() ? static_cast<unsigned char>(text[l])
                                : static_cast<unsigned char>(0);
     };

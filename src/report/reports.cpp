@@ -285,8 +285,10 @@ std::string resultsFileName(const Options& options, const std::string& outputFol
 void writeHitRow(std::string& out, const SiteHit& hit) {
     // The row is written in place behind the text already there: room for
     // its longest form first, then cut to what was written.
-    const size_t texts = hit.site.size() + hit.type.size() + hit.geneTag.size() +
-                         hit.geneName.size() + hit.product.size();
+    const HitGene::Fields& gene = hit.gene.fields();
+    const std::string_view type = hit.type();
+    const size_t texts =
+        hit.site.size() + type.size() + gene.tag.size() + gene.name.size() + gene.product.size();
     const size_t at = out.size();
     out.resize(at + texts + kRowFixedRoom);
     char* const begin = out.data() + at;
@@ -299,21 +301,21 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     *p++ = ',';
     p = std::to_chars(p, p + kIntegerRoom, hit.distance).ptr;
     *p++ = ',';
-    p = writeText(p, hit.type);
+    p = writeText(p, type);
     *p++ = ',';
     p = writeUnsigned(p, static_cast<int64_t>(hit.position) + 1);
     *p++ = ',';
-    *p++ = flagDigit(hit.geneStrand);
+    *p++ = flagDigit(gene.sense);
     *p++ = ',';
-    p = writeUnsigned(p, hit.geneStart);
+    p = writeUnsigned(p, gene.start);
     *p++ = ',';
-    p = writeUnsigned(p, hit.geneEnd);
+    p = writeUnsigned(p, gene.end);
     *p++ = ',';
-    p = writeText(p, hit.geneTag);
+    p = writeText(p, gene.tag);
     *p++ = ',';
-    p = writeText(p, hit.geneName);
+    p = writeText(p, gene.name);
     *p++ = ',';
-    p = writeText(p, hit.product);
+    p = writeText(p, gene.product);
     *p++ = ',';
     p = writeGeneral(p, hit.localMean, kRowDigits);
     *p++ = ',';

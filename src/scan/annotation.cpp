@@ -15,51 +15,35 @@ uint32_t unsignedOf(int32_t value) {
     return static_cast<uint32_t>(value);
 }
 
-// The fixed texts of the annotation, shared by every hit that gets them.
-enum FixedText { kOperator, kIntragenic, kIntergenic, kUnavailable };
-const SharedText& fixedText(FixedText which) {
-    static const SharedText texts[] = {
-        SharedText::lasting("Operator"), SharedText::lasting("Intragenic"),
-        SharedText::lasting("Intergenic"), SharedText::lasting("Unavailable")};
-    return texts[which];
-}
-
-// The texts of the genes that hits are related to, made once per gene and
-// shared by its hits.
-class GeneTexts {
+// The genes that hits are related to, as hits show them: made once per gene
+// and shared by its hits.
+class HitGenes {
   public:
-    explicit GeneTexts(const std::vector<GeneRecord>& genes) : genes_(genes), made_(genes.size()) {}
+    explicit HitGenes(const std::vector<GeneRecord>& genes) : genes_(genes), made_(genes.size()) {}
     void copyInto(size_t g, SiteHit& hit) {
-        Texts& texts = made_[g];
-        if (!texts.made) {
-            texts = Texts{genes_[g].locus, genes_[g].gene, genes_[g].product, true};
+        Made& made = made_[g];
+        if (!made.made) {
+            const GeneRecord& gene = genes_[g];
+            made.gene = HitGene({gene.locus, gene.gene, gene.product, unsignedOf(gene.begin),
+                                 unsignedOf(gene.end), gene.sense});
+            made.made = true;
         }
-        const GeneRecord& gene = genes_[g];
-        hit.geneStrand = gene.sense;
-        hit.geneName = texts.name;
-        hit.product = texts.product;
-        hit.geneTag = texts.tag;
-        hit.geneStart = unsignedOf(gene.begin);
-        hit.geneEnd = unsignedOf(gene.end);
+        hit.gene = made.gene;
     }
 
   private:
-    struct Texts {
-        SharedText tag, name, product;
+    struct Made {
+        HitGene gene;
         bool made = false;
     };
     const std::vector<GeneRecord>& genes_;
-    std::vector<Texts> made_;
+    std::vector<Made> made_;
 };
 
-void setPlaceholders(SiteHit& hit) {
-    const SharedText& unavailable = fixedText(kUnavailable);
-    hit.geneStrand = false;
-    hit.geneTag = unavailable;
-    hit.geneName = unavailable;
-    hit.product = unavailable;
-    hit.geneStart = 0;
-    hit.geneEnd = 0;
+// What hits of records without a gene table show.
+const HitGene& unavailableGene() {
+    static const HitGene gene({"Unavailable", "Unavailable", "Unavailable", 0, 0, false});
+    return gene;
 }
 
 // Closest start among the genes that strictly enclose the position, looking
@@ -89,14 +73,14 @@ bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t
 }
 
 void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const NearestGeneIndex& index,
-                 GeneTexts& texts, int64_t textLength, const Options& options) {
+                 HitGenes& texts, int64_t textLength, const Options& options) {
     int64_t best = 0;
     const size_t nearest = index.find(hit.position, textLength, best);
     texts.copyInto(nearest, hit);
     hit.distance = static_cast<int32_t>(-best);
-    hit.type = fixedText(kIntergenic);
+    hit.siteClass = SiteClass::Intergenic;
     if (best < options.promoterDistance && best > -static_cast<int64_t>(options.inGeneDistance)) {
-        hit.type = fixedText(kOperator);
+        hit.siteClass = SiteClass::Operator;
         return;
     }
     size_t enclosing = 0;
@@ -104,7 +88,7 @@ void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const Neare
     if (enclosingGene(genes, nearest, hit.position, textLength, enclosing, distance)) {
         texts.copyInto(enclosing, hit);
         hit.distance = static_cast<int32_t>(-distance);
-        hit.type = fixedText(kIntragenic);
+        hit.siteClass = SiteClass::Intragenic;
     }
 }
 
@@ -115,13 +99,13 @@ void annotateHits(SequenceRecord& record, const Options& options) {
     // get placeholders; type and distance keep their initial values.
     if (record.format != 'G' || record.genes.empty()) {
         for (SiteHit& hit : record.hits) {
-            setPlaceholders(hit);
+            hit.gene = unavailableGene();
         }
         return;
     }
     const int64_t textLength = static_cast<int64_t>(record.sequence.size());
     const NearestGeneIndex index(record.genes);
-    GeneTexts texts(record.genes);
+    HitGenes texts(record.genes);
     for (SiteHit& hit : record.hits) {
         annotateHit(hit, record.genes, index, texts, textLength, options);
     }

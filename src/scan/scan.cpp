@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "motif/scoring.h"
-#include "scan/detail/parallel_scan.h"
+#include "scan/detail/strand_scan.h"
 #include "scan/detail/window_kernel.h"
 
 namespace xoprex {
@@ -91,8 +91,8 @@ void scanRecord(SequenceRecord& record, const SiteCollection& collection, const 
         use.entry_ = std::make_unique<ScanCache::Entry>();
     }
     const WindowKernel& kernel = kernelFor(*use.entry_, options.method, collection, record);
-    scanRecordThreaded(record, use.entry_->table.siteLength(), kernel, options, workingHit, window,
-                       control);
+    scanRecordWith(record, use.entry_->table.siteLength(), kernel, options, workingHit, window,
+                   control);
 }
 
 }  // namespace xoprex

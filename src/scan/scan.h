@@ -3,7 +3,7 @@
 // The other steps of a record have their own headers: sort.h (the order of
 // the hits), annotation.h (their classes against the genes). The inside of
 // the scan lives in detail/:
-//   strand_scan.h, parallel_scan.h  the two passes on one thread or several
+//   strand_scan.h                   the two passes, on one thread or several
 //   scan_frame.h, scan_loops.h      what both share; the loops over a strand
 //   strand_text.h                   a strand as read, with its wrap
 //   hit_keeper.h, redundancy.h      the cut-off test and the partner rule
@@ -34,8 +34,8 @@ struct ScanControl {
     // from the scanning threads, one call at a time, with growing shares.
     unsigned threads = 1;
     // When the hits go to sortHits with these options right after the scan
-    // (nothing re-scores them in between): the scan hands a list that was
-    // empty over in that order already, which saves moving every record.
+    // (nothing re-scores them in between): the scan makes the hits of a list
+    // that was empty in that order already, which saves moving every hit.
     const Options* sortedFor = nullptr;
 };
 

@@ -42,24 +42,35 @@ TEST(SharedText, CopiesAreIndependentValues) {
     EXPECT_EQ(line, "Gene,cAMP receptor protein");
 }
 
+// A hit holds its site inside (short texts) or shares it (long ones), and
+// shares its gene with the hits related to the same gene; each hit still
+// behaves as the owner of its values.
 TEST(SharedText, HitsKeepTheirOwnTexts) {
     SiteHit hit(19);
-    EXPECT_EQ(hit.type, "Unknown");
-    hit.type = "Operator";
-    hit.product = std::string("transcriptional regulator");
+    EXPECT_EQ(hit.type(), "Unknown");
+    EXPECT_TRUE(hit.product().empty());
+    hit.siteClass = SiteClass::Operator;
+    hit.gene = HitGene({"YP_01", "crp", "transcriptional regulator", 5, 900, true});
+    hit.site = "TGTGAGCTAGATCACATTT";
     SiteHit copy = hit;
-    copy.product = "Unavailable";
+    EXPECT_EQ(copy.product().data(), hit.product().data());  // one gene block
+    copy.gene = HitGene({"", "", "Unavailable", 0, 0, false});
+    copy.site = std::string(40, 'A');  // longer than the room inside
+    SiteHit longCopy = copy;
+    EXPECT_EQ(longCopy.site.data(), copy.site.data());  // one shared block
     copy.reset();
-    EXPECT_EQ(copy.type, "Unknown");
-    EXPECT_TRUE(copy.product.empty());
-    EXPECT_EQ(hit.type, "Operator");
-    EXPECT_EQ(hit.product, "transcriptional regulator");
-    for (int i = 0; i < 3; ++i) {
-        SharedText copyOfFixed = unknownSiteType();
-        copyOfFixed = SharedText();
-    }
-    EXPECT_EQ(unknownSiteType(), "Unknown");
-    EXPECT_EQ(SiteHit(19).type.data(), unknownSiteType().data());
+    EXPECT_EQ(copy.type(), "Unknown");
+    EXPECT_TRUE(copy.product().empty());
+    EXPECT_TRUE(copy.site.empty());
+    EXPECT_EQ(longCopy.site, std::string(40, 'A'));
+    EXPECT_EQ(hit.type(), "Operator");
+    EXPECT_EQ(hit.product(), "transcriptional regulator");
+    EXPECT_EQ(hit.geneStart(), 5u);
+    EXPECT_TRUE(hit.geneStrand());
+    EXPECT_EQ(hit.site, "TGTGAGCTAGATCACATTT");
+    std::vector<SiteHit> many(1000, longCopy);  // the last copy out frees the blocks
+    many.clear();
+    EXPECT_EQ(longCopy.site.size(), 40u);
 }
 
 }  // namespace

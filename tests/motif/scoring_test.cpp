@@ -263,8 +263,9 @@ TEST(TermTable, ExhaustivelyBitIdentical) {
                     }
 
                     SiteHit window(length);
-                    window.site = base;
-                    window.site[static_cast<size_t>(l)] = static_cast<char>(byte);
+                    std::string text = base;
+                    text[static_cast<size_t>(l)] = static_cast<char>(byte);
+                    window.site = text;
                     scoreWindow(method, window, scenario.background, collection);
                     ASSERT_EQ(bitsOf(window.score), bitsOf(table.score(window.site.data())))
                         << scenario.name << " method " << method << " position " << l << " byte "
@@ -287,10 +288,12 @@ TEST(TermTable, RandomWindowsBitIdentical) {
             const TermTable table(method, collection, scenario.background);
             for (int trial = 0; trial < 400; ++trial) {
                 SiteHit window(length);
+                std::string text;
                 for (int l = 0; l < length; ++l) {
-                    window.site +=
+                    text +=
                         static_cast<char>(trial % 2 == 0 ? letters[pick(random)] : anyByte(random));
                 }
+                window.site = text;
                 scoreWindow(method, window, scenario.background, collection);
                 ASSERT_EQ(bitsOf(window.score), bitsOf(table.score(window.site.data())))
                     << scenario.name << " method " << method << " window " << window.site;

@@ -24,7 +24,7 @@ namespace {
 std::vector<std::string> siteTexts(const std::vector<SiteHit>& sites) {
     std::vector<std::string> texts;
     for (const auto& site : sites) {
-        texts.push_back(site.site);
+        texts.push_back(site.site.str());
         EXPECT_EQ(site.siteLength, static_cast<int32_t>(site.site.size()));
     }
     return texts;
@@ -93,7 +93,7 @@ TEST(CollectionReader, SitesKeepFreshDefaults) {
     const auto sites = readCollectionSites(in, false);
     ASSERT_EQ(sites.size(), 1u);
     EXPECT_EQ(sites[0].score, 0.0);
-    EXPECT_EQ(sites[0].type, "Unknown");
+    EXPECT_EQ(sites[0].type(), "Unknown");
     EXPECT_EQ(sites[0].position, 0);
 }
 

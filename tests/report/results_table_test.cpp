@@ -168,13 +168,8 @@ TEST(ResultsTable, AnnotatedReverseStrandRow) {
     SiteHit hit = forwardHit("TTGTGA", 1233, 12.345678901234);
     hit.strand = false;
     hit.distance = -45;
-    hit.type = "Operator";
-    hit.geneStrand = true;
-    hit.geneStart = 1279;
-    hit.geneEnd = 2000;
-    hit.geneTag = "YP_01";
-    hit.geneName = "crp";
-    hit.product = "cAMP receptor protein";
+    hit.siteClass = SiteClass::Operator;
+    hit.gene = HitGene({"YP_01", "crp", "cAMP receptor protein", 1279, 2000, true});
     hit.localMean = 1.5;
     hit.upMean = -2.25;
     hit.downMean = 0.00001;
@@ -188,8 +183,7 @@ TEST(ResultsTable, AnnotatedReverseStrandRow) {
 TEST(ResultsTable, IntegersPrintAsThirtyTwoBitValues) {
     SiteHit hit = forwardHit("A", -5, 1e15);
     hit.distance = std::numeric_limits<int32_t>::min();
-    hit.geneStart = 4294967295u;
-    hit.geneEnd = 0;
+    hit.gene = HitGene({"", "", "", 4294967295u, 0, false});
     std::string row;
     writeHitRow(row, hit);
     EXPECT_EQ(row, "1e+015,A,1,-2147483648,Unknown,4294967292,0,4294967295,0,,,,0,0,0\n");

@@ -235,7 +235,7 @@ TEST(IntegrativeScan, ShortStrandsStayInsideTheText) {
             ASSERT_GE(start, 0) << n;
             ASSERT_LT(start, size - 1) << n;
             EXPECT_EQ(hit.site, circularWindow(strand, static_cast<size_t>(start), 5)) << n;
-            EXPECT_EQ(hit.score, scorer(hit.site.c_str())) << n;
+            EXPECT_EQ(hit.score, scorer(hit.site.data())) << n;
         }
     }
 }

@@ -260,7 +260,7 @@ std::vector<SiteHit> literalScan(const std::string& text, int length, const Tabl
             hit.site = circularWindow(strand, i, static_cast<size_t>(length));
             hit.strand = pass == 0;
             hit.position = static_cast<int32_t>(pass == 0 ? i : n - i);
-            hit.score = scorer(hit.site.c_str());
+            hit.score = scorer(hit.site.data());
             testing::keepLiterally(hits, hit, options, lower);
         }
     }
@@ -275,7 +275,7 @@ void expectSameHits(const std::vector<SiteHit>& got, const std::vector<SiteHit>&
         EXPECT_EQ(got[i].strand, want[i].strand) << i;
         EXPECT_EQ(got[i].score, want[i].score) << i;
         EXPECT_EQ(got[i].siteLength, want[i].siteLength) << i;
-        EXPECT_EQ(got[i].type, "Unknown") << i;
+        EXPECT_EQ(got[i].type(), "Unknown") << i;
         EXPECT_EQ(got[i].localMean, 0.0) << i;
     }
 }

@@ -1,9 +1,6 @@
-// The cut-off test's keeping of windows, the redundancy rule on them and
-// their hand-over as SiteHit records (declared in hit_keeper.h).
+// The keeping of the windows that passed as the record's hits, with the
+// redundancy rule on them (declared in hit_keeper.h).
 #include "scan/detail/hit_keeper.h"
-
-#include <algorithm>
-#include <cstring>
 
 #include "base/memory_hints.h"
 #include "scan/detail/hit_order.h"
@@ -18,22 +15,11 @@ HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t sit
       lower_(xoprex::lowerIsBetter(options.method)),
       removeRedundant_(options.removeRedundant),
       fresh_(record.hits.empty()),
-      sortOptions_(sortedFor),
-      integrative_(options.integrative) {
+      existing_(record.hits.size()),
+      withMeans_(options.integrative),
+      sortOptions_(sortedFor) {
     if (removeRedundant_ && !fresh_) {
         index_.rebuild(record.hits);
-    }
-}
-
-void HitKeeper::reserve(size_t more) {
-    pending_.reserve(pending_.size() + more);
-    if (!removeRedundant_) {
-        return;
-    }
-    if (!fresh_) {
-        index_.reserve(more);
-    } else if (pass_ == 0) {
-        firstPass_.keys.reserve(firstPass_.keys.size() + more);
     }
 }
 
@@ -48,82 +34,59 @@ size_t HitKeeper::FirstPassKeys::find(int64_t position, size_t& cursor) const {
     return cursor < keys.size() && keys[cursor] == wanted ? cursor : kNoPartner;
 }
 
-void HitKeeper::detachStrand() {
-    const size_t length = static_cast<size_t>(siteLength_);
-    size_t count = 0;
-    for (const Pending& pending : pending_) {
-        count += pending.pass == pass_ ? 1 : 0;
+void HitKeeper::beginStrand(bool forward, size_t n, const std::vector<CandidateList>& lists) {
+    ++pass_;
+    forward_[pass_] = forward;
+    strandLength_[pass_] = n;
+    // Room for every window of the strand, so that the entries do not grow
+    // by doubling (compactEntries gives back what the rule dropped).
+    size_t more = 0;
+    for (const CandidateList& list : lists) {
+        more += list.size();
     }
-    size_t at = detached_.size();
-    detached_.resize(at + count * length);
-    for (Pending& pending : pending_) {
-        if (pending.pass != pass_) {
-            continue;
+    entryScores_.reserve(entryScores_.size() + more);
+    entryCodes_.reserve(entryCodes_.size() + more);
+    if (withMeans_) {
+        entryMeans_.reserve(entryMeans_.size() + more);
+    }
+    if (pass_ == 1 && fresh_ && removeRedundant_) {
+        // The first pass's entries, all on one strand, in list order.
+        firstPass_.forward = forward_[0];
+        firstPass_.keys.reserve(entryCodes_.size());
+        for (const uint32_t code : entryCodes_) {
+            firstPass_.keys.push_back(firstPass_.key(positionOf(0, code & kStartMask)));
         }
-        std::memcpy(detached_.data() + at, strands_[pass_]->window(pending.start), length);
-        pending.start = at;
-        pending.pass = kDetached;
-        at += length;
-    }
-    strands_[pass_] = nullptr;
-}
-
-void HitKeeper::fill(SiteHit& hit, const Pending& pending) const {
-    const size_t length = static_cast<size_t>(siteLength_);
-    if (pending.pass == kDetached) {
-        hit.site.assign(detached_, pending.start, length);
-    } else {
-        strands_[pending.pass]->copyWindow(pending.start, length, hit.site);
-    }
-    hit.position = pending.position;
-    hit.strand = pending.strand;
-    hit.score = pending.score;
-    if (pending.means != kNoMeans) {
-        const Means& means = means_[pending.means];
-        hit.localMean = means.local;
-        hit.upMean = means.up;
-        hit.downMean = means.down;
     }
 }
 
-void HitKeeper::keep(size_t start, double score, double localMean, double upMean, double downMean) {
-    Pending hit{score, start, kNoMeans, position(start), forward_, pass_};
-    if (integrative_) {
-        hit.means = means_.size();
-        means_.push_back(Means{localMean, upMean, downMean});
+bool HitKeeper::strandOf(size_t listIndex) const {
+    if (listIndex < existing_) {
+        return record_.hits[listIndex].strand;
     }
-    if (!removeRedundant_) {
-        pending_.push_back(hit);
-        return;
-    }
-    if (fresh_) {
-        keepFresh(hit);
-        return;
-    }
-    const size_t finished = record_.hits.size();
-    const size_t partner = index_.findPartner(hit.strand, hit.position, siteLength_);
-    if (partner == kNoPartner) {
-        pending_.push_back(hit);
-        index_.appended(finished + pending_.size() - 1, hit.strand, hit.position);
-        return;
-    }
-    // The partner is overwritten with every field of the new hit when the
-    // new hit scores strictly better; otherwise the new hit is dropped.
-    const bool inList = partner < finished;
-    const double earlier =
-        inList ? record_.hits[partner].score : pending_[partner - finished].score;
-    if (!(lower_ ? score < earlier : score > earlier)) {
-        return;
-    }
-    if (inList) {
-        SiteHit& target = record_.hits[partner];
-        index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
-        target.reset();
-        fill(target, hit);
-    } else {
-        Pending& target = pending_[partner - finished];
-        index_.replaced(partner, target.strand, target.position, hit.strand, hit.position);
-        target = hit;
+    return forward_[entryCodes_[listIndex - existing_] >> kPassShift];
+}
+
+double HitKeeper::scoreOf(size_t listIndex) const {
+    return listIndex < existing_ ? record_.hits[listIndex].score
+                                 : entryScores_[listIndex - existing_];
+}
+
+void HitKeeper::fill(SiteHit& hit, int pass, uint32_t start, double score, const WindowMeans& means,
+                     const char* site) const {
+    hit.site.assign(site, static_cast<size_t>(siteLength_));
+    hit.position = positionOf(pass, start);
+    hit.strand = forward_[pass];
+    hit.score = score;
+    hit.localMean = means.local;
+    hit.upMean = means.up;
+    hit.downMean = means.down;
+}
+
+void HitKeeper::appendEntry(uint32_t start, double score, const WindowMeans& means) {
+    entryScores_.push_back(score);
+    entryCodes_.push_back(start | static_cast<uint32_t>(pass_) << kPassShift);
+    if (withMeans_) {
+        entryMeans_.push_back(means);
     }
 }
 
@@ -131,32 +94,12 @@ void HitKeeper::keep(size_t start, double score, double localMean, double upMean
 // strand, so none of them has a partner; a second-pass hit's partner can
 // only be a first-pass hit still holding that strand (not yet replaced), and
 // of the two positions it may hold, the lower list index comes first.
-void HitKeeper::keepFresh(const Pending& hit) {
-    if (pass_ == 0) {
-        if (pending_.empty()) {
-            firstPass_.forward = hit.strand;
-        }
-        pending_.push_back(hit);
-        firstPass_.keys.push_back(firstPass_.key(hit.position));
-        return;
-    }
-    const size_t partner = firstPassPartner(hit);
-    if (partner == kNoPartner) {
-        pending_.push_back(hit);
-        return;
-    }
-    Pending& target = pending_[partner];
-    if (lower_ ? hit.score < target.score : hit.score > target.score) {
-        target = hit;
-    }
-}
-
-size_t HitKeeper::firstPassPartner(const Pending& hit) {
-    const int64_t position = hit.position;
-    const size_t below = firstPass_.find(position - siteLength_, lowCursor_);
-    const size_t above = firstPass_.find(position + siteLength_, highCursor_);
+size_t HitKeeper::firstPassPartner(bool strand, int32_t position) {
+    const int64_t at = position;
+    const size_t below = firstPass_.find(at - siteLength_, lowCursor_);
+    const size_t above = firstPass_.find(at + siteLength_, highCursor_);
     const auto usable = [&](size_t index) {
-        return index != kNoPartner && pending_[index].strand != hit.strand;
+        return index != kNoPartner && strandOf(index) != strand;
     };
     if (usable(below) && (!usable(above) || below < above)) {
         return below;
@@ -164,45 +107,86 @@ size_t HitKeeper::firstPassPartner(const Pending& hit) {
     return usable(above) ? above : kNoPartner;
 }
 
-void HitKeeper::finish() {
+// Entries at least this many make the keeper give memory back before the
+// hits are made.
+constexpr size_t kManyEntries = size_t{1} << 20;
+
+// Entries fill their vectors exactly before the hits are made, so that a
+// record keeping millions of windows holds the least while its hits are made.
+void HitKeeper::compactEntries() {
+    if (entryScores_.capacity() - entryScores_.size() >= kManyEntries / 8) {
+        entryScores_.shrink_to_fit();
+        entryCodes_.shrink_to_fit();
+        entryMeans_.shrink_to_fit();
+    }
+}
+
+// The heap hands back what the candidates and the sort used (freed by now;
+// the heap keeps freed memory otherwise) before the hits take their room.
+void HitKeeper::returnTemporaryMemory() {
+    if (entryScores_.size() >= kManyEntries) {
+        returnFreedMemory();
+    }
+}
+
+// Puts the entries in the order of the sort, so that the hits are made in
+// place (the entries are compact: moving them costs little).
+void HitKeeper::sortEntries() {
+    const std::vector<uint32_t> order = hitOrder(
+        *sortOptions_, entryScores_.size(), [this](size_t e) { return entryScores_[e]; },
+        [this](size_t e) {
+            return positionOf(static_cast<int>(entryCodes_[e] >> kPassShift),
+                              entryCodes_[e] & kStartMask);
+        });
+    if (order.empty()) {
+        return;
+    }
+    std::vector<bool> placed(order.size(), false);
+    for (size_t first = 0; first < order.size(); ++first) {
+        if (placed[first] || order[first] == first) {
+            continue;
+        }
+        // Entry order[k] goes to place k: follow the cycle through `first`.
+        const double score = entryScores_[first];
+        const uint32_t code = entryCodes_[first];
+        const WindowMeans means = withMeans_ ? entryMeans_[first] : WindowMeans{};
+        size_t at = first;
+        for (;;) {
+            placed[at] = true;
+            const size_t from = order[at];
+            if (from == first) {
+                break;
+            }
+            entryScores_[at] = entryScores_[from];
+            entryCodes_[at] = entryCodes_[from];
+            if (withMeans_) {
+                entryMeans_[at] = entryMeans_[from];
+            }
+            at = from;
+        }
+        entryScores_[at] = score;
+        entryCodes_[at] = code;
+        if (withMeans_) {
+            entryMeans_[at] = means;
+        }
+    }
+}
+
+void HitKeeper::reserveHits() {
     auto& hits = record_.hits;
-    if (hits.capacity() < hits.size() + pending_.size()) {
-        hits.reserve(hits.size() + pending_.size());
+    if (hits.capacity() < hits.size() + entryScores_.size()) {
+        hits.reserve(hits.size() + entryScores_.size());
         prepareForWriting(hits.data() + hits.size(),
                           (hits.capacity() - hits.size()) * sizeof(SiteHit));
     }
-    std::vector<uint32_t> order;
-    if (sortOptions_ != nullptr && hits.empty()) {
-        order = hitOrder(
-            *sortOptions_, pending_.size(), [this](size_t i) { return pending_[i].score; },
-            [this](size_t i) { return pending_[i].position; });
-    }
-    if (order.empty()) {
-        for (const Pending& pending : pending_) {
-            hits.emplace_back(siteLength_);
-            fill(hits.back(), pending);
-        }
-    } else {
-        // The hits are taken out of order: their texts are first copied in
-        // list order (one pass along the strand), and the records and texts
-        // read a few places ahead are fetched early.
-        if (strands_[pass_] != nullptr) {
-            detachStrand();
-        }
-        constexpr size_t kAhead = 8;
-        for (size_t k = 0; k < order.size(); ++k) {
-            if (k + 2 * kAhead < order.size()) {
-                __builtin_prefetch(&pending_[order[k + 2 * kAhead]]);
-            }
-            if (k + kAhead < order.size()) {
-                __builtin_prefetch(detached_.data() + pending_[order[k + kAhead]].start);
-            }
-            hits.emplace_back(siteLength_);
-            fill(hits.back(), pending_[order[k]]);
-        }
-    }
-    pending_.clear();
-    means_.clear();
+}
+
+void HitKeeper::release() {
+    // Swapped with empty vectors: assigning {} would keep their storage.
+    std::vector<int64_t>().swap(firstPass_.keys);
+    std::vector<double>().swap(entryScores_);
+    std::vector<uint32_t>().swap(entryCodes_);
+    std::vector<WindowMeans>().swap(entryMeans_);
 }
 
 }  // namespace xoprex::scan_detail

@@ -1,15 +1,13 @@
-// The cut-off test and the keeping of the windows that pass it, with the
-// redundancy rule (detail/redundancy.h) on them.
+// The cut-off test, the windows that pass it, and their keeping as hits with
+// the redundancy rule (detail/redundancy.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "options/options.h"
 #include "scan/detail/redundancy.h"
-#include "scan/detail/strand_text.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -23,64 +21,118 @@ inline bool passesCutOff(double score, double cutOff, bool lowerIsBetterScore) {
 
 namespace scan_detail {
 
-// Cut-off test and keeping of the windows of one record. Kept windows of
-// both passes wait in a compact list (nothing allocated per hit beyond the
-// list's growth) and become SiteHit records at the end of the scan, in list
-// order or in the final sort order (see the constructor), with the hit list
-// grown once to its exact size. A pass's text must
-// stay readable until finish() or until detachStrand() has copied out the
-// window texts of that pass's waiting hits. Redundancy partners may be
-// records the list held before the scan or waiting entries; indices count
-// both, in list order.
+// The neighbourhood means of a window (integrative scans).
+struct WindowMeans {
+    double local = 0.0, up = 0.0, down = 0.0;
+};
+
+// Windows of one strand that passed the cut-off, gathered by a scanning
+// thread in window order: 12 bytes a window (and the means in integrative
+// scans), since a record may keep every window.
+class CandidateList {
+  public:
+    CandidateList(double cutOff, bool lowerIsBetterScore, bool withMeans)
+        : cutOff_(cutOff), lower_(lowerIsBetterScore), withMeans_(withMeans) {}
+    double cutOff() const { return cutOff_; }
+    bool lowerIsBetter() const { return lower_; }
+    void keep(size_t start, double score, double localMean, double upMean, double downMean) {
+        starts.push_back(static_cast<uint32_t>(start));
+        scores.push_back(score);
+        if (withMeans_) {
+            means.push_back(WindowMeans{localMean, upMean, downMean});
+        }
+    }
+    size_t size() const { return starts.size(); }
+
+    std::vector<uint32_t> starts;  // window starts on the strand
+    std::vector<double> scores;
+    std::vector<WindowMeans> means;  // integrative scans only
+
+  private:
+    double cutOff_;
+    bool lower_;
+    bool withMeans_;
+};
+
+// Turns the windows that passed into the record's hits: strand after strand,
+// each strand's windows in order, a window without a redundancy partner is
+// added to the list, one with a partner takes the partner's place when it
+// scores strictly better and is dropped otherwise. Partners may be hits the
+// list held before the scan. The rule runs on compact entries; the hits
+// (SiteHit records with their texts) are made once at the end, at the
+// list's exact size, so that a record keeping every window holds no more
+// than its hits and their entries at any time.
 class HitKeeper {
   public:
-    // With `sortedFor`, a list empty before the scan receives the hits in
-    // the order sortHits(*sortedFor, ...) gives them (the same records, so
-    // that sort then has nothing to do).
+    // With `sortedFor`, a list empty before the scan receives its hits in the
+    // order sortHits(*sortedFor, ...) gives them.
     HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
               const Options* sortedFor = nullptr);
 
-    // Room for `more` kept windows (a hint: the waiting list and the
-    // redundancy lookups are sized once instead of growing).
-    void reserve(size_t more);
-    // Starts the next pass (at most two per scan) over `strand`.
-    void beginStrand(bool forward, size_t strandLength, const StrandText* strand) {
-        pass_ = passes_++;
-        forward_ = forward;
-        strandLength_ = strandLength;
-        strands_[pass_] = strand;
-    }
-    bool passes(double score) const { return passesCutOff(score, cutOff_, lower_); }
     double cutOff() const { return cutOff_; }
     bool lowerIsBetter() const { return lower_; }
-    // Keeps the window starting at `start` of the current strand.
-    void keep(size_t start, double score, double localMean, double upMean, double downMean);
-    int32_t position(size_t start) const {
-        return static_cast<int32_t>(forward_ ? start : strandLength_ - start);
+
+    // Applies the rule to the windows of `lists` (in order) of a strand of n
+    // characters; `text.window(start)` reads a window (for hits the list
+    // held before the scan, replaced in place). At most two strands per scan.
+    template <class Text>
+    void keepStrand(bool forward, size_t n, const Text& text,
+                    const std::vector<CandidateList>& lists) {
+        beginStrand(forward, n, lists);
+        for (const CandidateList& list : lists) {
+            for (size_t i = 0; i < list.size(); ++i) {
+                const WindowMeans means = list.means.empty() ? WindowMeans{} : list.means[i];
+                keep(list.starts[i], list.scores[i], means,
+                     [&](uint32_t start) { return text.window(start); });
+            }
+        }
     }
-    // Copies the window texts of the current pass's waiting hits, so that
-    // the pass's text may change before finish().
-    void detachStrand();
-    // Appends the waiting hits of both passes to the record.
-    void finish();
+
+    // Makes the hits of the entries, reading their windows from the first
+    // and second strand's texts.
+    template <class First, class Second>
+    void finish(const First& first, const Second& second) {
+        std::vector<int64_t>().swap(firstPass_.keys);
+        compactEntries();
+        if (sortOptions_ != nullptr && fresh_) {
+            sortEntries();
+        }
+        returnTemporaryMemory();
+        reserveHits();
+        auto& hits = record_.hits;
+        for (size_t e = 0; e < entryScores_.size(); ++e) {
+            const uint32_t code = entryCodes_[e];
+            const uint32_t start = code & kStartMask;
+            const int pass = code >> kPassShift;
+            hits.emplace_back(siteLength_);
+            fill(hits.back(), pass, start, entryScores_[e],
+                 entryMeans_.empty() ? WindowMeans{} : entryMeans_[e],
+                 pass == 0 ? first.window(start) : second.window(start));
+        }
+        release();
+    }
 
   private:
-    struct Pending {
-        double score;
-        size_t start;  // window start on its strand; once detached, offset in detached_
-        size_t means;  // index in means_ (integrative scans); kNoMeans otherwise
-        int32_t position;
-        bool strand;
-        uint8_t pass;  // which strand text holds the window; kDetached: detached_
-    };
-    static constexpr uint8_t kDetached = 2;
-    static constexpr size_t kNoMeans = static_cast<size_t>(-1);
-    struct Means {
-        double local, up, down;
-    };
-    void fill(SiteHit& hit, const Pending& pending) const;
-    void keepFresh(const Pending& hit);
-    size_t firstPassPartner(const Pending& hit);
+    static constexpr uint32_t kPassShift = 31;
+    static constexpr uint32_t kStartMask = (uint32_t{1} << kPassShift) - 1;
+
+    template <class Window>
+    void keep(uint32_t start, double score, const WindowMeans& means, Window window);
+    void beginStrand(bool forward, size_t n, const std::vector<CandidateList>& lists);
+    int32_t positionOf(int pass, uint32_t start) const {
+        return static_cast<int32_t>(forward_[pass] ? start : strandLength_[pass] - start);
+    }
+    bool strandOf(size_t listIndex) const;
+    double scoreOf(size_t listIndex) const;
+    void fill(SiteHit& hit, int pass, uint32_t start, double score, const WindowMeans& means,
+              const char* site) const;
+    void appendEntry(uint32_t start, double score, const WindowMeans& means);
+    void compactEntries();
+    void sortEntries();
+    void returnTemporaryMemory();
+    void reserveHits();
+    size_t firstPassPartner(bool strand, int32_t position);
+    void release();
 
     // Positions of the first pass's hits, as keys in increasing order (the
     // pass's windows come in order, so its positions are strictly monotonic:
@@ -96,27 +148,71 @@ class HitKeeper {
 
     SequenceRecord& record_;
     int32_t siteLength_;
-    std::vector<Pending> pending_;  // sized by reserve() when the count is known
     double cutOff_;
     bool lower_;
     bool removeRedundant_;
     // Redundancy partners: through firstPass_ when the list was empty before
-    // the scan (fresh_), through index_ otherwise.
+    // the scan (fresh_), through index_ otherwise. List indices count the
+    // hits held before the scan (existing_), then the entries.
     bool fresh_;
+    size_t existing_;
     RedundancyIndex index_;
     FirstPassKeys firstPass_;
     size_t lowCursor_ = 0;
     size_t highCursor_ = 0;
+    int pass_ = -1;
+    bool forward_[2] = {true, false};
+    size_t strandLength_[2] = {0, 0};
+    // The entries: score, window start with its pass in the top bit, means.
+    std::vector<double> entryScores_;
+    std::vector<uint32_t> entryCodes_;
+    std::vector<WindowMeans> entryMeans_;  // integrative scans only
+    bool withMeans_;
     const Options* sortOptions_;
-    bool forward_ = true;
-    uint8_t pass_ = 0;
-    uint8_t passes_ = 0;
-    size_t strandLength_ = 0;
-    const StrandText* strands_[2] = {nullptr, nullptr};
-    std::string detached_;      // window texts copied by detachStrand, back to back
-    std::vector<Means> means_;  // the neighbourhood means of integrative scans
-    bool integrative_;
 };
+
+template <class Window>
+void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Window window) {
+    if (!removeRedundant_ || (fresh_ && pass_ == 0)) {
+        appendEntry(start, score, means);  // no partner possible
+        return;
+    }
+    const bool strand = forward_[pass_];
+    const int32_t position = positionOf(pass_, start);
+    const size_t partner = fresh_ ? firstPassPartner(strand, position)
+                                  : index_.findPartner(strand, position, siteLength_);
+    if (partner == kNoPartner) {
+        appendEntry(start, score, means);
+        if (!fresh_) {
+            index_.appended(existing_ + entryScores_.size() - 1, strand, position);
+        }
+        return;
+    }
+    // The partner takes every field of the new hit when the new hit scores
+    // strictly better; otherwise the new hit is dropped.
+    const double earlier = scoreOf(partner);
+    if (!(lower_ ? score < earlier : score > earlier)) {
+        return;
+    }
+    if (partner < existing_) {
+        SiteHit& target = record_.hits[partner];
+        index_.replaced(partner, target.strand, target.position, strand, position);
+        target.reset();
+        fill(target, pass_, start, score, means, window(start));
+        return;
+    }
+    const size_t e = partner - existing_;
+    if (!fresh_) {
+        index_.replaced(partner, strandOf(partner),
+                        positionOf(entryCodes_[e] >> kPassShift, entryCodes_[e] & kStartMask),
+                        strand, position);
+    }
+    entryScores_[e] = score;
+    entryCodes_[e] = start | static_cast<uint32_t>(pass_) << kPassShift;
+    if (withMeans_) {
+        entryMeans_[e] = means;
+    }
+}
 
 }  // namespace scan_detail
 }  // namespace xoprex

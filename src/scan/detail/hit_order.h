@@ -36,19 +36,21 @@ void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order);
 template <class ScoreOf, class PositionOf>
 std::vector<uint32_t> hitOrder(const Options& options, size_t count, ScoreOf scoreOf,
                                PositionOf positionOf) {
-    if (count < 2) {
+    const bool lower = lowerIsBetter(options.method);
+    const auto keyOf = [&](size_t i) {
+        return options.sortByScore ? scoreKey(scoreOf(i), lower) : positionKey(positionOf(i));
+    };
+    // Entries already in order need no keys (a record may hold millions).
+    size_t i = 1;
+    while (i < count && keyOf(i - 1) <= keyOf(i)) {
+        ++i;
+    }
+    if (i >= count) {
         return {};
     }
     std::vector<uint64_t> keys(count);
-    if (options.sortByScore) {
-        const bool lower = lowerIsBetter(options.method);
-        for (size_t i = 0; i < count; ++i) {
-            keys[i] = scoreKey(scoreOf(i), lower);
-        }
-    } else {
-        for (size_t i = 0; i < count; ++i) {
-            keys[i] = positionKey(positionOf(i));
-        }
+    for (size_t k = 0; k < count; ++k) {
+        keys[k] = keyOf(k);
     }
     return stableOrder(keys);
 }

@@ -53,14 +53,12 @@ class ScanFrame {
     // Characters of the strand's virtual text, wrap included.
     size_t textLength(size_t n) const { return n + std::min(wrap, n); }
 
-    // Leaves the record as a scan does: the hits handed over, the working
-    // hit and the cursor on the last pass's last window, and the text (the
-    // reverse strand, `reverseText` when the driver kept it apart) followed
-    // by its wrap.
+    // Leaves the record as a scan does: the working hit and the cursor on
+    // the last pass's last window, and the text (the reverse strand,
+    // `reverseText` when the driver kept it apart) followed by its wrap.
     template <class Scorer>
     void finish(const PassEnd& last, const Scorer& scorer, SiteHit& workingHit,
                 std::string* reverseText = nullptr) {
-        keeper.finish();
         workingHit.reset();
         record_.scanCount = 0;
         record_.scanCursor = 0;

@@ -31,29 +31,6 @@ class ProgressTicker {
     std::mutex mutex_;
 };
 
-// Windows that passed the cut-off, gathered by one scanning thread and
-// handed to the HitKeeper in order afterwards. Offers the keeper's
-// interface to the strand loops.
-struct Candidate {
-    size_t start;
-    double score, localMean, upMean, downMean;
-};
-class CandidateList {
-  public:
-    CandidateList(double cutOff, bool lowerIsBetterScore)
-        : cutOff_(cutOff), lower_(lowerIsBetterScore) {}
-    double cutOff() const { return cutOff_; }
-    bool lowerIsBetter() const { return lower_; }
-    void keep(size_t start, double score, double localMean, double upMean, double downMean) {
-        items.push_back(Candidate{start, score, localMean, upMean, downMean});
-    }
-    std::vector<Candidate> items;
-
-  private:
-    double cutOff_;
-    bool lower_;
-};
-
 inline constexpr size_t kWindowsPerTick = size_t{1} << 16;
 
 // A scorer may offer faster paths than one call per window:
@@ -93,8 +70,8 @@ void scanPlainWindows(const char* text, size_t first, size_t count, const Scorer
 }
 
 // The windows at begin .. end - 1 of a plain (not integrative) pass.
-template <class Scorer, class Keeper>
-void scanPlainStrand(const StrandText& strand, size_t begin, size_t end, const Scorer& scorer,
+template <class Strand, class Scorer, class Keeper>
+void scanPlainStrand(const Strand& strand, size_t begin, size_t end, const Scorer& scorer,
                      Keeper& keeper, ProgressTicker& ticker) {
     const double cutOff = keeper.cutOff();
     const bool lower = keeper.lowerIsBetter();

@@ -1,61 +1,209 @@
-// The two strand passes over one circular record on one thread, generic over
-// the window scorer so that the scan itself can be exercised with any scoring
-// rule. scanRecord (scan.h) instantiates it with the record's term table.
+// The two strand passes over one circular record, on control.threads
+// threads (one included), generic over the window scorer so that the scan
+// itself can be exercised with any scoring rule. scanRecord (scan.h)
+// instantiates it with the record's term table.
 //
-// Pass 1 scans the text as stored, pass 2 its reverse complement. After both
-// passes the record's text is the reverse complement of the sequence
-// followed by its own first b characters (b = L, plus h in integrative mode).
-// Window i of a strand of N characters has position i on the forward pass
-// and N - i on the reverse pass. A strand shorter than L, or than h + 1 in
-// integrative mode, yields no windows.
+// Pass 1 scans the text as stored, pass 2 its reverse complement. Window i
+// of a strand of N characters has position i on the forward pass and N - i
+// on the reverse pass. A strand shorter than L, or than h + 1 in integrative
+// mode, yields no windows. After both passes the record's text is the
+// reverse complement of the sequence followed by its own first b characters
+// (b = L, plus h in integrative mode).
+//
+// Both strands are scanned before any window becomes a hit: the windows
+// that pass gather in compact candidate lists (plain mode: the windows of
+// each strand cut into chunks, scored on the threads side by side;
+// integrative mode: the running means are sequential along a strand, so the
+// two strands run side by side, each with its own neighbourhood, the
+// caller's taking the reverse one so that it ends holding that pass's global
+// sum). The reverse strand is read from the forward text a block at a time
+// (ReverseStrandReader) when every byte of the text has a complement, and
+// copied first otherwise. Then the HitKeeper turns the candidates into hits
+// strand after strand, in window order, so the redundancy rule (which
+// depends on list order) sees the same sequence whatever the thread count,
+// and the hit list is allocated once at its exact size. The text is
+// reversed in place at the end.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "base/tasks.h"
 #include "scan/detail/scan_frame.h"
 #include "scan/reverse_complement.h"
 
 namespace xoprex {
+namespace scan_detail {
+
+// One strand of a scan.
+struct StrandJob {
+    bool forward = true;
+    size_t n = 0;           // characters of the strand
+    size_t textLength = 0;  // with the wrap
+    size_t end = 0;         // windows 0 .. end - 1
+    bool scannable = false;
+    StrandText text;
+};
+
+inline void prepareJob(StrandJob& job, const std::string& text, bool forward,
+                       const ScanFrame& frame) {
+    job.forward = forward;
+    job.n = text.size();
+    job.textLength = frame.textLength(job.n);
+    job.scannable = frame.scannable(job.n);
+    job.end = frame.windowCount(job.n);
+    if (job.scannable) {
+        job.text.assign(text.data(), job.n, job.textLength - job.n, frame.length);
+    }
+}
+
+inline constexpr size_t kWindowsPerChunk = size_t{1} << 17;
+
+// Both strands of a scan and the windows they kept.
+struct StrandScan {
+    StrandScan(ScanFrame& scanFrame, unsigned threadCount, bool integrative)
+        : frame(scanFrame), threads(std::max(1u, threadCount)), withMeans(integrative) {}
+
+    ScanFrame& frame;
+    unsigned threads;
+    bool withMeans;
+    StrandJob jobs[2];
+    // The reverse strand: read from the forward text (readBackwards), or a
+    // copy of its own.
+    bool readBackwards = false;
+    std::string reverse;
+    std::vector<CandidateList> found[2];  // per strand, in window order
+
+    CandidateList emptyList() const {
+        return CandidateList(frame.keeper.cutOff(), frame.keeper.lowerIsBetter(), withMeans);
+    }
+    // Prepares the reverse strand's job over the copy (when the forward text
+    // cannot be read backwards).
+    void copyReverse(const std::string& forwardText) {
+        reverse = reverseStrand(forwardText.data(), forwardText.size(), frame.wrap);
+        prepareJob(jobs[1], reverse, !jobs[0].forward, frame);
+    }
+    ReverseStrandReader backwardsReader(const std::string& forwardText) const {
+        return ReverseStrandReader(forwardText.data(), jobs[0].n, frame.length);
+    }
+    const StrandJob& reverseJob() const { return readBackwards ? jobs[0] : jobs[1]; }
+};
+
+// Plain mode: the windows of one strand in chunks, side by side; textOf(worker)
+// is the strand's text as that worker reads it.
+template <class Scorer, class TextOf>
+void scanStrandChunks(StrandScan& scan, const StrandJob& job, TextOf textOf, int strand,
+                      std::vector<Scorer>& scorers) {
+    const size_t chunks = (job.end + kWindowsPerChunk - 1) / kWindowsPerChunk;
+    scan.found[strand].assign(chunks, scan.emptyList());
+    runTasks(chunks, scan.threads, [&](size_t chunk, unsigned worker) {
+        const size_t begin = chunk * kWindowsPerChunk;
+        const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
+        scanPlainStrand(textOf(worker), begin, stop, scorers[worker], scan.found[strand][chunk],
+                        scan.frame.ticker);
+    });
+}
+
+template <class Scorer>
+void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& scorer) {
+    std::vector<Scorer> scorers(scan.threads, scorer);
+    scanStrandChunks(
+        scan, scan.jobs[0], [&](unsigned) -> const StrandText& { return scan.jobs[0].text; }, 0,
+        scorers);
+    if (scan.readBackwards) {
+        // A reader's texts live in its own buffer: one reader per thread.
+        std::vector<ReverseStrandReader> readers(scan.threads, scan.backwardsReader(forwardText));
+        scanStrandChunks(
+            scan, scan.jobs[0],
+            [&](unsigned worker) -> const ReverseStrandReader& { return readers[worker]; }, 1,
+            scorers);
+    } else {
+        scan.copyReverse(forwardText);
+        scanStrandChunks(
+            scan, scan.jobs[1], [&](unsigned) -> const StrandText& { return scan.jobs[1].text; }, 1,
+            scorers);
+    }
+}
+
+// Integrative mode: both strands side by side.
+template <class Scorer>
+void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Scorer& scorer,
+                     IntegrativeWindow& window) {
+    IntegrativeWindow forwardWindow = window;
+    for (auto& lists : scan.found) {
+        lists.assign(1, scan.emptyList());
+    }
+    if (!scan.readBackwards) {
+        scan.copyReverse(forwardText);
+    }
+    runTasks(2, scan.threads, [&](size_t strand, unsigned) {
+        IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
+        neighbourhood.beginPass();
+        const Scorer local = scorer;
+        const auto scanWith = [&](const StrandJob& job, const auto& text) {
+            if (job.scannable) {
+                scanIntegrativeStrand(text, job.n, job.textLength, job.end, local, neighbourhood,
+                                      scan.found[strand].front(), scan.frame.ticker, strand == 1);
+            }
+        };
+        if (strand == 0) {
+            scanWith(scan.jobs[0], scan.jobs[0].text);
+        } else if (scan.readBackwards) {
+            // The reverse strand's job differs from the forward one only in
+            // its direction and text.
+            scanWith(scan.jobs[0], scan.backwardsReader(forwardText));
+        } else {
+            scanWith(scan.jobs[1], scan.jobs[1].text);
+        }
+    });
+}
+
+// The candidates of both strands become hits, strand after strand; each
+// strand's lists are released once the rule has run over them.
+template <class ReverseText>
+void keepFound(StrandScan& scan, const ReverseText& reverseText) {
+    HitKeeper& keeper = scan.frame.keeper;
+    const StrandJob& forward = scan.jobs[0];
+    keeper.keepStrand(forward.forward, forward.n, forward.text, scan.found[0]);
+    std::vector<CandidateList>().swap(scan.found[0]);
+    keeper.keepStrand(!forward.forward, scan.reverseJob().n, reverseText, scan.found[1]);
+    std::vector<CandidateList>().swap(scan.found[1]);
+    keeper.finish(forward.text, reverseText);
+}
+
+}  // namespace scan_detail
 
 // Both passes with `scorer(const char* window) -> double` scoring the
-// siteLength characters at its argument.
+// siteLength characters at its argument (copied once per thread).
 template <class Scorer>
 void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& scorer,
                     const Options& options, SiteHit& workingHit, IntegrativeWindow& window,
                     const ScanControl& control = {}) {
     scan_detail::ScanFrame frame(record, siteLength, options, window, control);
-    scan_detail::StrandText strands[2];
-    scan_detail::PassEnd last;
-    for (int pass = 0; pass < 2; ++pass) {
-        const std::string& text = record.sequence;
-        const size_t n = text.size();
-        scan_detail::StrandText& strand = strands[pass];
-        frame.keeper.beginStrand(record.forwardStrand, n, &strand);
-        if (options.integrative) {
-            window.beginPass();
-        }
-        last = {record.forwardStrand, n, frame.windowCount(n), frame.scannable(n), &strand};
-        if (last.scannable) {
-            const size_t textLength = frame.textLength(n);
-            strand.assign(text.data(), n, textLength - n, frame.length);
-            if (options.integrative) {
-                // Only the last pass's global sum is kept.
-                scan_detail::scanIntegrativeStrand(strand, n, textLength, last.end, scorer, window,
-                                                   frame.keeper, frame.ticker, pass == 1);
-            } else {
-                scan_detail::scanPlainStrand(strand, 0, last.end, scorer, frame.keeper,
-                                             frame.ticker);
-            }
-        }
-        if (pass == 0) {
-            // The first pass's hits take their texts along; then the text
-            // turns into its reverse complement in its own storage.
-            frame.keeper.detachStrand();
-            reverseComplementInPlace(record.sequence);
-            record.forwardStrand = !record.forwardStrand;
-        }
+    scan_detail::StrandScan scan(frame, control.threads, options.integrative);
+    scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, frame);
+    // Without bytes that the reverse complement drops, the reverse strand
+    // has the forward strand's length and is read from the forward text.
+    scan.readBackwards = fullyComplementable(record.sequence.data(), record.sequence.size());
+    if (options.integrative) {
+        scan_detail::scanIntegrative(scan, record.sequence, scorer, window);
+    } else {
+        scan_detail::scanPlain(scan, record.sequence, scorer);
     }
-    frame.finish(last, scorer, workingHit);
+    if (scan.readBackwards) {
+        scan_detail::keepFound(scan, scan.backwardsReader(record.sequence));
+    } else {
+        scan_detail::keepFound(scan, scan.jobs[1].text);
+    }
+    if (scan.readBackwards) {
+        reverseComplementInPlace(record.sequence);
+        scan_detail::prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, frame);
+    }
+    const scan_detail::StrandJob& last = scan.jobs[1];
+    frame.finish({last.forward, last.n, last.end, last.scannable, &last.text}, scorer, workingHit,
+                 scan.readBackwards ? nullptr : &scan.reverse);
 }
 
 }  // namespace xoprex

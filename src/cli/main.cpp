@@ -6,10 +6,15 @@
 // message also in "OprexLog.txt"), 3 when the system failed (memory, disk,
 // writes; the message also in "OprexLog.txt").
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,8 +22,10 @@
 #include "base/errors.h"
 #include "base/file_names.h"
 #include "base/run_log.h"
+#include "base/version.h"
 #include "cli/heap_restart.h"
 #include "merge/merge.h"
+#include "options/option_table.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
 
@@ -34,10 +41,166 @@ constexpr unsigned kMaxThreads = 1024;
 struct SearchArgs {
     std::string sequence;
     std::string collection;
-    std::string options = "Options.txt";
+    std::string options;  // empty: Options.txt here if there is one, else the factory defaults
     std::string outDir;
     unsigned threads = 0;
+    std::vector<xoprex::OptionSetting> settings;
 };
+
+// ---- option flags ----------------------------------------------------------
+
+[[noreturn]] void badValue(const std::string& flag, const std::string& text,
+                           const std::string& why) {
+    throw CLI::ValidationError("--" + flag, "'" + text + "' " + why);
+}
+
+// A number of the option's kind within its range.
+double flagNumber(const xoprex::OptionEntry& entry, const std::string& text) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        badValue(entry.flag, text, "is not a number");
+    }
+    if (entry.kind == xoprex::OptionKind::Integer && value != std::trunc(value)) {
+        badValue(entry.flag, text, "is not a whole number");
+    }
+    if (value < entry.minimum || value > entry.maximum) {
+        std::ostringstream range;
+        range << "is outside " << entry.minimum << " to " << entry.maximum;
+        badValue(entry.flag, text, range.str());
+    }
+    return value;
+}
+
+// A method's number or short name (in any case).
+double methodNumber(const xoprex::OptionEntry& entry, const std::string& text) {
+    std::string name = text;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (int m = 0; m < xoprex::kMethodCount; ++m) {
+        if (name == xoprex::scoringMethods()[m].shortName) {
+            return m + 1;
+        }
+    }
+    return flagNumber(entry, text);
+}
+
+std::string methodNames() {
+    std::string names;
+    for (int m = 0; m < xoprex::kMethodCount; ++m) {
+        const xoprex::ScoringMethod& method = xoprex::scoringMethods()[m];
+        names += (m == 0 ? "" : ", ") + std::to_string(method.number) + " " + method.shortName;
+    }
+    return names;
+}
+
+// The factory default as the flag shows it.
+std::string flagDefault(const xoprex::OptionEntry& entry) {
+    const bool on = std::string(entry.factory) == "1";
+    switch (entry.flagForm) {
+        case xoprex::FlagForm::Choice:
+            return on ? entry.onWord : entry.offWord;
+        case xoprex::FlagForm::TurnsOn:
+        case xoprex::FlagForm::OnOrOff:
+            return on ? "on" : "off";
+        case xoprex::FlagForm::TurnsOff:
+            return on ? "off" : "on";
+        case xoprex::FlagForm::Intervals: {
+            std::string text = on ? "on" : "off";
+            text += ", ";
+            for (int number = 11; number <= 14; ++number) {
+                text += std::string(number > 11 ? "," : "") + xoprex::optionEntry(number).factory;
+            }
+            return text;
+        }
+        default:
+            return entry.factory;
+    }
+}
+
+// One flag (or two, --log and --no-log) per option of the table; each
+// records its setting when it is parsed.
+void addOptionFlags(CLI::App& command, std::vector<xoprex::OptionSetting>& settings) {
+    for (const xoprex::OptionEntry& entry : xoprex::optionTable()) {
+        if (entry.flagForm == xoprex::FlagForm::None) {
+            continue;
+        }
+        const std::string flag = std::string("--") + entry.flag;
+        const std::string help =
+            std::string(entry.flagHelp) + " (default: " + flagDefault(entry) + ")";
+        const int number = entry.number;
+        const auto set = [&settings, number](double value) { settings.push_back({number, value}); };
+        switch (entry.flagForm) {
+            case xoprex::FlagForm::Value:
+                command
+                    .add_option_function<std::string>(
+                        flag,
+                        [&entry, set](const std::string& text) { set(flagNumber(entry, text)); },
+                        help)
+                    ->type_name(entry.kind == xoprex::OptionKind::Integer ? "N" : "R");
+                break;
+            case xoprex::FlagForm::Method:
+                command
+                    .add_option_function<std::string>(
+                        flag,
+                        [&entry, set](const std::string& text) { set(methodNumber(entry, text)); },
+                        help + "; names: " + methodNames())
+                    ->type_name("N|NAME");
+                break;
+            case xoprex::FlagForm::Choice:
+                command
+                    .add_option_function<std::string>(
+                        flag,
+                        [&entry, set](const std::string& text) {
+                            set(text == entry.onWord ? 1.0 : 0.0);
+                        },
+                        help)
+                    ->check(CLI::IsMember({std::string(entry.offWord), std::string(entry.onWord)}))
+                    ->type_name(std::string(entry.offWord) + "|" + entry.onWord);
+                break;
+            case xoprex::FlagForm::TurnsOn:
+                command.add_flag_callback(
+                    flag, [set] { set(1.0); }, help);
+                break;
+            case xoprex::FlagForm::TurnsOff:
+                command.add_flag_callback(
+                    flag, [set] { set(0.0); }, help);
+                break;
+            case xoprex::FlagForm::OnOrOff: {
+                CLI::Option* on = command.add_flag_callback(
+                    flag, [set] { set(1.0); }, help);
+                CLI::Option* off = command.add_flag_callback(
+                    std::string("--no-") + entry.flag, [set] { set(0.0); },
+                    std::string("do not ") + entry.flagHelp);
+                on->excludes(off);
+                break;
+            }
+            case xoprex::FlagForm::Intervals:
+                command
+                    .add_option_function<std::string>(
+                        flag,
+                        [&entry, &settings](const std::string& text) {
+                            std::vector<double> ends;
+                            std::stringstream in(text);
+                            for (std::string part; std::getline(in, part, ',');) {
+                                ends.push_back(flagNumber(xoprex::optionEntry(11), part));
+                            }
+                            if (ends.size() != 4) {
+                                badValue(entry.flag, text, "is not four numbers X,Y,I,J");
+                            }
+                            settings.push_back({entry.number, 1.0});
+                            for (int k = 0; k < 4; ++k) {
+                                settings.push_back({11 + k, ends[static_cast<size_t>(k)]});
+                            }
+                        },
+                        help)
+                    ->type_name("X,Y,I,J");
+                break;
+            case xoprex::FlagForm::None:
+                break;
+        }
+    }
+}
 
 // The files of the command that "OprexLog.txt" must never replace.
 std::vector<std::string> inputsOfTheRun;
@@ -73,7 +236,15 @@ int runSearchCommand(const SearchArgs& args) {
     xoprex::SearchInputs inputs;
     inputs.sequencePath = args.sequence;
     inputs.collectionPath = args.collection;
+    // A named options file, or Options.txt here, must be whole; without
+    // either the search runs on the factory defaults.
     inputs.optionsPath = args.options;
+    if (inputs.optionsPath.empty() && std::filesystem::exists("Options.txt")) {
+        inputs.optionsPath = "Options.txt";
+    }
+    inputs.optionsSource =
+        inputs.optionsPath.empty() ? xoprex::OptionsSource::Factory : xoprex::OptionsSource::File;
+    inputs.optionSettings = args.settings;
     inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
     inputs.sequenceTitle = xoprex::fileTitle(args.sequence);
     inputs.collectionTitle = xoprex::fileTitle(args.collection);
@@ -140,20 +311,29 @@ int guarded(Command command) {
 int main(int argc, char** argv) {
     CLI::App app{"XOprex: finds the binding sites of one transcription factor in a genome."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("xoprex ") + xoprex::version());
 
     SearchArgs search;
     CLI::App* searchCmd = app.add_subcommand("search", "Search a target for binding sites");
     searchCmd->add_option("--sequence", search.sequence, "Target file (.gbk, .gb, .fas, .fna)")
-        ->required();
+        ->required()
+        ->type_name("FILE");
     searchCmd->add_option("--collection", search.collection, "Site collection (.txt, .fas, .fna)")
-        ->required();
-    searchCmd->add_option("--options", search.options,
-                          "Options file (default: Options.txt in the current folder)");
-    searchCmd->add_option("--out-dir", search.outDir,
-                          "Folder for the results and logs (default: current folder)");
+        ->required()
+        ->type_name("FILE");
+    searchCmd
+        ->add_option("--options", search.options,
+                     "Options file (default: Options.txt in the current folder if there "
+                     "is one, else the factory defaults); the flags below override it")
+        ->type_name("FILE");
+    searchCmd
+        ->add_option("--out-dir", search.outDir,
+                     "Folder for the results and logs (default: current folder)")
+        ->type_name("DIR");
     searchCmd
         ->add_option("--threads", search.threads, "Worker threads, up to 1024 (default: all cores)")
         ->check(CLI::Range(0u, kMaxThreads));
+    addOptionFlags(*searchCmd, search.settings);
 
     std::string defaultsPath;
     CLI::App* optionsCmd = app.add_subcommand("options", "Write an options file");

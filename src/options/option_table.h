@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "options/options.h"
 
@@ -20,6 +21,18 @@ enum class OptionKind {
     Switch,   // on or off: "1" / "0" in the file
     Integer,  // a whole number (the method's number included)
     Real,     // a decimal number
+};
+
+// How the command line sets an option.
+enum class FlagForm {
+    None,       // no flag of its own
+    Value,      // --flag VALUE
+    Method,     // --flag N or a method's short name
+    Choice,     // --flag OFFWORD|ONWORD (a switch)
+    TurnsOn,    // --flag sets the switch
+    TurnsOff,   // --flag clears the switch
+    OnOrOff,    // --flag sets it, --no-flag clears it
+    Intervals,  // --flag X,Y,I,J sets the switch and options 11 to 14
 };
 
 struct OptionEntry {
@@ -32,9 +45,13 @@ struct OptionEntry {
     // The values a search can use, both ends included.
     double minimum;
     double maximum;
-    // The command line's flag (without "--"); nullptr when the option has
-    // none of its own (the interval ends go with --integrative).
+    // The command line's flag (without "--"), its form, the words of a
+    // Choice (off, on) and what the flag is for.
     const char* flag;
+    FlagForm flagForm;
+    const char* offWord;
+    const char* onWord;
+    const char* flagHelp;
     // The field in Options: exactly one of the three is set.
     bool Options::*switchField;
     int32_t Options::*integerField;
@@ -68,5 +85,21 @@ std::string formValue(const OptionTexts& texts, int number);
 double optionValue(const Options& options, int number);
 // Sets option `number` from a number already checked against its range.
 void setOptionValue(Options& options, int number, double value);
+
+// An option given on the command line: its number and value (a switch as 1
+// or 0), checked against the option's range.
+struct OptionSetting {
+    int number;
+    double value;
+};
+void applySettings(Options& options, const std::vector<OptionSetting>& settings);
+
+// The options the factory defaults give a run (the values that
+// `options --write-defaults` writes, read as the run reads them).
+Options factoryOptions();
+
+// One line naming every option's value, by its flag ("method 1 (Ri);
+// threshold 0.8; ..."), for the run log.
+std::string describeOptions(const Options& options);
 
 }  // namespace xoprex

@@ -40,20 +40,35 @@ class ElapsedClock {
 // The longest file name the file systems in use take.
 constexpr size_t kMaxFileNameLength = 255;
 
-// The options as the run takes them: the file's values when it holds all
-// sixteen, the built-in defaults otherwise.
-Options runOptions(const std::string& path, OptionsReading& reading) {
+// The options as the run takes them from its source, with the command
+// line's settings over them.
+Options runOptions(const SearchInputs& inputs, OptionsReading& reading) {
     Options options;
-    reading = readOptionValuesFile(options, path);
-    if (!reading.complete()) {
-        applyBuiltInDefaults(options);
+    if (inputs.optionsSource == OptionsSource::Factory) {
+        options = factoryOptions();
+    } else {
+        const std::string& path = inputs.optionsPath;
+        reading = readOptionValuesFile(options, path);
+        if (inputs.optionsSource == OptionsSource::File && !reading.opened) {
+            throw InputError(InputProblem::Unreadable, path,
+                             "Options file could not be opened: " + path);
+        }
+        if (inputs.optionsSource == OptionsSource::File && !reading.complete()) {
+            throw InputError(InputProblem::Options, path,
+                             "Incomplete options file: " + path + " holds " +
+                                 std::to_string(reading.values) + " of the 16 options");
+        }
+        if (!reading.complete()) {
+            applyBuiltInDefaults(options);
+        }
     }
+    applySettings(options, inputs.optionSettings);
     return options;
 }
 
-// The log lines of reading the options: defaults, then the file, and the
-// defaults again with a warning when the file was missing or incomplete.
-void logOptionsReading(const OptionsReading& reading, RunLog& log) {
+// The run reader's lines: defaults, then the file, and the defaults again
+// with a warning when the file was missing or incomplete.
+void logFileReading(const OptionsReading& reading, RunLog& log) {
     log.writeLine("Setting options to default...");
     log.writeLine("Reading options...");
     if (!reading.opened) {
@@ -65,6 +80,22 @@ void logOptionsReading(const OptionsReading& reading, RunLog& log) {
     }
     log.writeLine("Setting options to default...");
     log.writeLine("WARNING: options not read or read incorrectly. Running on default options.");
+}
+
+// The log lines of the options: those of their source, and the options in
+// effect when they are not simply the file's.
+void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading,
+                       const Options& options, RunLog& log) {
+    const bool describe =
+        inputs.optionsSource == OptionsSource::Factory || !inputs.optionSettings.empty();
+    if (inputs.optionsSource == OptionsSource::Factory) {
+        log.writeLine("Setting options to factory defaults...");
+    } else {
+        logFileReading(reading, log);
+    }
+    if (describe) {
+        log.writeJoined("Options in effect: ", describeOptions(options));
+    }
 }
 
 // Every file the run may write, for the check against its inputs.
@@ -262,7 +293,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     const std::string runBaseName = inputs.outputFolder + inputs.sequenceTitle;
     const std::string reportPrefix = runBaseName + "_" + inputs.collectionTitle;
     OptionsReading reading;
-    Options options = runOptions(inputs.optionsPath, reading);
+    Options options = runOptions(inputs, reading);
     const std::string resultsName =
         resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
     checkOutputsSpareInputs(outputPaths(runBaseName, reportPrefix, resultsName, options), inputs);
@@ -272,7 +303,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         log.setObserver(control.onLine);
     }
     const ElapsedClock clock;
-    logOptionsReading(reading, log);
+    logOptionsReading(inputs, reading, options, log);
     if (control.onWarning) {
         for (const std::string& warning : questionableOptions(options)) {
             control.onWarning(warning);

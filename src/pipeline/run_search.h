@@ -10,10 +10,26 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/errors.h"
+#include "options/option_table.h"
 
 namespace xoprex {
+
+// Where a search takes its options from.
+enum class OptionsSource {
+    // The options file; a file that cannot be read or holds fewer than
+    // sixteen values gives the built-in defaults, with a warning in the run
+    // log (the desktop program's rule).
+    FileOrBuiltIn,
+    // The options file, which must hold all sixteen values (InputError
+    // otherwise).
+    File,
+    // No file: the factory defaults (the values `options --write-defaults`
+    // writes).
+    Factory,
+};
 
 struct SearchInputs {
     std::string sequencePath;
@@ -23,6 +39,10 @@ struct SearchInputs {
     std::string sequenceTitle;
     std::string collectionTitle;
     unsigned threads = 0;  // 0: all cores
+    OptionsSource optionsSource = OptionsSource::FileOrBuiltIn;
+    // Options set on the command line, over those of the source. With any,
+    // or with the factory defaults, the run log names the options in effect.
+    std::vector<OptionSetting> optionSettings;
 };
 
 struct SearchControl {

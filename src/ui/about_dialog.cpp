@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "base/version.h"
 #include "ui/app_icon.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -15,9 +16,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(xoprex::ui::appIcon().pixmap(64, 64));
     icon->setAlignment(Qt::AlignTop);
     auto* text =
-        new QLabel(QStringLiteral("<b>XOprex</b> Version " XOPREX_UI_VERSION
+        new QLabel(QStringLiteral("<b>XOprex</b> Version %1"
                                   "<br><br>Finds the binding sites of one transcription factor<br>"
-                                  "in genomes and sequence sets."),
+                                  "in genomes and sequence sets.")
+                       .arg(QString::fromLatin1(xoprex::version())),
                    this);
     text->setObjectName(QStringLiteral("aboutText"));
 

@@ -1,5 +1,6 @@
 #include "ui/app.h"
 
+#include "base/version.h"
 #include "ui/app_icon.h"
 #include "ui/help_viewer.h"
 #include "ui/main_dialog.h"
@@ -7,7 +8,7 @@
 
 COprex_AppApp::COprex_AppApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("XOprex"));
-    setApplicationVersion(QStringLiteral(XOPREX_UI_VERSION));
+    setApplicationVersion(QString::fromLatin1(xoprex::version()));
     // The program keeps no settings of its own; this only names its place.
     setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     setWindowIcon(xoprex::ui::appIcon());

@@ -38,8 +38,9 @@ Result runCli(const std::string& args) {
 
 const char* kSites = "TTGACA\nTTGACT\nATGACA\nTTTACA\n";
 
+// On the factory defaults (no options file here).
 std::string search(const std::string& sequence, const std::string& collection) {
-    return "search --sequence " + sequence + " --collection " + collection + " --options none.txt";
+    return "search --sequence " + sequence + " --collection " + collection;
 }
 
 }  // namespace
@@ -88,6 +89,10 @@ TEST(Cli, FatalInputErrorsExitTwoWithTheirMessage) {
          "Incorrect motif file extension.\nType Oprex /? for help\n"},
         {search("ok.fas", "absent.txt"), "Incorrect file name: absent.txt\n"},
         {search("ok.fas", "unequal.txt"), "Incorrect collection file! - Different site lengths\n"},
+        {search("ok.fas", "sites.txt") + " --options none.txt",
+         "Options file could not be opened: none.txt\n"},
+        {search("ok.fas", "sites.txt") + " --options sites.txt",
+         "Incomplete options file: sites.txt holds 0 of the 16 options\n"},
     };
     for (const auto& [args, message] : cases) {
         std::remove("OprexLog.txt");

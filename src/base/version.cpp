@@ -1,0 +1,9 @@
+#include "base/version.h"
+
+namespace xoprex {
+
+const char* version() {
+    return XOPREX_VERSION;
+}
+
+}  // namespace xoprex

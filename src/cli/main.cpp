@@ -45,6 +45,9 @@ struct SearchArgs {
     std::string outDir;
     unsigned threads = 0;
     std::vector<xoprex::OptionSetting> settings;
+    std::vector<std::string> formats = {"csv"};
+    std::string standardOutput;  // a format, or empty
+    std::string commandLine;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -245,16 +248,39 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.optionsSource =
         inputs.optionsPath.empty() ? xoprex::OptionsSource::Factory : xoprex::OptionsSource::File;
     inputs.optionSettings = args.settings;
+    xoprex::SearchControl control;
+    inputs.formats.clear();
+    for (const std::string& name : args.formats) {
+        xoprex::ResultFormat format;
+        xoprex::formatNamed(name, format);
+        if (std::find(inputs.formats.begin(), inputs.formats.end(), format) ==
+            inputs.formats.end()) {
+            inputs.formats.push_back(format);
+        }
+    }
+    if (!args.standardOutput.empty()) {
+        xoprex::ResultFormat format;
+        xoprex::formatNamed(args.standardOutput, format);
+        inputs.standardOutput = format;
+        // The table goes to standard output: so the run log goes to
+        // standard error, and the format is not written to a file too.
+        control.logEcho = &std::cerr;
+        std::erase(inputs.formats, format);
+    }
+    inputs.commandLine = args.commandLine;
     inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
     inputs.sequenceTitle = xoprex::fileTitle(args.sequence);
     inputs.collectionTitle = xoprex::fileTitle(args.collection);
     inputs.threads = args.threads;
-    xoprex::SearchControl control;
+    std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
     control.onWarning = [](const std::string& warning) {
         std::cerr << "xoprex: warning: " << warning << '\n';
     };
-    const std::string results = xoprex::runSearch(inputs, control);
-    std::cout << "Results table: " << results << '\n';
+    control.onOutput = [&report](const std::string& path) {
+        const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
+        report << (table ? "Results table: " : "Results: ") << path << '\n';
+    };
+    xoprex::runSearch(inputs, control);
     return 0;
 }
 
@@ -334,6 +360,22 @@ int main(int argc, char** argv) {
         ->add_option("--threads", search.threads, "Worker threads, up to 1024 (default: all cores)")
         ->check(CLI::Range(0u, kMaxThreads));
     addOptionFlags(*searchCmd, search.settings);
+    searchCmd
+        ->add_option("--format", search.formats,
+                     "Results to write, any of csv (the results table), tsv, bed, gff3, "
+                     "separated by commas (default: csv); each is named after the results table")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"csv", "tsv", "bed", "gff3"}))
+        ->type_name("LIST");
+    searchCmd
+        ->add_option("--stdout", search.standardOutput,
+                     "Write the results in this format to standard output instead of a file "
+                     "(the run log then goes to standard error)")
+        ->check(CLI::IsMember({"tsv", "bed", "gff3"}))
+        ->type_name("tsv|bed|gff3");
+    for (int i = 0; i < argc; ++i) {
+        search.commandLine += (i == 0 ? std::string("xoprex") : " " + std::string(argv[i]));
+    }
 
     std::string defaultsPath;
     CLI::App* optionsCmd = app.add_subcommand("options", "Write an options file");

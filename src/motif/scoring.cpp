@@ -1,10 +1,12 @@
 #include "motif/scoring.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 #include "motif/letter_tables.h"
 #include "motif/motif_math.h"
+#include "options/options.h"
 
 namespace xoprex {
 namespace {
@@ -172,6 +174,23 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
         }
     }
     window.score = sum;
+}
+
+double bestWindowScore(int method, const SiteCollection& collection,
+                       const SequenceRecord& background) {
+    const TermTable table(method, collection, background);
+    const bool lower = lowerIsBetter(method);
+    double sum = 0.0;
+    for (int l = 0; l < table.siteLength(); ++l) {
+        const double* row = table.row(l);
+        double best = row[static_cast<unsigned char>('A')];
+        for (const char letter : {'C', 'G', 'T'}) {
+            const double term = row[static_cast<unsigned char>(letter)];
+            best = lower ? std::min(best, term) : std::max(best, term);
+        }
+        sum += best;
+    }
+    return sum;
 }
 
 TermTable::TermTable(int method, const SiteCollection& collection, const SequenceRecord& background)

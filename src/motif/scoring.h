@@ -25,6 +25,11 @@ double positionTerm(int method, int position, unsigned char letter,
 void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
                  SiteCollection& collection);
 
+// The best score a window of A, C, G and T can have: the sum of each
+// position's best term (the highest, or the lowest for methods 2 and 3).
+double bestWindowScore(int method, const SiteCollection& collection,
+                       const SequenceRecord& background);
+
 class TermTable {
   public:
     TermTable() = default;

@@ -14,6 +14,7 @@
 #include "base/run_log.h"
 #include "base/tasks.h"
 #include "motif/cutoff.h"
+#include "motif/scoring.h"
 #include "motif/site_collection.h"
 #include "options/options_file.h"
 #include "report/collection_logs.h"
@@ -98,11 +99,20 @@ void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading
     }
 }
 
+// The file of the results in `format`: the results table's name with the
+// format's extension.
+std::string resultsPath(const std::string& resultsName, ResultFormat format) {
+    return resultsName.substr(0, resultsName.size() - 3) + formatExtension(format);
+}
+
 // Every file the run may write, for the check against its inputs.
-std::vector<std::string> outputPaths(const std::string& runBaseName,
+std::vector<std::string> outputPaths(const SearchInputs& inputs, const std::string& runBaseName,
                                      const std::string& reportPrefix,
                                      const std::string& resultsName, const Options& options) {
-    std::vector<std::string> paths = {runBaseName + ".log", resultsName};
+    std::vector<std::string> paths = {runBaseName + ".log"};
+    for (const ResultFormat format : inputs.formats) {
+        paths.push_back(resultsPath(resultsName, format));
+    }
     if (options.logResults) {
         for (const char* suffix : {"_seq_log.txt", "_gene_log.csv"}) {
             paths.push_back(runBaseName + suffix);
@@ -287,6 +297,46 @@ bool recordsWorthSideBySide(const SequenceSet& set) {
     return total / set.records.size() >= kMinimumMeanLength;
 }
 
+// Writes the results in every format asked for; returns the results
+// table's name, or the first file written without it.
+std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
+                            const Options& options, const SiteCollection& collection,
+                            SequenceSet& set, const std::string& resultsName, unsigned threads) {
+    ResultContext context;
+    context.commandLine = inputs.commandLine;
+    context.targetPath = inputs.sequencePath;
+    context.collectionPath = inputs.collectionPath;
+    context.collectionName = inputs.collectionTitle;
+    const bool others = inputs.standardOutput.has_value() ||
+                        std::any_of(inputs.formats.begin(), inputs.formats.end(),
+                                    [](ResultFormat f) { return f != ResultFormat::Csv; });
+    if (others) {
+        context.bestScore = bestWindowScore(options.method, collection, set.records.front());
+    }
+    std::string first;
+    for (const ResultFormat format : inputs.formats) {
+        const std::string path = resultsPath(resultsName, format);
+        if (format == ResultFormat::Csv) {
+            writeResultsTable(options, set, path, threads);
+        } else {
+            OutputFile file(path, OutputFile::Durability::Synced);
+            writeResults(format, context, options, set, file);
+            file.commit();
+        }
+        if (control.onOutput) {
+            control.onOutput(path);
+        }
+        if (first.empty() || format == ResultFormat::Csv) {
+            first = path;
+        }
+    }
+    if (inputs.standardOutput) {
+        StreamSink out(std::cout, "standard output");
+        writeResults(*inputs.standardOutput, context, options, set, out);
+    }
+    return first;
+}
+
 }  // namespace
 
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control) {
@@ -296,9 +346,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     Options options = runOptions(inputs, reading);
     const std::string resultsName =
         resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
-    checkOutputsSpareInputs(outputPaths(runBaseName, reportPrefix, resultsName, options), inputs);
+    checkOutputsSpareInputs(outputPaths(inputs, runBaseName, reportPrefix, resultsName, options),
+                            inputs);
 
-    RunLog log(runBaseName + ".log");
+    RunLog log(runBaseName + ".log", control.logEcho);
     if (control.onLine) {
         log.setObserver(control.onLine);
     }
@@ -356,9 +407,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
 
     log.writeJoined("Saving results to ", resultsName);
     checkLog(log);
-    writeResultsTable(options, set, resultsName, threads);
+    const std::string written =
+        writeAllResults(inputs, control, options, collection, set, resultsName, threads);
     checkLog(log);
-    return resultsName;
+    return written;
 }
 
 }  // namespace xoprex

@@ -9,11 +9,14 @@
 
 #include <atomic>
 #include <functional>
+#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
 #include "options/option_table.h"
+#include "report/result_formats.h"
 
 namespace xoprex {
 
@@ -43,6 +46,13 @@ struct SearchInputs {
     // Options set on the command line, over those of the source. With any,
     // or with the factory defaults, the run log names the options in effect.
     std::vector<OptionSetting> optionSettings;
+    // The results' formats, each written as the results table's name with
+    // the format's extension (default: the results table alone), and one
+    // written to standard output instead, if any.
+    std::vector<ResultFormat> formats = {ResultFormat::Csv};
+    std::optional<ResultFormat> standardOutput;
+    // The command line, for the TSV's comment lines.
+    std::string commandLine;
 };
 
 struct SearchControl {
@@ -57,9 +67,14 @@ struct SearchControl {
     // method outside 1 to 11, a relative threshold outside (0, 1)); the run
     // log and the results do not mention them.
     std::function<void(const std::string&)> onWarning;
+    // Every results file written (the results table and the other formats).
+    std::function<void(const std::string&)> onOutput;
+    // Where the run log's lines go besides its file (null: nowhere).
+    std::ostream* logEcho = &std::cout;
 };
 
-// Returns the results table's file name.
+// Returns the results table's file name (or, without the results table among
+// the formats, the first file written).
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control = {});
 
 }  // namespace xoprex

@@ -17,6 +17,9 @@ namespace xoprex {
 struct SequenceRecord {
     char format = 'F';  // 'F' FASTA, 'G' GenBank
     std::string description;
+    // The record's identifier: the FASTA header up to its first blank or
+    // tab; the GenBank VERSION accession, or the LOCUS name without one.
+    std::string name;
     std::vector<GeneRecord> genes;
     std::string sequence;  // upper-cased text; rewritten by the scan
     int32_t scanCount = 0;
@@ -27,6 +30,13 @@ struct SequenceRecord {
     std::vector<SiteHit> hits;
     size_t hitCursor = 0;
     double globalMean = 0.0;
+    // Set by the scan, for the results' coordinates: the forward strand's
+    // length, the windows scored on both strands, and the forward indices of
+    // the bytes the reverse strand leaves out (bytes without a complement;
+    // usually none).
+    size_t length = 0;
+    size_t windowsScored = 0;
+    std::vector<uint32_t> uncomplemented;
 };
 
 struct SequenceSet {

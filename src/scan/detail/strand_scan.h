@@ -187,6 +187,15 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     // Without bytes that the reverse complement drops, the reverse strand
     // has the forward strand's length and is read from the forward text.
     scan.readBackwards = fullyComplementable(record.sequence.data(), record.sequence.size());
+    record.length = record.sequence.size();
+    record.uncomplemented.clear();
+    if (!scan.readBackwards) {
+        for (size_t i = 0; i < record.sequence.size(); ++i) {
+            if (complementOf(static_cast<unsigned char>(record.sequence[i])) == '\0') {
+                record.uncomplemented.push_back(static_cast<uint32_t>(i));
+            }
+        }
+    }
     if (options.integrative) {
         scan_detail::scanIntegrative(scan, record.sequence, scorer, window);
     } else {
@@ -202,6 +211,7 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
         scan_detail::prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, frame);
     }
     const scan_detail::StrandJob& last = scan.jobs[1];
+    record.windowsScored = scan.jobs[0].end + last.end;
     frame.finish({last.forward, last.n, last.end, last.scannable, &last.text}, scorer, workingHit,
                  scan.readBackwards ? nullptr : &scan.reverse);
 }

@@ -1,0 +1,344 @@
+#include "report/result_formats.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+#include "base/number_format.h"
+#include "base/version.h"
+#include "report/block_writer.h"
+
+namespace xoprex {
+namespace {
+
+// Significant digits of scores and means, as in the results table's rows.
+constexpr int kDigits = 14;
+
+template <typename Integer>
+void appendInteger(std::string& out, Integer value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// A text in a TSV field: tabs and line ends become blanks.
+void appendField(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    }
+}
+
+// Percent-encodes the bytes GFF3 reserves in a column: control characters,
+// '%' and `reserved`.
+void appendEscaped(std::string& out, std::string_view text, std::string_view reserved) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '%' || reserved.find(c) != std::string_view::npos) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+}
+
+// GFF3's first column may hold letters, digits and .:^*$@!+_?-| as they are.
+void appendSeqId(std::string& out, std::string_view name) {
+    static constexpr std::string_view kPlain = ".:^*$@!+_?-|";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || kPlain.find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+}
+
+// The k-th byte of the forward strand that the reverse strand keeps.
+int64_t keptByte(const SequenceRecord& record, int64_t k) {
+    const std::vector<uint32_t>& gaps = record.uncomplemented;
+    // Bytes left out before the k-th kept one: gaps j with gaps[j] - j <= k.
+    size_t low = 0;
+    size_t high = gaps.size();
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (static_cast<int64_t>(gaps[middle]) - static_cast<int64_t>(middle) <= k) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return k + static_cast<int64_t>(low);
+}
+
+bool acrossOrigin(const SequenceRecord& record, const SiteSpan& span) {
+    return span.end > static_cast<int64_t>(record.length);
+}
+
+struct Row {
+    const SequenceRecord& record;
+    const SiteHit& hit;
+    SiteSpan span;
+};
+
+// ---- TSV
+
+void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Options& options,
+                    const SequenceSet& set) {
+    size_t windows = 0;
+    for (const SequenceRecord& record : set.records) {
+        windows += record.windowsScored;
+    }
+    std::string& text = writer.text();
+    text += "# xoprex ";
+    text += version();
+    text += "\n# command: ";
+    appendField(text, context.commandLine);
+    text += "\n# target: ";
+    appendField(text, context.targetPath);
+    text += "\n# collection: ";
+    appendField(text, context.collectionPath);
+    text += "\n# method: ";
+    appendInteger(text, options.method);
+    text += " (";
+    text += methodLabel(options.method);
+    text += ")\n# cut-off: ";
+    appendGeneral(text, options.cutOff, kDigits);
+    text += options.literalCutOff ? " (literal)" : " (computed)";
+    text += "\n# windows scored: ";
+    appendInteger(text, windows);
+    text +=
+        "\nrecord\tstart\tend\tstrand\tscore\tsite\tdistance\ttype\tgene_strand\tgene_start\t"
+        "gene_end\tgene_tag\tgene\tproduct\tlocal_mean\tup_mean\tdw_mean\n";
+    writer.lineDone();
+}
+
+void writeTsvRow(std::string& text, const Row& row) {
+    const SiteHit& hit = row.hit;
+    const HitGene::Fields& gene = hit.gene.fields();
+    appendField(text, row.record.name);
+    text += '\t';
+    appendInteger(text, row.span.start);
+    text += '\t';
+    appendInteger(text, row.span.end);
+    text += hit.strand ? "\t+\t" : "\t-\t";
+    appendGeneral(text, hit.score, kDigits);
+    text += '\t';
+    text += hit.site.view();
+    text += '\t';
+    appendInteger(text, hit.distance);
+    text += '\t';
+    text += hit.type();
+    text += gene.sense ? "\t+\t" : "\t-\t";
+    appendInteger(text, gene.start);
+    text += '\t';
+    appendInteger(text, gene.end);
+    text += '\t';
+    appendField(text, gene.tag);
+    text += '\t';
+    appendField(text, gene.name);
+    text += '\t';
+    appendField(text, gene.product);
+    text += '\t';
+    appendGeneral(text, hit.localMean, kDigits);
+    text += '\t';
+    appendGeneral(text, hit.upMean, kDigits);
+    text += '\t';
+    appendGeneral(text, hit.downMean, kDigits);
+    text += '\n';
+}
+
+// ---- BED
+
+// 0 at the cut-off, 1000 at the best possible score, linear in between.
+int bedScore(double score, double cutOff, double best) {
+    const double range = best - cutOff;
+    if (!(std::fabs(range) > 0.0) || !std::isfinite(range)) {
+        return 1000;
+    }
+    const double scaled = std::round(1000.0 * (score - cutOff) / range);
+    return static_cast<int>(std::clamp(std::isnan(scaled) ? 0.0 : scaled, 0.0, 1000.0));
+}
+
+void writeBedLine(std::string& text, const Row& row, int64_t begin, int64_t end,
+                  std::string_view suffix, int score) {
+    appendField(text, row.record.name);
+    text += '\t';
+    appendInteger(text, begin);
+    text += '\t';
+    appendInteger(text, end);
+    text += '\t';
+    text += row.hit.site.view();
+    text += suffix;
+    text += '\t';
+    appendInteger(text, score);
+    text += row.hit.strand ? "\t+\n" : "\t-\n";
+}
+
+void writeBedRow(std::string& text, const Row& row, int score) {
+    const auto length = static_cast<int64_t>(row.record.length);
+    if (!acrossOrigin(row.record, row.span)) {
+        writeBedLine(text, row, row.span.start - 1, row.span.end, "", score);
+        return;
+    }
+    writeBedLine(text, row, row.span.start - 1, length, "/1", score);
+    writeBedLine(text, row, 0, row.span.end - length, "/2", score);
+}
+
+// ---- GFF3
+
+constexpr std::string_view kAttributeReserved = ";=&,\t";
+
+void writeGffHeader(BlockWriter& writer, const SequenceSet& set) {
+    std::string& text = writer.text();
+    text += "##gff-version 3\n";
+    for (const SequenceRecord& record : set.records) {
+        text += "##sequence-region ";
+        appendSeqId(text, record.name);
+        text += " 1 ";
+        appendInteger(text, record.length);
+        text += '\n';
+        writer.lineDone();
+    }
+    // Records whose sites run over their origin are marked circular.
+    for (const SequenceRecord& record : set.records) {
+        const bool circular = std::any_of(
+            record.hits.begin(), record.hits.end(),
+            [&record](const SiteHit& hit) { return acrossOrigin(record, siteSpan(record, hit)); });
+        if (!circular) {
+            continue;
+        }
+        appendSeqId(text, record.name);
+        text += "\txoprex\tregion\t1\t";
+        appendInteger(text, record.length);
+        text += "\t.\t+\t.\tID=";
+        appendEscaped(text, record.name, kAttributeReserved);
+        text += ";Is_circular=true\n";
+        writer.lineDone();
+    }
+}
+
+void writeGffRow(std::string& text, const Row& row, size_t number, const ResultContext& context) {
+    const SiteHit& hit = row.hit;
+    appendSeqId(text, row.record.name);
+    text += "\txoprex\tTF_binding_site\t";
+    appendInteger(text, row.span.start);
+    text += '\t';
+    appendInteger(text, row.span.end);
+    text += '\t';
+    appendGeneral(text, hit.score, kDigits);
+    text += hit.strand ? "\t+\t.\tID=site" : "\t-\t.\tID=site";
+    appendInteger(text, number);
+    text += ";Name=";
+    appendEscaped(text, context.collectionName, kAttributeReserved);
+    text += ";site=";
+    appendEscaped(text, hit.site.view(), kAttributeReserved);
+    if (row.record.format == 'G') {
+        const HitGene::Fields& gene = hit.gene.fields();
+        text += ";type=";
+        text += hit.type();
+        text += ";distance=";
+        appendInteger(text, hit.distance);
+        if (!gene.name.empty()) {
+            text += ";gene=";
+            appendEscaped(text, gene.name, kAttributeReserved);
+        }
+        if (!gene.tag.empty()) {
+            text += ";locus_tag=";
+            appendEscaped(text, gene.tag, kAttributeReserved);
+        }
+    }
+    text += '\n';
+}
+
+}  // namespace
+
+const char* formatExtension(ResultFormat format) {
+    switch (format) {
+        case ResultFormat::Tsv:
+            return "tsv";
+        case ResultFormat::Bed:
+            return "bed";
+        case ResultFormat::Gff3:
+            return "gff3";
+        case ResultFormat::Csv:
+            break;
+    }
+    return "csv";
+}
+
+bool formatNamed(const std::string& name, ResultFormat& format) {
+    for (const ResultFormat candidate :
+         {ResultFormat::Csv, ResultFormat::Tsv, ResultFormat::Bed, ResultFormat::Gff3}) {
+        if (name == formatExtension(candidate)) {
+            format = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit) {
+    const auto n = static_cast<int64_t>(record.length);
+    const int64_t length = hit.siteLength;
+    if (n == 0) {
+        return {};
+    }
+    if (hit.strand) {
+        // Window i of the forward strand: bytes i .. i + L - 1.
+        const int64_t start = hit.position;
+        return {start + 1, start + length};
+    }
+    // Window i of the reverse strand (position M - i, M its length) reads
+    // kept bytes M - 1 - i down to M - L - i of the forward strand.
+    const int64_t kept = n - static_cast<int64_t>(record.uncomplemented.size());
+    const int64_t i = kept - hit.position;
+    const auto wrapped = [kept](int64_t k) { return ((k % kept) + kept) % kept; };
+    const int64_t first = keptByte(record, wrapped(kept - length - i));
+    const int64_t last = keptByte(record, wrapped(kept - 1 - i));
+    return {first + 1, last + 1 + (last < first ? n : 0)};
+}
+
+void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
+                  const SequenceSet& set, TextSink& out) {
+    BlockWriter writer(out);
+    if (format == ResultFormat::Tsv) {
+        writeTsvHeader(writer, context, options, set);
+    } else if (format == ResultFormat::Gff3) {
+        writeGffHeader(writer, set);
+    }
+    const bool lower = lowerIsBetter(options.method);
+    const double cutOff = lower ? -options.cutOff : options.cutOff;
+    const double best = lower ? -context.bestScore : context.bestScore;
+    size_t number = 0;
+    for (const SequenceRecord& record : set.records) {
+        for (const SiteHit& hit : record.hits) {
+            const Row row{record, hit, siteSpan(record, hit)};
+            std::string& text = writer.text();
+            switch (format) {
+                case ResultFormat::Tsv:
+                    writeTsvRow(text, row);
+                    break;
+                case ResultFormat::Bed:
+                    writeBedRow(text, row, bedScore(lower ? -hit.score : hit.score, cutOff, best));
+                    break;
+                case ResultFormat::Gff3:
+                    writeGffRow(text, row, ++number, context);
+                    break;
+                case ResultFormat::Csv:
+                    break;
+            }
+            writer.lineDone();
+        }
+    }
+    writer.finish();
+}
+
+}  // namespace xoprex

@@ -1,0 +1,54 @@
+// The results in the formats other programs read, beside the results table:
+//   TSV   '#' comment lines, one header row, one row per hit in the results
+//         table's order, with 1-based inclusive forward-strand coordinates;
+//   BED6  0-based half-open coordinates, a score from 0 (the cut-off) to
+//         1000 (the best possible score); a site across the origin of its
+//         record becomes two lines, NAME/1 and NAME/2;
+//   GFF3  one TF_binding_site feature per hit; a record with a site across
+//         its origin gets a region feature with Is_circular=true, and the
+//         site's end lies beyond the record's length.
+// A hit's coordinates are those of its site on the forward strand: the site
+// as read on its strand is the forward sequence at start..end, reverse-
+// complemented on the reverse strand. A site that runs over the origin of
+// its (circular) record has end > length. Texts keep their commas; tabs and
+// line ends become blanks (GFF3 escapes what its columns require).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/output_file.h"
+#include "options/options.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+enum class ResultFormat { Csv, Tsv, Bed, Gff3 };
+
+// The file extension of a format ("csv", "tsv", "bed", "gff3") and back
+// (false for an unknown name).
+const char* formatExtension(ResultFormat format);
+bool formatNamed(const std::string& name, ResultFormat& format);
+
+// What the formats say about the run besides its hits.
+struct ResultContext {
+    std::string commandLine;     // the command that ran the search
+    std::string targetPath;      // the sequence file
+    std::string collectionPath;  // the site collection file
+    std::string collectionName;  // its title (GFF3 Name)
+    double bestScore = 0.0;      // the best score a window can have (BED 1000)
+};
+
+// The forward-strand coordinates of a hit of a scanned record: 1-based,
+// inclusive, end > record.length for a site across the origin.
+struct SiteSpan {
+    int64_t start = 0;
+    int64_t end = 0;
+};
+SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit);
+
+// Writes the whole table of every record's hits in `format` (not Csv).
+void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
+                  const SequenceSet& set, TextSink& out);
+
+}  // namespace xoprex

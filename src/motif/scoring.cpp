@@ -176,6 +176,22 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
     window.score = sum;
 }
 
+NullModel windowNullModel(int method, const SiteCollection& collection,
+                          const SequenceRecord& background) {
+    const TermTable table(method, collection, background);
+    NullModel model;
+    model.terms.resize(static_cast<size_t>(table.siteLength()));
+    for (int l = 0; l < table.siteLength(); ++l) {
+        for (int b = 0; b < 4; ++b) {
+            model.terms[static_cast<size_t>(l)][static_cast<size_t>(b)] =
+                table.row(l)[static_cast<unsigned char>("ACGT"[b])];
+        }
+    }
+    model.background = background.backgroundFrequencies;
+    model.lowerIsBetter = lowerIsBetter(method);
+    return model;
+}
+
 double bestWindowScore(int method, const SiteCollection& collection,
                        const SequenceRecord& background) {
     const TermTable table(method, collection, background);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/records.h"
+#include "motif/score_distribution.h"
 #include "motif/site_collection.h"
 #include "seqio/sequence.h"
 
@@ -29,6 +30,12 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
 // position's best term (the highest, or the lowest for methods 2 and 3).
 double bestWindowScore(int method, const SiteCollection& collection,
                        const SequenceRecord& background);
+
+// The null model of a window's score under the record's background: the
+// terms of A, C, G and T at every position, the background's base
+// probabilities and the method's direction (for ScoreDistribution).
+NullModel windowNullModel(int method, const SiteCollection& collection,
+                          const SequenceRecord& background);
 
 class TermTable {
   public:

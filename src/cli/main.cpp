@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -21,6 +22,7 @@
 
 #include "base/errors.h"
 #include "base/file_names.h"
+#include "base/number_format.h"
 #include "base/run_log.h"
 #include "base/version.h"
 #include "cli/heap_restart.h"
@@ -48,6 +50,7 @@ struct SearchArgs {
     std::vector<std::string> formats = {"csv"};
     std::string standardOutput;  // a format, or empty
     std::string commandLine;
+    std::optional<double> pValue;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -268,6 +271,7 @@ int runSearchCommand(const SearchArgs& args) {
         std::erase(inputs.formats, format);
     }
     inputs.commandLine = args.commandLine;
+    inputs.pValue = args.pValue;
     inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
     inputs.sequenceTitle = xoprex::fileTitle(args.sequence);
     inputs.collectionTitle = xoprex::fileTitle(args.collection);
@@ -275,6 +279,13 @@ int runSearchCommand(const SearchArgs& args) {
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
     control.onWarning = [](const std::string& warning) {
         std::cerr << "xoprex: warning: " << warning << '\n';
+    };
+    control.onSummary = [](const xoprex::SearchControl::Summary& summary) {
+        std::cerr << "xoprex: cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
+                  << xoprex::formatGeneral(summary.pValue, 4)
+                  << "): " << xoprex::formatGeneral(summary.expected, 4)
+                  << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
+                  << " windows, " << summary.found << " found\n";
     };
     control.onOutput = [&report](const std::string& path) {
         const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
@@ -367,6 +378,13 @@ int main(int argc, char** argv) {
         ->delimiter(',')
         ->check(CLI::IsMember({"csv", "tsv", "bed", "gff3"}))
         ->type_name("LIST");
+    searchCmd
+        ->add_option("--pvalue", search.pValue,
+                     "Cut at a p-value instead of --threshold: keep the windows whose score is "
+                     "at most this likely in random sequence of the same background (in "
+                     "integrative mode, of the window's own score before re-scoring)")
+        ->check(CLI::Range(0.0, 1.0))
+        ->type_name("P");
     searchCmd
         ->add_option("--stdout", search.standardOutput,
                      "Write the results in this format to standard output instead of a file "

@@ -1,12 +1,17 @@
 #include "pipeline/run_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
+#include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "base/errors.h"
@@ -14,6 +19,7 @@
 #include "base/run_log.h"
 #include "base/tasks.h"
 #include "motif/cutoff.h"
+#include "motif/score_distribution.h"
 #include "motif/scoring.h"
 #include "motif/site_collection.h"
 #include "options/options_file.h"
@@ -297,11 +303,55 @@ bool recordsWorthSideBySide(const SequenceSet& set) {
     return total / set.records.size() >= kMinimumMeanLength;
 }
 
+// The distributions of the window scores of a run's records, one per
+// background (the records of a many-record target share the uniform one).
+class Distributions {
+  public:
+    Distributions(const Options& options, const SiteCollection& collection)
+        : options_(options), collection_(collection) {}
+
+    const ScoreDistribution& of(const SequenceRecord& record) {
+        for (const auto& [background, distribution] : built_) {
+            if (background == record.backgroundFrequencies) {
+                return *distribution;
+            }
+        }
+        built_.emplace_back(record.backgroundFrequencies,
+                            std::make_unique<ScoreDistribution>(
+                                windowNullModel(options_.method, collection_, record)));
+        return *built_.back().second;
+    }
+    std::vector<const ScoreDistribution*> ofEvery(const SequenceSet& set) {
+        std::vector<const ScoreDistribution*> all;
+        for (const SequenceRecord& record : set.records) {
+            all.push_back(&of(record));
+        }
+        return all;
+    }
+
+  private:
+    const Options& options_;
+    const SiteCollection& collection_;
+    std::vector<std::pair<std::array<double, 4>, std::unique_ptr<ScoreDistribution>>> built_;
+};
+
+// The p-value of a cut-off: that of the least extreme score that passes it.
+double cutOffPValue(const ScoreDistribution& distribution, double cutOff, int method) {
+    const double towards = lowerIsBetter(method) ? -std::numeric_limits<double>::infinity()
+                                                 : std::numeric_limits<double>::infinity();
+    return distribution.tail(std::nextafter(cutOff, towards));
+}
+
+bool carriesPValues(ResultFormat format) {
+    return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
+}
+
 // Writes the results in every format asked for; returns the results
 // table's name, or the first file written without it.
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
                             const Options& options, const SiteCollection& collection,
-                            SequenceSet& set, const std::string& resultsName, unsigned threads) {
+                            SequenceSet& set, const std::string& resultsName, unsigned threads,
+                            Distributions& distributions) {
     ResultContext context;
     context.commandLine = inputs.commandLine;
     context.targetPath = inputs.sequencePath;
@@ -312,6 +362,12 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
                                     [](ResultFormat f) { return f != ResultFormat::Csv; });
     if (others) {
         context.bestScore = bestWindowScore(options.method, collection, set.records.front());
+    }
+    const bool pValues =
+        std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
+        (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
+    if (pValues) {
+        context.distributions = distributions.ofEvery(set);
     }
     std::string first;
     for (const ResultFormat format : inputs.formats) {
@@ -345,7 +401,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     OptionsReading reading;
     Options options = runOptions(inputs, reading);
     const std::string resultsName =
-        resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle, inputs.collectionTitle);
+        inputs.pValue ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
+                                        inputs.sequenceTitle, inputs.collectionTitle)
+                      : resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle,
+                                        inputs.collectionTitle);
     checkOutputsSpareInputs(outputPaths(inputs, runBaseName, reportPrefix, resultsName, options),
                             inputs);
 
@@ -383,6 +442,11 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     SiteHit workingHit(collection.siteLength);
     set.current = 0;
     scoreCollectionAndFixCutOff(collection, options, set.records[set.current]);
+    Distributions distributions(options, collection);
+    if (inputs.pValue) {
+        options.cutOff = distributions.of(set.records[set.current]).cutOffFor(*inputs.pValue).score;
+        options.literalCutOff = true;
+    }
     if (options.logResults) {
         writeMotifScoreLog(collection, options, reportPrefix);
     }
@@ -407,9 +471,21 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
 
     log.writeJoined("Saving results to ", resultsName);
     checkLog(log);
-    const std::string written =
-        writeAllResults(inputs, control, options, collection, set, resultsName, threads);
+    const std::string written = writeAllResults(inputs, control, options, collection, set,
+                                                resultsName, threads, distributions);
     checkLog(log);
+    if (control.onSummary) {
+        SearchControl::Summary summary;
+        summary.cutOff = options.cutOff;
+        summary.pValue =
+            cutOffPValue(distributions.of(set.records.front()), options.cutOff, options.method);
+        for (const SequenceRecord& record : set.records) {
+            summary.windows += static_cast<double>(record.windowsScored);
+            summary.found += record.hits.size();
+        }
+        summary.expected = summary.pValue * summary.windows;
+        control.onSummary(summary);
+    }
     return written;
 }
 

@@ -53,6 +53,11 @@ struct SearchInputs {
     std::optional<ResultFormat> standardOutput;
     // The command line, for the TSV's comment lines.
     std::string commandLine;
+    // A p-value cut-off: the cut-off becomes the literal score whose p-value
+    // is the largest not above it (over --threshold; relaxed like any other
+    // in integrative mode), and the results are named after it
+    // ("..._p0.0001.csv").
+    std::optional<double> pValue;
 };
 
 struct SearchControl {
@@ -69,6 +74,16 @@ struct SearchControl {
     std::function<void(const std::string&)> onWarning;
     // Every results file written (the results table and the other formats).
     std::function<void(const std::string&)> onOutput;
+    // At the end, what the cut-off means: its p-value, the hits expected by
+    // chance among the windows scored, and the hits found.
+    struct Summary {
+        double cutOff = 0.0;
+        double pValue = 0.0;
+        double windows = 0.0;
+        double expected = 0.0;  // pValue * windows
+        size_t found = 0;
+    };
+    std::function<void(const Summary&)> onSummary;
     // Where the run log's lines go besides its file (null: nowhere).
     std::ostream* logEcho = &std::cout;
 };

@@ -282,6 +282,14 @@ std::string resultsFileName(const Options& options, const std::string& outputFol
            methodLabel(options.method) + "_" + formatFixed(threshold, 3) + ".csv";
 }
 
+std::string resultsFileName(const Options& options, double pValue, const std::string& outputFolder,
+                            const std::string& sequenceTitle, const std::string& collectionTitle) {
+    char digits[32];
+    const std::string text(digits, std::to_chars(digits, digits + sizeof digits, pValue).ptr);
+    return outputFolder + sequenceTitle + "_" + collectionTitle + "_" +
+           methodLabel(options.method) + "_p" + text + ".csv";
+}
+
 void writeHitRow(std::string& out, const SiteHit& hit) {
     // The row is written in place behind the text already there: room for
     // its longest form first, then cut to what was written.

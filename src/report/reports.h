@@ -19,6 +19,10 @@ namespace xoprex {
 // "_" + threshold (single precision, "%.3f") + ".csv".
 std::string resultsFileName(const Options& options, const std::string& outputFolder,
                             const std::string& sequenceTitle, const std::string& collectionTitle);
+// The same for a search cut at a p-value: "_p" + the p-value in its shortest
+// form instead of the threshold ("..._Ri_p0.0001.csv").
+std::string resultsFileName(const Options& options, double pValue, const std::string& outputFolder,
+                            const std::string& sequenceTitle, const std::string& collectionTitle);
 
 // Writes the results table to fileName, whole or not at all (OutputFile,
 // synced); raises OutputError when it cannot be written. Leaves the set's

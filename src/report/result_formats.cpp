@@ -115,12 +115,21 @@ void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Opt
     text += "\n# windows scored: ";
     appendInteger(text, windows);
     text +=
-        "\nrecord\tstart\tend\tstrand\tscore\tsite\tdistance\ttype\tgene_strand\tgene_start\t"
+        "\nrecord\tstart\tend\tstrand\tscore\tp_value\tq_value\tsite\tdistance\ttype\t"
+        "gene_strand\tgene_start\t"
         "gene_end\tgene_tag\tgene\tproduct\tlocal_mean\tup_mean\tdw_mean\n";
     writer.lineDone();
 }
 
-void writeTsvRow(std::string& text, const Row& row) {
+// A p-value or q-value with six significant digits; empty without them.
+void appendProbability(std::string& text, const std::vector<double>& values, size_t index) {
+    if (!values.empty()) {
+        appendGeneral(text, values[index], 6);
+    }
+}
+
+void writeTsvRow(std::string& text, const Row& row, const Significance& significance,
+                 size_t index) {
     const SiteHit& hit = row.hit;
     const HitGene::Fields& gene = hit.gene.fields();
     appendField(text, row.record.name);
@@ -130,6 +139,10 @@ void writeTsvRow(std::string& text, const Row& row) {
     appendInteger(text, row.span.end);
     text += hit.strand ? "\t+\t" : "\t-\t";
     appendGeneral(text, hit.score, kDigits);
+    text += '\t';
+    appendProbability(text, significance.pValues, index);
+    text += '\t';
+    appendProbability(text, significance.qValues, index);
     text += '\t';
     text += hit.site.view();
     text += '\t';
@@ -225,7 +238,8 @@ void writeGffHeader(BlockWriter& writer, const SequenceSet& set) {
     }
 }
 
-void writeGffRow(std::string& text, const Row& row, size_t number, const ResultContext& context) {
+void writeGffRow(std::string& text, const Row& row, size_t number, const ResultContext& context,
+                 const Significance& significance) {
     const SiteHit& hit = row.hit;
     appendSeqId(text, row.record.name);
     text += "\txoprex\tTF_binding_site\t";
@@ -240,6 +254,12 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     appendEscaped(text, context.collectionName, kAttributeReserved);
     text += ";site=";
     appendEscaped(text, hit.site.view(), kAttributeReserved);
+    if (!significance.pValues.empty()) {
+        text += ";p_value=";
+        appendGeneral(text, significance.pValues[number - 1], 6);
+        text += ";q_value=";
+        appendGeneral(text, significance.qValues[number - 1], 6);
+    }
     if (row.record.format == 'G') {
         const HitGene::Fields& gene = hit.gene.fields();
         text += ";type=";
@@ -285,6 +305,42 @@ bool formatNamed(const std::string& name, ResultFormat& format) {
     return false;
 }
 
+Significance significanceOf(const SequenceSet& set,
+                            const std::vector<const ScoreDistribution*>& distributions) {
+    Significance significance;
+    if (distributions.size() != set.records.size()) {
+        return significance;
+    }
+    double windows = 0.0;
+    for (size_t r = 0; r < set.records.size(); ++r) {
+        const SequenceRecord& record = set.records[r];
+        windows += static_cast<double>(record.windowsScored);
+        const bool raw = record.windowScores.size() == record.hits.size();
+        for (size_t h = 0; h < record.hits.size(); ++h) {
+            const double score = raw ? record.windowScores[h] : record.hits[h].score;
+            significance.pValues.push_back(distributions[r]->tail(score));
+        }
+    }
+    // Benjamini-Hochberg: ranks by p-value (ties in list order), then the
+    // running minimum from the largest rank down.
+    const std::vector<double>& p = significance.pValues;
+    std::vector<uint32_t> rank(p.size());
+    for (size_t i = 0; i < rank.size(); ++i) {
+        rank[i] = static_cast<uint32_t>(i);
+    }
+    std::stable_sort(rank.begin(), rank.end(), [&p](uint32_t a, uint32_t b) {
+        return p[a] < p[b] || (!std::isnan(p[a]) && std::isnan(p[b]));
+    });
+    significance.qValues.assign(p.size(), 1.0);
+    double running = 1.0;
+    for (size_t k = rank.size(); k-- > 0;) {
+        const double q = p[rank[k]] * windows / static_cast<double>(k + 1);
+        running = std::min(running, std::isnan(q) ? 1.0 : q);
+        significance.qValues[rank[k]] = running;
+    }
+    return significance;
+}
+
 SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit) {
     const auto n = static_cast<int64_t>(record.length);
     const int64_t length = hit.siteLength;
@@ -317,6 +373,8 @@ void writeResults(ResultFormat format, const ResultContext& context, const Optio
     const bool lower = lowerIsBetter(options.method);
     const double cutOff = lower ? -options.cutOff : options.cutOff;
     const double best = lower ? -context.bestScore : context.bestScore;
+    const Significance significance =
+        format == ResultFormat::Bed ? Significance{} : significanceOf(set, context.distributions);
     size_t number = 0;
     for (const SequenceRecord& record : set.records) {
         for (const SiteHit& hit : record.hits) {
@@ -324,13 +382,13 @@ void writeResults(ResultFormat format, const ResultContext& context, const Optio
             std::string& text = writer.text();
             switch (format) {
                 case ResultFormat::Tsv:
-                    writeTsvRow(text, row);
+                    writeTsvRow(text, row, significance, number++);
                     break;
                 case ResultFormat::Bed:
                     writeBedRow(text, row, bedScore(lower ? -hit.score : hit.score, cutOff, best));
                     break;
                 case ResultFormat::Gff3:
-                    writeGffRow(text, row, ++number, context);
+                    writeGffRow(text, row, ++number, context, significance);
                     break;
                 case ResultFormat::Csv:
                     break;

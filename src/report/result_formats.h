@@ -12,12 +12,19 @@
 // complemented on the reverse strand. A site that runs over the origin of
 // its (circular) record has end > length. Texts keep their commas; tabs and
 // line ends become blanks (GFF3 escapes what its columns require).
+//
+// With the records' score distributions given, TSV rows and GFF3 features
+// carry each hit's p-value (of its own window score, before any re-scoring)
+// and q-value (Benjamini-Hochberg over the windows scored on both strands of
+// every record).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/output_file.h"
+#include "motif/score_distribution.h"
 #include "options/options.h"
 #include "seqio/sequence.h"
 
@@ -37,7 +44,19 @@ struct ResultContext {
     std::string collectionPath;  // the site collection file
     std::string collectionName;  // its title (GFF3 Name)
     double bestScore = 0.0;      // the best score a window can have (BED 1000)
+    // Per record, the distribution of its window scores (null: no p-values).
+    std::vector<const ScoreDistribution*> distributions;
 };
+
+// The p-values and q-values of every hit, records in order, hits in list
+// order. M is the number of windows the scan scored: q_i = min over ranks
+// k >= i (hits ranked by p-value) of p_k * M / k, at most 1.
+struct Significance {
+    std::vector<double> pValues;
+    std::vector<double> qValues;
+};
+Significance significanceOf(const SequenceSet& set,
+                            const std::vector<const ScoreDistribution*>& distributions);
 
 // The forward-strand coordinates of a hit of a scanned record: 1-based,
 // inclusive, end > record.length for a site across the origin.

@@ -128,7 +128,10 @@ void relaxCutOff(Options& options) {
 }
 
 void rescoreHits(SequenceRecord& record, const Options& options) {
+    record.windowScores.clear();
+    record.windowScores.reserve(record.hits.size());
     for (SiteHit& hit : record.hits) {
+        record.windowScores.push_back(hit.score);
         double reference = record.globalMean;
         if (options.rescoreMethod == 2) {
             reference = hit.localMean;

@@ -172,7 +172,8 @@ class IntegrativeWindow {
 // divided by R otherwise; a negative cut-off takes the other operation
 // (dividing it by R would make it stricter). rescoreHits multiplies each
 // score by upMean over the chosen reference (global mean, local mean or down
-// mean; the reciprocal when both are negative).
+// mean; the reciprocal when both are negative), keeping each hit's own
+// window score in record.windowScores.
 void relaxCutOff(Options& options);
 void rescoreHits(SequenceRecord& record, const Options& options);
 

@@ -14,6 +14,9 @@ void sortHits(const Options& options, SequenceRecord& record) {
         [&hits](size_t i) { return hits[i].position; });
     if (!order.empty()) {
         applyOrder(hits, order);
+        if (record.windowScores.size() == order.size()) {
+            applyOrder(record.windowScores, order);
+        }
     }
 }
 

@@ -37,6 +37,9 @@ struct SequenceRecord {
     size_t length = 0;
     size_t windowsScored = 0;
     std::vector<uint32_t> uncomplemented;
+    // In integrative mode, each hit's own window score before re-scoring
+    // (set by rescoreHits, kept in the hits' order by sortHits).
+    std::vector<double> windowScores;
 };
 
 struct SequenceSet {

@@ -141,34 +141,10 @@ void HitKeeper::sortEntries() {
     if (order.empty()) {
         return;
     }
-    std::vector<bool> placed(order.size(), false);
-    for (size_t first = 0; first < order.size(); ++first) {
-        if (placed[first] || order[first] == first) {
-            continue;
-        }
-        // Entry order[k] goes to place k: follow the cycle through `first`.
-        const double score = entryScores_[first];
-        const uint32_t code = entryCodes_[first];
-        const WindowMeans means = withMeans_ ? entryMeans_[first] : WindowMeans{};
-        size_t at = first;
-        for (;;) {
-            placed[at] = true;
-            const size_t from = order[at];
-            if (from == first) {
-                break;
-            }
-            entryScores_[at] = entryScores_[from];
-            entryCodes_[at] = entryCodes_[from];
-            if (withMeans_) {
-                entryMeans_[at] = entryMeans_[from];
-            }
-            at = from;
-        }
-        entryScores_[at] = score;
-        entryCodes_[at] = code;
-        if (withMeans_) {
-            entryMeans_[at] = means;
-        }
+    applyOrder(entryScores_, order);
+    applyOrder(entryCodes_, order);
+    if (withMeans_) {
+        applyOrder(entryMeans_, order);
     }
 }
 

@@ -60,27 +60,4 @@ std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys) {
     return from;
 }
 
-// Moves hits[order[k]] to place k for every k, following the permutation's
-// cycles, so each record moves about once and no second list is needed.
-void applyOrder(std::vector<SiteHit>& hits, const std::vector<uint32_t>& order) {
-    std::vector<bool> placed(hits.size(), false);
-    for (size_t start = 0; start < hits.size(); ++start) {
-        if (placed[start] || order[start] == start) {
-            continue;
-        }
-        SiteHit moving = std::move(hits[start]);
-        size_t at = start;
-        while (true) {
-            placed[at] = true;
-            const size_t from = order[at];
-            if (from == start) {
-                hits[at] = std::move(moving);
-                break;
-            }
-            hits[at] = std::move(hits[from]);
-            at = from;
-        }
-    }
-}
-
 }  // namespace xoprex

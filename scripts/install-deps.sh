@@ -10,6 +10,7 @@ packages=(
     libgtest-dev
     libbenchmark-dev
     zlib1g-dev
+    libisal-dev
     xvfb xauth
 )
 

@@ -17,6 +17,7 @@
 #include "base/errors.h"
 #include "options/option_table.h"
 #include "report/result_formats.h"
+#include "seqio/sequence.h"
 
 namespace xoprex {
 
@@ -53,6 +54,9 @@ struct SearchInputs {
     std::optional<ResultFormat> standardOutput;
     // The command line, for the TSV's comment lines.
     std::string commandLine;
+    // How the target and the collection are read (names, standard input,
+    // GenBank records); the defaults are the desktop program's rules.
+    InputRules rules;
 };
 
 struct SearchControl {

@@ -11,6 +11,7 @@ packages=(
     libbenchmark-dev
     zlib1g-dev
     libisal-dev
+    dpkg-dev
     xvfb xauth
 )
 

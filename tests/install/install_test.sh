@@ -52,4 +52,6 @@ text=$(MANWIDTH=80 man -l "$page" 2> /dev/null)
 for section in NAME SYNOPSIS COMMANDS FILES "EXIT STATUS" EXAMPLES; do
     grep -q "^$section" <<< "$text" || fail "the page has no $section section"
 done
+version=$("$prefix/bin/xoprex" --version)
+grep -q "XOprex ${version#xoprex }" <<< "$text" || fail "the page does not give the version of $version"
 echo "install test: every file in place, the manual page renders without warnings"

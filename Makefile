@@ -3,8 +3,9 @@ JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
 OUT := out
+PREFIX ?= /usr/local
 
-.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots clean
+.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots install package clean
 
 all: build
 
@@ -42,6 +43,14 @@ gui: build
 
 screenshots: build
 	@bash scripts/screenshots.sh $(BUILD)/src/ui/xoprex-gui docs
+
+# The programs, the manual page, the desktop entry and its icon under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same files under /usr, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(OUT)

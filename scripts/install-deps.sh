@@ -10,6 +10,8 @@ packages=(
     libgtest-dev
     libbenchmark-dev
     zlib1g-dev
+    libisal-dev
+    dpkg-dev
     xvfb xauth
 )
 

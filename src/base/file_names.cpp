@@ -23,6 +23,64 @@ std::string fileTitle(const std::string& path) {
     return std::filesystem::path(path).stem().string();
 }
 
+bool isStandardInput(const std::string& path) {
+    return path == "-";
+}
+
+namespace {
+
+constexpr char kStandardInputTitle[] = "stdin";
+
+// The path without a final ".gz" of any case.
+std::string withoutGzipSuffix(const std::string& path) {
+    const size_t n = path.size();
+    if (n > 3 && path[n - 3] == '.' && (path[n - 2] == 'g' || path[n - 2] == 'G') &&
+        (path[n - 1] == 'z' || path[n - 1] == 'Z')) {
+        return path.substr(0, n - 3);
+    }
+    return path;
+}
+
+}  // namespace
+
+std::string wideExtension(const std::string& path, std::string* baseName) {
+    if (isStandardInput(path)) {
+        if (baseName != nullptr) {
+            *baseName = kStandardInputTitle;
+        }
+        return {};
+    }
+    const std::string name = withoutGzipSuffix(path);
+    const size_t nameStart = name.find_last_of('/') + 1;  // 0 without a folder
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        if (baseName != nullptr) {
+            *baseName = name;
+        }
+        return {};
+    }
+    if (baseName != nullptr) {
+        *baseName = name.substr(0, dot);
+    }
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return extension;
+}
+
+std::string inputTitle(const std::string& path, NameRule rule) {
+    if (rule == NameRule::Strict) {
+        return fileTitle(path);
+    }
+    if (isStandardInput(path)) {
+        return kStandardInputTitle;
+    }
+    return fileTitle(withoutGzipSuffix(path));
+}
+
 std::string folderOf(const std::string& path) {
     return withTrailingSeparator(std::filesystem::path(path).parent_path().string());
 }

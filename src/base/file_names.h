@@ -14,6 +14,29 @@ std::string fileExtension(const std::string& path, std::string* baseName = nullp
 // File title: the name without folder and last extension ("data/x.fas" -> "x").
 std::string fileTitle(const std::string& path);
 
+// The two rules for the names of input files. Strict is the desktop
+// program's (fileExtension, fileTitle); Wide is the command line's, for the
+// names files have in the field:
+//   - the path "-" stands for standard input (title "stdin");
+//   - a final ".gz" (any case) is not part of the name: the extension and
+//     the title are those of the rest;
+//   - the extension is the whole text after the last '.' of the file name
+//     (not of a folder), lower-cased.
+enum class NameRule { Strict, Wide };
+
+// True for "-", the standard input under the wide rule.
+bool isStandardInput(const std::string& path);
+
+// The extension under the wide rule ("" for a name without '.'); `baseName`
+// (when given) receives the path before that '.' and without ".gz", or
+// "stdin" for standard input.
+std::string wideExtension(const std::string& path, std::string* baseName = nullptr);
+
+// The title a search names its outputs after: fileTitle under the strict
+// rule; under the wide rule the name without folder, ".gz" and last
+// extension ("data/genome.fna.gz" -> "genome"), or "stdin".
+std::string inputTitle(const std::string& path, NameRule rule);
+
 // Folder of a path with a trailing separator ("" for a bare name).
 std::string folderOf(const std::string& path);
 

@@ -51,6 +51,7 @@ struct SearchArgs {
     std::string standardOutput;  // a format, or empty
     std::string commandLine;
     std::optional<double> pValue;
+    bool allRecords = false;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -239,6 +240,10 @@ int runSearchCommand(const SearchArgs& args) {
             return kInputError;
         }
     }
+    if (xoprex::isStandardInput(args.sequence) && xoprex::isStandardInput(args.collection)) {
+        std::cerr << "xoprex: standard input (-) can be either the target or the collection\n";
+        return kUsageError;
+    }
     xoprex::SearchInputs inputs;
     inputs.sequencePath = args.sequence;
     inputs.collectionPath = args.collection;
@@ -273,8 +278,12 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.commandLine = args.commandLine;
     inputs.pValue = args.pValue;
     inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
-    inputs.sequenceTitle = xoprex::fileTitle(args.sequence);
-    inputs.collectionTitle = xoprex::fileTitle(args.collection);
+    // The command line takes the names files have in the field (gzip, long
+    // extensions, "-" for standard input).
+    inputs.rules.names = xoprex::NameRule::Wide;
+    inputs.rules.allGenBankRecords = args.allRecords;
+    inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
+    inputs.collectionTitle = xoprex::inputTitle(args.collection, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
     control.onWarning = [](const std::string& warning) {
@@ -352,10 +361,16 @@ int main(int argc, char** argv) {
 
     SearchArgs search;
     CLI::App* searchCmd = app.add_subcommand("search", "Search a target for binding sites");
-    searchCmd->add_option("--sequence", search.sequence, "Target file (.gbk, .gb, .fas, .fna)")
+    searchCmd
+        ->add_option("--sequence", search.sequence,
+                     "Target file: FASTA (.fa .fasta .fna .fas .ffn) or GenBank (.gbk .gb .gbff "
+                     ".genbank), optionally gzip-compressed (.gz); - reads standard input")
         ->required()
         ->type_name("FILE");
-    searchCmd->add_option("--collection", search.collection, "Site collection (.txt, .fas, .fna)")
+    searchCmd
+        ->add_option("--collection", search.collection,
+                     "Site collection: text (.txt) or FASTA, optionally gzip-compressed; - reads "
+                     "standard input")
         ->required()
         ->type_name("FILE");
     searchCmd
@@ -370,6 +385,8 @@ int main(int argc, char** argv) {
     searchCmd
         ->add_option("--threads", search.threads, "Worker threads, up to 1024 (default: all cores)")
         ->check(CLI::Range(0u, kMaxThreads));
+    searchCmd->add_flag("--all-records", search.allRecords,
+                        "Read every record of a GenBank target (default: the first)");
     addOptionFlags(*searchCmd, search.settings);
     searchCmd
         ->add_option("--format", search.formats,

@@ -1,15 +1,15 @@
 #include "motif/site_collection.h"
 
-#include <filesystem>
-#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
-#include <system_error>
 
 #include "base/errors.h"
 #include "base/file_names.h"
 #include "base/text_lines.h"
 #include "motif/letter_tables.h"
 #include "motif/motif_math.h"
+#include "seqio/input_source.h"
 
 namespace xoprex {
 namespace {
@@ -106,6 +106,14 @@ void buildModelNamed(SiteCollection& collection, const SequenceRecord& backgroun
                       });
 }
 
+// Standard input holds FASTA when its first character other than white
+// space is '>'.
+CollectionFormat formatOfContent(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    return first != std::string::npos && text[first] == '>' ? CollectionFormat::Fasta
+                                                            : CollectionFormat::Text;
+}
+
 }  // namespace
 
 CollectionFormat collectionFormatOf(const std::string& extension) {
@@ -137,40 +145,65 @@ std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta) {
     return sites;
 }
 
+CollectionFormat collectionFormatOf(const std::string& extension, NameRule rule) {
+    if (rule == NameRule::Strict) {
+        return collectionFormatOf(extension);
+    }
+    if (extension == "txt") {
+        return CollectionFormat::Text;
+    }
+    for (const char* fasta : {"fa", "fasta", "fna", "fas", "ffn"}) {
+        if (extension == fasta) {
+            return CollectionFormat::Fasta;
+        }
+    }
+    return CollectionFormat::Unknown;
+}
+
 SiteCollection loadCollection(const std::string& path, const SequenceRecord& background) {
+    return loadCollection(path, background, InputRules{});
+}
+
+SiteCollection loadCollection(const std::string& path, const SequenceRecord& background,
+                              const InputRules& rules) {
     SiteCollection collection;
-    const CollectionFormat format = collectionFormatOf(fileExtension(path, &collection.baseName));
-    if (format == CollectionFormat::Unknown) {
+    const bool standardInput = rules.names == NameRule::Wide && isStandardInput(path);
+    const std::string extension = rules.names == NameRule::Wide
+                                      ? wideExtension(path, &collection.baseName)
+                                      : fileExtension(path, &collection.baseName);
+    CollectionFormat format = collectionFormatOf(extension, rules.names);
+    if (format == CollectionFormat::Unknown && !standardInput) {
         throw InputError(
             InputProblem::Extension, path,
             std::vector<std::string>{"Incorrect motif file extension.", "Type Oprex /? for help"});
     }
 
-    std::error_code error;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(path, error)) {
-        in.open(path);
-    }
-    if (!in.is_open()) {
+    const std::unique_ptr<InputSource> source = InputSource::open(path, rules.names);
+    if (source == nullptr) {
         throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
+    const std::string& name = source->name();
+    std::string text = source->readAll();
+    if (standardInput) {
+        format = formatOfContent(text);
+    }
+    std::istringstream in(std::move(text));
     collection.sites = readCollectionSites(in, format == CollectionFormat::Fasta);
-    in.close();
 
     if (collection.sites.empty()) {
-        throw InputError(InputProblem::Format, path,
-                         "Incorrect collection file! - No sites in " + path);
+        throw InputError(InputProblem::Format, name,
+                         "Incorrect collection file! - No sites in " + name);
     }
     const int32_t length = collection.sites.front().siteLength;
     for (const SiteHit& site : collection.sites) {
         if (site.siteLength != length) {
-            throw InputError(InputProblem::Format, path,
+            throw InputError(InputProblem::Format, name,
                              "Incorrect collection file! - Different site lengths");
         }
     }
     collection.siteLength = length;
 
-    buildModelNamed(collection, background, path);
+    buildModelNamed(collection, background, name);
     return collection;
 }
 

@@ -49,10 +49,19 @@ struct SiteCollection {
 // selects: "txt", "TXT" text; "fas", "fna", "FAS", "FNA" FASTA.
 enum class CollectionFormat { Text, Fasta, Unknown };
 CollectionFormat collectionFormatOf(const std::string& extension);
+// The same under a given rule; the wide rule's extensions (wideExtension)
+// are "txt" text and "fa", "fasta", "fna", "fas", "ffn" FASTA.
+CollectionFormat collectionFormatOf(const std::string& extension, NameRule rule);
 
 // Reads the collection file (text or FASTA by extension), checks lengths and
-// builds the model against `background`.
+// builds the model against `background`. A file of gzip data is
+// decompressed (seqio/input_source.h).
 SiteCollection loadCollection(const std::string& path, const SequenceRecord& background);
+
+// The same under the given rules: under the wide rule "-" reads standard
+// input, FASTA when its first non-blank character is '>', else text.
+SiteCollection loadCollection(const std::string& path, const SequenceRecord& background,
+                              const InputRules& rules);
 
 // Reads sites from a stream; fasta=true skips header lines.
 std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta);

@@ -421,7 +421,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     log.writeLine("Reading sequences...");
-    SequenceSet set = readSequences(inputs.sequencePath);
+    SequenceSet set = readSequences(inputs.sequencePath, inputs.rules);
     log.writeValue("Sequences read! - Time (s): ", clock.seconds());
     if (options.logResults) {
         writeSequenceLogs(set, runBaseName);
@@ -432,7 +432,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     log.writeLine("Reading site collection...");
-    SiteCollection collection = loadCollection(inputs.collectionPath, set.records[set.current]);
+    SiteCollection collection =
+        loadCollection(inputs.collectionPath, set.records[set.current], inputs.rules);
     log.writeValue("Site collection read! - Time (s): ", clock.seconds());
     if (options.logResults) {
         writeCollectionLogs(collection, reportPrefix);

@@ -17,6 +17,7 @@
 #include "base/errors.h"
 #include "options/option_table.h"
 #include "report/result_formats.h"
+#include "seqio/sequence.h"
 
 namespace xoprex {
 
@@ -58,6 +59,9 @@ struct SearchInputs {
     // in integrative mode), and the results are named after it
     // ("..._p0.0001.csv").
     std::optional<double> pValue;
+    // How the target and the collection are read (names, standard input,
+    // GenBank records); the defaults are the desktop program's rules.
+    InputRules rules;
 };
 
 struct SearchControl {

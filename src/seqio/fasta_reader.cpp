@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/errors.h"
+#include "seqio/parsers.h"
 #include "seqio/sequence.h"
 #include "seqio/text_input.h"
 
@@ -87,6 +88,20 @@ bool copyLines(LineCursor& cursor, Line& line, char* to) {
     return false;
 }
 
+// The header's text up to its first blank or tab.
+std::string headerName(const Line& header) {
+    const char* const start = header.begin + 1;
+    const char* p = start;
+    while (p < header.end && *p != ' ' && *p != '\t') {
+        ++p;
+    }
+    return std::string(start, p);
+}
+
+}  // namespace
+
+namespace seqio_detail {
+
 void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
     LineCursor cursor(buffer.data, buffer.data + buffer.size);
     Line line;
@@ -112,6 +127,7 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         const size_t headerLength = line.length() - 1;
         std::string description(line.begin + 1,
                                 headerLength < kMaxDescription ? headerLength : kMaxDescription);
+        std::string name = headerName(line);
 
         const RecordExtent extent = measureRecord(cursor);
         if (extent.length == 0) {
@@ -134,24 +150,25 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         SequenceRecord& record = set.records.emplace_back();
         record.format = 'F';
         record.description = std::move(description);
+        record.name = std::move(name);
         record.sequence = std::move(sequence);
         record.scanCount = 0;
     }
 }
 
-}  // namespace
+}  // namespace seqio_detail
 
 void readFastaFile(const std::string& path, SequenceSet& set) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
         throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
-    parseFasta(buffer, path, set);
+    seqio_detail::parseFasta(buffer, path, set);
 }
 
 void readFastaStream(std::istream& in, const std::string& path, SequenceSet& set) {
-    TextBuffer buffer = seqio_detail::readWholeStream(in);
-    parseFasta(buffer, path, set);
+    TextBuffer buffer = seqio_detail::readWholeStream(in, path);
+    seqio_detail::parseFasta(buffer, path, set);
 }
 
 }  // namespace xoprex

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "base/errors.h"
+#include "seqio/parsers.h"
 #include "seqio/sequence.h"
 #include "seqio/text_input.h"
 
@@ -383,16 +384,69 @@ char* recordEnd(char* from, char* limit) {
     return found == nullptr ? limit : found + 1;
 }
 
-void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
-    LineCursor cursor(buffer.data, buffer.data + buffer.size);
-    Line line;
-    if (!cursor.next(line) || !line.startsWith("LOCUS", 5)) {
-        throw InputError(InputProblem::Format, path,
-                         "Invalid format for GenBank file. No LOCUS definition!");
+// The first word of `text` (words are separated by blanks and tabs).
+std::string firstWord(std::string_view text) {
+    size_t b = 0;
+    while (b < text.size() && (text[b] == ' ' || text[b] == '\t')) {
+        ++b;
     }
+    size_t e = b;
+    while (e < text.size() && text[e] != ' ' && text[e] != '\t') {
+        ++e;
+    }
+    return std::string(text.substr(b, e - b));
+}
 
+// A header line of the keyword: the keyword, then a blank or the line end.
+bool isKeywordLine(const Line& line, std::string_view keyword) {
+    return line.startsWith(keyword.data(), keyword.size()) &&
+           (line.length() == keyword.size() || line.begin[keyword.size()] == ' ');
+}
+
+bool isLocusLine(const Line& line) {
+    return line.startsWith("LOCUS", 5);
+}
+
+// With every record read, a record also ends at a "//" line or at the next
+// LOCUS line, even without an ORIGIN before it.
+bool endsRecord(const Line& line) {
+    return line.startsWith("//", 2) || isLocusLine(line);
+}
+
+// The end of the record's ORIGIN text when every record is read: as
+// recordEnd, or the start of a LOCUS line if one comes first (a record
+// whose "//" line is missing).
+char* anyRecordEnd(char* from, char* limit) {
+    char* const end = recordEnd(from, limit);
+    if (limit - from >= 5 && std::memcmp(from, "LOCUS", 5) == 0) {
+        return from;
+    }
+    static constexpr char kLocus[] = "\nLOCUS";
+    char* const found = static_cast<char*>(
+        memmem(from, static_cast<size_t>(end - from), kLocus, sizeof kLocus - 1));
+    return found == nullptr ? end : found + 1;
+}
+
+// The first LOCUS line from `from` on, or nullptr.
+char* nextLocus(char* from, char* limit) {
+    LineCursor cursor(from, limit);
+    Line line;
+    while (cursor.next(line)) {
+        if (isLocusLine(line)) {
+            return line.begin;
+        }
+    }
+    return nullptr;
+}
+
+// Reads the record whose LOCUS line is in `line` and appends it. Returns
+// the start of the next record's LOCUS line when `allRecords` asks for it
+// and there is one, else nullptr.
+char* parseRecord(LineCursor& cursor, Line& line, TextBuffer& buffer, const std::string& path,
+                  SequenceSet& set, bool allRecords) {
     SequenceRecord record;
     record.format = 'G';
+    record.name = firstWord(view(line).substr(5));
     const long length = locusLength(columnText(line, kColumn13));
     if (length >= 1000) {
         // A hint only: never more entries than the file could describe.
@@ -406,10 +460,23 @@ void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set)
     }
 
     bool origin = false;
+    bool version = false;
+    char* next = nullptr;
     while (have) {
         if (isOriginLine(line)) {
             origin = true;
             break;
+        }
+        if (allRecords && endsRecord(line)) {
+            next = nextLocus(line.begin, cursor.limit());
+            break;
+        }
+        if (!version && isKeywordLine(line, "VERSION")) {
+            std::string accession = firstWord(view(line).substr(7));
+            if (!accession.empty()) {
+                record.name = std::move(accession);
+                version = true;
+            }
         }
         if (isCdsLine(line)) {
             GeneRecord gene;
@@ -422,11 +489,17 @@ void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set)
 
     if (origin) {
         char* const start = cursor.position();
-        char* const end = readOriginWords(start, recordEnd(start, cursor.limit()));
+        char* const textEnd =
+            allRecords ? anyRecordEnd(start, cursor.limit()) : recordEnd(start, cursor.limit());
+        if (allRecords) {
+            next = nextLocus(textEnd, cursor.limit());
+        }
+        char* const end = readOriginWords(start, textEnd);
         const auto length = static_cast<size_t>(end - start);
-        if (length >= buffer.size / 4) {
-            // Most of the input: the letters move to the buffer's front and
-            // the buffer's storage becomes the sequence.
+        if (next == nullptr && length >= buffer.size / 4) {
+            // The last record and most of the input: the letters move to
+            // the buffer's front and the buffer's storage becomes the
+            // sequence.
             std::memmove(buffer.data, start, length);
             record.sequence = seqio_detail::adoptFront(buffer, length);
         } else {
@@ -440,21 +513,43 @@ void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set)
                          "No sequence read. Please check GenBank file!");
     }
     set.records.push_back(std::move(record));
+    return next;
 }
 
 }  // namespace
 
-void readGenBankFile(const std::string& path, SequenceSet& set) {
+namespace seqio_detail {
+
+void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set, bool allRecords) {
+    LineCursor cursor(buffer.data, buffer.data + buffer.size);
+    Line line;
+    if (!cursor.next(line) || !isLocusLine(line)) {
+        throw InputError(InputProblem::Format, path,
+                         "Invalid format for GenBank file. No LOCUS definition!");
+    }
+    for (;;) {
+        char* const next = parseRecord(cursor, line, buffer, path, set, allRecords);
+        if (next == nullptr) {
+            break;
+        }
+        cursor = LineCursor(next, cursor.limit());
+        cursor.next(line);
+    }
+}
+
+}  // namespace seqio_detail
+
+void readGenBankFile(const std::string& path, SequenceSet& set, bool allRecords) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
         throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
-    parseGenBank(buffer, path, set);
+    seqio_detail::parseGenBank(buffer, path, set, allRecords);
 }
 
-void readGenBankStream(std::istream& in, SequenceSet& set) {
+void readGenBankStream(std::istream& in, SequenceSet& set, bool allRecords) {
     TextBuffer buffer = seqio_detail::readWholeStream(in);
-    parseGenBank(buffer, "", set);
+    seqio_detail::parseGenBank(buffer, "", set, allRecords);
 }
 
 }  // namespace xoprex

@@ -1,6 +1,7 @@
 // Target sequences: one SequenceRecord per FASTA record or GenBank record,
-// gathered in a SequenceSet. readSequences chooses the reader by extension.
-// Every input error raises InputError (base/errors.h).
+// gathered in a SequenceSet. readSequences chooses the reader by extension
+// (or, for standard input, by the content). Every input error raises
+// InputError (base/errors.h).
 #pragma once
 
 #include <array>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_names.h"
 #include "base/records.h"
 
 namespace xoprex {
@@ -48,22 +50,41 @@ struct SequenceSet {
     size_t current = 0;    // cursor: index into records
 };
 
+// How a search takes its input files. The defaults are the desktop
+// program's rules; the command line chooses the wide name rule.
+struct InputRules {
+    NameRule names = NameRule::Strict;
+    // Every record of a GenBank file, each with its own genes, description,
+    // name and sequence; otherwise only the first.
+    bool allGenBankRecords = false;
+};
+
 // The reader an extension (the input extension rule of base/file_names.h)
 // selects: "FAS", "FNA", "fas", "fna" FASTA; "GBK", "GB", "gbk", "gb" GenBank.
 enum class SequenceFormat { Fasta, GenBank, Unknown };
 SequenceFormat sequenceFormatOf(const std::string& extension);
+// The same under a given rule; the wide rule's extensions (wideExtension)
+// are "fa", "fasta", "fna", "fas", "ffn" FASTA and "gbk", "gb", "gbff",
+// "genbank" GenBank.
+SequenceFormat sequenceFormatOf(const std::string& extension, NameRule rule);
 
 // Reads the target file; FASTA for "FAS", "FNA", "fas", "fna"; GenBank for
 // "GBK", "GB", "gbk", "gb". Returns at least one record with a non-empty
-// sequence, cursor on the first record, or reports a fatal error.
+// sequence, cursor on the first record, or reports a fatal error. A file
+// of gzip data is decompressed (seqio/input_source.h).
 SequenceSet readSequences(const std::string& path);
+
+// The same under the given rules. Under the wide rule "-" reads standard
+// input, FASTA when its first non-blank character is '>', GenBank when its
+// first line starts with "LOCUS".
+SequenceSet readSequences(const std::string& path, const InputRules& rules);
 
 // Appends every record of a FASTA file / stream.
 void readFastaFile(const std::string& path, SequenceSet& set);
 void readFastaStream(std::istream& in, const std::string& path, SequenceSet& set);
 
-// Appends the first record of a GenBank file / stream.
-void readGenBankFile(const std::string& path, SequenceSet& set);
-void readGenBankStream(std::istream& in, SequenceSet& set);
+// Appends the first record of a GenBank file / stream, or every record.
+void readGenBankFile(const std::string& path, SequenceSet& set, bool allRecords = false);
+void readGenBankStream(std::istream& in, SequenceSet& set, bool allRecords = false);
 
 }  // namespace xoprex

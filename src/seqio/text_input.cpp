@@ -1,24 +1,19 @@
 #include "seqio/text_input.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <new>
-#include <system_error>
+#include <memory>
 #include <utility>
 
 namespace xoprex::seqio_detail {
 namespace {
 
 constexpr size_t kMinChunk = size_t{1} << 16;
-// Reads the rest of `buffer` into `out`, starting with room for `sizeHint`
-// bytes (plus one, so that a correct hint ends with one empty read).
-void readAll(std::streambuf* buffer, size_t sizeHint, TextBuffer& out) {
+// Reads the rest of `source` into `out`, starting with room for its size
+// hint (plus one, so that a correct hint ends with one empty read).
+void readAll(InputSource& source, TextBuffer& out) {
     out = TextBuffer{};
-    if (buffer == nullptr) {
-        return;
-    }
     std::string& text = out.storage;
+    const size_t sizeHint = source.sizeHint();
     const size_t room = sizeHint + 1 > kMinChunk ? sizeHint + 1 : kMinChunk;
     text.reserve(room);
     prepareForWriting(text.data(), room);
@@ -28,12 +23,11 @@ void readAll(std::streambuf* buffer, size_t sizeHint, TextBuffer& out) {
         if (size == text.size()) {
             text.resize(text.size() * 2);
         }
-        const std::streamsize got =
-            buffer->sgetn(text.data() + size, static_cast<std::streamsize>(text.size() - size));
-        if (got <= 0) {
+        const size_t got = source.read(text.data() + size, text.size() - size);
+        if (got == 0) {
             break;
         }
-        size += static_cast<size_t>(got);
+        size += got;
     }
     text.resize(size);
     out.data = text.data();
@@ -59,24 +53,19 @@ void assignText(std::string& target, const char* source, size_t n) {
     target = std::move(text);
 }
 
-TextBuffer readWholeStream(std::istream& in) {
+TextBuffer readWholeStream(std::istream& in, const std::string& name) {
     TextBuffer out;
-    readAll(in.rdbuf(), 0, out);
+    readAll(*InputSource::fromStream(in.rdbuf(), name), out);
     return out;
 }
 
-bool readWholeFile(const std::string& path, TextBuffer& out) {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec)) {
+bool readWholeFile(const std::string& path, TextBuffer& out, NameRule rule) {
+    const std::unique_ptr<InputSource> source = InputSource::open(path, rule);
+    if (source == nullptr) {
         return false;
     }
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        return false;
-    }
-    const auto fileSize = std::filesystem::file_size(path, ec);
-    readAll(file.rdbuf(), ec ? 0 : static_cast<size_t>(fileSize), out);
-    return !file.bad();
+    readAll(*source, out);
+    return true;
 }
 
 }  // namespace xoprex::seqio_detail

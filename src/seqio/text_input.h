@@ -12,7 +12,9 @@
 #include <istream>
 #include <string>
 
+#include "base/file_names.h"
 #include "base/memory_hints.h"
+#include "seqio/input_source.h"
 
 namespace xoprex::seqio_detail {
 
@@ -46,14 +48,17 @@ inline size_t sequenceCapacity(size_t length) {
 // large text gets its room readied (prepareForWriting) before it is filled.
 void assignText(std::string& target, const char* source, size_t n);
 
-// Reads every byte left in the stream. A stream that cannot deliver (bad
-// buffer) gives an empty buffer.
-TextBuffer readWholeStream(std::istream& in);
+// Reads every byte left in the stream, decompressed when it is gzip data
+// (input_source.h; `name` names the stream in messages). A stream that
+// cannot deliver (bad buffer) gives an empty buffer.
+TextBuffer readWholeStream(std::istream& in, const std::string& name = "");
 
-// Reads a whole file in binary mode (CR LF is handled by the line splitter).
-// Returns false when the path cannot be opened for reading (missing file,
-// folder, no permission) or a read error occurs.
-bool readWholeFile(const std::string& path, TextBuffer& out);
+// Reads a whole file in binary mode (CR LF is handled by the line splitter),
+// decompressed when it is gzip data; under the wide rule "-" reads standard
+// input. Returns false when the path cannot be opened for reading (missing
+// file, folder, no permission); a read error or faulty gzip data raises
+// InputError.
+bool readWholeFile(const std::string& path, TextBuffer& out, NameRule rule = NameRule::Strict);
 
 // One line of the buffer. [begin, end) is its text without the line end: a
 // line ends at a line feed, and a carriage return directly before that line

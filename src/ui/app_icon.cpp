@@ -60,4 +60,8 @@ QIcon appIcon() {
     return icon;
 }
 
+QImage appIconImage(int size) {
+    return drawIcon(size).toImage();
+}
+
 }  // namespace xoprex::ui

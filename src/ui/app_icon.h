@@ -2,9 +2,13 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 namespace xoprex::ui {
 
 QIcon appIcon();
+
+// The icon drawn at `size` pixels square, as the desktop entry's image.
+QImage appIconImage(int size);
 
 }  // namespace xoprex::ui

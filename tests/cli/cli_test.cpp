@@ -78,7 +78,7 @@ TEST(Cli, FatalInputErrorsExitTwoWithTheirMessage) {
     dir.write("no_locus.gbk", "HEADER\nORIGIN\n        1 acgt\n//\n");
     const std::string missing = dir.file("missing.fas");
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {search("ok.fa", "sites.txt"),
+        {search("ok.fq", "sites.txt"),
          "Incorrect sequence file extension.\nType Oprex /? for help.\n"},
         {search(missing, "sites.txt"), "Incorrect file name: " + missing + "\n"},
         {search("noheader.fas", "sites.txt"), "Incorrect FASTA file: noheader.fas\n"},

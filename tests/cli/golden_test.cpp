@@ -65,3 +65,20 @@ TEST(GoldenSearch, FastaTargetIntegrativeModeWithNegativeCutOff) {
     const char* name = "pPCP1_crp_sites_Oprex_HI_0.800.csv";
     EXPECT_EQ(readFile(dir.file(name)), readFile(kData + name));
 }
+
+// The formats for other programs, pinned on the GenBank example (the TSV's
+// p-values and q-values included).
+TEST(GoldenSearch, TsvBedAndGff3OfTheGenBankExample) {
+    TempDir dir;
+    for (const char* example : {"pPCP1.gbk", "crp_sites.txt"}) {
+        dir.write(example, readFile(kExamples + example));
+    }
+    const std::string command = std::string(XOPREX_CLI) +
+                                " search --sequence pPCP1.gbk --collection crp_sites.txt --no-log "
+                                "--format tsv,bed,gff3 > stdout.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << readFile(dir.file("stdout.txt"));
+    for (const char* format : {"tsv", "bed", "gff3"}) {
+        const std::string name = std::string("pPCP1_crp_sites_Ri_0.800.") + format;
+        EXPECT_EQ(readFile(dir.file(name)), readFile(kData + name)) << name;
+    }
+}

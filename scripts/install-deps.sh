@@ -13,6 +13,8 @@ packages=(
     libisal-dev
     dpkg-dev
     xvfb xauth
+    # Real readers of the results, for the tests that check the files with them
+    bedtools genometools
 )
 
 missing=()

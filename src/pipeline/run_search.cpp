@@ -375,7 +375,7 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
         if (format == ResultFormat::Csv) {
             writeResultsTable(options, set, path, threads);
         } else {
-            OutputFile file(path, OutputFile::Durability::Synced);
+            OutputFile file(path);  // whole or absent; only the results table is synced
             writeResults(format, context, options, set, file);
             file.commit();
         }

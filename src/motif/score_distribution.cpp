@@ -239,9 +239,10 @@ struct EntryBuffer {
 };
 
 // Working memory of the dynamic programmes, kept per thread from one build
-// to the next: freshly allocated memory of this size costs more in page
-// faults than the work done in it.  Buffers above kKeptBytes are released.
-constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
+// to the next while it is small: freshly allocated memory costs page faults.
+// Buffers above kKeptBytes are released, so that a search that asks for a
+// few distributions does not hold their working memory to its end.
+constexpr std::size_t kKeptBytes = std::size_t{256} << 10;
 
 struct Scratch {
     std::array<EntryBuffer, 4> lists;

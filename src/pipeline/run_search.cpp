@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -29,6 +31,7 @@
 #include "scan/integrative.h"
 #include "scan/scan.h"
 #include "scan/sort.h"
+#include "seqio/record_reader.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -163,22 +166,26 @@ void throwIfCancelled(const SearchControl& control) {
     }
 }
 
-// Progress of the record loop: the mean of the records' shares, reported
-// only when it grows, one call at a time (records may be scanned on several
-// threads). Each report also lets the run log flush lines it holds back.
+// Progress of the record loop, in input bytes: a record's share of its
+// windows moves the progress over the record's bytes. Reported only when it
+// grows, one call at a time (a record may be scanned on several threads);
+// each report also lets the run log flush lines it holds back.
 class LoopProgress {
   public:
-    LoopProgress(const SearchControl& control, size_t count, RunLog& log)
-        : control_(control), shares_(count, 0.0), log_(log) {}
-    void report(size_t index, double share) {
+    LoopProgress(const SearchControl& control, size_t total, RunLog& log)
+        : control_(control), total_(static_cast<double>(total)), log_(log) {}
+    void startRecord(size_t from, size_t to) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        from_ = static_cast<double>(from);
+        span_ = static_cast<double>(to - from);
+    }
+    void report(double share) {
         log_.flushIfStale();
-        if (!control_.onProgress) {
+        if (!control_.onProgress || !(total_ > 0.0)) {
             return;
         }
         const std::lock_guard<std::mutex> lock(mutex_);
-        sum_ += share - shares_[index];
-        shares_[index] = share;
-        const double value = std::min(1.0, sum_ / static_cast<double>(shares_.size()));
+        const double value = std::min(1.0, (from_ + share * span_) / total_);
         if (value > last_) {
             last_ = value;
             control_.onProgress(value);
@@ -187,8 +194,9 @@ class LoopProgress {
 
   private:
     const SearchControl& control_;
-    std::vector<double> shares_;
-    double sum_ = 0.0;
+    double total_;
+    double from_ = 0.0;
+    double span_ = 0.0;
     double last_ = -1.0;
     std::mutex mutex_;
     RunLog& log_;
@@ -196,7 +204,7 @@ class LoopProgress {
 
 // Records shorter than this are scanned on one thread: a thread's share of
 // a few kilobases does not repay its start-up and the fresh memory it touches.
-constexpr size_t kMinimumMeanLength = 64 * 1024;
+constexpr size_t kThreadedLength = 64 * 1024;
 
 // What every record's analysis shares.
 struct RecordLoop {
@@ -207,34 +215,29 @@ struct RecordLoop {
 };
 
 // Scans, re-scores, sorts and annotates one record on `threads` threads.
-// The "Analyzing" and "Sorting" lines go to `log` when it is given.
 void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
                    SiteHit& workingHit, IntegrativeWindow& window, ScanCache& cache,
-                   unsigned threads, RunLog* log) {
+                   unsigned threads, RunLog& log) {
     const double sequenceNumber = static_cast<double>(index + 1);
-    if (log != nullptr) {
-        log->writeValue("Analyzing sequence: ", sequenceNumber);
-    }
+    log.writeValue("Analyzing sequence: ", sequenceNumber);
     ScanControl scanControl;
     scanControl.cancel = loop.control.cancel;
     scanControl.threads = threads;
     if (!loop.options.integrative) {
         scanControl.sortedFor = &loop.options;
     }
-    scanControl.onProgress = [&loop, index](double share) { loop.progress.report(index, share); };
+    scanControl.onProgress = [&loop](double share) { loop.progress.report(share); };
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);
     // The scan's own share can stop short of 1 (integrative passes have
     // fewer candidates than windows).
-    loop.progress.report(index, 1.0);
+    loop.progress.report(1.0);
     shrinkHitList(record);
     if (loop.options.integrative) {
         record.globalMean = window.globalSum;
         rescoreHits(record, loop.options);
     }
-    if (log != nullptr) {
-        log->writeValue("Sorting results for sequence: ", sequenceNumber);
-    }
+    log.writeValue("Sorting results for sequence: ", sequenceNumber);
     sortHits(loop.options, record);
     annotateHits(record, loop.options);
 }
@@ -245,63 +248,136 @@ void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, Run
     log.writeLine(" ");
 }
 
-// One record after the other, each scanned on all `threads` threads.
-void analyzeInOrder(SequenceSet& set, const RecordLoop& loop, SiteHit& workingHit,
-                    IntegrativeWindow& window, unsigned threads, const ElapsedClock& clock,
-                    RunLog& log) {
-    ScanCache cache;
-    for (set.current = 0; set.current < set.records.size(); ++set.current) {
-        throwIfCancelled(loop.control);
-        SequenceRecord& record = set.records[set.current];
-        // Threads within a record pay only for long records.
-        const unsigned recordThreads = record.sequence.size() >= kMinimumMeanLength ? threads : 1;
-        analyzeRecord(record, set.current, loop, workingHit, window, cache, recordThreads, &log);
-        writeRecordEnd(record, clock, log);
-    }
+// After its analysis a record keeps what the results need: its hits, its
+// names, its length and background; its text and genes go.
+void releaseText(SequenceRecord& record) {
+    std::string().swap(record.sequence);
+    std::vector<GeneRecord>().swap(record.genes);
 }
 
-// Several records at once, one thread each (every thread with its own
-// working hit, neighbourhood and scan cache). Whoever finishes a record writes the log
-// lines of every finished record not yet logged, in record order, so the
-// log reads as in the sequential loop.
-void analyzeSideBySide(SequenceSet& set, const RecordLoop& loop, const SiteHit& workingHit,
-                       const IntegrativeWindow& window, unsigned threads, const ElapsedClock& clock,
-                       RunLog& log) {
-    const size_t count = set.records.size();
-    std::vector<SiteHit> workingHits(threads, workingHit);
-    std::vector<IntegrativeWindow> windows(threads, window);
-    std::vector<ScanCache> caches(threads);
-    std::vector<char> finished(count, 0);
-    size_t nextToLog = 0;
-    std::mutex logMutex;
-    runTasks(count, threads, [&](size_t index, unsigned worker) {
-        throwIfCancelled(loop.control);
-        SequenceRecord& record = set.records[index];
-        analyzeRecord(record, index, loop, workingHits[worker], windows[worker], caches[worker], 1,
-                      nullptr);
-        const std::lock_guard<std::mutex> lock(logMutex);
-        finished[index] = 1;
-        for (; nextToLog < count && finished[nextToLog] != 0; ++nextToLog) {
-            const double sequenceNumber = static_cast<double>(nextToLog + 1);
-            log.writeValue("Analyzing sequence: ", sequenceNumber);
-            log.writeValue("Sorting results for sequence: ", sequenceNumber);
-            writeRecordEnd(set.records[nextToLog], clock, log);
+// A record with where it lies in the input.
+struct PlacedRecord {
+    SequenceRecord record;
+    size_t from = 0;
+    size_t to = 0;
+};
+
+// The records of a target in input order. With `ahead`, the next records
+// are read on a second thread while the caller works on the current ones,
+// a batch of about a megabyte at a time (one record when it is larger), so
+// that reading and scanning overlap while only two batches are held.
+class RecordFeed {
+  public:
+    RecordFeed(RecordReader& reader, size_t start, bool ahead) : reader_(reader), from_(start) {
+        current_.last = !reader_.more();
+        if (ahead && !current_.last) {
+            ahead_ = thread_.start([this] { readAhead(); });
         }
-    });
-}
+    }
+    ~RecordFeed() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        try {
+            thread_.join();
+        } catch (...) {
+            // Nothing asks for the records any more.
+        }
+    }
+    RecordFeed(const RecordFeed&) = delete;
+    RecordFeed& operator=(const RecordFeed&) = delete;
 
-// Records are scanned side by side when they are long on average; thousands
-// of records of a few kilobases scan faster one after the other.
-bool recordsWorthSideBySide(const SequenceSet& set) {
-    if (set.records.size() < 2) {
-        return false;
+    // The next record; false at the end. An error of the input is raised
+    // once the records before it have been taken.
+    bool next(PlacedRecord& placed) {
+        while (taken_ == current_.records.size()) {
+            if (current_.error != nullptr) {
+                std::rethrow_exception(current_.error);
+            }
+            if (current_.last) {
+                return false;
+            }
+            current_ = ahead_ ? takeBatch() : readBatch(1);
+            taken_ = 0;
+        }
+        placed = std::move(current_.records[taken_++]);
+        return true;
     }
-    size_t total = 0;
-    for (const SequenceRecord& record : set.records) {
-        total += record.sequence.size();
+
+  private:
+    static constexpr size_t kBatchBytes = size_t{1} << 20;
+
+    struct Batch {
+        std::vector<PlacedRecord> records;
+        std::exception_ptr error;  // raised after the records
+        bool last = false;         // no batch follows
+    };
+
+    // Records until the batch holds `bytes` of input or the input ends.
+    Batch readBatch(size_t bytes) {
+        Batch batch;
+        size_t held = 0;
+        while (held < bytes && reader_.more()) {
+            PlacedRecord placed;
+            if (!reader_.next(placed.record)) {
+                break;
+            }
+            placed.from = from_;
+            placed.to = from_ = reader_.position();
+            held += placed.to - placed.from;
+            batch.records.push_back(std::move(placed));
+        }
+        batch.last = !reader_.more();
+        return batch;
     }
-    return total / set.records.size() >= kMinimumMeanLength;
-}
+
+    void readAhead() {
+        for (;;) {
+            Batch batch;
+            try {
+                batch = readBatch(kBatchBytes);
+            } catch (...) {
+                batch.error = std::current_exception();
+                batch.last = true;
+            }
+            const bool last = batch.last;
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return !full_ || stop_; });
+            if (stop_) {
+                return;
+            }
+            ready_ = std::move(batch);
+            full_ = true;
+            changed_.notify_all();
+            if (last) {
+                return;
+            }
+        }
+    }
+
+    Batch takeBatch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return full_; });
+        Batch batch = std::move(ready_);
+        full_ = false;
+        changed_.notify_all();
+        return batch;
+    }
+
+    RecordReader& reader_;
+    size_t from_;
+    bool ahead_ = false;
+    BackgroundThread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Batch ready_;  // handed over by the reading thread
+    bool full_ = false;
+    bool stop_ = false;
+    Batch current_;
+    size_t taken_ = 0;
+};
 
 // The distributions of the window scores of a run's records, one per
 // background (the records of a many-record target share the uniform one).
@@ -421,19 +497,29 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     log.writeLine("Reading sequences...");
-    SequenceSet set = readSequences(inputs.sequencePath, inputs.rules);
+    RecordReader reader(inputs.sequencePath, inputs.rules);
+    SequenceSet set;
+    set.baseName = reader.baseName();
+    // The first record comes alone: the background and the collection's
+    // model depend on it, and whether a second record follows decides the
+    // background's rule.
+    PlacedRecord first;
+    reader.next(first.record);
+    first.to = reader.position();
     log.writeValue("Sequences read! - Time (s): ", clock.seconds());
+    std::unique_ptr<SequenceLogs> sequenceLogs;
     if (options.logResults) {
-        writeSequenceLogs(set, runBaseName);
+        sequenceLogs =
+            std::make_unique<SequenceLogs>(runBaseName, first.record.format == 'G');
+        sequenceLogs->add(first.record);
     }
-    set.current = 0;
-    if (options.backgroundFromGenome && set.records.size() < 2) {
-        computeBackgroundComposition(set.records[set.current]);
+    if (options.backgroundFromGenome && !reader.more()) {
+        computeBackgroundComposition(first.record);
     }
 
     log.writeLine("Reading site collection...");
     SiteCollection collection =
-        loadCollection(inputs.collectionPath, set.records[set.current], inputs.rules);
+        loadCollection(inputs.collectionPath, first.record, inputs.rules);
     log.writeValue("Site collection read! - Time (s): ", clock.seconds());
     if (options.logResults) {
         writeCollectionLogs(collection, reportPrefix);
@@ -441,11 +527,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.writeLine(" ");
 
     SiteHit workingHit(collection.siteLength);
-    set.current = 0;
-    scoreCollectionAndFixCutOff(collection, options, set.records[set.current]);
+    scoreCollectionAndFixCutOff(collection, options, first.record);
     Distributions distributions(options, collection);
     if (inputs.pValue) {
-        options.cutOff = distributions.of(set.records[set.current]).cutOffFor(*inputs.pValue).score;
+        options.cutOff = distributions.of(first.record).cutOffFor(*inputs.pValue).score;
         options.literalCutOff = true;
     }
     if (options.logResults) {
@@ -455,19 +540,46 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (options.integrative) {
         relaxCutOff(options);
     }
+    // What the cut-off means, known before any record is scanned.
+    SearchControl::Summary summary;
+    summary.cutOff = options.cutOff;
+    if (control.onSummary) {
+        summary.pValue = cutOffPValue(distributions.of(first.record), options.cutOff,
+                                      options.method);
+    }
 
-    LoopProgress progress(control, set.records.size(), log);
+    LoopProgress progress(control, reader.sizeHint(), log);
     const RecordLoop loop{collection, options, control, progress};
     const unsigned threads = resolveThreadCount(inputs.threads);
     // Targets of thousands of small records write five lines each in quick
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
-    if (threads > 1 && recordsWorthSideBySide(set)) {
-        analyzeSideBySide(set, loop, workingHit, window, threads, clock, log);
-    } else {
-        analyzeInOrder(set, loop, workingHit, window, threads, clock, log);
+    {
+        RecordFeed feed(reader, first.to, threads > 1);
+        ScanCache cache;
+        PlacedRecord placed = std::move(first);
+        for (size_t index = 0;; ++index) {
+            throwIfCancelled(control);
+            SequenceRecord& record = placed.record;
+            if (index > 0 && sequenceLogs != nullptr) {
+                sequenceLogs->add(record);
+            }
+            progress.startRecord(placed.from, placed.to);
+            // Threads within a record pay only for long records.
+            const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
+            analyzeRecord(record, index, loop, workingHit, window, cache, recordThreads, log);
+            writeRecordEnd(record, clock, log);
+            releaseText(record);
+            set.records.push_back(std::move(record));
+            if (!feed.next(placed)) {
+                break;
+            }
+        }
     }
     log.setFlushInterval(std::chrono::milliseconds(0));
+    if (sequenceLogs != nullptr) {
+        sequenceLogs->commit();
+    }
     set.current = 0;
 
     log.writeJoined("Saving results to ", resultsName);
@@ -476,10 +588,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                                                 resultsName, threads, distributions);
     checkLog(log);
     if (control.onSummary) {
-        SearchControl::Summary summary;
-        summary.cutOff = options.cutOff;
-        summary.pValue =
-            cutOffPValue(distributions.of(set.records.front()), options.cutOff, options.method);
         for (const SequenceRecord& record : set.records) {
             summary.windows += static_cast<double>(record.windowsScored);
             summary.found += record.hits.size();

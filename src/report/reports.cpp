@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <exception>
 #include <mutex>
 #include <string_view>
@@ -227,49 +228,41 @@ void writeSummary(BlockWriter& writer, const Options& options, const SequenceSet
     writer.lineDone();
 }
 
-void writeGeneLog(TextSink& out, const SequenceSet& set) {
-    BlockWriter writer(out);
+void appendGeneLog(BlockWriter& writer, const SequenceRecord& record) {
     std::string& text = writer.text();
-    for (const SequenceRecord& record : set.records) {
-        text += kGeneLogHeader;
-        for (const GeneRecord& gene : record.genes) {
-            appendUnsigned(text, gene.begin);
-            text += ',';
-            appendUnsigned(text, gene.end);
-            text += ',';
-            appendFlag(text, gene.sense);
-            text += ',';
-            text += gene.locus;
-            text += ',';
-            text += gene.product;
-            text += ',';
-            text += gene.gene;
-            text += '\n';
-            writer.lineDone();
-        }
-        text += kGeneLogClosing;
+    text += kGeneLogHeader;
+    for (const GeneRecord& gene : record.genes) {
+        appendUnsigned(text, gene.begin);
+        text += ',';
+        appendUnsigned(text, gene.end);
+        text += ',';
+        appendFlag(text, gene.sense);
+        text += ',';
+        text += gene.locus;
+        text += ',';
+        text += gene.product;
+        text += ',';
+        text += gene.gene;
+        text += '\n';
         writer.lineDone();
     }
-    writer.finish();
+    text += kGeneLogClosing;
+    writer.lineDone();
 }
 
-void writeSequenceLog(TextSink& out, const SequenceSet& set) {
-    BlockWriter writer(out);
+void appendSequenceLog(BlockWriter& writer, const SequenceRecord& record) {
     std::string& text = writer.text();
-    for (const SequenceRecord& record : set.records) {
-        text += '>';
-        text += record.description;
-        text += '\n';
-        const std::string_view sequence = record.sequence;
-        for (size_t start = 0; start < sequence.size(); start += kSequenceLogWidth) {
-            text += sequence.substr(start, kSequenceLogWidth);
-            text += '\n';
-            writer.lineDone();
-        }
+    text += '>';
+    text += record.description;
+    text += '\n';
+    const std::string_view sequence = record.sequence;
+    for (size_t start = 0; start < sequence.size(); start += kSequenceLogWidth) {
+        text += sequence.substr(start, kSequenceLogWidth);
         text += '\n';
         writer.lineDone();
     }
-    writer.finish();
+    text += '\n';
+    writer.lineDone();
 }
 
 }  // namespace
@@ -361,15 +354,47 @@ void writeResultsTable(const Options& options, SequenceSet& set, const std::stri
     file.commit();
 }
 
-void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName) {
-    if (!set.records.empty() && set.records.front().format == 'G') {
-        OutputFile geneLog(runBaseName + "_gene_log.csv");
-        writeGeneLog(geneLog, set);
-        geneLog.commit();
+struct SequenceLogs::Files {
+    Files(const std::string& runBaseName, bool genBank)
+        : sequenceFile(runBaseName + "_seq_log.txt"), sequence(sequenceFile) {
+        if (genBank) {
+            geneFile = std::make_unique<OutputFile>(runBaseName + "_gene_log.csv");
+            gene = std::make_unique<BlockWriter>(*geneFile);
+        }
     }
-    OutputFile sequenceLog(runBaseName + "_seq_log.txt");
-    writeSequenceLog(sequenceLog, set);
-    sequenceLog.commit();
+    OutputFile sequenceFile;
+    BlockWriter sequence;
+    std::unique_ptr<OutputFile> geneFile;
+    std::unique_ptr<BlockWriter> gene;
+};
+
+SequenceLogs::SequenceLogs(const std::string& runBaseName, bool genBank)
+    : files_(std::make_unique<Files>(runBaseName, genBank)) {}
+
+SequenceLogs::~SequenceLogs() = default;
+
+void SequenceLogs::add(const SequenceRecord& record) {
+    if (files_->gene != nullptr) {
+        appendGeneLog(*files_->gene, record);
+    }
+    appendSequenceLog(files_->sequence, record);
+}
+
+void SequenceLogs::commit() {
+    if (files_->gene != nullptr) {
+        files_->gene->finish();
+        files_->geneFile->commit();
+    }
+    files_->sequence.finish();
+    files_->sequenceFile.commit();
+}
+
+void writeSequenceLogs(SequenceSet& set, const std::string& runBaseName) {
+    SequenceLogs logs(runBaseName, !set.records.empty() && set.records.front().format == 'G');
+    for (const SequenceRecord& record : set.records) {
+        logs.add(record);
+    }
+    logs.commit();
     set.current = 0;
 }
 

@@ -5,6 +5,7 @@
 // allocating per field. Numbers go through base/number_format.h.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -40,6 +41,22 @@ void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& o
 // general notation with 14 significant digits, Abs. position (position + 1),
 // Start and End as unsigned 32-bit integers, Distance signed, booleans 1/0.
 void writeHitRow(std::string& out, const SiteHit& hit);
+
+// The gene and sequence logs written as the records pass: add() each record
+// (before its scan rewrites its text), then commit(); dropped without
+// commit(), neither file is left behind.
+class SequenceLogs {
+  public:
+    // The gene log for GenBank targets only.
+    SequenceLogs(const std::string& runBaseName, bool genBank);
+    ~SequenceLogs();
+    void add(const SequenceRecord& record);
+    void commit();
+
+  private:
+    struct Files;
+    std::unique_ptr<Files> files_;
+};
 
 // Writes runBaseName + "_gene_log.csv" (GenBank targets) and
 // runBaseName + "_seq_log.txt", each whole or not at all; raises OutputError

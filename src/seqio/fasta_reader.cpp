@@ -135,7 +135,7 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
                              "No sequence read. Please check FASTA file!");
         }
         std::string sequence;
-        if (extent.last && extent.length >= buffer.size / 4) {
+        if (buffer.adoptable && extent.last && extent.length >= buffer.size / 4) {
             // Most of the input: the letters move to the buffer's front and
             // the buffer's storage becomes the sequence.
             pending = copyLines(cursor, line, buffer.data);

@@ -496,7 +496,7 @@ char* parseRecord(LineCursor& cursor, Line& line, TextBuffer& buffer, const std:
         }
         char* const end = readOriginWords(start, textEnd);
         const auto length = static_cast<size_t>(end - start);
-        if (next == nullptr && length >= buffer.size / 4) {
+        if (buffer.adoptable && next == nullptr && length >= buffer.size / 4) {
             // The last record and most of the input: the letters move to
             // the buffer's front and the buffer's storage becomes the
             // sequence.

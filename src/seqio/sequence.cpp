@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/file_names.h"
 #include "seqio/parsers.h"
+#include "seqio/record_reader.h"
 #include "seqio/text_input.h"
 
 namespace xoprex {
@@ -24,29 +25,6 @@ SequenceFormat wideSequenceFormatOf(const std::string& extension) {
         }
     }
     return SequenceFormat::Unknown;
-}
-
-// Standard input: GenBank when the first line starts with "LOCUS", FASTA
-// when the first character other than white space is '>'.
-void readStandardInput(SequenceSet& set, bool allGenBankRecords) {
-    seqio_detail::TextBuffer buffer;
-    seqio_detail::readWholeFile("-", buffer, NameRule::Wide);
-    const char* p = buffer.data;
-    const char* const end = buffer.data + buffer.size;
-    if (buffer.size >= 5 && std::string_view(p, 5) == "LOCUS") {
-        seqio_detail::parseGenBank(buffer, kStandardInputName, set, allGenBankRecords);
-        return;
-    }
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) {
-        ++p;
-    }
-    if (p < end && *p == '>') {
-        seqio_detail::parseFasta(buffer, kStandardInputName, set);
-        return;
-    }
-    throw InputError(InputProblem::Format, kStandardInputName,
-                     "Incorrect sequence input: standard input is neither FASTA (first character "
-                     "'>') nor GenBank (first line LOCUS)");
 }
 
 }  // namespace
@@ -70,27 +48,13 @@ SequenceSet readSequences(const std::string& path) {
 }
 
 SequenceSet readSequences(const std::string& path, const InputRules& rules) {
+    RecordReader reader(path, rules);
     SequenceSet set;
-    const bool wide = rules.names == NameRule::Wide;
-    if (wide && isStandardInput(path)) {
-        wideExtension(path, &set.baseName);
-        readStandardInput(set, rules.allGenBankRecords);
-        set.current = 0;
-        return set;
-    }
-    const std::string extension =
-        wide ? wideExtension(path, &set.baseName) : fileExtension(path, &set.baseName);
-    switch (sequenceFormatOf(extension, rules.names)) {
-        case SequenceFormat::Fasta:
-            readFastaFile(path, set);
-            break;
-        case SequenceFormat::GenBank:
-            readGenBankFile(path, set, rules.allGenBankRecords);
-            break;
-        case SequenceFormat::Unknown:
-            throw InputError(InputProblem::Extension, path,
-                             std::vector<std::string>{"Incorrect sequence file extension.",
-                                                      "Type Oprex /? for help."});
+    set.baseName = reader.baseName();
+    SequenceRecord record;
+    while (reader.next(record)) {
+        set.records.push_back(std::move(record));
+        record = SequenceRecord();
     }
     set.current = 0;
     return set;

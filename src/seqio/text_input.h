@@ -25,6 +25,9 @@ struct TextBuffer {
     std::string storage;
     char* data = nullptr;
     size_t size = 0;
+    // False for a view into another reader's buffer (data outside storage):
+    // nothing may adopt it.
+    bool adoptable = true;
 };
 
 // Turns the buffer's first n bytes into a string of its own, reusing the

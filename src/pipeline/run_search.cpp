@@ -418,6 +418,14 @@ double cutOffPValue(const ScoreDistribution& distribution, double cutOff, int me
     return distribution.tail(std::nextafter(cutOff, towards));
 }
 
+// Whether the run keeps its records (without their text) for results other
+// than the results table, which is written as the records pass.
+bool keepsRecords(const SearchInputs& inputs) {
+    return inputs.standardOutput.has_value() ||
+           std::any_of(inputs.formats.begin(), inputs.formats.end(),
+                       [](ResultFormat f) { return f != ResultFormat::Csv; });
+}
+
 bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
 }
@@ -426,17 +434,14 @@ bool carriesPValues(ResultFormat format) {
 // table's name, or the first file written without it.
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
                             const Options& options, const SiteCollection& collection,
-                            SequenceSet& set, const std::string& resultsName, unsigned threads,
-                            Distributions& distributions) {
+                            SequenceSet& set, const std::string& resultsName,
+                            ResultsTableWriter* table, Distributions& distributions) {
     ResultContext context;
     context.commandLine = inputs.commandLine;
     context.targetPath = inputs.sequencePath;
     context.collectionPath = inputs.collectionPath;
     context.collectionName = inputs.collectionTitle;
-    const bool others = inputs.standardOutput.has_value() ||
-                        std::any_of(inputs.formats.begin(), inputs.formats.end(),
-                                    [](ResultFormat f) { return f != ResultFormat::Csv; });
-    if (others) {
+    if (keepsRecords(inputs)) {
         context.bestScore = bestWindowScore(options.method, collection, set.records.front());
     }
     const bool pValues =
@@ -449,7 +454,7 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
     for (const ResultFormat format : inputs.formats) {
         const std::string path = resultsPath(resultsName, format);
         if (format == ResultFormat::Csv) {
-            writeResultsTable(options, set, path, threads);
+            table->finish(options);
         } else {
             OutputFile file(path);  // whole or absent; only the results table is synced
             writeResults(format, context, options, set, file);
@@ -551,6 +556,13 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     LoopProgress progress(control, reader.sizeHint(), log);
     const RecordLoop loop{collection, options, control, progress};
     const unsigned threads = resolveThreadCount(inputs.threads);
+    std::unique_ptr<ResultsTableWriter> table;
+    if (std::find(inputs.formats.begin(), inputs.formats.end(), ResultFormat::Csv) !=
+        inputs.formats.end()) {
+        table = std::make_unique<ResultsTableWriter>(resultsPath(resultsName, ResultFormat::Csv),
+                                                     threads);
+    }
+    const bool keepRecords = keepsRecords(inputs);
     // Targets of thousands of small records write five lines each in quick
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
@@ -569,8 +581,15 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
             analyzeRecord(record, index, loop, workingHit, window, cache, recordThreads, log);
             writeRecordEnd(record, clock, log);
-            releaseText(record);
-            set.records.push_back(std::move(record));
+            if (table != nullptr) {
+                table->add(record);
+            }
+            summary.windows += static_cast<double>(record.windowsScored);
+            summary.found += record.hits.size();
+            if (keepRecords) {
+                releaseText(record);
+                set.records.push_back(std::move(record));
+            }
             if (!feed.next(placed)) {
                 break;
             }
@@ -585,13 +604,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.writeJoined("Saving results to ", resultsName);
     checkLog(log);
     const std::string written = writeAllResults(inputs, control, options, collection, set,
-                                                resultsName, threads, distributions);
+                                                resultsName, table.get(), distributions);
     checkLog(log);
     if (control.onSummary) {
-        for (const SequenceRecord& record : set.records) {
-            summary.windows += static_cast<double>(record.windowsScored);
-            summary.found += record.hits.size();
-        }
         summary.expected = summary.pValue * summary.windows;
         control.onSummary(summary);
     }

@@ -207,13 +207,11 @@ void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& di
     }
 }
 
-void writeSummary(BlockWriter& writer, const Options& options, const SequenceSet& set,
-                  size_t siteCount) {
-    const double entropy = set.records.empty() ? SequenceRecord().backgroundEntropy
-                                               : set.records.front().backgroundEntropy;
+void writeSummary(BlockWriter& writer, const Options& options, size_t records, size_t siteCount,
+                  double entropy) {
     std::string& text = writer.text();
     text += "\nSequences,";
-    appendInteger(text, set.records.size());
+    appendInteger(text, records);
     text += "\nSites,";
     appendInteger(text, siteCount);
     text += "\nA priori H,";
@@ -327,18 +325,43 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     out.resize(at + static_cast<size_t>(p - begin));
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out, unsigned threads) {
-    BlockWriter writer(out, threads > 1);
-    int digits = kOpeningDigits;
-    size_t siteCount = 0;
-    for (set.current = 0; set.current < set.records.size(); ++set.current) {
-        const SequenceRecord& record = set.records[set.current];
-        writeRecordBlock(writer, record, digits, threads);
-        siteCount += record.hits.size();
+ResultsTableWriter::ResultsTableWriter(const std::string& fileName, unsigned threads)
+    : file_(std::make_unique<OutputFile>(fileName, OutputFile::Durability::Synced)),
+      writer_(std::make_unique<BlockWriter>(*file_, threads > 1)),
+      threads_(threads),
+      digits_(kOpeningDigits) {}
+
+ResultsTableWriter::ResultsTableWriter(TextSink& out, unsigned threads)
+    : writer_(std::make_unique<BlockWriter>(out, threads > 1)),
+      threads_(threads),
+      digits_(kOpeningDigits) {}
+
+ResultsTableWriter::~ResultsTableWriter() = default;
+
+void ResultsTableWriter::add(const SequenceRecord& record) {
+    if (records_ == 0) {
+        firstEntropy_ = record.backgroundEntropy;
     }
+    writeRecordBlock(*writer_, record, digits_, threads_);
+    ++records_;
+    sites_ += record.hits.size();
+}
+
+void ResultsTableWriter::finish(const Options& options) {
+    writeSummary(*writer_, options, records_, sites_, firstEntropy_);
+    writer_->finish();
+    if (file_ != nullptr) {
+        file_->commit();
+    }
+}
+
+void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out, unsigned threads) {
+    ResultsTableWriter table(out, threads);
+    for (const SequenceRecord& record : set.records) {
+        table.add(record);
+    }
+    table.finish(options);
     set.current = 0;
-    writeSummary(writer, options, set, siteCount);
-    writer.finish();
 }
 
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
@@ -349,9 +372,12 @@ void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& o
 
 void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
                        unsigned threads) {
-    OutputFile file(fileName, OutputFile::Durability::Synced);
-    writeResultsTable(options, set, file, threads);
-    file.commit();
+    ResultsTableWriter table(fileName, threads);
+    for (const SequenceRecord& record : set.records) {
+        table.add(record);
+    }
+    table.finish(options);
+    set.current = 0;
 }
 
 struct SequenceLogs::Files {

@@ -16,6 +16,8 @@
 
 namespace xoprex {
 
+class BlockWriter;
+
 // outputFolder + sequenceTitle + "_" + collectionTitle + "_" + methodLabel +
 // "_" + threshold (single precision, "%.3f") + ".csv".
 std::string resultsFileName(const Options& options, const std::string& outputFolder,
@@ -36,6 +38,33 @@ void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out,
                        unsigned threads = 1);
 void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
                        unsigned threads = 1);
+
+// The results table written as the records pass: add() each record once
+// its hits are sorted and annotated, then finish() writes the summary (the
+// record count, the sites, the first record's background entropy, the method
+// and the cut-off) and, for a file, gives it its name. Dropped without
+// finish(), no file is left behind. Raises OutputError when it cannot write.
+class ResultsTableWriter {
+  public:
+    // The file is synced and takes its name at finish() (OutputFile).
+    ResultsTableWriter(const std::string& fileName, unsigned threads = 1);
+    ResultsTableWriter(TextSink& out, unsigned threads = 1);
+    ~ResultsTableWriter();
+    ResultsTableWriter(const ResultsTableWriter&) = delete;
+    ResultsTableWriter& operator=(const ResultsTableWriter&) = delete;
+
+    void add(const SequenceRecord& record);
+    void finish(const Options& options);
+
+  private:
+    std::unique_ptr<OutputFile> file_;
+    std::unique_ptr<BlockWriter> writer_;
+    unsigned threads_;
+    int digits_;  // the general notation's digits, until the first row
+    size_t records_ = 0;
+    size_t sites_ = 0;
+    double firstEntropy_ = 2.0;
+};
 
 // Appends one results row (fifteen fields and the line end) to `out`: reals in
 // general notation with 14 significant digits, Abs. position (position + 1),

@@ -19,26 +19,6 @@ namespace {
 
 using GzipInputTest = TempFolderTest;
 
-// Compresses `text` with the gzip program.
-std::string gzipped(const std::string& text) {
-    const std::string plain = (std::filesystem::temp_directory_path() /
-                               ("xoprex_gz_" + std::to_string(::getpid()) + ".txt"))
-                                  .string();
-    std::ofstream(plain, std::ios::binary) << text;
-    std::string out;
-    FILE* pipe = popen(("gzip -c -n " + plain).c_str(), "r");
-    if (pipe != nullptr) {
-        char buffer[65536];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    std::filesystem::remove(plain);
-    return out;
-}
-
 // A text of lines of random bases, `size` bytes long.
 std::string genomeText(size_t size, unsigned seed) {
     std::mt19937 random(seed);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,26 @@ inline void expectFatal(const std::function<void()>& action,
     }
     ASSERT_TRUE(thrown) << "no input error was raised";
     EXPECT_FALSE(std::filesystem::exists("OprexLog.txt"));
+}
+
+// Compresses `text` with the gzip program.
+inline std::string gzipped(const std::string& text) {
+    const std::string plain = (std::filesystem::temp_directory_path() /
+                               ("xoprex_gz_" + std::to_string(::getpid()) + ".txt"))
+                                  .string();
+    std::ofstream(plain, std::ios::binary) << text;
+    std::string out;
+    FILE* pipe = popen(("gzip -c -n " + plain).c_str(), "r");
+    if (pipe != nullptr) {
+        char buffer[65536];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    std::filesystem::remove(plain);
+    return out;
 }
 
 inline SequenceSet fastaFromText(const std::string& text, const std::string& path = "t.fas") {

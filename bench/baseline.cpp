@@ -23,41 +23,29 @@
 #include <string>
 #include <vector>
 
-#include "motif/cutoff.h"
-#include "motif/scoring.h"
-#include "motif/site_collection.h"
-#include "options/options.h"
 #include "scan/reverse_complement.h"
+#include "yardstick.h"
 
 namespace {
 
 using namespace xoprex;
 
-using Clock = std::chrono::steady_clock;
-
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void failWith(const std::string& message) {
     std::cerr << "bench_baseline: " << message << "\n";
     std::exit(2);
 }
 
-double parseNumber(const char* text, const char* what) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0') {
-        fail(std::string("not a number for ") + what + ": '" + text + "'");
-    }
-    return value;
-}
+using Clock = std::chrono::steady_clock;
 
 // The whole file in one read.
 std::string readFile(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
-        fail(path + " is not a readable file");
+        failWith(path + " is not a readable file");
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        fail("cannot open " + path);
+        failWith("cannot open " + path);
     }
     std::string text;
     if (std::fseek(file, 0, SEEK_END) == 0) {
@@ -75,7 +63,7 @@ std::string readFile(const std::string& path) {
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
-        fail("cannot read " + path);
+        failWith("cannot read " + path);
     }
     return text;
 }
@@ -120,7 +108,7 @@ std::vector<std::string> readFastaRecords(const std::string& path, size_t spare)
     }
     std::erase_if(records, [](const std::string& s) { return s.empty(); });
     if (records.empty()) {
-        fail("no sequence in " + path);
+        failWith("no sequence in " + path);
     }
     return records;
 }
@@ -156,68 +144,16 @@ size_t countStrand(const std::string& text, size_t n, const std::vector<double>&
 
 int main(int argc, char** argv) {
     const Clock::time_point begin = Clock::now();
-    if (argc < 3) {
-        fail(
-            "usage: bench_baseline TARGET.fna SITES.txt [--method M] "
-            "[--threshold T | --cutoff C]");
-    }
-    const std::string targetPath = argv[1];
-    const std::string sitesPath = argv[2];
-    int method = 5;
-    double threshold = 0.8;
-    bool literal = false;
-    for (int i = 3; i < argc; ++i) {
-        const std::string flag = argv[i];
-        if (i + 1 >= argc) {
-            fail("missing value after " + flag);
-        }
-        const char* value = argv[++i];
-        if (flag == "--method") {
-            const double m = parseNumber(value, "--method");
-            if (!(m >= 1 && m <= 11) || m != static_cast<int>(m)) {
-                fail("method must be a whole number from 1 to 11");
-            }
-            method = static_cast<int>(m);
-        } else if (flag == "--threshold") {
-            threshold = parseNumber(value, "--threshold");
-            literal = false;
-        } else if (flag == "--cutoff") {
-            threshold = parseNumber(value, "--cutoff");
-            literal = true;
-        } else {
-            fail("unknown flag " + flag);
-        }
-    }
-
-    std::ifstream sitesFile(sitesPath);
-    if (!sitesFile) {
-        fail("cannot open " + sitesPath);
-    }
-    SiteCollection collection;
-    collection.sites = readCollectionSites(sitesFile, false);
-    if (collection.sites.empty()) {
-        fail("no sites in " + sitesPath);
-    }
-    collection.siteLength = collection.sites.front().siteLength;
-    for (const SiteHit& site : collection.sites) {
-        if (site.siteLength != collection.siteLength) {
-            fail("the sites of " + sitesPath + " differ in length");
-        }
-    }
-    const SequenceRecord background;  // uniform letters, entropy 2 bits
-    buildModel(collection, background);
-    const TermTable terms(method, collection, background);
+    const bench::Yardstick yardstick = bench::yardstickFrom(argc, argv, "bench_baseline");
+    const std::string& targetPath = yardstick.targetPath;
+    const TermTable& terms = yardstick.terms;
+    const double cutOff = yardstick.cutOff;
+    const bool lowerBetter = yardstick.lowerBetter;
     const size_t siteLength = static_cast<size_t>(terms.siteLength());
     std::vector<double> table(siteLength * 256);
     for (size_t l = 0; l < siteLength; ++l) {
         std::memcpy(table.data() + l * 256, terms.row(static_cast<int>(l)), 256 * sizeof(double));
     }
-    std::vector<double> selfScores;
-    for (const SiteHit& site : collection.sites) {
-        selfScores.push_back(terms.score(site.site.data()));
-    }
-    const double cutOff = cutOffFromScores(selfScores, threshold, literal, method);
-    const bool lowerBetter = lowerIsBetter(method);
 
     // Complement by table; letters without a complement are left out of the
     // reverse strand.

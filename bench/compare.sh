@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Side-by-side timings of whole processes on the same work: the plain-loop
-# baseline (bench_baseline), `xoprex search` and, when python3-biopython is
-# installed, the Biopython equivalent (bench/biopython_search.py). CRP sites,
+# baseline (bench_baseline), the streaming yardstick (bench_streaming: reads
+# as it scans, with the search's kernel, and writes nothing), `xoprex search`
+# and, when python3-biopython is installed, the Biopython equivalent
+# (bench/biopython_search.py). CRP sites,
 # method 5, threshold 0.8, both strands, on
 #   (a) the E. coli 536 genome (4.94 Mb, one record, from the Debian package
 #       bowtie-examples), and
@@ -9,7 +11,9 @@
 #       fixed positions (built once under bench/data/).
 # On (a) it also times the integrative search (X = -500, J = 500) and a
 # search keeping about 100,000 hits (literal cut-off 3.5), against the
-# default search.
+# default search. On (b) it times xoprex against the streaming yardstick,
+# and on (b) four times over (200 Mb) it shows that memory does not grow
+# with the file.
 #
 # Each program runs RUNS times (default 5); the table shows the median wall
 # time of the whole process (milliseconds, taken around /usr/bin/time), the
@@ -27,13 +31,15 @@ runs=${2:-5}
 xoprex="$build/src/cli/xoprex"
 before=${XOPREX_BEFORE:-}
 baseline="$build/bench/bench_baseline"
+streaming="$build/bench/bench_streaming"
 sites="$root/examples/crp_sites.txt"
 data="$root/bench/data"
 mkdir -p "$data"
 
-for program in "$xoprex" "$baseline"; do
+for program in "$xoprex" "$baseline" "$streaming"; do
     if [ ! -x "$program" ]; then
-        echo "compare.sh: $program is missing; build the xoprex and bench_baseline targets" >&2
+        echo "compare.sh: $program is missing; build the xoprex, bench_baseline and" \
+            "bench_streaming targets" >&2
         exit 1
     fi
 done
@@ -194,6 +200,7 @@ search_programs() {
     local target=$2
     local common=(search --sequence "$target" --collection "$sites" --options "$opt_default")
     program "$1_base" count "$baseline" "$target" "$sites"
+    program "$1_stream" count "$streaming" "$target" "$sites"
     program "$1_xoprex" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex/"
     program "$1_xoprex1" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex1/" \
         --threads 1
@@ -212,6 +219,7 @@ search_rows() {  # PREFIX TARGET
     bytes=$(stat -c %s "$2")
     header "x base"
     row "baseline (plain loop, 1 thread)" "$1_base" "$1_base" "$bytes"
+    row "streaming (1 MB reads, kernel, 1 thread)" "$1_stream" "$1_base" "$bytes"
     row "xoprex search (all cores)" "$1_xoprex" "$1_base" "$bytes"
     row "xoprex search --threads 1" "$1_xoprex1" "$1_base" "$bytes"
     if [ -n "$before" ]; then
@@ -265,3 +273,26 @@ search_programs records "$records"
 rounds "$runs" "${!command[@]}"
 title "25,000 records of 2 kb" "$records"
 search_rows records "$records"
+echo
+echo "25,000 records of 2 kb, against the streaming yardstick"
+header "x strm"
+records_bytes=$(stat -c %s "$records")
+row "xoprex search (all cores)" records_xoprex records_stream "$records_bytes"
+row "xoprex search --threads 1" records_xoprex1 records_stream "$records_bytes"
+
+# The same records four times over: memory must not grow with the file.
+four="$data/ecoli536_25000x2kb_x4.fna"
+if [ ! -s "$four" ]; then
+    cat "$records" "$records" "$records" "$records" > "$four.part"
+    mv "$four.part" "$four"
+fi
+command=()
+program four_stream count "$streaming" "$four" "$sites"
+program four_xoprex xoprex "$xoprex" search --sequence "$four" --collection "$sites" \
+    --options "$opt_default" --out-dir "$outdir/four_xoprex/"
+rounds "$runs" "${!command[@]}"
+title "The 25,000 records four times" "$four"
+header "x strm"
+four_bytes=$(stat -c %s "$four")
+row "streaming (1 MB reads, kernel, 1 thread)" four_stream four_stream "$four_bytes"
+row "xoprex search (all cores)" four_xoprex four_stream "$four_bytes"

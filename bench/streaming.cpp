@@ -38,7 +38,6 @@ class Scanner {
           length_(static_cast<size_t>(yardstick.terms.siteLength())) {
         for (int c = 0; c < 256; ++c) {
             upper_[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            complement_[c] = complementOf(static_cast<unsigned char>(c));
         }
     }
 
@@ -54,13 +53,7 @@ class Scanner {
     // The current record is complete.
     void endRecord() {
         if (!forward_.empty()) {
-            reverse_.clear();
-            for (size_t i = forward_.size(); i-- > 0;) {
-                const char c = complement_[static_cast<unsigned char>(forward_[i])];
-                if (c != '\0') {
-                    reverse_.push_back(c);
-                }
-            }
+            reverseComplementInto(forward_.data(), forward_.size(), reverse_);
             windows_ += scanStrand(forward_, true) + scanStrand(reverse_, false);
             ++records_;
         }
@@ -94,7 +87,6 @@ class Scanner {
     WindowKernel kernel_;
     size_t length_;
     char upper_[256];
-    char complement_[256];
     std::string forward_;
     std::string reverse_;
     std::vector<Hit> hits_;

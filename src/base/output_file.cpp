@@ -76,9 +76,13 @@ OutputFile::OutputFile(std::string path, Durability durability)
     if (std::filesystem::path(target_).filename().string().size() > kMaxNameLength) {
         throw OutputError(path_, "Cannot create " + path_ + ": " + systemReason(ENAMETOOLONG));
     }
-    std::random_device device;
-    std::mt19937_64 random((static_cast<uint64_t>(device()) << 32) ^ device() ^
-                           static_cast<uint64_t>(::getpid()));
+    // Seeded once per thread: a run that writes many files opens the
+    // system's random source once.
+    thread_local std::mt19937_64 random = [] {
+        std::random_device device;
+        return std::mt19937_64((static_cast<uint64_t>(device()) << 32) ^ device() ^
+                               static_cast<uint64_t>(::getpid()));
+    }();
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = temporaryName(target_, random);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

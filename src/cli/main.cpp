@@ -1,5 +1,5 @@
 // xoprex: command-line front end over the core library.
-//   xoprex search --sequence FILE --collection FILE [--options FILE] [--out-dir DIR]
+//   xoprex search --sequence FILE --collection FILE... [--options FILE] [--out-dir DIR]
 //   xoprex options --write-defaults FILE
 //   xoprex merge IN [OUT]
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -42,7 +43,8 @@ constexpr unsigned kMaxThreads = 1024;
 
 struct SearchArgs {
     std::string sequence;
-    std::string collection;
+    std::vector<std::string> collections;  // --collection, in order
+    std::string collectionList;            // --collections
     std::string options;  // empty: Options.txt here if there is one, else the factory defaults
     std::string outDir;
     unsigned threads = 0;
@@ -230,8 +232,58 @@ void reportFailure(const std::vector<std::string>& lines) {
     }
 }
 
+// A figure known to about 1%: two significant digits, or the whole number
+// from 100 on.
+std::string roughFigure(double value) {
+    if (value >= 100.0 && value < 1e15) {
+        return std::to_string(std::llround(value));
+    }
+    char text[32];
+    return std::string(text,
+                       std::to_chars(text, text + sizeof text, value, std::chars_format::general, 2)
+                           .ptr);
+}
+
+// The paths of a collection list: one a line, blank lines and lines
+// starting with '#' skipped, blanks around a path dropped.
+std::vector<std::string> readCollectionList(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
+                                 "Cannot read the collection list " + path);
+    }
+    std::vector<std::string> paths;
+    for (std::string line; std::getline(in, line);) {
+        const size_t begin = line.find_first_not_of(" \t\r");
+        if (begin == std::string::npos || line[begin] == '#') {
+            continue;
+        }
+        paths.push_back(line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin));
+    }
+    if (in.bad()) {
+        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
+                                 "Cannot read the collection list " + path);
+    }
+    if (paths.empty()) {
+        throw xoprex::InputError(xoprex::InputProblem::Format, path,
+                                 "The collection list " + path + " names no collection");
+    }
+    return paths;
+}
+
 int runSearchCommand(const SearchArgs& args) {
-    inputsOfTheRun = {args.sequence, args.collection, args.options};
+    std::vector<std::string> collections = args.collections;
+    if (!args.collectionList.empty()) {
+        const std::vector<std::string> listed = readCollectionList(args.collectionList);
+        collections.insert(collections.end(), listed.begin(), listed.end());
+    }
+    if (collections.empty()) {
+        std::cerr << "--collection or --collections is required\n"
+                  << "Run with --help for more information.\n";
+        return kUsageError;
+    }
+    inputsOfTheRun = {args.sequence, args.options, args.collectionList};
+    inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     if (!args.outDir.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(args.outDir, error)) {
@@ -240,13 +292,26 @@ int runSearchCommand(const SearchArgs& args) {
             return kInputError;
         }
     }
-    if (xoprex::isStandardInput(args.sequence) && xoprex::isStandardInput(args.collection)) {
-        std::cerr << "xoprex: standard input (-) can be either the target or the collection\n";
+    const auto readsStandardInput = [](const std::string& path) {
+        return xoprex::isStandardInput(path);
+    };
+    if (std::count_if(collections.begin(), collections.end(), readsStandardInput) +
+            (xoprex::isStandardInput(args.sequence) ? 1 : 0) >
+        1) {
+        std::cerr << "xoprex: standard input (-) can be only one of the inputs\n";
+        return kUsageError;
+    }
+    if (collections.size() > 1 && !args.standardOutput.empty()) {
+        std::cerr << "xoprex: --stdout takes one collection; with several, write files with "
+                     "--format\n";
         return kUsageError;
     }
     xoprex::SearchInputs inputs;
     inputs.sequencePath = args.sequence;
-    inputs.collectionPath = args.collection;
+    inputs.collectionPath = collections.front();
+    for (const std::string& path : collections) {
+        inputs.collections.push_back({path, xoprex::inputTitle(path, xoprex::NameRule::Wide)});
+    }
     // A named options file, or Options.txt here, must be whole; without
     // either the search runs on the factory defaults.
     inputs.optionsPath = args.options;
@@ -283,16 +348,17 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.rules.names = xoprex::NameRule::Wide;
     inputs.rules.allGenBankRecords = args.allRecords;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
-    inputs.collectionTitle = xoprex::inputTitle(args.collection, xoprex::NameRule::Wide);
+    inputs.collectionTitle = inputs.collections.front().title;
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
     control.onWarning = [](const std::string& warning) {
         std::cerr << "xoprex: warning: " << warning << '\n';
     };
-    control.onSummary = [](const xoprex::SearchControl::Summary& summary) {
-        std::cerr << "xoprex: cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
-                  << xoprex::formatGeneral(summary.pValue, 4)
-                  << "): " << xoprex::formatGeneral(summary.expected, 4)
+    const bool several = collections.size() > 1;
+    control.onSummary = [several](const xoprex::SearchControl::Summary& summary) {
+        std::cerr << "xoprex: " << (several ? summary.collection + ": " : std::string())
+                  << "cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
+                  << roughFigure(summary.pValue) << "): " << roughFigure(summary.expected)
                   << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
                   << " windows, " << summary.found << " found\n";
     };
@@ -368,10 +434,16 @@ int main(int argc, char** argv) {
         ->required()
         ->type_name("FILE");
     searchCmd
-        ->add_option("--collection", search.collection,
+        ->add_option("--collection", search.collections,
                      "Site collection: text (.txt) or FASTA, optionally gzip-compressed; - reads "
-                     "standard input")
-        ->required()
+                     "standard input. Give it several times to search for several collections "
+                     "in one pass; each writes the files of its own search")
+        ->allow_extra_args(false)
+        ->type_name("FILE");
+    searchCmd
+        ->add_option("--collections", search.collectionList,
+                     "File listing collections, one path a line (blank lines and lines "
+                     "starting with # skipped), searched after those of --collection")
         ->type_name("FILE");
     searchCmd
         ->add_option("--options", search.options,

@@ -527,6 +527,7 @@ class ScoreDistribution::Impl {
     std::size_t length() const { return columns_.size(); }
     bool lowerIsBetter() const { return lowerIsBetter_; }
     double tailHigh(double s) const;
+    double roughTailHigh(double s, double relativeError) const;
     ScoreCutOff cutOffHigh(double p) const;
 
   private:
@@ -1069,6 +1070,22 @@ double ScoreDistribution::Impl::tailHigh(double s) const {
     return 0.5 * lo + 0.5 * up;
 }
 
+// Every level's bracket is valid on its whole region [start, +inf), only
+// wider than the target beyond nextStart: the first level whose bracket at s
+// is narrow enough answers, and the finer levels are built only as needed.
+double ScoreDistribution::Impl::roughTailHigh(double s, double relativeError) const {
+    if (std::isnan(s))
+        return s;
+    const double tau = std::max(relativeError - 5 * kProbError, kTau);
+    for (int j = 0;; ++j) {
+        const Level& lv = level(j);
+        const Bracket b = lv.bracket(s);
+        const double up = std::min(b.up, lv.capUp);
+        if (lv.last || s < lv.nextStart || up - b.lo <= 2 * tau * b.lo)
+            return 0.5 * b.lo + 0.5 * up;
+    }
+}
+
 ScoreCutOff ScoreDistribution::Impl::cutOffHigh(double p) const {
     if (std::isnan(p) || p < 0) {
         throw std::invalid_argument("p-value cut-off must be >= 0");
@@ -1101,6 +1118,10 @@ std::size_t ScoreDistribution::length() const {
 
 double ScoreDistribution::tail(double s) const {
     return impl_->tailHigh(impl_->lowerIsBetter() ? -s : s);
+}
+
+double ScoreDistribution::roughTail(double s, double relativeError) const {
+    return impl_->roughTailHigh(impl_->lowerIsBetter() ? -s : s, relativeError);
 }
 
 ScoreCutOff ScoreDistribution::cutOffFor(double p) const {

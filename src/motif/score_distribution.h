@@ -121,6 +121,12 @@ class ScoreDistribution {
     /// (not seen for realistic models; std::bad_alloc likewise).
     double tail(double s) const;
 
+    /// tail(s) within a looser relative error (at least kMaxRelativeError),
+    /// for a figure that is only shown: it refines the hierarchy only until
+    /// a bracket is that narrow at s, which for deep tails of models whose
+    /// sums tie often is far cheaper. Not monotone in s; NaN for NaN.
+    double roughTail(double s, double relativeError) const;
+
     /// Score cut-off equivalent to the p-value cut-off `p`: for every finite
     /// double s,   tail(s) <= p   <=>   s passes result.score strictly.
     /// It is obtained by bisection over the ordered set of doubles on tail()

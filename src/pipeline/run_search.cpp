@@ -52,7 +52,7 @@ constexpr size_t kMaxFileNameLength = 255;
 
 // The options as the run takes them from its source, with the command
 // line's settings over them.
-Options runOptions(const SearchInputs& inputs, OptionsReading& reading) {
+Options runSearchOptions(const SearchInputs& inputs, OptionsReading& reading) {
     Options options;
     if (inputs.optionsSource == OptionsSource::Factory) {
         options = factoryOptions();
@@ -114,18 +114,17 @@ std::string resultsPath(const std::string& resultsName, ResultFormat format) {
     return resultsName.substr(0, resultsName.size() - 3) + formatExtension(format);
 }
 
-// Every file the run may write, for the check against its inputs.
-std::vector<std::string> outputPaths(const SearchInputs& inputs, const std::string& runBaseName,
-                                     const std::string& reportPrefix,
-                                     const std::string& resultsName, const Options& options) {
-    std::vector<std::string> paths = {runBaseName + ".log"};
+// The files one collection's search writes besides the run log and the
+// sequence and gene logs.
+std::vector<std::string> collectionOutputs(const SearchInputs& inputs,
+                                           const std::string& reportPrefix,
+                                           const std::string& resultsName,
+                                           const Options& options) {
+    std::vector<std::string> paths;
     for (const ResultFormat format : inputs.formats) {
         paths.push_back(resultsPath(resultsName, format));
     }
     if (options.logResults) {
-        for (const char* suffix : {"_seq_log.txt", "_gene_log.csv"}) {
-            paths.push_back(runBaseName + suffix);
-        }
         for (const char* suffix :
              {"_freq_table.csv", "_site_collection_log.txt", "__motif_score_log.csv"}) {
             paths.push_back(reportPrefix + suffix);
@@ -134,19 +133,31 @@ std::vector<std::string> outputPaths(const SearchInputs& inputs, const std::stri
     return paths;
 }
 
+// The files every collection's search shares: the run log and the sequence
+// and gene logs.
+std::vector<std::string> sharedOutputs(const std::string& runBaseName, const Options& options) {
+    std::vector<std::string> paths = {runBaseName + ".log"};
+    if (options.logResults) {
+        for (const char* suffix : {"_seq_log.txt", "_gene_log.csv"}) {
+            paths.push_back(runBaseName + suffix);
+        }
+    }
+    return paths;
+}
+
 // Stops the run before anything is written when an output would replace
 // one of its inputs, or could not be created under its name.
-void checkOutputsSpareInputs(const std::vector<std::string>& outputs, const SearchInputs& inputs) {
+void checkOutputsSpareInputs(const std::vector<std::string>& outputs,
+                             const std::vector<std::string>& inputs) {
     for (const std::string& output : outputs) {
         if (std::filesystem::path(output).filename().string().size() > kMaxFileNameLength) {
             throw OutputError(output,
                               "Cannot create " + output + ": " + std::strerror(ENAMETOOLONG));
         }
-        for (const std::string* input :
-             {&inputs.sequencePath, &inputs.collectionPath, &inputs.optionsPath}) {
-            if (!input->empty() && sameFile(output, *input)) {
+        for (const std::string& input : inputs) {
+            if (!input.empty() && sameFile(output, input)) {
                 throw InputError(InputProblem::Overwrite, output,
-                                 "output " + output + " would overwrite input " + *input);
+                                 "output " + output + " would overwrite input " + input);
             }
         }
     }
@@ -212,32 +223,45 @@ struct RecordLoop {
     const Options& options;
     const SearchControl& control;
     LoopProgress& progress;
+    // The record's scan is the part-th of `parts` (one per collection).
+    size_t part = 0;
+    size_t parts = 1;
+
+    void report(double share) const {
+        progress.report((static_cast<double>(part) + share) / static_cast<double>(parts));
+    }
 };
 
 // Scans, re-scores, sorts and annotates one record on `threads` threads.
 void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
                    SiteHit& workingHit, IntegrativeWindow& window, ScanCache& cache,
-                   unsigned threads, RunLog& log) {
+                   unsigned threads, RunLog* log) {
     const double sequenceNumber = static_cast<double>(index + 1);
-    log.writeValue("Analyzing sequence: ", sequenceNumber);
+    if (log != nullptr) {
+        log->writeValue("Analyzing sequence: ", sequenceNumber);
+    }
     ScanControl scanControl;
     scanControl.cancel = loop.control.cancel;
     scanControl.threads = threads;
     if (!loop.options.integrative) {
         scanControl.sortedFor = &loop.options;
     }
-    scanControl.onProgress = [&loop](double share) { loop.progress.report(share); };
+    // The text stays as read: for the next collection, or to be let go.
+    scanControl.keepText = true;
+    scanControl.onProgress = [&loop](double share) { loop.report(share); };
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);
     // The scan's own share can stop short of 1 (integrative passes have
     // fewer candidates than windows).
-    loop.progress.report(1.0);
+    loop.report(1.0);
     shrinkHitList(record);
     if (loop.options.integrative) {
         record.globalMean = window.globalSum;
         rescoreHits(record, loop.options);
     }
-    log.writeValue("Sorting results for sequence: ", sequenceNumber);
+    if (log != nullptr) {
+        log->writeValue("Sorting results for sequence: ", sequenceNumber);
+    }
     sortHits(loop.options, record);
     annotateHits(record, loop.options);
 }
@@ -253,6 +277,35 @@ void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, Run
 void releaseText(SequenceRecord& record) {
     std::string().swap(record.sequence);
     std::vector<GeneRecord>().swap(record.genes);
+}
+
+// The same for a record that other collections still scan: a copy of what
+// the results need, the hits moved out.
+SequenceRecord resultsPart(SequenceRecord& record) {
+    SequenceRecord part;
+    part.format = record.format;
+    part.description = record.description;
+    part.name = record.name;
+    part.backgroundFrequencies = record.backgroundFrequencies;
+    part.backgroundEntropy = record.backgroundEntropy;
+    part.globalMean = record.globalMean;
+    part.length = record.length;
+    part.windowsScored = record.windowsScored;
+    part.uncomplemented = record.uncomplemented;
+    part.hits = std::move(record.hits);
+    part.windowScores = std::move(record.windowScores);
+    return part;
+}
+
+// Clears what a record's scan set, for the next collection's scan (the
+// text stays as read: ScanControl::keepText).
+void clearScan(SequenceRecord& record) {
+    record.scanCount = 0;
+    record.scanCursor = 0;
+    record.hitCursor = 0;
+    record.globalMean = 0.0;
+    record.hits.clear();
+    record.windowScores.clear();
 }
 
 // A record with where it lies in the input.
@@ -411,11 +464,21 @@ class Distributions {
     std::vector<std::pair<std::array<double, 4>, std::unique_ptr<ScoreDistribution>>> built_;
 };
 
-// The p-value of a cut-off: that of the least extreme score that passes it.
-double cutOffPValue(const ScoreDistribution& distribution, double cutOff, int method) {
+// The p-value of a cut-off, that of the least extreme score that passes
+// it, to within kSummaryError: a figure shown at the end of a search, which
+// needs neither the finer levels of the tail nor the exact distribution of
+// a model whose sums tie often (the search's own p-values use the default
+// distribution, and are unaffected).
+constexpr double kSummaryError = 0.01;
+
+double cutOffPValue(const SiteCollection& collection, const SequenceRecord& background,
+                    double cutOff, int method) {
+    ScoreDistributionTuning quick;
+    quick.exactValues = 4096;
+    const ScoreDistribution distribution(windowNullModel(method, collection, background), quick);
     const double towards = lowerIsBetter(method) ? -std::numeric_limits<double>::infinity()
                                                  : std::numeric_limits<double>::infinity();
-    return distribution.tail(std::nextafter(cutOff, towards));
+    return distribution.roughTail(std::nextafter(cutOff, towards), kSummaryError);
 }
 
 // Whether the run keeps its records (without their text) for results other
@@ -430,31 +493,68 @@ bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
 }
 
+// One collection's search within the run: its model, options and cut-off,
+// its results as they grow, and its scan's state.
+struct CollectionSearch {
+    CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
+                     const Options& runOptions)
+        : path(source.path), title(source.title), options(runOptions) {
+        reportPrefix = inputs.outputFolder + inputs.sequenceTitle + "_" + title;
+        resultsName = inputs.pValue
+                          ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
+                                            inputs.sequenceTitle, title)
+                          : resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle,
+                                            title);
+    }
+
+    std::string path;
+    std::string title;
+    Options options;
+    std::string reportPrefix;
+    std::string resultsName;
+    SiteCollection collection;
+    std::unique_ptr<SiteHit> workingHit;
+    std::unique_ptr<IntegrativeWindow> window;
+    std::unique_ptr<Distributions> distributions;
+    ScanCache cache;
+    std::unique_ptr<ResultsTableWriter> table;
+    SequenceSet set;  // the records kept for the other formats
+    SearchControl::Summary summary;
+};
+
+// The collections of the run, in order.
+std::vector<CollectionSource> collectionSources(const SearchInputs& inputs) {
+    if (!inputs.collections.empty()) {
+        return inputs.collections;
+    }
+    return {{inputs.collectionPath, inputs.collectionTitle}};
+}
+
 // Writes the results in every format asked for; returns the results
 // table's name, or the first file written without it.
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
-                            const Options& options, const SiteCollection& collection,
-                            SequenceSet& set, const std::string& resultsName,
-                            ResultsTableWriter* table, Distributions& distributions) {
+                            CollectionSearch& search) {
+    const Options& options = search.options;
+    SequenceSet& set = search.set;
     ResultContext context;
     context.commandLine = inputs.commandLine;
     context.targetPath = inputs.sequencePath;
-    context.collectionPath = inputs.collectionPath;
-    context.collectionName = inputs.collectionTitle;
+    context.collectionPath = search.path;
+    context.collectionName = search.title;
     if (keepsRecords(inputs)) {
-        context.bestScore = bestWindowScore(options.method, collection, set.records.front());
+        context.bestScore = bestWindowScore(options.method, search.collection, set.records.front());
     }
     const bool pValues =
         std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
         (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
     if (pValues) {
-        context.distributions = distributions.ofEvery(set);
+        context.distributions = search.distributions->ofEvery(set);
     }
     std::string first;
     for (const ResultFormat format : inputs.formats) {
-        const std::string path = resultsPath(resultsName, format);
+        const std::string path = resultsPath(search.resultsName, format);
         if (format == ResultFormat::Csv) {
-            table->finish(options);
+            search.table->finish(options);
         } else {
             OutputFile file(path);  // whole or absent; only the results table is synced
             writeResults(format, context, options, set, file);
@@ -474,37 +574,63 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
     return first;
 }
 
+// Stops the run before anything is written when an output would replace
+// one of its inputs or another output, or could not be created.
+void checkOutputs(const SearchInputs& inputs, const std::string& runBaseName,
+                  const Options& options,
+                  const std::vector<std::unique_ptr<CollectionSearch>>& searches) {
+    std::vector<std::string> outputs = sharedOutputs(runBaseName, options);
+    for (const auto& search : searches) {
+        for (const auto& other : searches) {
+            if (other == search) {
+                break;
+            }
+            if (other->title == search->title) {
+                throw InputError(InputProblem::Overwrite, search->path,
+                                 "collections " + other->path + " and " + search->path +
+                                     " have the same title, " + search->title +
+                                     ": their results would replace each other");
+            }
+        }
+        const std::vector<std::string> own =
+            collectionOutputs(inputs, search->reportPrefix, search->resultsName, options);
+        outputs.insert(outputs.end(), own.begin(), own.end());
+    }
+    std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath};
+    for (const auto& search : searches) {
+        inputPaths.push_back(search->path);
+    }
+    checkOutputsSpareInputs(outputs, inputPaths);
+}
+
 }  // namespace
 
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control) {
     const std::string runBaseName = inputs.outputFolder + inputs.sequenceTitle;
-    const std::string reportPrefix = runBaseName + "_" + inputs.collectionTitle;
     OptionsReading reading;
-    Options options = runOptions(inputs, reading);
-    const std::string resultsName =
-        inputs.pValue ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
-                                        inputs.sequenceTitle, inputs.collectionTitle)
-                      : resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle,
-                                        inputs.collectionTitle);
-    checkOutputsSpareInputs(outputPaths(inputs, runBaseName, reportPrefix, resultsName, options),
-                            inputs);
+    const Options runOptions = runSearchOptions(inputs, reading);
+    std::vector<std::unique_ptr<CollectionSearch>> searches;
+    for (const CollectionSource& source : collectionSources(inputs)) {
+        searches.push_back(std::make_unique<CollectionSearch>(source, inputs, runOptions));
+    }
+    checkOutputs(inputs, runBaseName, runOptions, searches);
+    // The run log is that of the last collection's search.
+    CollectionSearch& last = *searches.back();
 
     RunLog log(runBaseName + ".log", control.logEcho);
     if (control.onLine) {
         log.setObserver(control.onLine);
     }
     const ElapsedClock clock;
-    logOptionsReading(inputs, reading, options, log);
+    logOptionsReading(inputs, reading, runOptions, log);
     if (control.onWarning) {
-        for (const std::string& warning : questionableOptions(options)) {
+        for (const std::string& warning : questionableOptions(runOptions)) {
             control.onWarning(warning);
         }
     }
 
     log.writeLine("Reading sequences...");
     RecordReader reader(inputs.sequencePath, inputs.rules);
-    SequenceSet set;
-    set.baseName = reader.baseName();
     // The first record comes alone: the background and the collection's
     // model depend on it, and whether a second record follows decides the
     // background's rule.
@@ -513,54 +639,67 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     first.to = reader.position();
     log.writeValue("Sequences read! - Time (s): ", clock.seconds());
     std::unique_ptr<SequenceLogs> sequenceLogs;
-    if (options.logResults) {
+    if (runOptions.logResults) {
         sequenceLogs =
             std::make_unique<SequenceLogs>(runBaseName, first.record.format == 'G');
         sequenceLogs->add(first.record);
     }
-    if (options.backgroundFromGenome && !reader.more()) {
+    if (runOptions.backgroundFromGenome && !reader.more()) {
         computeBackgroundComposition(first.record);
     }
 
-    log.writeLine("Reading site collection...");
-    SiteCollection collection =
-        loadCollection(inputs.collectionPath, first.record, inputs.rules);
-    log.writeValue("Site collection read! - Time (s): ", clock.seconds());
-    if (options.logResults) {
-        writeCollectionLogs(collection, reportPrefix);
+    for (const auto& search : searches) {
+        const bool logged = search.get() == &last;
+        if (logged) {
+            log.writeLine("Reading site collection...");
+        }
+        search->collection = loadCollection(search->path, first.record, inputs.rules);
+        if (logged) {
+            log.writeValue("Site collection read! - Time (s): ", clock.seconds());
+        }
+        if (search->options.logResults) {
+            writeCollectionLogs(search->collection, search->reportPrefix);
+        }
     }
     log.writeLine(" ");
 
-    SiteHit workingHit(collection.siteLength);
-    scoreCollectionAndFixCutOff(collection, options, first.record);
-    Distributions distributions(options, collection);
-    if (inputs.pValue) {
-        options.cutOff = distributions.of(first.record).cutOffFor(*inputs.pValue).score;
-        options.literalCutOff = true;
-    }
-    if (options.logResults) {
-        writeMotifScoreLog(collection, options, reportPrefix);
-    }
-    IntegrativeWindow window(options);
-    if (options.integrative) {
-        relaxCutOff(options);
-    }
-    // What the cut-off means, known before any record is scanned.
-    SearchControl::Summary summary;
-    summary.cutOff = options.cutOff;
-    if (control.onSummary) {
-        summary.pValue = cutOffPValue(distributions.of(first.record), options.cutOff,
-                                      options.method);
+    for (const auto& search : searches) {
+        Options& options = search->options;
+        search->workingHit = std::make_unique<SiteHit>(search->collection.siteLength);
+        scoreCollectionAndFixCutOff(search->collection, options, first.record);
+        search->distributions = std::make_unique<Distributions>(options, search->collection);
+        if (inputs.pValue) {
+            options.cutOff =
+                search->distributions->of(first.record).cutOffFor(*inputs.pValue).score;
+            options.literalCutOff = true;
+        }
+        if (options.logResults) {
+            writeMotifScoreLog(search->collection, options, search->reportPrefix);
+        }
+        search->window = std::make_unique<IntegrativeWindow>(options);
+        if (options.integrative) {
+            relaxCutOff(options);
+        }
+        // What the cut-off means, known before any record is scanned.
+        search->summary.collection = search->title;
+        search->summary.cutOff = options.cutOff;
+        if (control.onSummary) {
+            search->summary.pValue = cutOffPValue(search->collection, first.record,
+                                                  options.cutOff, options.method);
+        }
     }
 
     LoopProgress progress(control, reader.sizeHint(), log);
-    const RecordLoop loop{collection, options, control, progress};
     const unsigned threads = resolveThreadCount(inputs.threads);
-    std::unique_ptr<ResultsTableWriter> table;
-    if (std::find(inputs.formats.begin(), inputs.formats.end(), ResultFormat::Csv) !=
-        inputs.formats.end()) {
-        table = std::make_unique<ResultsTableWriter>(resultsPath(resultsName, ResultFormat::Csv),
-                                                     threads);
+    std::vector<RecordLoop> loops;
+    for (const auto& search : searches) {
+        loops.push_back({search->collection, search->options, control, progress, loops.size(),
+                         searches.size()});
+        if (std::find(inputs.formats.begin(), inputs.formats.end(), ResultFormat::Csv) !=
+            inputs.formats.end()) {
+            search->table = std::make_unique<ResultsTableWriter>(
+                resultsPath(search->resultsName, ResultFormat::Csv), threads);
+        }
     }
     const bool keepRecords = keepsRecords(inputs);
     // Targets of thousands of small records write five lines each in quick
@@ -568,7 +707,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.setFlushInterval(std::chrono::milliseconds(50));
     {
         RecordFeed feed(reader, first.to, threads > 1);
-        ScanCache cache;
         PlacedRecord placed = std::move(first);
         for (size_t index = 0;; ++index) {
             throwIfCancelled(control);
@@ -579,16 +717,30 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             progress.startRecord(placed.from, placed.to);
             // Threads within a record pay only for long records.
             const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
-            analyzeRecord(record, index, loop, workingHit, window, cache, recordThreads, log);
-            writeRecordEnd(record, clock, log);
-            if (table != nullptr) {
-                table->add(record);
-            }
-            summary.windows += static_cast<double>(record.windowsScored);
-            summary.found += record.hits.size();
-            if (keepRecords) {
-                releaseText(record);
-                set.records.push_back(std::move(record));
+            for (size_t k = 0; k < searches.size(); ++k) {
+                CollectionSearch& search = *searches[k];
+                const bool logged = &search == &last;
+                if (k > 0) {
+                    clearScan(record);
+                }
+                analyzeRecord(record, index, loops[k], *search.workingHit, *search.window,
+                              search.cache, recordThreads, logged ? &log : nullptr);
+                if (logged) {
+                    writeRecordEnd(record, clock, log);
+                }
+                if (search.table != nullptr) {
+                    search.table->add(record);
+                }
+                search.summary.windows += static_cast<double>(record.windowsScored);
+                search.summary.found += record.hits.size();
+                if (keepRecords) {
+                    if (logged) {
+                        releaseText(record);
+                        search.set.records.push_back(std::move(record));
+                    } else {
+                        search.set.records.push_back(resultsPart(record));
+                    }
+                }
             }
             if (!feed.next(placed)) {
                 break;
@@ -599,16 +751,25 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (sequenceLogs != nullptr) {
         sequenceLogs->commit();
     }
-    set.current = 0;
 
-    log.writeJoined("Saving results to ", resultsName);
-    checkLog(log);
-    const std::string written = writeAllResults(inputs, control, options, collection, set,
-                                                resultsName, table.get(), distributions);
-    checkLog(log);
-    if (control.onSummary) {
-        summary.expected = summary.pValue * summary.windows;
-        control.onSummary(summary);
+    std::string written;
+    for (const auto& search : searches) {
+        const bool logged = search.get() == &last;
+        if (logged) {
+            log.writeJoined("Saving results to ", search->resultsName);
+            checkLog(log);
+        }
+        const std::string path = writeAllResults(inputs, control, *search);
+        if (written.empty()) {
+            written = path;
+        }
+        if (logged) {
+            checkLog(log);
+        }
+        if (control.onSummary) {
+            search->summary.expected = search->summary.pValue * search->summary.windows;
+            control.onSummary(search->summary);
+        }
     }
     return written;
 }

@@ -35,13 +35,30 @@ enum class OptionsSource {
     Factory,
 };
 
+// A collection of a search: a file of sites, titled (the results' and logs'
+// names take the title).
+struct CollectionSource {
+    std::string path;
+    std::string title;
+};
+
 struct SearchInputs {
     std::string sequencePath;
+    // The collection; with `collections` not empty, those instead.
     std::string collectionPath;
     std::string optionsPath;
     std::string outputFolder;  // ends with the path separator (or is empty)
     std::string sequenceTitle;
     std::string collectionTitle;
+    // Several collections searched in one pass over the target: each record
+    // is read once and scanned with every collection in turn, and each
+    // collection writes exactly the files its own search would write. The
+    // sequence and gene logs and the run log bear the target's name alone,
+    // so one of each is written; the run log is that of the last
+    // collection's search (as after searches run one after another). Two
+    // collections with the same title are refused (InputError): their files
+    // would replace each other.
+    std::vector<CollectionSource> collections;
     unsigned threads = 0;  // 0: all cores
     OptionsSource optionsSource = OptionsSource::FileOrBuiltIn;
     // Options set on the command line, over those of the source. With any,
@@ -78,11 +95,13 @@ struct SearchControl {
     std::function<void(const std::string&)> onWarning;
     // Every results file written (the results table and the other formats).
     std::function<void(const std::string&)> onOutput;
-    // At the end, what the cut-off means: its p-value, the hits expected by
-    // chance among the windows scored, and the hits found.
+    // At the end, for each collection, what the cut-off means: its p-value,
+    // the hits expected by chance among the windows scored, and the hits
+    // found.
     struct Summary {
+        std::string collection;  // its title
         double cutOff = 0.0;
-        double pValue = 0.0;
+        double pValue = 0.0;  // to within 1%
         double windows = 0.0;
         double expected = 0.0;  // pValue * windows
         size_t found = 0;
@@ -93,7 +112,7 @@ struct SearchControl {
 };
 
 // Returns the results table's file name (or, without the results table among
-// the formats, the first file written).
+// the formats, the first file written) of the first collection.
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control = {});
 
 }  // namespace xoprex

@@ -37,6 +37,11 @@ struct ScanControl {
     // (nothing re-scores them in between): the scan makes the hits of a list
     // that was empty in that order already, which saves moving every hit.
     const Options* sortedFor = nullptr;
+    // Leaves the record's text as it was (no wrap, forwardStrand unchanged)
+    // instead of turning it into the reverse strand, so that the record can
+    // be scanned again (with another collection) or simply let go; the
+    // working hit is then left reset. The hits are the same.
+    bool keepText = false;
 };
 
 // Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and

@@ -1,6 +1,6 @@
 // The threaded scan against the one-thread scan: the same hits in the same
 // order, and the record, working hit and neighbourhood left in the same
-// state, for long records (several chunks per strand), records whose
+// state (a scan that keeps the text: the same hits, again and again), for long records (several chunks per strand), records whose
 // reverse strand is shorter, and records too short for a window or a
 // neighbourhood.
 #include <gtest/gtest.h>
@@ -85,6 +85,23 @@ void expectSameScan(const std::string& text, Options options, unsigned threads) 
     EXPECT_EQ(one.scanCursor, many.scanCursor);
     expectSameHit(workingOne, workingMany, 0);
     EXPECT_EQ(windowOne.globalSum, windowMany.globalSum);
+
+    // Keeping the text: the same hits, the text as it was, and a second
+    // scan of it (another collection's) finds them again.
+    SequenceRecord kept = makeRecord(text);
+    control.keepText = true;
+    for (int scan = 0; scan < 2; ++scan) {
+        kept.hits.clear();
+        IntegrativeWindow window(options);
+        scanRecord(kept, collection, options, workingMany, window, control);
+        ASSERT_EQ(kept.hits.size(), one.hits.size());
+        for (size_t i = 0; i < one.hits.size(); ++i) {
+            expectSameHit(kept.hits[i], one.hits[i], i);
+        }
+        EXPECT_EQ(kept.sequence, makeRecord(text).sequence);
+        EXPECT_EQ(kept.windowsScored, one.windowsScored);
+        EXPECT_EQ(window.globalSum, windowOne.globalSum);
+    }
 }
 
 TEST(ThreadedScan, SameHitsAndStateAsOneThread) {

@@ -78,6 +78,13 @@ class ScanFrame {
         record_.forwardStrand = last.forward;
     }
 
+    // The same when the text stays as it was: the cursor on the last
+    // pass's last window, the working hit reset.
+    void finishKeepingText(size_t lastEnd, bool lastScannable) {
+        record_.scanCount = lastScannable ? static_cast<int32_t>(lastEnd) : 0;
+        record_.scanCursor = lastScannable ? lastEnd : 0;
+    }
+
     const size_t length;     // L
     const size_t halfWidth;  // h in integrative mode, else 0
     const size_t wrap;       // L + h

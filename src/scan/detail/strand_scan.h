@@ -206,6 +206,12 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     } else {
         scan_detail::keepFound(scan, scan.jobs[1].text);
     }
+    if (control.keepText) {
+        const scan_detail::StrandJob& last = scan.reverseJob();
+        record.windowsScored = scan.jobs[0].end + last.end;
+        frame.finishKeepingText(last.end, last.scannable);
+        return;
+    }
     if (scan.readBackwards) {
         reverseComplementInPlace(record.sequence);
         scan_detail::prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, frame);

@@ -1,0 +1,130 @@
+// Several collections in one pass write, file for file and byte for byte,
+// what searches run one after another write; lists of collections and their
+// mistakes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "random_text.h"
+#include "temp_dir.h"
+
+namespace {
+
+using xoprex::testing::readFile;
+using xoprex::testing::TempDir;
+
+const std::string kExamples = std::string(XOPREX_EXAMPLES) + "/";
+
+int run(const std::string& command) {
+    return WEXITSTATUS(std::system(command.c_str()));
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A file as compared: the run log without its times and folders, the TSV
+// without its command line.
+std::string comparable(const std::string& path) {
+    std::string text = readFile(path);
+    text = std::regex_replace(text, std::regex("Time \\(s\\): [0-9.e+-]+"), "Time");
+    text = std::regex_replace(text, std::regex("(sep|one)/"), "");
+    return std::regex_replace(text, std::regex("# command: [^\n]*\n"), "");
+}
+
+TEST(Collections, OnePassWritesWhatSeparateSearchesWrite) {
+    TempDir dir;
+    std::string fasta;
+    for (int r = 0; r < 4; ++r) {
+        // One record long enough to be scanned on several threads, and
+        // bytes that the reverse strand leaves out.
+        std::string sequence = xoprex::testing::randomText(r == 1 ? 70'000 : 900 + 500 * r,
+                                                           "ACGTACGTN", 40 + r);
+        if (r == 2) {
+            sequence[30] = '-';
+        }
+        fasta += ">r" + std::to_string(r) + "\n" + sequence + "\n";
+    }
+    dir.write("t.fas", fasta);
+    std::filesystem::copy_file(kExamples + "pPCP1.gbk", dir.file("p.gbk"));
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("crp.txt"));
+    dir.write("short.txt", "TTGACATAT\nTTGACTTAT\nATGACATTA\nTTTACAAAT\n");
+    dir.write("mid.txt", "TGTGAGCTAGATCA\nTGTGATCTAGATCA\nTTTGAGCTAGATCA\n");
+    const std::vector<std::string> collections = {"crp.txt", "short.txt", "mid.txt"};
+    const char* modes[] = {"--method 5 --threshold 0.5 --format csv,tsv,bed,gff3",
+                           "--integrative -30,-1,1,30 --threads 1", "--method 5 --sort position"};
+    for (const std::string target : {"t.fas", "p.gbk"}) {
+        for (const std::string mode : modes) {
+            SCOPED_TRACE(target + " " + mode);
+            std::filesystem::remove_all(dir.file("sep"));
+            std::filesystem::remove_all(dir.file("one"));
+            std::filesystem::create_directory(dir.file("sep"));
+            std::filesystem::create_directory(dir.file("one"));
+            std::string all;
+            for (const std::string& collection : collections) {
+                ASSERT_EQ(run(std::string(XOPREX_CLI) + " search --sequence " + target +
+                              " --collection " + collection + " --out-dir sep " + mode +
+                              " > /dev/null 2>&1"),
+                          0);
+                all += " --collection " + collection;
+            }
+            ASSERT_EQ(run(std::string(XOPREX_CLI) + " search --sequence " + target + all +
+                          " --out-dir one " + mode + " > out.txt 2> err.txt"),
+                      0)
+                << readFile("err.txt");
+            ASSERT_EQ(filesIn("one"), filesIn("sep"));
+            EXPECT_GE(filesIn("one").size(), 12u);
+            for (const std::string& name : filesIn("one")) {
+                EXPECT_EQ(comparable("one/" + name), comparable("sep/" + name)) << name;
+            }
+            // One summary line per collection, named.
+            const std::string summary = readFile("err.txt");
+            EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 3) << summary;
+            EXPECT_NE(summary.find("xoprex: short: cut-off"), std::string::npos);
+        }
+    }
+}
+
+TEST(Collections, ListsAndTheirMistakes) {
+    TempDir dir;
+    std::filesystem::copy_file(kExamples + "pPCP1.fas", dir.file("p.fas"));
+    std::filesystem::create_directories(dir.file("a"));
+    std::filesystem::create_directories(dir.file("b"));
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("a/crp.txt"));
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("b/crp.txt"));
+    dir.write("short.txt", "TTGACATAT\nTTGACTTAT\nATGACATTA\nTTTACAAAT\n");
+    const std::string search = std::string(XOPREX_CLI) + " search --sequence p.fas --no-log ";
+
+    // A list: paths a line, blanks and comments skipped, after --collection.
+    dir.write("list.txt", "# two more\n\n  a/crp.txt  \r\n");
+    ASSERT_EQ(run(search + "--collection short.txt --collections list.txt > out.txt 2>&1"), 0)
+        << readFile("out.txt");
+    EXPECT_TRUE(std::filesystem::exists("p_short_Ri_0.800.csv"));
+    EXPECT_TRUE(std::filesystem::exists("p_crp_Ri_0.800.csv"));
+
+    // Two collections of one title would replace each other's files.
+    EXPECT_EQ(run(search + "--collection a/crp.txt --collection b/crp.txt > out.txt 2>&1"), 2);
+    EXPECT_NE(readFile("out.txt").find("have the same title, crp"), std::string::npos)
+        << readFile("out.txt");
+    dir.write("empty.txt", "# nothing\n\n");
+    EXPECT_EQ(run(search + "--collections empty.txt > out.txt 2>&1"), 2);
+    EXPECT_NE(readFile("out.txt").find("names no collection"), std::string::npos);
+    EXPECT_EQ(run(search + "--collections missing.txt > out.txt 2>&1"), 2);
+    EXPECT_EQ(run(search + "> out.txt 2>&1"), 1);
+    EXPECT_EQ(run(search + "--collection - --collection - < short.txt > out.txt 2>&1"), 1);
+    EXPECT_EQ(run(search + "--collection short.txt --collection a/crp.txt --stdout tsv "
+                           "> out.txt 2>&1"),
+              1);
+}
+
+}  // namespace

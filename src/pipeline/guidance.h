@@ -14,9 +14,12 @@
 
 namespace xoprex {
 
+// The p-values shown are within this relative error of the exact ones.
+inline constexpr double kGuidanceError = 0.01;
+
 struct ThresholdGuidance {
     double cutOff = 0.0;
-    double pValue = 0.0;
+    double pValue = 0.0;  // within kGuidanceError
     double expectedPerMegabase = 0.0;  // 2,000,000 windows times the p-value
 };
 
@@ -25,6 +28,12 @@ struct ThresholdGuidance {
 // probabilities. Integrative relaxation is not applied.
 ThresholdGuidance thresholdGuidance(SiteCollection& collection, const Options& options,
                                     const SequenceRecord& background);
+
+// The p-value of a cut-off (that of the least extreme score that passes it)
+// within kGuidanceError, for a collection whose model is built against
+// `background`.
+double cutOffPValue(const SiteCollection& collection, const SequenceRecord& background,
+                    double cutOff, int method);
 
 // The same from the collection's file, against the uniform background (or
 // `background` when given). Raises InputError for a collection that cannot

@@ -25,6 +25,7 @@
 #include "motif/scoring.h"
 #include "motif/site_collection.h"
 #include "options/options_file.h"
+#include "pipeline/guidance.h"
 #include "report/collection_logs.h"
 #include "report/reports.h"
 #include "scan/annotation.h"
@@ -463,23 +464,6 @@ class Distributions {
     const SiteCollection& collection_;
     std::vector<std::pair<std::array<double, 4>, std::unique_ptr<ScoreDistribution>>> built_;
 };
-
-// The p-value of a cut-off, that of the least extreme score that passes
-// it, to within kSummaryError: a figure shown at the end of a search, which
-// needs neither the finer levels of the tail nor the exact distribution of
-// a model whose sums tie often (the search's own p-values use the default
-// distribution, and are unaffected).
-constexpr double kSummaryError = 0.01;
-
-double cutOffPValue(const SiteCollection& collection, const SequenceRecord& background,
-                    double cutOff, int method) {
-    ScoreDistributionTuning quick;
-    quick.exactValues = 4096;
-    const ScoreDistribution distribution(windowNullModel(method, collection, background), quick);
-    const double towards = lowerIsBetter(method) ? -std::numeric_limits<double>::infinity()
-                                                 : std::numeric_limits<double>::infinity();
-    return distribution.roughTail(std::nextafter(cutOff, towards), kSummaryError);
-}
 
 // Whether the run keeps its records (without their text) for results other
 // than the results table, which is written as the records pass.

@@ -2,9 +2,11 @@
 JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
 OUT := out
 
-.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots clean
+.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots fuzz clean
 
 all: build
 
@@ -43,5 +45,10 @@ gui: build
 screenshots: build
 	@bash scripts/screenshots.sh $(BUILD)/src/ui/xoprex-gui docs
 
+# libFuzzer harnesses (clang) in their own tree, FUZZ_SECONDS per harness.
+fuzz:
+	@bash scripts/install-deps.sh --fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(OUT)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(OUT)

@@ -112,34 +112,38 @@ class QuietStandardOutput {
     std::streambuf* previous_;
 };
 
-// Choices drawn from the input's bytes, front to back; once the bytes run
-// out every choice is its lowest value. The same source serves the libFuzzer
-// build and the replay test, so a corpus file means the same in both.
+// Choices drawn from the input's bytes: numbers from its end, letters from
+// its front, so that a change to the letters leaves the numbers (sizes,
+// options) alone and the other way round. Once the bytes run out every
+// number is its lowest value and every letter the alphabet's first. The
+// same source serves the libFuzzer build and the replay test, so a corpus
+// file means the same in both.
 class Choices {
   public:
-    Choices(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    Choices(const uint8_t* data, size_t size) : data_(data), front_(0), back_(size) {}
 
     // A value in [low, high].
     int64_t range(int64_t low, int64_t high) {
         const uint64_t span = static_cast<uint64_t>(high - low);
         uint64_t value = 0;
-        for (uint64_t room = span; room != 0 && at_ < size_; room >>= 8) {
-            value = (value << 8) | data_[at_++];
+        for (uint64_t room = span; room != 0 && front_ < back_; room >>= 8) {
+            value = (value << 8) | data_[--back_];
         }
         return low + static_cast<int64_t>(span == UINT64_MAX ? value : value % (span + 1));
     }
     bool flag() { return range(0, 1) == 1; }
     // True about once in `n` draws of random bytes.
     bool rarely(int64_t n) { return range(0, n - 1) == n - 1; }
-    char letter(std::string_view alphabet) {
-        return alphabet[static_cast<size_t>(range(0, static_cast<int64_t>(alphabet.size()) - 1))];
-    }
     uint32_t seed() { return static_cast<uint32_t>(range(0, UINT32_MAX)); }
+    char letter(std::string_view alphabet) {
+        const uint8_t byte = front_ < back_ ? data_[front_++] : 0;
+        return alphabet[byte % alphabet.size()];
+    }
 
   private:
     const uint8_t* data_;
-    size_t size_;
-    size_t at_ = 0;
+    size_t front_;
+    size_t back_;
 };
 
 // Letters the readers and the model treat differently: the four bases, both
@@ -504,6 +508,8 @@ int fuzzMerge(const uint8_t* data, size_t size) {
 int fuzzSearch(const uint8_t* data, size_t size) {
     return expectingInputErrors([&] {
         Choices in(data, size);
+        const std::string options = optionsText(in);
+        const unsigned threads = in.flag() ? 2 : 1;
         const std::vector<std::string> sites = makeSites(in);
         const bool fastaCollection = in.flag();
         const std::string collectionPath =
@@ -514,11 +520,11 @@ int fuzzSearch(const uint8_t* data, size_t size) {
         SearchInputs inputs;
         inputs.sequencePath = writeScratchFile(genBank ? "target.gbk" : "target.fas", target);
         inputs.collectionPath = collectionPath;
-        inputs.optionsPath = writeScratchFile("options.txt", optionsText(in));
+        inputs.optionsPath = writeScratchFile("options.txt", options);
         inputs.outputFolder = scratch().emptyFolder("out");
         inputs.sequenceTitle = "target";
         inputs.collectionTitle = "sites";
-        inputs.threads = in.flag() ? 2 : 1;
+        inputs.threads = threads;
         const QuietStandardOutput quiet;
         const std::string results = runSearch(inputs);
         require(std::filesystem::is_regular_file(results), "search: no results table and no error");

@@ -45,7 +45,10 @@ for harness in $harnesses; do
         -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-    size=$(ls "$corpus" | wc -l)
+    # The last status line: edges covered and the corpus kept (inputs/bytes).
+    done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true)
+    cover=$(sed -n 's/.* cov: \([0-9]*\) .*/\1/p' <<<"$done_line")
+    kept=$(sed -n 's/.* corp: \([^ ]*\) .*/\1/p' <<<"$done_line")
     artifacts=$(find "$findings" -type f | wc -l)
     if [ "$status" -ne 0 ] || [ "$artifacts" -ne 0 ]; then
         found=1
@@ -55,8 +58,8 @@ for harness in $harnesses; do
     else
         result="none"
     fi
-    summary+=("$(printf '%-16s %12s runs %8s exec/s %6s corpus files  findings: %s' \
-        "$harness" "${runs:-?}" "${speed:-?}" "$size" "$result")")
+    summary+=("$(printf '%-16s %10s runs %7s exec/s  cov %5s  corpus %-12s findings: %s' \
+        "$harness" "${runs:-?}" "${speed:-?}" "${cover:-?}" "${kept:-?}" "$result")")
 done
 
 echo

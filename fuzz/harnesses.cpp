@@ -21,6 +21,7 @@
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
 #include "scan/integrative.h"
+#include "scan/reverse_complement.h"
 #include "seqio/sequence.h"
 
 namespace xoprex::fuzz {
@@ -172,29 +173,6 @@ class LetterStream {
     int oddness_;
 };
 
-std::string reverseComplement(std::string_view site) {
-    std::string out(site.rbegin(), site.rend());
-    for (char& c : out) {
-        switch (c) {
-            case 'A':
-                c = 'T';
-                break;
-            case 'C':
-                c = 'G';
-                break;
-            case 'G':
-                c = 'C';
-                break;
-            case 'T':
-                c = 'A';
-                break;
-            default:
-                break;
-        }
-    }
-    return out;
-}
-
 // Sites of one length, or (rarely) of lengths around it; mostly bases.
 std::vector<std::string> makeSites(Choices& in) {
     const int64_t length = in.range(1, 24);
@@ -241,7 +219,7 @@ std::string makeSequence(Choices& in, const std::vector<std::string>& sites) {
     for (int64_t p = 0; p < plants && !text.empty(); ++p) {
         const std::string& site =
             sites[static_cast<size_t>(in.range(0, static_cast<int64_t>(sites.size()) - 1))];
-        const std::string planted = in.flag() ? reverseComplement(site) : site;
+        const std::string planted = in.flag() ? reverseComplementText(site) : site;
         const auto at = static_cast<size_t>(in.range(0, static_cast<int64_t>(text.size()) - 1));
         text.replace(at, std::min(planted.size(), text.size() - at), planted);
     }

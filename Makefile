@@ -2,10 +2,12 @@
 JOBS ?= 2
 BUILD := build
 ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
 OUT := out
 PREFIX ?= /usr/local
 
-.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots install package clean
+.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots install package fuzz clean
 
 all: build
 
@@ -52,5 +54,10 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# libFuzzer harnesses (clang) in their own tree, FUZZ_SECONDS per harness.
+fuzz:
+	@bash scripts/install-deps.sh --fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh $(FUZZ_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(OUT)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(OUT)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages XOprex builds with. Idempotent: only what is
 # missing is installed, and nothing is fetched when everything is present.
+#   --fuzz  also clang and its libFuzzer / sanitizer runtime (make fuzz)
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,15 @@ packages=(
     # Real readers of the results, for the tests that check the files with them
     bedtools genometools
 )
+for arg in "$@"; do
+    case "$arg" in
+        --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        *)
+            echo "install-deps: unknown argument $arg" >&2
+            exit 1
+            ;;
+    esac
+done
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -1,0 +1,525 @@
+#include "harnesses.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "base/errors.h"
+#include "merge/merge.h"
+#include "motif/site_collection.h"
+#include "options/option_table.h"
+#include "options/options_file.h"
+#include "pipeline/run_search.h"
+#include "scan/integrative.h"
+#include "scan/reverse_complement.h"
+#include "seqio/sequence.h"
+
+namespace xoprex::fuzz {
+namespace {
+
+void require(bool condition, const std::string& what) {
+    if (!condition) {
+        throw HarnessFinding(what);
+    }
+}
+
+// Runs `body`; the core's answers to invalid input and unwritable outputs
+// end the run normally, everything else goes on to the fuzzer or the test.
+template <typename Body>
+int expectingInputErrors(Body body) {
+    try {
+        body();
+    } catch (const InputError&) {
+    } catch (const OutputError&) {
+    }
+    return 0;
+}
+
+std::string textOf(const uint8_t* data, size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+// A folder of this process's own under the system's temporary folder (so
+// that parallel fuzzing processes do not share files), removed at exit.
+class ScratchFolder {
+  public:
+    ScratchFolder()
+        : path_(std::filesystem::temp_directory_path() /
+                ("xoprex-fuzz-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // The folder `name` inside, emptied; with a trailing separator.
+    std::string emptyFolder(const std::string& name) const {
+        const std::filesystem::path folder = path_ / name;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        return folder.string() + "/";
+    }
+
+  private:
+    std::filesystem::path path_;
+};
+
+const ScratchFolder& scratch() {
+    static const ScratchFolder folder;
+    return folder;
+}
+
+std::string writeScratchFile(const std::string& name, std::string_view text) {
+    const std::string path = scratch().file(name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    require(static_cast<bool>(out), "cannot write the scratch file " + path);
+    return path;
+}
+
+bool hasLowerCase(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// Standard output swallowed while alive (the run log writes every line there).
+class QuietStandardOutput {
+  public:
+    QuietStandardOutput() : previous_(std::cout.rdbuf(&sink_)) {}
+    ~QuietStandardOutput() { std::cout.rdbuf(previous_); }
+    QuietStandardOutput(const QuietStandardOutput&) = delete;
+    QuietStandardOutput& operator=(const QuietStandardOutput&) = delete;
+
+  private:
+    class Sink : public std::streambuf {
+      protected:
+        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+        std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+    };
+    Sink sink_;
+    std::streambuf* previous_;
+};
+
+// Choices drawn from the input's bytes: numbers from its end, letters from
+// its front, so that a change to the letters leaves the numbers (sizes,
+// options) alone and the other way round. Once the bytes run out every
+// number is its lowest value and every letter the alphabet's first. The
+// same source serves the libFuzzer build and the replay test, so a corpus
+// file means the same in both.
+class Choices {
+  public:
+    Choices(const uint8_t* data, size_t size) : data_(data), front_(0), back_(size) {}
+
+    // A value in [low, high].
+    int64_t range(int64_t low, int64_t high) {
+        const uint64_t span = static_cast<uint64_t>(high - low);
+        uint64_t value = 0;
+        for (uint64_t room = span; room != 0 && front_ < back_; room >>= 8) {
+            value = (value << 8) | data_[--back_];
+        }
+        return low + static_cast<int64_t>(span == UINT64_MAX ? value : value % (span + 1));
+    }
+    bool flag() { return range(0, 1) == 1; }
+    // True about once in `n` draws of random bytes.
+    bool rarely(int64_t n) { return range(0, n - 1) == n - 1; }
+    uint32_t seed() { return static_cast<uint32_t>(range(0, UINT32_MAX)); }
+    char letter(std::string_view alphabet) {
+        const uint8_t byte = front_ < back_ ? data_[front_++] : 0;
+        return alphabet[byte % alphabet.size()];
+    }
+
+  private:
+    const uint8_t* data_;
+    size_t front_;
+    size_t back_;
+};
+
+// Letters the readers and the model treat differently: the four bases, both
+// cases, the ambiguity codes, U, and letters outside every table.
+constexpr std::string_view kOddLetters = "acgtNnRYKMSWBDHVUuX-*.0 ";
+
+// Cheap letters for a target's bulk (xorshift), mostly bases.
+class LetterStream {
+  public:
+    LetterStream(uint32_t seed, int oddness) : state_(seed | 1u), oddness_(oddness) {}
+    char next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        const uint32_t r = state_ >> 8;
+        // oddness 0: bases only; 1: one in 64 odd; 2: one in 8 odd.
+        const uint32_t oddMask = oddness_ == 1 ? 63u : 7u;
+        if (oddness_ > 0 && (r & oddMask) == 0) {
+            return kOddLetters[(r >> 6) % kOddLetters.size()];
+        }
+        return "ACGT"[(r >> 3) & 3u];
+    }
+
+  private:
+    uint32_t state_;
+    int oddness_;
+};
+
+// Sites of one length, or (rarely) of lengths around it; mostly bases.
+std::vector<std::string> makeSites(Choices& in) {
+    const int64_t length = in.range(1, 24);
+    const int64_t count = in.range(1, 12);
+    const bool unequal = in.rarely(8);
+    const bool odd = in.rarely(4);
+    std::vector<std::string> sites;
+    for (int64_t s = 0; s < count; ++s) {
+        const int64_t own = unequal ? std::max<int64_t>(1, length + in.range(-2, 2)) : length;
+        std::string site;
+        for (int64_t l = 0; l < own; ++l) {
+            site += odd && in.rarely(8) ? in.letter(kOddLetters) : in.letter("ACGT");
+        }
+        sites.push_back(std::move(site));
+    }
+    return sites;
+}
+
+std::string collectionText(const std::vector<std::string>& sites, bool fasta, Choices& in) {
+    std::string text;
+    for (size_t s = 0; s < sites.size(); ++s) {
+        if (fasta) {
+            text += ">site " + std::to_string(s + 1) + "\n";
+        }
+        text += sites[s];
+        text += in.rarely(8) ? "\r\n" : "\n";
+        if (in.rarely(8)) {
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+// A sequence of bulk letters with collection sites (or their reverse
+// complements) planted in it, so that the scan finds hits on both strands.
+std::string makeSequence(Choices& in, const std::vector<std::string>& sites) {
+    const auto length = static_cast<size_t>(in.range(0, 600));
+    LetterStream letters(in.seed(), static_cast<int>(in.range(0, 2)));
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        text += letters.next();
+    }
+    const int64_t plants = in.range(0, 4);
+    for (int64_t p = 0; p < plants && !text.empty(); ++p) {
+        const std::string& site =
+            sites[static_cast<size_t>(in.range(0, static_cast<int64_t>(sites.size()) - 1))];
+        const std::string planted = in.flag() ? reverseComplementText(site) : site;
+        const auto at = static_cast<size_t>(in.range(0, static_cast<int64_t>(text.size()) - 1));
+        text.replace(at, std::min(planted.size(), text.size() - at), planted);
+    }
+    if (in.rarely(4)) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    }
+    return text;
+}
+
+std::string fastaTarget(Choices& in, const std::vector<std::string>& sites) {
+    const int64_t records = in.range(1, 3);
+    std::string text;
+    for (int64_t r = 0; r < records; ++r) {
+        text += ">record " + std::to_string(r + 1) + "\n";
+        const std::string sequence = makeSequence(in, sites);
+        const auto width = static_cast<size_t>(in.range(1, 80));
+        for (size_t at = 0; at < sequence.size(); at += width) {
+            text += sequence.substr(at, width);
+            text += '\n';
+        }
+    }
+    return text;
+}
+
+// A coordinate in the record, or (rarely) outside it.
+int64_t coordinate(Choices& in, int64_t length) {
+    if (in.rarely(16)) {
+        return in.range(0, INT32_MAX) * (in.flag() ? 1 : 1000);
+    }
+    return in.range(1, std::max<int64_t>(length, 1));
+}
+
+std::string cdsFeature(Choices& in, int64_t length, int number) {
+    const int64_t a = coordinate(in, length);
+    const int64_t b = coordinate(in, length);
+    std::string location = std::to_string(std::min(a, b)) + ".." + std::to_string(std::max(a, b));
+    if (in.rarely(4)) {
+        location = "join(" + location + "," + std::to_string(coordinate(in, length)) + ".." +
+                   std::to_string(coordinate(in, length)) + ")";
+    }
+    if (in.rarely(8)) {
+        location = "<" + location;
+    }
+    if (in.flag()) {
+        location = "complement(" + location + ")";
+    }
+    const std::string n = std::to_string(number);
+    std::string text = "     CDS             " + location + "\n";
+    if (in.flag()) {
+        text += "                     /gene=\"gene" + n + "\"\n";
+    }
+    if (in.flag()) {
+        text += "                     /locus_tag=\"TAG_" + n + "\"\n";
+    }
+    if (in.flag()) {
+        text += "                     /product=\"protein " + n +
+                (in.flag() ? ", putative\"\n" : "\n                     of a \"\"family\"\"\"\n");
+    }
+    return text;
+}
+
+std::string originLines(const std::string& sequence, Choices& in) {
+    std::string text = "ORIGIN\n";
+    const bool standard = !in.rarely(4);
+    const size_t perLine = standard ? 60 : static_cast<size_t>(in.range(1, 90));
+    const size_t perGroup = standard ? 10 : static_cast<size_t>(in.range(1, 20));
+    for (size_t at = 0; at < sequence.size(); at += perLine) {
+        const std::string number = std::to_string(at + 1);
+        text += std::string(number.size() < 9 ? 9 - number.size() : 0, ' ') + number;
+        const size_t stop = std::min(at + perLine, sequence.size());
+        for (size_t group = at; group < stop; group += perGroup) {
+            text += ' ';
+            text += sequence.substr(group, std::min(perGroup, stop - group));
+        }
+        text += '\n';
+    }
+    return text + "//\n";
+}
+
+std::string genBankTarget(Choices& in, const std::vector<std::string>& sites) {
+    const std::string sequence = makeSequence(in, sites);
+    const auto length = static_cast<int64_t>(sequence.size());
+    std::string text = "LOCUS       FUZZ_1               " + std::to_string(length) +
+                       " bp    DNA     circular BCT 01-JAN-2000\n"
+                       "DEFINITION  Fuzz target.\n"
+                       "FEATURES             Location/Qualifiers\n"
+                       "     source          1.." +
+                       std::to_string(length) + "\n";
+    const int64_t genes = in.range(0, 5);
+    for (int64_t g = 0; g < genes; ++g) {
+        text += cdsFeature(in, length, static_cast<int>(g + 1));
+    }
+    return text + originLines(sequence, in);
+}
+
+// A number text for a real option: plain, or (rarely) an awkward one.
+std::string realText(Choices& in, int64_t low, int64_t high, int64_t scale) {
+    if (in.rarely(16)) {
+        static constexpr std::string_view kAwkward[] = {
+            "0", "-0", "1e308", "-1e308", "1e-320", "nan", "inf", "abc", "", " 2.5e+1x"};
+        const auto pick = in.range(0, static_cast<int64_t>(std::size(kAwkward)) - 1);
+        return std::string(kAwkward[static_cast<size_t>(pick)]);
+    }
+    std::ostringstream text;
+    text << static_cast<double>(in.range(low, high)) / static_cast<double>(scale);
+    return text.str();
+}
+
+std::string integerText(Choices& in, int64_t low, int64_t high) {
+    if (in.rarely(16)) {
+        return std::to_string(in.range(INT32_MIN, INT32_MAX));
+    }
+    return std::to_string(in.range(low, high));
+}
+
+std::string optionsText(Choices& in) {
+    OptionTexts texts;
+    texts.logResults = in.flag();
+    texts.methodNumber = integerText(in, 1, 11);
+    texts.computeBackground = in.flag();
+    texts.literalCutOff = in.flag();
+    texts.threshold =
+        texts.literalCutOff ? realText(in, -4000, 4000, 100) : realText(in, 0, 1000, 1000);
+    texts.promoterDistance = integerText(in, -100, 600);
+    texts.inGeneDistance = integerText(in, -100, 300);
+    texts.sortByScore = in.flag();
+    texts.removeRedundant = in.flag();
+    texts.integrative = in.flag();
+    // Mostly ordered intervals X < Y <= I < J within a few hundred windows.
+    int64_t x = in.range(-300, 0);
+    int64_t y = x + in.range(1, 200);
+    int64_t i = y + in.range(0, 200);
+    int64_t j = i + in.range(1, 300);
+    if (in.rarely(8)) {
+        x = in.range(-400, 400);
+        y = in.range(-400, 400);
+        i = in.range(-400, 400);
+        j = in.range(-400, 400);
+    }
+    texts.upLeft = std::to_string(x);
+    texts.upRight = std::to_string(y);
+    texts.downLeft = std::to_string(i);
+    texts.downRight = std::to_string(j);
+    texts.relaxation = realText(in, 1, 40, 10);
+    texts.rescoringMethod = integerText(in, 1, 3);
+    std::string text = optionsFileText(texts);
+    if (in.rarely(16)) {
+        text.resize(static_cast<size_t>(in.range(0, static_cast<int64_t>(text.size()))));
+    }
+    return text;
+}
+
+}  // namespace
+
+int fuzzFastaReader(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        std::istringstream in(textOf(data, size));
+        SequenceSet set;
+        readFastaStream(in, "fuzz.fas", set);
+        require(!set.records.empty(), "FASTA: no record and no error");
+        for (const SequenceRecord& record : set.records) {
+            require(!record.sequence.empty(), "FASTA: a record without sequence");
+            require(record.sequence.find('\n') == std::string::npos,
+                    "FASTA: a line feed inside a sequence");
+            require(!hasLowerCase(record.sequence), "FASTA: a sequence not upper-cased");
+        }
+    });
+}
+
+int fuzzGenBankReader(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        std::istringstream in(textOf(data, size));
+        SequenceSet set;
+        readGenBankStream(in, set);
+        require(set.records.size() == 1, "GenBank: not exactly one record");
+        const std::string& sequence = set.records.front().sequence;
+        require(!sequence.empty(), "GenBank: a record without sequence");
+        require(sequence.find_first_of(" \t\n\v\f\r/") == std::string::npos,
+                "GenBank: white space or '/' inside the sequence");
+        require(!hasLowerCase(sequence), "GenBank: a sequence not upper-cased");
+    });
+}
+
+int fuzzSiteCollection(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        const bool fasta = size > 0 && data[0] == '>';
+        const std::string path =
+            writeScratchFile(fasta ? "sites.fas" : "sites.txt", textOf(data, size));
+        const SequenceRecord background;
+        const SiteCollection collection = loadCollection(path, background);
+        require(collection.siteLength > 0, "collection: sites of no length");
+        for (const SiteHit& site : collection.sites) {
+            require(site.siteLength == collection.siteLength &&
+                        site.site.size() == static_cast<size_t>(collection.siteLength),
+                    "collection: sites of different lengths");
+        }
+        const auto& positions = collection.model.positions;
+        require(positions.size() == static_cast<size_t>(collection.siteLength),
+                "model: not one position per site letter");
+        for (const PositionRecord& position : positions) {
+            double sum = 0.0;
+            for (const double f : position.frequencies) {
+                require(f >= 0.0 && f <= 1.0, "model: a frequency outside 0..1");
+                sum += f;
+            }
+            require(std::fabs(sum - 1.0) < 1e-9, "model: frequencies that do not add up to 1");
+            require(std::isfinite(position.rsequence) && std::isfinite(position.relativeEntropy),
+                    "model: Rsequence or RE not finite");
+        }
+    });
+}
+
+int fuzzOptionValues(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        std::istringstream in(textOf(data, size));
+        Options options;
+        readOptionValues(options, in);
+        // The search checks the integrative intervals of every run.
+        const IntegrativeWindow window(options);
+        require(window.size() % 2 == 1 && window.upFirst() <= window.upLast() &&
+                    window.upLast() <= window.downFirst() &&
+                    window.downFirst() <= window.downLast() && window.downLast() < window.size(),
+                "integrative window: intervals outside the window or out of order");
+        relaxCutOff(options);
+    });
+}
+
+int fuzzOptionTexts(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        std::istringstream in(textOf(data, size));
+        OptionTexts loaded;
+        loadOptionTexts(in, loaded);
+        // Saved and loaded again, the form must come back as it was. A value
+        // ending in a carriage return (only the file's last line can give
+        // one) loses it once a line end follows it; that is left alone.
+        for (int k = 1; k <= kOptionCount; ++k) {
+            const std::string value = formValue(loaded, k);
+            if (!value.empty() && value.back() == '\r') {
+                return;
+            }
+        }
+        std::istringstream saved(optionsFileText(loaded));
+        OptionTexts reloaded;
+        require(loadOptionTexts(saved, reloaded) == kOptionCount,
+                "options form: a saved form does not load all values back");
+        for (int k = 1; k <= kOptionCount; ++k) {
+            require(formValue(reloaded, k) == formValue(loaded, k),
+                    "options form: option " + std::to_string(k) + " changed by saving and loading");
+        }
+    });
+}
+
+int fuzzMerge(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        const std::string input = writeScratchFile("merge_in.gbk", textOf(data, size));
+        const std::string output = scratch().file("merge_out.gbk");
+        mergeGenBankFile(input, output);
+        SequenceSet set;
+        readGenBankFile(output, set);
+    });
+}
+
+int fuzzSearch(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        Choices in(data, size);
+        const std::string options = optionsText(in);
+        const unsigned threads = in.flag() ? 2 : 1;
+        const std::vector<std::string> sites = makeSites(in);
+        const bool fastaCollection = in.flag();
+        const std::string collectionPath =
+            writeScratchFile(fastaCollection ? "sites.fas" : "sites.txt",
+                             collectionText(sites, fastaCollection, in));
+        const bool genBank = in.flag();
+        const std::string target = genBank ? genBankTarget(in, sites) : fastaTarget(in, sites);
+        SearchInputs inputs;
+        inputs.sequencePath = writeScratchFile(genBank ? "target.gbk" : "target.fas", target);
+        inputs.collectionPath = collectionPath;
+        inputs.optionsPath = writeScratchFile("options.txt", options);
+        inputs.outputFolder = scratch().emptyFolder("out");
+        inputs.sequenceTitle = "target";
+        inputs.collectionTitle = "sites";
+        inputs.threads = threads;
+        const QuietStandardOutput quiet;
+        const std::string results = runSearch(inputs);
+        require(std::filesystem::is_regular_file(results), "search: no results table and no error");
+    });
+}
+
+std::span<const Harness> harnesses() {
+    static constexpr Harness kHarnesses[] = {
+        {"fasta_reader", fuzzFastaReader},
+        {"genbank_reader", fuzzGenBankReader},
+        {"site_collection", fuzzSiteCollection},
+        {"option_values", fuzzOptionValues},
+        {"option_texts", fuzzOptionTexts},
+        {"merge", fuzzMerge},
+        {"search", fuzzSearch},
+    };
+    return kHarnesses;
+}
+
+}  // namespace xoprex::fuzz

@@ -78,7 +78,11 @@ void buildModelNamed(SiteCollection& collection, const SequenceRecord& backgroun
     // Counts, frequencies (over the counted weight) and consensus.
     for (size_t l = 0; l < length; ++l) {
         PositionRecord& record = model.positions[l];
-        record.counts = countPosition(collection.sites, l);
+        if (!collection.fromMatrix()) {
+            record.counts = countPosition(collection.sites, l);
+        } else if (l < collection.matrixCounts.size()) {
+            record.counts = collection.matrixCounts[l];  // else no counts: the error below
+        }
         const auto& n = record.counts;
         const double total = n[0] + n[1] + n[2] + n[3];
         if (!(total > 0.0)) {

@@ -36,13 +36,31 @@ struct MotifModel {
     double totalRelativeEntropy = 0.0;
 };
 
+// A collection of sites, or of a count matrix (motif/count_matrix.h).
+//   - Sites: `sites` holds them; the model counts their letters.
+//   - Count matrix: `sites` is empty, `matrixCounts` holds the counts of A,
+//     C, G and T at every position and `matrixSiteCount` the number of sites
+//     N they stand for; the model takes the counts as they are, so it is
+//     exactly the model of sites with those counts. Without sites there are
+//     no self-scores: the cut-off from a share of them
+//     (scoreCollectionAndFixCutOff) stays 0; a literal or p-value cut-off
+//     is the one to use.
+// siteCount() is a double: a matrix's counts need not be whole.
 struct SiteCollection {
     std::vector<SiteHit> sites;
     MotifModel model;
     int32_t siteLength = 0;
-    std::string baseName;  // collection path up to its last '.'
+    std::string baseName;  // collection path up to its last '.', or the matrix's ID
+    std::vector<std::array<double, 4>> matrixCounts;  // per position: A, C, G, T
+    double matrixSiteCount = 0.0;
 
-    size_t siteCount() const { return sites.size(); }
+    bool fromMatrix() const { return sites.empty() && !matrixCounts.empty(); }
+    // N, the number of sites behind the model (the scoring methods'
+    // pseudo-frequency 1/N): the number of sites, or a matrix's
+    // matrixSiteCount.
+    double siteCount() const {
+        return fromMatrix() ? matrixSiteCount : static_cast<double>(sites.size());
+    }
 };
 
 // The reader an extension (the input extension rule of base/file_names.h)
@@ -66,7 +84,8 @@ SiteCollection loadCollection(const std::string& path, const SequenceRecord& bac
 // Reads sites from a stream; fasta=true skips header lines.
 std::vector<SiteHit> readCollectionSites(std::istream& in, bool fasta);
 
-// Builds the model of `collection.sites` (siteLength set) with the background.
+// Builds the model of `collection.sites` (siteLength set), or of its
+// matrixCounts when it has no sites, with the background.
 void buildModel(SiteCollection& collection, const SequenceRecord& background);
 
 // Replaces the record's background by its strand-symmetric base composition.

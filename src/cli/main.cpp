@@ -45,6 +45,7 @@ struct SearchArgs {
     std::string sequence;
     std::vector<std::string> collections;  // --collection, in order
     std::string collectionList;            // --collections
+    std::vector<std::string> motifs;       // --motifs
     std::string options;  // empty: Options.txt here if there is one, else the factory defaults
     std::string outDir;
     unsigned threads = 0;
@@ -277,13 +278,14 @@ int runSearchCommand(const SearchArgs& args) {
         const std::vector<std::string> listed = readCollectionList(args.collectionList);
         collections.insert(collections.end(), listed.begin(), listed.end());
     }
-    if (collections.empty()) {
-        std::cerr << "--collection or --collections is required\n"
+    if (collections.empty() && args.motifs.empty()) {
+        std::cerr << "--collection, --collections or --motifs is required\n"
                   << "Run with --help for more information.\n";
         return kUsageError;
     }
     inputsOfTheRun = {args.sequence, args.options, args.collectionList};
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
+    inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
     if (!args.outDir.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(args.outDir, error)) {
@@ -296,22 +298,26 @@ int runSearchCommand(const SearchArgs& args) {
         return xoprex::isStandardInput(path);
     };
     if (std::count_if(collections.begin(), collections.end(), readsStandardInput) +
+            std::count_if(args.motifs.begin(), args.motifs.end(), readsStandardInput) +
             (xoprex::isStandardInput(args.sequence) ? 1 : 0) >
         1) {
         std::cerr << "xoprex: standard input (-) can be only one of the inputs\n";
         return kUsageError;
     }
-    if (collections.size() > 1 && !args.standardOutput.empty()) {
+    if (collections.size() + args.motifs.size() > 1 && !args.standardOutput.empty()) {
         std::cerr << "xoprex: --stdout takes one collection; with several, write files with "
                      "--format\n";
         return kUsageError;
     }
     xoprex::SearchInputs inputs;
     inputs.sequencePath = args.sequence;
-    inputs.collectionPath = collections.front();
     for (const std::string& path : collections) {
         inputs.collections.push_back({path, xoprex::inputTitle(path, xoprex::NameRule::Wide)});
     }
+    for (const std::string& path : args.motifs) {
+        inputs.collections.push_back({path, "", true});
+    }
+    inputs.collectionPath = inputs.collections.front().path;
     // A named options file, or Options.txt here, must be whole; without
     // either the search runs on the factory defaults.
     inputs.optionsPath = args.options;
@@ -354,7 +360,9 @@ int runSearchCommand(const SearchArgs& args) {
     control.onWarning = [](const std::string& warning) {
         std::cerr << "xoprex: warning: " << warning << '\n';
     };
-    const bool several = collections.size() > 1;
+    // A file of matrices may hold several: every summary line names its
+    // collection then.
+    const bool several = collections.size() > 1 || !args.motifs.empty();
     control.onSummary = [several](const xoprex::SearchControl::Summary& summary) {
         std::cerr << "xoprex: " << (several ? summary.collection + ": " : std::string())
                   << "cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
@@ -444,6 +452,13 @@ int main(int argc, char** argv) {
         ->add_option("--collections", search.collectionList,
                      "File listing collections, one path a line (blank lines and lines "
                      "starting with # skipped), searched after those of --collection")
+        ->type_name("FILE");
+    searchCmd
+        ->add_option("--motifs", search.motifs,
+                     "Count matrices (JASPAR .jaspar/.pfm, MEME .meme, TRANSFAC .transfac/.dat, "
+                     "optionally gzip-compressed), each a collection titled by its ID, searched "
+                     "after the collections above; needs --literal or --pvalue")
+        ->allow_extra_args(false)
         ->type_name("FILE");
     searchCmd
         ->add_option("--options", search.options,

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "base/file_names.h"
 #include "base/run_log.h"
 #include "base/tasks.h"
+#include "motif/count_matrix.h"
 #include "motif/cutoff.h"
 #include "motif/score_distribution.h"
 #include "motif/scoring.h"
@@ -477,12 +479,29 @@ bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
 }
 
+// A matrix ID as a title for file names: letters other than ASCII letters,
+// digits and ". _ + -" become '_' ("F$ONE" -> "F_ONE"); an empty ID "matrix".
+std::string matrixTitle(const std::string& id) {
+    std::string title = id.empty() ? "matrix" : id;
+    for (char& c : title) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '+' || c == '-';
+        if (!kept) {
+            c = '_';
+        }
+    }
+    return title;
+}
+
 // One collection's search within the run: its model, options and cut-off,
 // its results as they grow, and its scan's state.
 struct CollectionSearch {
     CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
-                     const Options& runOptions)
-        : path(source.path), title(source.title), options(runOptions) {
+                     const Options& runOptions, std::optional<CountMatrix> countMatrix = {})
+        : path(source.path),
+          title(countMatrix ? matrixTitle(countMatrix->id) : source.title),
+          options(runOptions),
+          matrix(std::move(countMatrix)) {
         reportPrefix = inputs.outputFolder + inputs.sequenceTitle + "_" + title;
         resultsName = inputs.pValue
                           ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
@@ -494,6 +513,7 @@ struct CollectionSearch {
     std::string path;
     std::string title;
     Options options;
+    std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix
     std::string reportPrefix;
     std::string resultsName;
     SiteCollection collection;
@@ -506,12 +526,32 @@ struct CollectionSearch {
     SearchControl::Summary summary;
 };
 
-// The collections of the run, in order.
-std::vector<CollectionSource> collectionSources(const SearchInputs& inputs) {
-    if (!inputs.collections.empty()) {
-        return inputs.collections;
+// The collections of the run, in order: each file of sites, and each
+// matrix of each file of matrices (read here, for their titles).
+std::vector<std::unique_ptr<CollectionSearch>> collectionSearches(const SearchInputs& inputs,
+                                                                  const Options& options) {
+    std::vector<CollectionSource> sources = inputs.collections;
+    if (sources.empty()) {
+        sources.push_back({inputs.collectionPath, inputs.collectionTitle});
     }
-    return {{inputs.collectionPath, inputs.collectionTitle}};
+    std::vector<std::unique_ptr<CollectionSearch>> searches;
+    for (const CollectionSource& source : sources) {
+        if (!source.matrices) {
+            searches.push_back(std::make_unique<CollectionSearch>(source, inputs, options));
+            continue;
+        }
+        if (!options.literalCutOff && !inputs.pValue) {
+            throw InputError(InputProblem::Options, source.path,
+                             "The count matrices of " + source.path +
+                                 " have no sites to take a relative threshold from: give the "
+                                 "cut-off score (--literal) or a p-value (--pvalue)");
+        }
+        for (CountMatrix& matrix : readMatrixFile(source.path)) {
+            searches.push_back(
+                std::make_unique<CollectionSearch>(source, inputs, options, std::move(matrix)));
+        }
+    }
+    return searches;
 }
 
 // Writes the results in every format asked for; returns the results
@@ -570,9 +610,12 @@ void checkOutputs(const SearchInputs& inputs, const std::string& runBaseName,
                 break;
             }
             if (other->title == search->title) {
+                const std::string which =
+                    other->path == search->path
+                        ? "two collections of " + search->path
+                        : "collections " + other->path + " and " + search->path;
                 throw InputError(InputProblem::Overwrite, search->path,
-                                 "collections " + other->path + " and " + search->path +
-                                     " have the same title, " + search->title +
+                                 which + " have the same title, " + search->title +
                                      ": their results would replace each other");
             }
         }
@@ -593,9 +636,12 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     const std::string runBaseName = inputs.outputFolder + inputs.sequenceTitle;
     OptionsReading reading;
     const Options runOptions = runSearchOptions(inputs, reading);
-    std::vector<std::unique_ptr<CollectionSearch>> searches;
-    for (const CollectionSource& source : collectionSources(inputs)) {
-        searches.push_back(std::make_unique<CollectionSearch>(source, inputs, runOptions));
+    const std::vector<std::unique_ptr<CollectionSearch>> searches =
+        collectionSearches(inputs, runOptions);
+    if (inputs.standardOutput && searches.size() > 1) {
+        throw InputError(InputProblem::Options, searches.back()->path,
+                         "Standard output takes the results of one collection; " +
+                             searches.back()->path + " gives " + std::to_string(searches.size()));
     }
     checkOutputs(inputs, runBaseName, runOptions, searches);
     // The run log is that of the last collection's search.
@@ -637,7 +683,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         if (logged) {
             log.writeLine("Reading site collection...");
         }
-        search->collection = loadCollection(search->path, first.record, inputs.rules);
+        search->collection =
+            search->matrix ? collectionFromMatrix(*search->matrix, first.record)
+                           : loadCollection(search->path, first.record, inputs.rules);
         if (logged) {
             log.writeValue("Site collection read! - Time (s): ", clock.seconds());
         }
@@ -652,10 +700,12 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         search->workingHit = std::make_unique<SiteHit>(search->collection.siteLength);
         scoreCollectionAndFixCutOff(search->collection, options, first.record);
         search->distributions = std::make_unique<Distributions>(options, search->collection);
+        std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
         if (inputs.pValue) {
-            options.cutOff =
-                search->distributions->of(first.record).cutOffFor(*inputs.pValue).score;
+            const ScoreCutOff cut = search->distributions->of(first.record).cutOffFor(*inputs.pValue);
+            options.cutOff = cut.score;
             options.literalCutOff = true;
+            cutOffTail = cut.tail;
         }
         if (options.logResults) {
             writeMotifScoreLog(search->collection, options, search->reportPrefix);
@@ -668,8 +718,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         search->summary.collection = search->title;
         search->summary.cutOff = options.cutOff;
         if (control.onSummary) {
-            search->summary.pValue = cutOffPValue(search->collection, first.record,
-                                                  options.cutOff, options.method);
+            search->summary.pValue = cutOffTail && !options.integrative
+                                         ? *cutOffTail
+                                         : cutOffPValue(search->collection, first.record,
+                                                        options.cutOff, options.method);
         }
     }
 

@@ -36,10 +36,15 @@ enum class OptionsSource {
 };
 
 // A collection of a search: a file of sites, titled (the results' and logs'
-// names take the title).
+// names take the title); or a file of count matrices (motif/count_matrix.h),
+// each matrix a collection titled by its ID (letters other than ASCII
+// letters, digits and ". _ + -" become '_'). A matrix has no sites to take
+// a relative threshold from: it needs a literal cut-off or a p-value
+// (InputError otherwise, before anything is written).
 struct CollectionSource {
     std::string path;
-    std::string title;
+    std::string title;  // for a file of sites
+    bool matrices = false;
 };
 
 struct SearchInputs {

@@ -1,12 +1,14 @@
 // Several collections in one pass write, file for file and byte for byte,
 // what searches run one after another write; lists of collections and their
-// mistakes.
+// mistakes; count matrices find what the sites they count find.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,75 @@ TEST(Collections, ListsAndTheirMistakes) {
     EXPECT_EQ(run(search + "--collection short.txt --collection a/crp.txt --stdout tsv "
                            "> out.txt 2>&1"),
               1);
+}
+
+// The counts of the sites as a JASPAR matrix and as a MEME motif.
+std::string countsOf(const std::vector<std::string>& sites, bool meme) {
+    std::string text = meme ? "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF CRP crp\n"
+                              "letter-probability matrix: alength= 4 w= " +
+                                  std::to_string(sites[0].size()) +
+                                  " nsites= " + std::to_string(sites.size()) + "\n"
+                            : ">CRP crp\n";
+    std::vector<std::string> rows(meme ? sites[0].size() : 4);
+    for (size_t l = 0; l < sites[0].size(); ++l) {
+        for (int b = 0; b < 4; ++b) {
+            const auto n = std::count_if(sites.begin(), sites.end(),
+                                         [&](const std::string& s) { return s[l] == "ACGT"[b]; });
+            char number[32];
+            if (meme) {  // probabilities printed rounded, as MEME prints them
+                std::snprintf(number, sizeof number, " %.6f",
+                              static_cast<double>(n) / static_cast<double>(sites.size()));
+            } else {
+                std::snprintf(number, sizeof number, " %ld", static_cast<long>(n));
+            }
+            rows[meme ? l : static_cast<size_t>(b)] += number;
+        }
+    }
+    for (size_t r = 0; r < rows.size(); ++r) {
+        text += meme ? rows[r] + "\n" : std::string(1, "ACGT"[r]) + " [" + rows[r] + " ]\n";
+    }
+    return text;
+}
+
+TEST(Collections, MatricesFindWhatTheirSitesFind) {
+    TempDir dir;
+    std::filesystem::copy_file(kExamples + "pPCP1.gbk", dir.file("p.gbk"));
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("crp.txt"));
+    std::vector<std::string> sites;
+    std::istringstream in(readFile("crp.txt"));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) {
+            sites.push_back(line.substr(0, line.find_last_not_of("\r") + 1));
+        }
+    }
+    dir.write("crp.jaspar", countsOf(sites, false));
+    dir.write("crp.meme", countsOf(sites, true));
+    const std::string search = std::string(XOPREX_CLI) +
+                               " search --sequence p.gbk --method 5 --literal --threshold 2 "
+                               "--format csv,tsv --no-log ";
+    ASSERT_EQ(run(search + "--collection crp.txt > out.txt 2>&1"), 0) << readFile("out.txt");
+    for (const char* matrices : {"crp.jaspar", "crp.meme"}) {
+        SCOPED_TRACE(matrices);
+        ASSERT_EQ(run(search + "--motifs " + matrices + " > out.txt 2>&1"), 0)
+            << readFile("out.txt");
+        EXPECT_EQ(readFile("p_CRP_Rseq_Ri_2.000.csv"), readFile("p_crp_Rseq_Ri_2.000.csv"));
+        const auto rows = [](const std::string& path) {
+            return std::regex_replace(readFile(path), std::regex("#[^\n]*\n"), "");
+        };
+        EXPECT_EQ(rows("p_CRP_Rseq_Ri_2.000.tsv"), rows("p_crp_Rseq_Ri_2.000.tsv"));
+    }
+    // Without sites there is no relative threshold.
+    EXPECT_EQ(run(std::string(XOPREX_CLI) +
+                  " search --sequence p.gbk --motifs crp.jaspar > out.txt 2>&1"),
+              2);
+    EXPECT_NE(readFile("out.txt").find("give the cut-off score (--literal) or a p-value"),
+              std::string::npos)
+        << readFile("out.txt");
+    // Several matrices of a file do not share standard output.
+    dir.write("two.jaspar", countsOf(sites, false) + countsOf(sites, false).replace(1, 3, "TWO"));
+    EXPECT_EQ(run(std::string(XOPREX_CLI) + " search --sequence p.gbk --motifs two.jaspar "
+                                            "--pvalue 1e-4 --stdout tsv > out.txt 2>&1"),
+              2);
 }
 
 }  // namespace

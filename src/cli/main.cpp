@@ -27,6 +27,7 @@
 #include "base/run_log.h"
 #include "base/version.h"
 #include "cli/heap_restart.h"
+#include "cli/progress_line.h"
 #include "merge/merge.h"
 #include "options/option_table.h"
 #include "options/options_file.h"
@@ -55,6 +56,7 @@ struct SearchArgs {
     std::string commandLine;
     std::optional<double> pValue;
     bool allRecords = false;
+    bool quiet = false;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -357,20 +359,32 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.collectionTitle = inputs.collections.front().title;
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
-    control.onWarning = [](const std::string& warning) {
+    xoprex::cli::ProgressLine progress(*control.logEcho);
+    if (args.quiet) {
+        control.logEcho = nullptr;
+    } else if (progress.drawing()) {
+        control.logEcho = &progress.echo();
+        control.onFigures = [&progress](const xoprex::SearchControl::Figures& figures) {
+            progress.update(figures);
+        };
+    }
+    control.onWarning = [&progress](const std::string& warning) {
+        progress.erase();
         std::cerr << "xoprex: warning: " << warning << '\n';
     };
     // A file of matrices may hold several: every summary line names its
     // collection then.
     const bool several = collections.size() > 1 || !args.motifs.empty();
-    control.onSummary = [several](const xoprex::SearchControl::Summary& summary) {
+    control.onSummary = [several, &progress](const xoprex::SearchControl::Summary& summary) {
+        progress.erase();
         std::cerr << "xoprex: " << (several ? summary.collection + ": " : std::string())
                   << "cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
                   << roughFigure(summary.pValue) << "): " << roughFigure(summary.expected)
                   << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
                   << " windows, " << summary.found << " found\n";
     };
-    control.onOutput = [&report](const std::string& path) {
+    control.onOutput = [&report, &progress](const std::string& path) {
+        progress.erase();
         const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
         report << (table ? "Results table: " : "Results: ") << path << '\n';
     };
@@ -474,6 +488,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0u, kMaxThreads));
     searchCmd->add_flag("--all-records", search.allRecords,
                         "Read every record of a GenBank target (default: the first)");
+    searchCmd->add_flag("--quiet", search.quiet,
+                        "Neither echo the run log nor show the progress line (shown on a "
+                        "terminal's standard error)");
     addOptionFlags(*searchCmd, search.settings);
     searchCmd
         ->add_option("--format", search.formats,

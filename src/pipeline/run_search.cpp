@@ -195,23 +195,47 @@ class LoopProgress {
     }
     void report(double share) {
         log_.flushIfStale();
-        if (!control_.onProgress || !(total_ > 0.0)) {
+        if (!control_.onProgress && !control_.onFigures) {
             return;
         }
         const std::lock_guard<std::mutex> lock(mutex_);
-        const double value = std::min(1.0, (from_ + share * span_) / total_);
-        if (value > last_) {
-            last_ = value;
-            control_.onProgress(value);
+        const double at = from_ + share * span_;
+        if (control_.onProgress && total_ > 0.0) {
+            const double value = std::min(1.0, at / total_);
+            if (value > last_) {
+                last_ = value;
+                control_.onProgress(value);
+            }
+        }
+        if (control_.onFigures && at > lastBytes_) {
+            lastBytes_ = at;
+            reportFigures();
+        }
+    }
+    // A record is done, with its hits (of every collection).
+    void recordDone(size_t hits) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++records_;
+        hits_ += hits;
+        if (control_.onFigures) {
+            reportFigures();
         }
     }
 
   private:
+    void reportFigures() {
+        control_.onFigures({static_cast<size_t>(lastBytes_), static_cast<size_t>(total_),
+                            records_, hits_});
+    }
+
     const SearchControl& control_;
     double total_;
     double from_ = 0.0;
     double span_ = 0.0;
     double last_ = -1.0;
+    double lastBytes_ = 0.0;
+    size_t records_ = 0;
+    size_t hits_ = 0;
     std::mutex mutex_;
     RunLog& log_;
 };
@@ -753,6 +777,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             progress.startRecord(placed.from, placed.to);
             // Threads within a record pay only for long records.
             const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
+            size_t recordHits = 0;
             for (size_t k = 0; k < searches.size(); ++k) {
                 CollectionSearch& search = *searches[k];
                 const bool logged = &search == &last;
@@ -769,6 +794,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                 }
                 search.summary.windows += static_cast<double>(record.windowsScored);
                 search.summary.found += record.hits.size();
+                recordHits += record.hits.size();
                 if (keepRecords) {
                     if (logged) {
                         releaseText(record);
@@ -778,6 +804,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                     }
                 }
             }
+            progress.recordDone(recordHits);
             if (!feed.next(placed)) {
                 break;
             }

@@ -92,6 +92,17 @@ struct SearchControl {
     // Share of the scan done, 0..1 (records done plus the share of windows
     // of the record being scanned).
     std::function<void(double)> onProgress;
+    // The same progress in figures, as often (and at the end of every
+    // record): the input's bytes done and in all (0: unknown; for gzip
+    // input, the decompressed bytes and their likely total), the records
+    // done and the hits they gave (of every collection).
+    struct Figures {
+        size_t bytesDone = 0;
+        size_t bytesTotal = 0;
+        size_t records = 0;
+        size_t hits = 0;
+    };
+    std::function<void(const Figures&)> onFigures;
     // Checked between records and regularly during a scan.
     const std::atomic<bool>* cancel = nullptr;
     // Options the search runs with although they look like mistakes (a

@@ -115,3 +115,45 @@ TEST(Flags, ValuesOutsideTheirRangeAreUsageErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a terminal the progress line comes and goes on standard error; the
+// files are those of a search whose output is not a terminal, and --quiet
+// leaves the terminal to the results' names and the closing figures.
+TEST(Flags, ProgressLineOnATerminalOnly) {
+    if (std::system("command -v script > /dev/null") != 0) {
+        GTEST_SKIP() << "script (bsdutils) is not installed";
+    }
+    TempDir dir;
+    std::string fasta;
+    for (int r = 0; r < 300; ++r) {
+        fasta += ">r" + std::to_string(r) + "\n" + std::string(2000, "ACGT"[r % 4]) + "\n";
+    }
+    dir.write("t.fa", fasta);
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("crp.txt"));
+    std::filesystem::create_directories(dir.file("plain"));
+    std::filesystem::create_directories(dir.file("tty"));
+    const std::string search = std::string(XOPREX_CLI) + " search --sequence t.fa --collection crp.txt ";
+    ASSERT_EQ(std::system((search + "--out-dir plain > plain.txt 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(("script -qec '" + search + "--out-dir tty' /dev/null > tty.txt").c_str()),
+              0);
+    const std::string terminal = readFile("tty.txt");
+    EXPECT_NE(terminal.find(" of 602 kB ("), std::string::npos) << terminal;
+    // Erased before the closing lines.
+    EXPECT_LT(terminal.rfind(" records, "), terminal.rfind("\r\033[K"));
+    EXPECT_LT(terminal.rfind("\r\033[K"), terminal.find("xoprex: cut-off"));
+    EXPECT_EQ(readFile("plain.txt").find('\r'), std::string::npos);
+    for (const char* name : {"t_crp_Ri_0.800.csv", "t_seq_log.txt", "t_crp_freq_table.csv"}) {
+        EXPECT_EQ(readFile(dir.file("tty/") + name), readFile(dir.file("plain/") + name)) << name;
+    }
+    ASSERT_EQ(std::system(("script -qec '" + search + "--quiet --out-dir tty' /dev/null > quiet.txt")
+                              .c_str()),
+              0);
+    const std::string quiet = readFile("quiet.txt");
+    EXPECT_EQ(quiet.find("Analyzing sequence"), std::string::npos) << quiet;
+    EXPECT_EQ(quiet.find("records, "), std::string::npos);
+    EXPECT_NE(quiet.find("Results table: tty/t_crp_Ri_0.800.csv"), std::string::npos);
+}
+
+}  // namespace

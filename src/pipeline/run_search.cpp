@@ -10,8 +10,6 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
-#include <condition_variable>
-#include <exception>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -342,121 +340,28 @@ struct PlacedRecord {
     size_t to = 0;
 };
 
-// The records of a target in input order. With `ahead`, the next records
-// are read on a second thread while the caller works on the current ones,
-// a batch of about a megabyte at a time (one record when it is larger), so
-// that reading and scanning overlap while only two batches are held.
+// The records of a target in input order, each with where it lies in the
+// input. (Reading ahead on a second thread does not pay: reading is a fifth
+// of the work, and the records freed by another thread than the one that
+// allocated them cost glibc's allocator its arenas' locks.)
 class RecordFeed {
   public:
-    RecordFeed(RecordReader& reader, size_t start, bool ahead) : reader_(reader), from_(start) {
-        current_.last = !reader_.more();
-        if (ahead && !current_.last) {
-            ahead_ = thread_.start([this] { readAhead(); });
-        }
-    }
-    ~RecordFeed() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        try {
-            thread_.join();
-        } catch (...) {
-            // Nothing asks for the records any more.
-        }
-    }
-    RecordFeed(const RecordFeed&) = delete;
-    RecordFeed& operator=(const RecordFeed&) = delete;
+    RecordFeed(RecordReader& reader, size_t start) : reader_(reader), from_(start) {}
 
     // The next record; false at the end. An error of the input is raised
     // once the records before it have been taken.
     bool next(PlacedRecord& placed) {
-        while (taken_ == current_.records.size()) {
-            if (current_.error != nullptr) {
-                std::rethrow_exception(current_.error);
-            }
-            if (current_.last) {
-                return false;
-            }
-            current_ = ahead_ ? takeBatch() : readBatch(1);
-            taken_ = 0;
+        if (!reader_.more() || !reader_.next(placed.record)) {
+            return false;
         }
-        placed = std::move(current_.records[taken_++]);
+        placed.from = from_;
+        placed.to = from_ = reader_.position();
         return true;
     }
 
   private:
-    static constexpr size_t kBatchBytes = size_t{1} << 20;
-
-    struct Batch {
-        std::vector<PlacedRecord> records;
-        std::exception_ptr error;  // raised after the records
-        bool last = false;         // no batch follows
-    };
-
-    // Records until the batch holds `bytes` of input or the input ends.
-    Batch readBatch(size_t bytes) {
-        Batch batch;
-        size_t held = 0;
-        while (held < bytes && reader_.more()) {
-            PlacedRecord placed;
-            if (!reader_.next(placed.record)) {
-                break;
-            }
-            placed.from = from_;
-            placed.to = from_ = reader_.position();
-            held += placed.to - placed.from;
-            batch.records.push_back(std::move(placed));
-        }
-        batch.last = !reader_.more();
-        return batch;
-    }
-
-    void readAhead() {
-        for (;;) {
-            Batch batch;
-            try {
-                batch = readBatch(kBatchBytes);
-            } catch (...) {
-                batch.error = std::current_exception();
-                batch.last = true;
-            }
-            const bool last = batch.last;
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return !full_ || stop_; });
-            if (stop_) {
-                return;
-            }
-            ready_ = std::move(batch);
-            full_ = true;
-            changed_.notify_all();
-            if (last) {
-                return;
-            }
-        }
-    }
-
-    Batch takeBatch() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return full_; });
-        Batch batch = std::move(ready_);
-        full_ = false;
-        changed_.notify_all();
-        return batch;
-    }
-
     RecordReader& reader_;
     size_t from_;
-    bool ahead_ = false;
-    BackgroundThread thread_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Batch ready_;  // handed over by the reading thread
-    bool full_ = false;
-    bool stop_ = false;
-    Batch current_;
-    size_t taken_ = 0;
 };
 
 // The distributions of the window scores of a run's records, one per
@@ -766,7 +671,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
     {
-        RecordFeed feed(reader, first.to, threads > 1);
+        RecordFeed feed(reader, first.to);
         PlacedRecord placed = std::move(first);
         for (size_t index = 0;; ++index) {
             throwIfCancelled(control);

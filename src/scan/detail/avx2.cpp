@@ -2,6 +2,8 @@
 // base/cpu_features.h; each gives exactly what its scalar counterpart gives.
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <vector>
 
@@ -34,8 +36,7 @@ __attribute__((target("avx2"))) void WindowKernel::candidates256(size_t count,
     const size_t length = static_cast<size_t>(length_);
     const uint8_t* codes = classes_.data();
     const __m256i limit = _mm256_set1_epi16(static_cast<short>(threshold));
-    size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
+    for (size_t i = 0; i < count; i += 32) {
         __m256i s0 = _mm256_setzero_si256(), s1 = _mm256_setzero_si256();
         for (size_t l = 0; l < length; ++l) {
             const __m256i table = _mm256_broadcastsi128_si256(
@@ -49,18 +50,19 @@ __attribute__((target("avx2"))) void WindowKernel::candidates256(size_t count,
             _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s0, limit), s0)));
         const uint32_t high = static_cast<uint32_t>(
             _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s1, limit), s1)));
-        for (uint32_t k = 0; k < 16; ++k) {
+        // The last block runs over the codes' padding: its own windows only.
+        const size_t windows = std::min<size_t>(32, count - i);
+        for (uint32_t k = 0; k < 16 && k < windows; ++k) {
             if (low & (1u << (2 * k))) {
                 out.push_back(static_cast<uint32_t>(i + k));
             }
         }
-        for (uint32_t k = 0; k < 16; ++k) {
+        for (uint32_t k = 0; k + 16 < windows; ++k) {
             if (high & (1u << (2 * k))) {
                 out.push_back(static_cast<uint32_t>(i + 16 + k));
             }
         }
     }
-    candidatesTail(i, count, bounds, threshold, out);
 }
 
 }  // namespace xoprex

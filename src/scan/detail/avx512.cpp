@@ -215,15 +215,15 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGat
 
 // 32 windows per vector: the class codes pick each position's byte bound
 // (pshufb within 128-bit lanes holding the 16 bounds), widened to 16 bits and
-// summed; windows whose sum reaches the threshold are candidates.
+// summed; windows whose sum reaches the threshold are candidates. The last
+// block runs over the codes' padding and keeps its own windows only.
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidates512(
     size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
     std::vector<uint32_t>& out) const {
     const size_t length = static_cast<size_t>(length_);
     const uint8_t* codes = classes_.data();
     const __m512i limit = _mm512_set1_epi16(static_cast<short>(threshold));
-    size_t i = 0;
-    for (; i + 64 <= count; i += 64) {
+    for (size_t i = 0; i < count; i += 64) {
         __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();
         for (size_t l = 0; l < length; ++l) {
             const __m256i table = _mm256_broadcastsi128_si256(
@@ -235,12 +235,14 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidat
         }
         uint64_t keep = _mm512_cmpge_epu16_mask(s0, limit);
         keep |= static_cast<uint64_t>(_mm512_cmpge_epu16_mask(s1, limit)) << 32;
+        if (count - i < 64) {
+            keep &= (uint64_t{1} << (count - i)) - 1;  // the last block's windows only
+        }
         while (keep != 0) {
             out.push_back(static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctzll(keep))));
             keep &= keep - 1;
         }
     }
-    candidatesTail(i, count, bounds, threshold, out);
 }
 
 }  // namespace xoprex

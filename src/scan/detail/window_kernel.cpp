@@ -181,26 +181,14 @@ void WindowKernel::candidates(const char* text, size_t count, double cutOff, boo
         return;
     }
     classify(text, count + static_cast<size_t>(length_) - 1);
+    // The vector loops take whole blocks of 64 windows: the codes of the
+    // last one run on over padding of class 0, whose windows they drop.
+    classes_.resize((count + 63) / 64 * 64 + static_cast<size_t>(length_) - 1, 0);
     const Filter& filter = filters_[lowerIsBetter ? 1 : 0];
     if (path_ == InstructionSet::Avx512) {
         candidates512(count, filter.bounds, bound.threshold, out);
     } else {
         candidates256(count, filter.bounds, bound.threshold, out);
-    }
-}
-
-void WindowKernel::candidatesTail(size_t first, size_t count, const std::vector<uint8_t>& bounds,
-                                  uint32_t threshold, std::vector<uint32_t>& out) const {
-    const size_t length = static_cast<size_t>(length_);
-    const uint8_t* codes = classes_.data();
-    for (size_t i = first; i < count; ++i) {
-        uint32_t sum = 0;
-        for (size_t l = 0; l < length; ++l) {
-            sum += bounds[l * 16 + codes[i + l]];
-        }
-        if (sum >= threshold) {
-            out.push_back(static_cast<uint32_t>(i));
-        }
     }
 }
 

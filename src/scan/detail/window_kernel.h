@@ -84,8 +84,6 @@ class WindowKernel {
                        std::vector<uint32_t>& out) const;
     void candidates256(size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
                        std::vector<uint32_t>& out) const;
-    void candidatesTail(size_t first, size_t count, const std::vector<uint8_t>& bounds,
-                        uint32_t threshold, std::vector<uint32_t>& out) const;
 
     const TermTable& table_;
     int length_ = 0;

@@ -15,7 +15,7 @@ double cutOffPValue(const SiteCollection& collection, const SequenceRecord& back
     // exact distribution of a model whose sums tie often (a few milliseconds
     // instead of up to a quarter of a second).
     ScoreDistributionTuning quick;
-    quick.exactValues = 4096;
+    quick.exactValues = 256;
     const ScoreDistribution distribution(windowNullModel(method, collection, background), quick);
     // The windows that pass score strictly beyond the cut-off; the p-value
     // of the cut-off is that of the least extreme score that passes.

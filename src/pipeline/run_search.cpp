@@ -30,6 +30,7 @@
 #include "report/reports.h"
 #include "scan/annotation.h"
 #include "scan/integrative.h"
+#include "scan/reverse_complement.h"
 #include "scan/scan.h"
 #include "scan/sort.h"
 #include "seqio/record_reader.h"
@@ -251,6 +252,9 @@ struct RecordLoop {
     // The record's scan is the part-th of `parts` (one per collection).
     size_t part = 0;
     size_t parts = 1;
+    // Whether every byte of the record's text has a complement (found once
+    // for all the collections).
+    bool complementable = true;
 
     void report(double share) const {
         progress.report((static_cast<double>(part) + share) / static_cast<double>(parts));
@@ -273,6 +277,7 @@ void analyzeRecord(SequenceRecord& record, size_t index, const RecordLoop& loop,
     }
     // The text stays as read: for the next collection, or to be let go.
     scanControl.keepText = true;
+    scanControl.complementable = &loop.complementable;
     scanControl.onProgress = [&loop](double share) { loop.report(share); };
     reserveHitCapacity(record, loop.collection.model);
     scanRecord(record, loop.collection, loop.options, workingHit, window, scanControl, &cache);
@@ -682,6 +687,11 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             progress.startRecord(placed.from, placed.to);
             // Threads within a record pay only for long records.
             const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
+            const bool complementable =
+                fullyComplementable(record.sequence.data(), record.sequence.size());
+            for (RecordLoop& loop : loops) {
+                loop.complementable = complementable;
+            }
             size_t recordHits = 0;
             for (size_t k = 0; k < searches.size(); ++k) {
                 CollectionSearch& search = *searches[k];

@@ -42,6 +42,9 @@ struct ScanControl {
     // be scanned again (with another collection) or simply let go; the
     // working hit is then left reset. The hits are the same.
     bool keepText = false;
+    // Whether every byte of the record's text has a complement, when the
+    // caller knows it already (one text scanned with several collections).
+    const bool* complementable = nullptr;
 };
 
 // Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and

@@ -186,7 +186,10 @@ void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& sc
     scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, frame);
     // Without bytes that the reverse complement drops, the reverse strand
     // has the forward strand's length and is read from the forward text.
-    scan.readBackwards = fullyComplementable(record.sequence.data(), record.sequence.size());
+    scan.readBackwards =
+        control.complementable != nullptr
+            ? *control.complementable
+            : fullyComplementable(record.sequence.data(), record.sequence.size());
     record.length = record.sequence.size();
     record.uncomplemented.clear();
     if (!scan.readBackwards) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs workflow/Snakefile on 2 genomes x 2 collections in a temporary folder
-# and checks OUTDIR/all_hits.tsv against each run's own TSV. With "slurm" the
-# run goes through workflow/profiles/slurm, with stand-in SLURM commands
-# (fake_slurm/) that run each submitted job here. Skipped without snakemake.
+# Runs workflow/Snakefile on 2 genomes x 2 site lists and a JASPAR file of 2
+# count matrices (IDs MX0001.1 and lexA_box, the counts of the two site lists,
+# each a collection of its own) in a temporary folder, and checks
+# OUTDIR/all_hits.tsv against each run's own TSV. With "slurm" the run goes
+# through workflow/profiles/slurm, with stand-in SLURM commands (fake_slurm/)
+# that run each submitted job here. Skipped without snakemake.
 #   workflow_test.sh XOPREX SOURCE_DIR local|slurm
 set -euo pipefail
 xoprex=$1
@@ -23,6 +25,7 @@ genomes:
 collections:
   - $source/examples/crp_sites.txt
   - $source/tests/data/workflow/lexa_sites.fas
+  - $source/tests/data/workflow/crp_lexa.jaspar
 outdir: results
 xoprex: $xoprex
 END
@@ -78,7 +81,7 @@ if lines[0].split("\t") != ["genome", "collection"] + columns:
 rows = [line.split("\t") for line in lines[1:]]
 total = 0
 for genome in ("pPCP1", "pPCP1_fasta"):
-    for collection in ("crp_sites", "lexa_sites"):
+    for collection in ("crp_sites", "lexa_sites", "MX0001.1", "lexA_box"):
         tsvs = glob.glob(os.path.join(results, genome, f"{genome}_{collection}_*.tsv"))
         if len(tsvs) != 1:
             failures.append(f"{genome} {collection}: {len(tsvs)} results TSVs")

@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 OUT := out
 PREFIX ?= /usr/local
 
-.PHONY: all deps build asan demo test test-release test-asan bench gui screenshots install package fuzz clean
+.PHONY: all deps build asan demo workflow test test-release test-asan bench gui screenshots install package fuzz clean
 
 all: build
 
@@ -28,6 +28,11 @@ asan: deps $(ASAN_BUILD)/CMakeCache.txt
 
 demo: build
 	@bash scripts/demo.sh $(BUILD)/src/cli/xoprex $(OUT)
+
+# The many-genomes workflow on the examples (workflow/config.yaml), into $(OUT)/workflow.
+workflow: build
+	@bash scripts/install-deps.sh --workflow
+	snakemake --cores $(JOBS) --configfile workflow/config.yaml --config outdir=$(OUT)/workflow
 
 test-release: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

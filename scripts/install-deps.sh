@@ -2,6 +2,7 @@
 # Installs the Debian packages XOprex builds with. Idempotent: only what is
 # missing is installed, and nothing is fetched when everything is present.
 #   --fuzz  also clang and its libFuzzer / sanitizer runtime (make fuzz)
+#   --workflow  also Snakemake, for workflow/ (large, so not installed by default)
 set -euo pipefail
 
 packages=(
@@ -20,6 +21,7 @@ packages=(
 for arg in "$@"; do
     case "$arg" in
         --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        --workflow) packages+=(snakemake) ;;
         *)
             echo "install-deps: unknown argument $arg" >&2
             exit 1

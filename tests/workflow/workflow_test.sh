@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Runs workflow/Snakefile on 2 genomes x 2 site lists and a JASPAR file of 2
+# count matrices (IDs MX0001.1 and lexA_box, the counts of the two site lists,
+# each a collection of its own) in a temporary folder, and checks
+# OUTDIR/all_hits.tsv against each run's own TSV. With "slurm" the run goes
+# through workflow/profiles/slurm, with stand-in SLURM commands (fake_slurm/)
+# that run each submitted job here. Skipped without snakemake.
+#   workflow_test.sh XOPREX SOURCE_DIR local|slurm
+set -euo pipefail
+xoprex=$1
+source=$2
+mode=$3
+if ! command -v snakemake > /dev/null; then
+    echo "snakemake is not installed (scripts/install-deps.sh --workflow): skipped"
+    exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cat > config.yaml << END
+genomes:
+  - $source/examples/pPCP1.gbk
+  - $source/tests/data/workflow/pPCP1_fasta.fna.gz
+collections:
+  - $source/examples/crp_sites.txt
+  - $source/tests/data/workflow/lexa_sites.fas
+  - $source/tests/data/workflow/crp_lexa.jaspar
+outdir: results
+xoprex: $xoprex
+END
+args=(--snakefile "$source/workflow/Snakefile" --configfile config.yaml)
+
+if [ "$mode" = slurm ]; then
+    mkdir state
+    export PATH="$source/tests/workflow/fake_slurm:$PATH" FAKE_SLURM_STATE="$work/state"
+    export USER="${USER:-$(id -un)}"  # the executor asks SLURM about this user
+    args+=(--profile "$source/workflow/profiles/slurm")
+else
+    args+=(--cores 2)
+    # Two inputs of one title would write over each other's results.
+    if snakemake "${args[@]}" --dry-run \
+        --config "genomes=[\"$source/examples/pPCP1.gbk\",\"$source/examples/pPCP1.fas\"]" \
+        > clash.log 2>&1 || ! grep -q "have the same title 'pPCP1'" clash.log; then
+        echo "FAIL: two genomes titled pPCP1 were not refused"
+        cat clash.log
+        exit 1
+    fi
+fi
+if ! snakemake "${args[@]}" > snakemake.log 2>&1; then
+    cat snakemake.log
+    exit 1
+fi
+
+if [ "$mode" = slurm ]; then
+    # One submission per genome, with the profile's resources and the job's
+    # threads; the gathering runs here; each job runs its step through srun.
+    submissions=$(grep -c '^sbatch ' state/calls || true)
+    with_resources=$(grep -E -c '^sbatch .* -p main -t [0-9]+ --mem [0-9]+ --cpus-per-task=2 ' state/calls || true)
+    steps=$(grep -c '^srun ' state/calls || true)
+    if [ "$submissions" != 2 ] || [ "$with_resources" != 2 ] || [ "$steps" != 2 ]; then
+        echo "FAIL: expected two sbatch calls with resources and two srun steps:"
+        cat state/calls
+        exit 1
+    fi
+fi
+
+python3 - results << 'END'
+import glob
+import os
+import sys
+
+results = sys.argv[1]
+columns = ("record start end strand score p_value q_value site distance type gene_strand "
+           "gene_start gene_end gene_tag gene product local_mean up_mean dw_mean").split()
+with open(os.path.join(results, "all_hits.tsv")) as table:
+    lines = table.read().splitlines()
+failures = []
+if lines[0].split("\t") != ["genome", "collection"] + columns:
+    failures.append(f"header: {lines[0]}")
+rows = [line.split("\t") for line in lines[1:]]
+total = 0
+for genome in ("pPCP1", "pPCP1_fasta"):
+    for collection in ("crp_sites", "lexa_sites", "MX0001.1", "lexA_box"):
+        tsvs = glob.glob(os.path.join(results, genome, f"{genome}_{collection}_*.tsv"))
+        if len(tsvs) != 1:
+            failures.append(f"{genome} {collection}: {len(tsvs)} results TSVs")
+            continue
+        with open(tsvs[0]) as tsv:
+            own = [line for line in tsv.read().splitlines() if not line.startswith("#")]
+        gathered = ["\t".join(row[2:]) for row in rows if row[:2] == [genome, collection]]
+        print(f"{genome}\t{collection}\t{len(gathered)} rows (its TSV: {len(own) - 1})")
+        if own[0] != "\t".join(columns) or not own[1:]:
+            failures.append(f"{tsvs[0]}: other columns or no hits")
+        if gathered != own[1:]:
+            failures.append(f"{genome} {collection}: gathered rows differ from {tsvs[0]}")
+        total += len(gathered)
+if total != len(rows):
+    failures.append(f"{len(rows) - total} rows of other genomes or collections")
+for failure in failures:
+    print("FAIL:", failure)
+sys.exit(1 if failures else 0)
+END

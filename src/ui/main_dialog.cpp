@@ -142,8 +142,10 @@ void COprex_AppDlg::connectSignals() {
         }
     }
 
-    connect(runner_.get(), &xoprex::ui::SearchRunner::lineWritten, this,
-            [this](const QString& line) { progressLog_->appendPlainText(line); });
+    connect(runner_.get(), &xoprex::ui::SearchRunner::linesWritten, this,
+            [this](const QStringList& lines) {
+                progressLog_->appendPlainText(lines.join(QLatin1Char('\n')));
+            });
     connect(runner_.get(), &xoprex::ui::SearchRunner::progressed, progressBar_,
             &QProgressBar::setValue);
     connect(runner_.get(), &xoprex::ui::SearchRunner::finished, this,

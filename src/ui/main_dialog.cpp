@@ -447,6 +447,9 @@ void COprex_AppDlg::search() {
     inputs.outputFolder = plan.form.outputFolder;
     inputs.sequenceTitle = plan.form.sequenceTitle;
     inputs.collectionTitle = plan.form.collectionTitle;
+    // The hits view reads the TSV results.
+    inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv};
+    searched_ = inputs;
     setSearching(true);
     runner_->start(inputs);
 }
@@ -494,7 +497,9 @@ void COprex_AppDlg::setSearching(bool on) {
 
 void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
     setSearching(false);
-    removePasteFiles();
+    if (end != SearchEnd::Done) {
+        removePasteFiles();
+    }
     const Values tried = values_;
     switch (end) {
         case SearchEnd::Done:
@@ -502,8 +507,10 @@ void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
             progressLabel_->setText(QStringLiteral("Search finished."));
             resetControls();
             if (!closeRequested_) {
+                // Before the paste files go: the results window reads them.
                 openResults(text);
             }
+            removePasteFiles();
             break;
         case SearchEnd::Cancelled:
             values_ = beforeSearch_;
@@ -530,7 +537,13 @@ void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
 }
 
 void COprex_AppDlg::openResults(const QString& path) {
-    auto* results = new CResultDialog(path, services_, this);
+    xoprex::ui::ResultsSources sources;
+    sources.resultsPath = path;
+    sources.sequencePath = qs(searched_.sequencePath);
+    sources.collectionPath = qs(searched_.collectionPath);
+    sources.optionsPath = qs(searched_.optionsPath);
+    sources.readInputsNow = !pasteFiles_.empty();
+    auto* results = new CResultDialog(sources, services_, this);
     results->setAttribute(Qt::WA_DeleteOnClose);
     resultsWindow_ = results;
     results->open();

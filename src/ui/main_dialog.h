@@ -112,6 +112,7 @@ class COprex_AppDlg : public QDialog {
     QString startFolder_;
     Values values_;
     Values beforeSearch_;
+    xoprex::SearchInputs searched_;  // of the last search
     std::vector<std::string> pasteFiles_;
     bool defaultsUntouched_ = false;
     bool loadingAtStartup_ = true;

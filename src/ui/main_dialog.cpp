@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
@@ -21,6 +22,7 @@
 #include "merge/merge.h"
 #include "options/option_table.h"
 #include "options/options.h"
+#include "seqio/sequence.h"
 #include "ui/about_dialog.h"
 #include "ui/help_viewer.h"
 #include "ui/result_dialog.h"
@@ -69,6 +71,10 @@ COprex_AppDlg::COprex_AppDlg(QWidget* parent, xoprex::ui::UiServices* services,
           search ? std::move(search)
                  : xoprex::ui::SearchRunner::SearchFunction(xoprex::runSearch))) {
     buildControls();
+    guidanceTimer_ = new QTimer(this);
+    guidanceTimer_->setSingleShot(true);
+    guidanceTimer_->setInterval(0);
+    connect(guidanceTimer_, &QTimer::timeout, this, &COprex_AppDlg::updateGuidance);
     startFolder_ = QDir::currentPath();
     values_.files.startFolder = ss(startFolder_);
     values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
@@ -122,6 +128,7 @@ void COprex_AppDlg::connectSignals() {
         if (!updating_) {
             collectionPathEdit_->setEnabled(false);
             collectionBrowse_->setEnabled(false);
+            scheduleGuidance();
         }
     });
 
@@ -207,6 +214,7 @@ void COprex_AppDlg::showValues() {
     }
     setIntegrativeControlsEnabled(values_.options.integrative);
     updating_ = false;
+    scheduleGuidance();
 }
 
 void COprex_AppDlg::showError(const QString& message, const QString& detail) {
@@ -274,6 +282,7 @@ void COprex_AppDlg::optionChanged() {
     if (updating_) {
         return;
     }
+    scheduleGuidance();
     searchButton_->setEnabled(false);
     defaultsUntouched_ = false;
     setIntegrativeControlsEnabled(integrativeYes_->isChecked());
@@ -285,6 +294,67 @@ void COprex_AppDlg::setIntegrativeControlsEnabled(bool on) {
                                          relaxationEdit_, rescoringCombo_}) {
         control->setEnabled(on);
     }
+}
+
+// ---- threshold guidance -------------------------------------------------------
+
+void COprex_AppDlg::scheduleGuidance() {
+    if (guidanceTimer_ != nullptr && !guidanceTimer_->isActive()) {
+        guidanceTimer_->start();
+    }
+}
+
+const xoprex::SequenceRecord* COprex_AppDlg::guidanceBackground(const xoprex::Options& options) {
+    const std::string& target = values_.files.sequencePath;
+    if (!options.backgroundFromGenome || target.empty()) {
+        return nullptr;
+    }
+    if (target != compositionPath_) {
+        compositionPath_ = target;
+        composition_.reset();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            xoprex::SequenceSet set = xoprex::readSequences(target);
+            // As the search: the genome's composition only for one record.
+            if (set.records.size() == 1) {
+                xoprex::computeBackgroundComposition(set.records.front());
+                composition_ = std::make_unique<xoprex::SequenceRecord>();
+                composition_->backgroundFrequencies = set.records.front().backgroundFrequencies;
+                composition_->backgroundEntropy = set.records.front().backgroundEntropy;
+            }
+        } catch (const std::exception&) {
+            // The search reports an unreadable target; until then: uniform.
+        }
+        QApplication::restoreOverrideCursor();
+    }
+    return composition_.get();
+}
+
+void COprex_AppDlg::updateGuidance() {
+    guidance_.reset();
+    if (runner_->running()) {
+        return;
+    }
+    readControls();
+    const std::string& collection = values_.files.collectionPath;
+    if (collection.empty() || !collectionPathEdit_->isEnabled()) {
+        guidanceLabel_->setText(
+            QStringLiteral("Choose a collection file to see the cut-off this threshold gives."));
+        return;
+    }
+    const xoprex::Options options = xoprex::ui::formRunOptions(values_.options, values_.methodText);
+    try {
+        guidance_ = xoprex::thresholdGuidance(collection, options, guidanceBackground(options));
+    } catch (const std::exception& error) {
+        guidanceLabel_->setText(
+            QStringLiteral("The collection cannot be read: %1").arg(qs(error.what())));
+        return;
+    }
+    guidanceLabel_->setText(QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per megabase "
+                                           "of both strands")
+                                .arg(guidance_->cutOff, 0, 'f', 3)
+                                .arg(guidance_->pValue, 0, 'g', 3)
+                                .arg(guidance_->expectedPerMegabase, 0, 'g', 3));
 }
 
 // ---- file buttons -----------------------------------------------------------

@@ -10,10 +10,12 @@
 #include <QDialog>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "options/options_file.h"
+#include "pipeline/guidance.h"
 #include "ui/form_logic.h"
 #include "ui/help_viewer.h"
 #include "ui/result_dialog.h"
@@ -28,6 +30,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class QWidget;
 
 namespace xoprex::ui {
@@ -51,6 +54,10 @@ class COprex_AppDlg : public QDialog {
     bool searching() const;
     // The results window of the last search, while it is open.
     CResultDialog* resultsWindow() const { return resultsWindow_; }
+    // What the form's threshold gives for the chosen collection file, as
+    // shown beside the threshold; none without one (or when it cannot be
+    // read).
+    const std::optional<xoprex::ThresholdGuidance>& guidance() const { return guidance_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +92,13 @@ class COprex_AppDlg : public QDialog {
     void saveOptions();
     void optionChanged();
     void setIntegrativeControlsEnabled(bool on);
+
+    // Threshold guidance: recomputed shortly after any change of the form.
+    void scheduleGuidance();
+    void updateGuidance();
+    // The background of the chosen target for `options` (null: uniform);
+    // the target's composition is read once per target.
+    const xoprex::SequenceRecord* guidanceBackground(const xoprex::Options& options);
 
     // Buttons.
     void browseSequence();
@@ -175,6 +189,13 @@ class COprex_AppDlg : public QDialog {
     QLineEdit* downRightEdit_ = nullptr;
     QLineEdit* relaxationEdit_ = nullptr;
     QComboBox* rescoringCombo_ = nullptr;
+    QLabel* guidanceLabel_ = nullptr;
+    QTimer* guidanceTimer_ = nullptr;
+    std::optional<xoprex::ThresholdGuidance> guidance_;
+    // The target whose composition is held, and that composition (null
+    // when the target has several records or cannot be read).
+    std::string compositionPath_;
+    std::unique_ptr<xoprex::SequenceRecord> composition_;
     // Progress.
     QPlainTextEdit* progressLog_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

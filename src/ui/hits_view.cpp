@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -122,12 +123,14 @@ HitsView::HitsView(QWidget* parent)
 
 void HitsView::setTable(HitTable table, const ResultsSummary& summary) {
     {
-        const QSignalBlocker block(record_);
-        record_->clear();
-        record_->addItem(QStringLiteral("All records"));
+        // One model set at once: tens of thousands of records fill it quickly.
+        QStringList names{QStringLiteral("All records")};
+        names.reserve(static_cast<qsizetype>(table.records.size()) + 1);
         for (const std::string& name : table.records) {
-            record_->addItem(QString::fromStdString(name));
+            names << QString::fromStdString(name);
         }
+        const QSignalBlocker block(record_);
+        record_->setModel(new QStringListModel(names, record_));
     }
     const auto figure = [](const std::string& text) {
         return text.empty() ? QStringLiteral("-") : QString::fromStdString(text).toHtmlEscaped();

@@ -78,8 +78,7 @@ HitsView::HitsView(QWidget* parent)
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[HitsModel::kColumnCount] = {150, 80,  80, 50,  70, 75,
-                                                 75,  170, 85, 100, 70, 200};
+    const int widths[HitsModel::kColumnCount] = {120, 65, 65, 50, 65, 70, 70, 160, 80, 95, 65, 200};
     for (int column = 0; column < HitsModel::kColumnCount; ++column) {
         view_->setColumnWidth(column, widths[column]);
     }

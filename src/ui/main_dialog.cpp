@@ -339,7 +339,7 @@ void COprex_AppDlg::updateGuidance() {
     const std::string& collection = values_.files.collectionPath;
     if (collection.empty() || !collectionPathEdit_->isEnabled()) {
         guidanceLabel_->setText(
-            QStringLiteral("Choose a collection file to see the cut-off this threshold gives."));
+            QStringLiteral("Choose a collection file to see what this threshold gives."));
         return;
     }
     const xoprex::Options options = xoprex::ui::formRunOptions(values_.options, values_.methodText);
@@ -350,8 +350,8 @@ void COprex_AppDlg::updateGuidance() {
             QStringLiteral("The collection cannot be read: %1").arg(qs(error.what())));
         return;
     }
-    guidanceLabel_->setText(QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per megabase "
-                                           "of both strands")
+    guidanceLabel_->setText(QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per Mb "
+                                           "(both strands)")
                                 .arg(guidance_->cutOff, 0, 'f', 3)
                                 .arg(guidance_->pValue, 0, 'g', 3)
                                 .arg(guidance_->expectedPerMegabase, 0, 'g', 3));

@@ -209,9 +209,8 @@ QWidget* COprex_AppDlg::buildOptionsColumn() {
     addRow(searchGrid, 2, QStringLiteral("Threshold:"), thresholdCombo_);
     searchGrid->addWidget(radioPair(percentCutOff_, literalCutOff_), 3, 1);
     guidanceLabel_ = named(new QLabel, "thresholdGuidance");
-    guidanceLabel_->setWordWrap(true);
     guidanceLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    searchGrid->addWidget(guidanceLabel_, 4, 1);
+    searchGrid->addWidget(guidanceLabel_, 4, 0, 1, 2);
     searchGrid->setColumnStretch(1, 1);
 
     auto* regionGroup = makeGroup(QStringLiteral("Operator Region Settings"), "regionGroup");

@@ -45,29 +45,51 @@ void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable
         trackOf.emplace(records_[i].name, static_cast<int>(i));
         longest_ = std::max(longest_, records_[i].length);
     }
-    std::vector<int> trackOfRecord(table.records.size(), -1);
+    std::vector<int> layoutOfName(table.records.size(), -1);
     for (std::size_t r = 0; r < table.records.size(); ++r) {
         const auto found = trackOf.find(table.records[r]);
-        trackOfRecord[r] = found == trackOf.end() ? -1 : found->second;
+        layoutOfName[r] = found == trackOf.end() ? -1 : found->second;
     }
-    hitsByTrack_.assign(records_.size(), {});
-    trackOfRow_.assign(table.rows.size(), -1);
+    hitsByRecord_.assign(records_.size(), {});
+    recordOfRow_.assign(table.rows.size(), -1);
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
-        const int track = trackOfRecord[static_cast<std::size_t>(table.rows[row].record)];
-        trackOfRow_[row] = track;
-        if (track >= 0) {
-            hitsByTrack_[static_cast<std::size_t>(track)].push_back(static_cast<int>(row));
+        const int record = layoutOfName[static_cast<std::size_t>(table.rows[row].record)];
+        recordOfRow_[row] = record;
+        if (record >= 0) {
+            hitsByRecord_[static_cast<std::size_t>(record)].push_back(static_cast<int>(row));
         }
     }
-    for (std::vector<int>& rows : hitsByTrack_) {
+    for (std::vector<int>& rows : hitsByRecord_) {
         std::sort(rows.begin(), rows.end(), [&table](int a, int b) {
             return table.rows[static_cast<std::size_t>(a)].start <
                    table.rows[static_cast<std::size_t>(b)].start;
         });
     }
-    firstTrack_ = 0;
     marked_ = -1;
+    setOnlyRecordsWithHits(onlyWithHits_);
     zoomToFit();
+}
+
+void GenomeMap::setOnlyRecordsWithHits(bool on) {
+    onlyWithHits_ = on;
+    shown_.clear();
+    trackOfRecord_.assign(records_.size(), -1);
+    for (std::size_t record = 0; record < records_.size(); ++record) {
+        if (!on || !hitsByRecord_[record].empty()) {
+            trackOfRecord_[record] = static_cast<int>(shown_.size());
+            shown_.push_back(static_cast<int>(record));
+        }
+    }
+    firstTrack_ = 0;
+    setFirstTrack(0);
+}
+
+int GenomeMap::trackOfRow(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= recordOfRow_.size()) {
+        return -1;
+    }
+    const int record = recordOfRow_[static_cast<std::size_t>(row)];
+    return record < 0 ? -1 : trackOfRecord_[static_cast<std::size_t>(record)];
 }
 
 double GenomeMap::trackWidth(const QSize& size) const {
@@ -128,12 +150,11 @@ void GenomeMap::updateBars() {
 }
 
 void GenomeMap::showHit(int row) {
-    if (row < 0 || static_cast<std::size_t>(row) >= trackOfRow_.size() ||
-        trackOfRow_[static_cast<std::size_t>(row)] < 0) {
+    const int track = trackOfRow(row);
+    if (track < 0) {
         return;
     }
     marked_ = row;
-    const int track = trackOfRow_[static_cast<std::size_t>(row)];
     if (track < firstTrack_ || track >= firstTrack_ + visibleTracks()) {
         setFirstTrack(track - visibleTracks() / 2);
     }
@@ -146,11 +167,8 @@ void GenomeMap::showHit(int row) {
 }
 
 QPoint GenomeMap::tickPosition(int row) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= trackOfRow_.size()) {
-        return {-1, -1};
-    }
-    const int track = trackOfRow_[static_cast<std::size_t>(row)];
-    if (track < firstTrack_ || track >= firstTrack_ + visibleTracks()) {
+    const int track = trackOfRow(row);
+    if (track < 0 || track < firstTrack_ || track >= firstTrack_ + visibleTracks()) {
         return {-1, -1};
     }
     const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
@@ -177,7 +195,8 @@ int GenomeMap::hitAt(const QPoint& point) const {
     }
     int best = -1;
     double bestDistance = kPickSlack + 0.5;
-    for (const int row : hitsByTrack_[static_cast<std::size_t>(track)]) {
+    for (const int row :
+         hitsByRecord_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(track)])]) {
         const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
         if (hit.forward != forward) {
             continue;
@@ -206,7 +225,8 @@ void GenomeMap::paintPicture(QPainter& painter, const QSize& size) const {
     const int shown = std::max(1, size.height() / kTrackHeight);
     painter.setClipRect(QRectF(0, 0, right + 2, size.height()));
     for (int t = firstTrack_; t < std::min(trackCount(), firstTrack_ + shown); ++t) {
-        const RecordLayout& record = records_[static_cast<std::size_t>(t)];
+        const int shownRecord = shown_[static_cast<std::size_t>(t)];
+        const RecordLayout& record = records_[static_cast<std::size_t>(shownRecord)];
         const double middle = (t - firstTrack_) * kTrackHeight + kTrackHeight / 2.0;
         painter.setPen(kInk);
         painter.drawText(QRectF(4, middle - metrics.height(), kNameWidth - 12, metrics.height()),
@@ -266,7 +286,7 @@ void GenomeMap::paintPicture(QPainter& painter, const QSize& size) const {
         }
         std::vector<QLineF> ticks[2];
         double lastX[2] = {-1e9, -1e9};
-        for (const int row : hitsByTrack_[static_cast<std::size_t>(t)]) {
+        for (const int row : hitsByRecord_[static_cast<std::size_t>(shownRecord)]) {
             const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
             if (hit.end < viewStart_ || hit.start - 1 > endBase) {
                 continue;
@@ -285,7 +305,7 @@ void GenomeMap::paintPicture(QPainter& painter, const QSize& size) const {
         painter.drawLines(ticks[0].data(), static_cast<int>(ticks[0].size()));
         painter.setPen(QPen(kReverse, 1.5));
         painter.drawLines(ticks[1].data(), static_cast<int>(ticks[1].size()));
-        if (marked_ >= 0 && trackOfRow_[static_cast<std::size_t>(marked_)] == t) {
+        if (marked_ >= 0 && trackOfRow(marked_) == t) {
             const HitRow& hit = table_->rows[static_cast<std::size_t>(marked_)];
             const double x0 = xOf(hit.start - 1) - 2;
             const double x1 = std::max(xOf(hit.end) + 2, x0 + 5);

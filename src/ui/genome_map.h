@@ -26,7 +26,9 @@ class GenomeMap : public PictureView {
     // name). `table` must outlive the map's use of it.
     void setData(const std::vector<RecordLayout>& records, const HitTable& table);
 
-    int trackCount() const { return static_cast<int>(records_.size()); }
+    // Tracks shown: every record, or only those with hits.
+    int trackCount() const { return static_cast<int>(shown_.size()); }
+    void setOnlyRecordsWithHits(bool on);
     // The first track shown.
     void setFirstTrack(int track);
     int firstTrack() const { return firstTrack_; }
@@ -66,10 +68,15 @@ class GenomeMap : public PictureView {
     double xOf(double base) const;
     void updateBars();
 
+    // The track of a hit's record, or -1 (not in the target, or not shown).
+    int trackOfRow(int row) const;
+
     std::vector<RecordLayout> records_;
     const HitTable* table_ = nullptr;
-    std::vector<std::vector<int>> hitsByTrack_;  // table rows, by start
-    std::vector<int> trackOfRow_;                // -1: record not in the target
+    std::vector<std::vector<int>> hitsByRecord_;  // table rows, by start
+    std::vector<int> recordOfRow_;                // -1: record not in the target
+    std::vector<int> shown_;                      // record of each track
+    std::vector<int> trackOfRecord_;              // -1: not shown
     int64_t longest_ = 1;
     int firstTrack_ = 0;
     double basesPerPixel_ = 1.0;
@@ -78,7 +85,8 @@ class GenomeMap : public PictureView {
     QPoint pressedAt_;
     double pressedStart_ = 0.0;
     bool dragged_ = false;
-    bool fitted_ = true;  // the longest record fills the width
+    bool fitted_ = true;
+    bool onlyWithHits_ = false;  // the longest record fills the width
     QScrollBar* trackBar_;
     QScrollBar* baseBar_;
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -254,6 +255,10 @@ QWidget* CResultDialog::buildMapTab() {
     addButton(QStringLiteral("Zoom Out"), "zoomOut",
               [this] { map_->zoom(0.5, xoprex::ui::GenomeMap::kNameWidth + map_->width() / 2.0); });
     addButton(QStringLiteral("Whole Records"), "zoomFit", [this] { map_->zoomToFit(); });
+    auto* withHits = new QCheckBox(QStringLiteral("Only records with hits"));
+    withHits->setObjectName(QStringLiteral("onlyRecordsWithHits"));
+    connect(withHits, &QCheckBox::toggled, map_, &xoprex::ui::GenomeMap::setOnlyRecordsWithHits);
+    row->addWidget(withHits);
     mapHit_ =
         new QLabel(QStringLiteral("Click a tick to select its hit; Ctrl+wheel zooms, "
                                   "dragging pans."));

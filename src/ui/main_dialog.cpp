@@ -22,7 +22,6 @@
 #include "merge/merge.h"
 #include "options/option_table.h"
 #include "options/options.h"
-#include "seqio/sequence.h"
 #include "ui/about_dialog.h"
 #include "ui/help_viewer.h"
 #include "ui/result_dialog.h"
@@ -75,6 +74,9 @@ COprex_AppDlg::COprex_AppDlg(QWidget* parent, xoprex::ui::UiServices* services,
     guidanceTimer_->setSingleShot(true);
     guidanceTimer_->setInterval(0);
     connect(guidanceTimer_, &QTimer::timeout, this, &COprex_AppDlg::updateGuidance);
+    guidanceRunner_ = new xoprex::ui::GuidanceRunner(this);
+    connect(guidanceRunner_, &xoprex::ui::GuidanceRunner::computed, this,
+            &COprex_AppDlg::showGuidance);
     startFolder_ = QDir::currentPath();
     values_.files.startFolder = ss(startFolder_);
     values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
@@ -304,57 +306,40 @@ void COprex_AppDlg::scheduleGuidance() {
     }
 }
 
-const xoprex::SequenceRecord* COprex_AppDlg::guidanceBackground(const xoprex::Options& options) {
-    const std::string& target = values_.files.sequencePath;
-    if (!options.backgroundFromGenome || target.empty()) {
-        return nullptr;
-    }
-    if (target != compositionPath_) {
-        compositionPath_ = target;
-        composition_.reset();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            xoprex::SequenceSet set = xoprex::readSequences(target);
-            // As the search: the genome's composition only for one record.
-            if (set.records.size() == 1) {
-                xoprex::computeBackgroundComposition(set.records.front());
-                composition_ = std::make_unique<xoprex::SequenceRecord>();
-                composition_->backgroundFrequencies = set.records.front().backgroundFrequencies;
-                composition_->backgroundEntropy = set.records.front().backgroundEntropy;
-            }
-        } catch (const std::exception&) {
-            // The search reports an unreadable target; until then: uniform.
-        }
-        QApplication::restoreOverrideCursor();
-    }
-    return composition_.get();
-}
-
 void COprex_AppDlg::updateGuidance() {
-    guidance_.reset();
     if (runner_->running()) {
         return;
     }
     readControls();
     const std::string& collection = values_.files.collectionPath;
     if (collection.empty() || !collectionPathEdit_->isEnabled()) {
+        guidance_.reset();
         guidanceLabel_->setText(
             QStringLiteral("Choose a collection file to see what this threshold gives."));
         return;
     }
-    const xoprex::Options options = xoprex::ui::formRunOptions(values_.options, values_.methodText);
-    try {
-        guidance_ = xoprex::thresholdGuidance(collection, options, guidanceBackground(options));
-    } catch (const std::exception& error) {
-        guidanceLabel_->setText(
-            QStringLiteral("The collection cannot be read: %1").arg(qs(error.what())));
+    xoprex::ui::GuidanceRequest request;
+    request.collectionPath = collection;
+    request.options = xoprex::ui::formRunOptions(values_.options, values_.methodText);
+    request.targetPath = values_.files.sequencePath;
+    guidanceRunner_->request(request);
+}
+
+void COprex_AppDlg::showGuidance(const std::optional<xoprex::ThresholdGuidance>& guidance,
+                                 const QString& problem) {
+    if (collectionPathEdit_->text().isEmpty() || !collectionPathEdit_->isEnabled()) {
+        return;  // the collection went while the figures were computed
+    }
+    guidance_ = guidance;
+    if (!guidance_) {
+        guidanceLabel_->setText(QStringLiteral("The collection cannot be read: %1").arg(problem));
         return;
     }
-    guidanceLabel_->setText(QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per Mb "
-                                           "(both strands)")
-                                .arg(guidance_->cutOff, 0, 'f', 3)
-                                .arg(guidance_->pValue, 0, 'g', 3)
-                                .arg(guidance_->expectedPerMegabase, 0, 'g', 3));
+    guidanceLabel_->setText(
+        QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per Mb (both strands)")
+            .arg(guidance_->cutOff, 0, 'f', 3)
+            .arg(guidance_->pValue, 0, 'g', 3)
+            .arg(guidance_->expectedPerMegabase, 0, 'g', 3));
 }
 
 // ---- file buttons -----------------------------------------------------------

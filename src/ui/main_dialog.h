@@ -17,6 +17,7 @@
 #include "options/options_file.h"
 #include "pipeline/guidance.h"
 #include "ui/form_logic.h"
+#include "ui/guidance_runner.h"
 #include "ui/help_viewer.h"
 #include "ui/result_dialog.h"
 #include "ui/search_runner.h"
@@ -55,8 +56,8 @@ class COprex_AppDlg : public QDialog {
     // The results window of the last search, while it is open.
     CResultDialog* resultsWindow() const { return resultsWindow_; }
     // What the form's threshold gives for the chosen collection file, as
-    // shown beside the threshold; none without one (or when it cannot be
-    // read).
+    // shown beside the threshold (computed in the background); none
+    // without one (or when it cannot be read).
     const std::optional<xoprex::ThresholdGuidance>& guidance() const { return guidance_; }
 
   protected:
@@ -93,12 +94,12 @@ class COprex_AppDlg : public QDialog {
     void optionChanged();
     void setIntegrativeControlsEnabled(bool on);
 
-    // Threshold guidance: recomputed shortly after any change of the form.
+    // Threshold guidance: recomputed after any change of the form, on a
+    // worker thread.
     void scheduleGuidance();
     void updateGuidance();
-    // The background of the chosen target for `options` (null: uniform);
-    // the target's composition is read once per target.
-    const xoprex::SequenceRecord* guidanceBackground(const xoprex::Options& options);
+    void showGuidance(const std::optional<xoprex::ThresholdGuidance>& guidance,
+                      const QString& problem);
 
     // Buttons.
     void browseSequence();
@@ -191,11 +192,8 @@ class COprex_AppDlg : public QDialog {
     QComboBox* rescoringCombo_ = nullptr;
     QLabel* guidanceLabel_ = nullptr;
     QTimer* guidanceTimer_ = nullptr;
+    xoprex::ui::GuidanceRunner* guidanceRunner_ = nullptr;
     std::optional<xoprex::ThresholdGuidance> guidance_;
-    // The target whose composition is held, and that composition (null
-    // when the target has several records or cannot be read).
-    std::string compositionPath_;
-    std::unique_ptr<xoprex::SequenceRecord> composition_;
     // Progress.
     QPlainTextEdit* progressLog_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

@@ -30,7 +30,6 @@ class LogoView;
 class PictureView;
 class ScoreView;
 class UiServices;
-struct ResultsGrid;
 struct RunPictures;
 
 // What a results window shows: the results table (the TSV is beside it) and
@@ -98,7 +97,6 @@ class CResultDialog : public QDialog {
     QTabWidget* tabs_ = nullptr;
     QTableWidget* grid_ = nullptr;
     QLabel* summary_ = nullptr;
-    std::unique_ptr<xoprex::ui::ResultsGrid> table_;  // read, not yet shown
     bool gridFilled_ = false;
     xoprex::ui::HitsView* hits_ = nullptr;
     xoprex::ui::LogoView* logo_ = nullptr;

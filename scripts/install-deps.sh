@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qt6-base-dev
+    qt6-svg-dev
     libcli11-dev
     libgtest-dev
     libbenchmark-dev

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the documentation screenshots of the desktop program under a virtual
 # X display: the main window filled with the bundled example, and the
-# results window of its search. The program grabs its own windows (no image
+# results window of its search on its hits, logo, scores and map tabs. The program grabs its own windows (no image
 # tool needed); the search runs in a scratch folder so nothing is written
 # next to the examples.
 # Usage: scripts/screenshots.sh <xoprex-gui binary> <output folder>
@@ -24,7 +24,8 @@ mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 cp "$root/examples/pPCP1.gbk" "$root/examples/crp_sites.txt" "$work/"
 chmod u+w "$work"/*
-rm -f "$out/main_dialog.png" "$out/results_window.png"
+shots=(main_dialog.png results_window.png motif_logo.png score_histogram.png genome_map.png)
+for shot in "${shots[@]}"; do rm -f "$out/$shot"; done
 
 cd "$work"
 XOPREX_SCREENSHOTS="$out" \
@@ -37,7 +38,7 @@ QT_QPA_PLATFORM=xcb \
     exit 1
 }
 
-for shot in main_dialog.png results_window.png; do
+for shot in "${shots[@]}"; do
     if [ ! -s "$out/$shot" ]; then
         cat "$work/run.log" >&2
         echo "screenshots: $out/$shot was not written" >&2

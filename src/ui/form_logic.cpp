@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "motif/site_collection.h"
+#include "options/option_table.h"
 #include "options/options.h"
 #include "report/reports.h"
 #include "seqio/sequence.h"
@@ -124,6 +125,16 @@ SearchPlan planSearch(const SearchForm& form) {
         plan.collectionPaste.reset();
     }
     return plan;
+}
+
+Options formRunOptions(const OptionTexts& texts, const std::string& methodLabel) {
+    OptionTexts saved = texts;
+    saved.methodNumber = formLabelToNumber(methodLabel, texts.methodNumber);
+    Options options;
+    for (int number = 1; number <= kOptionCount; ++number) {
+        applyRunValue(options, number, formValue(saved, number));
+    }
+    return options;
 }
 
 }  // namespace xoprex::ui

@@ -66,4 +66,9 @@ struct SearchPlan {
 
 SearchPlan planSearch(const SearchForm& form);
 
+// The options a search would run with once the form is saved: the method
+// named by its label (`texts.methodNumber` when the label is unknown) and
+// every other text read as the run reads it from the options file.
+Options formRunOptions(const OptionTexts& texts, const std::string& methodLabel);
+
 }  // namespace xoprex::ui

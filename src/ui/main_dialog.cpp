@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
 #include <cstdio>
 
@@ -69,6 +70,13 @@ COprex_AppDlg::COprex_AppDlg(QWidget* parent, xoprex::ui::UiServices* services,
           search ? std::move(search)
                  : xoprex::ui::SearchRunner::SearchFunction(xoprex::runSearch))) {
     buildControls();
+    guidanceTimer_ = new QTimer(this);
+    guidanceTimer_->setSingleShot(true);
+    guidanceTimer_->setInterval(0);
+    connect(guidanceTimer_, &QTimer::timeout, this, &COprex_AppDlg::updateGuidance);
+    guidanceRunner_ = new xoprex::ui::GuidanceRunner(this);
+    connect(guidanceRunner_, &xoprex::ui::GuidanceRunner::computed, this,
+            &COprex_AppDlg::showGuidance);
     startFolder_ = QDir::currentPath();
     values_.files.startFolder = ss(startFolder_);
     values_.files.optionsPath = ss(startFolder_ + QStringLiteral("/Options.txt"));
@@ -122,6 +130,7 @@ void COprex_AppDlg::connectSignals() {
         if (!updating_) {
             collectionPathEdit_->setEnabled(false);
             collectionBrowse_->setEnabled(false);
+            scheduleGuidance();
         }
     });
 
@@ -142,8 +151,10 @@ void COprex_AppDlg::connectSignals() {
         }
     }
 
-    connect(runner_.get(), &xoprex::ui::SearchRunner::lineWritten, this,
-            [this](const QString& line) { progressLog_->appendPlainText(line); });
+    connect(runner_.get(), &xoprex::ui::SearchRunner::linesWritten, this,
+            [this](const QStringList& lines) {
+                progressLog_->appendPlainText(lines.join(QLatin1Char('\n')));
+            });
     connect(runner_.get(), &xoprex::ui::SearchRunner::progressed, progressBar_,
             &QProgressBar::setValue);
     connect(runner_.get(), &xoprex::ui::SearchRunner::finished, this,
@@ -205,6 +216,7 @@ void COprex_AppDlg::showValues() {
     }
     setIntegrativeControlsEnabled(values_.options.integrative);
     updating_ = false;
+    scheduleGuidance();
 }
 
 void COprex_AppDlg::showError(const QString& message, const QString& detail) {
@@ -272,6 +284,7 @@ void COprex_AppDlg::optionChanged() {
     if (updating_) {
         return;
     }
+    scheduleGuidance();
     searchButton_->setEnabled(false);
     defaultsUntouched_ = false;
     setIntegrativeControlsEnabled(integrativeYes_->isChecked());
@@ -283,6 +296,50 @@ void COprex_AppDlg::setIntegrativeControlsEnabled(bool on) {
                                          relaxationEdit_, rescoringCombo_}) {
         control->setEnabled(on);
     }
+}
+
+// ---- threshold guidance -------------------------------------------------------
+
+void COprex_AppDlg::scheduleGuidance() {
+    if (guidanceTimer_ != nullptr && !guidanceTimer_->isActive()) {
+        guidanceTimer_->start();
+    }
+}
+
+void COprex_AppDlg::updateGuidance() {
+    if (runner_->running()) {
+        return;
+    }
+    readControls();
+    const std::string& collection = values_.files.collectionPath;
+    if (collection.empty() || !collectionPathEdit_->isEnabled()) {
+        guidance_.reset();
+        guidanceLabel_->setText(
+            QStringLiteral("Choose a collection file to see what this threshold gives."));
+        return;
+    }
+    xoprex::ui::GuidanceRequest request;
+    request.collectionPath = collection;
+    request.options = xoprex::ui::formRunOptions(values_.options, values_.methodText);
+    request.targetPath = values_.files.sequencePath;
+    guidanceRunner_->request(request);
+}
+
+void COprex_AppDlg::showGuidance(const std::optional<xoprex::ThresholdGuidance>& guidance,
+                                 const QString& problem) {
+    if (collectionPathEdit_->text().isEmpty() || !collectionPathEdit_->isEnabled()) {
+        return;  // the collection went while the figures were computed
+    }
+    guidance_ = guidance;
+    if (!guidance_) {
+        guidanceLabel_->setText(QStringLiteral("The collection cannot be read: %1").arg(problem));
+        return;
+    }
+    guidanceLabel_->setText(
+        QStringLiteral("Cut-off %1, p-value %2: %3 chance hits per Mb (both strands)")
+            .arg(guidance_->cutOff, 0, 'f', 3)
+            .arg(guidance_->pValue, 0, 'g', 3)
+            .arg(guidance_->expectedPerMegabase, 0, 'g', 3));
 }
 
 // ---- file buttons -----------------------------------------------------------
@@ -445,6 +502,9 @@ void COprex_AppDlg::search() {
     inputs.outputFolder = plan.form.outputFolder;
     inputs.sequenceTitle = plan.form.sequenceTitle;
     inputs.collectionTitle = plan.form.collectionTitle;
+    // The hits view reads the TSV results.
+    inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv};
+    searched_ = inputs;
     setSearching(true);
     runner_->start(inputs);
 }
@@ -492,7 +552,9 @@ void COprex_AppDlg::setSearching(bool on) {
 
 void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
     setSearching(false);
-    removePasteFiles();
+    if (end != SearchEnd::Done) {
+        removePasteFiles();
+    }
     const Values tried = values_;
     switch (end) {
         case SearchEnd::Done:
@@ -500,8 +562,10 @@ void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
             progressLabel_->setText(QStringLiteral("Search finished."));
             resetControls();
             if (!closeRequested_) {
+                // Before the paste files go: the results window reads them.
                 openResults(text);
             }
+            removePasteFiles();
             break;
         case SearchEnd::Cancelled:
             values_ = beforeSearch_;
@@ -528,7 +592,13 @@ void COprex_AppDlg::searchFinished(SearchEnd end, const QString& text) {
 }
 
 void COprex_AppDlg::openResults(const QString& path) {
-    auto* results = new CResultDialog(path, services_, this);
+    xoprex::ui::ResultsSources sources;
+    sources.resultsPath = path;
+    sources.sequencePath = qs(searched_.sequencePath);
+    sources.collectionPath = qs(searched_.collectionPath);
+    sources.optionsPath = qs(searched_.optionsPath);
+    sources.readInputsNow = !pasteFiles_.empty();
+    auto* results = new CResultDialog(sources, services_, this);
     results->setAttribute(Qt::WA_DeleteOnClose);
     resultsWindow_ = results;
     results->open();

@@ -10,11 +10,14 @@
 #include <QDialog>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "options/options_file.h"
+#include "pipeline/guidance.h"
 #include "ui/form_logic.h"
+#include "ui/guidance_runner.h"
 #include "ui/help_viewer.h"
 #include "ui/result_dialog.h"
 #include "ui/search_runner.h"
@@ -28,6 +31,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 class QWidget;
 
 namespace xoprex::ui {
@@ -51,6 +55,10 @@ class COprex_AppDlg : public QDialog {
     bool searching() const;
     // The results window of the last search, while it is open.
     CResultDialog* resultsWindow() const { return resultsWindow_; }
+    // What the form's threshold gives for the chosen collection file, as
+    // shown beside the threshold (computed in the background); none
+    // without one (or when it cannot be read).
+    const std::optional<xoprex::ThresholdGuidance>& guidance() const { return guidance_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +94,13 @@ class COprex_AppDlg : public QDialog {
     void optionChanged();
     void setIntegrativeControlsEnabled(bool on);
 
+    // Threshold guidance: recomputed after any change of the form, on a
+    // worker thread.
+    void scheduleGuidance();
+    void updateGuidance();
+    void showGuidance(const std::optional<xoprex::ThresholdGuidance>& guidance,
+                      const QString& problem);
+
     // Buttons.
     void browseSequence();
     void browseCollection();
@@ -112,6 +127,7 @@ class COprex_AppDlg : public QDialog {
     QString startFolder_;
     Values values_;
     Values beforeSearch_;
+    xoprex::SearchInputs searched_;  // of the last search
     std::vector<std::string> pasteFiles_;
     bool defaultsUntouched_ = false;
     bool loadingAtStartup_ = true;
@@ -174,6 +190,10 @@ class COprex_AppDlg : public QDialog {
     QLineEdit* downRightEdit_ = nullptr;
     QLineEdit* relaxationEdit_ = nullptr;
     QComboBox* rescoringCombo_ = nullptr;
+    QLabel* guidanceLabel_ = nullptr;
+    QTimer* guidanceTimer_ = nullptr;
+    xoprex::ui::GuidanceRunner* guidanceRunner_ = nullptr;
+    std::optional<xoprex::ThresholdGuidance> guidance_;
     // Progress.
     QPlainTextEdit* progressLog_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

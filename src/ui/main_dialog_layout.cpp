@@ -208,6 +208,9 @@ QWidget* COprex_AppDlg::buildOptionsColumn() {
            radioPair(backgroundYes_, backgroundNo_));
     addRow(searchGrid, 2, QStringLiteral("Threshold:"), thresholdCombo_);
     searchGrid->addWidget(radioPair(percentCutOff_, literalCutOff_), 3, 1);
+    guidanceLabel_ = named(new QLabel, "thresholdGuidance");
+    guidanceLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    searchGrid->addWidget(guidanceLabel_, 4, 0, 1, 2);
     searchGrid->setColumnStretch(1, 1);
 
     auto* regionGroup = makeGroup(QStringLiteral("Operator Region Settings"), "regionGroup");
@@ -342,6 +345,10 @@ void COprex_AppDlg::setTooltips() {
         {methodCombo_, "Select different Search methods"},
         {backgroundYes_, "Derive Background entropy from Genome composition"},
         {backgroundNo_, "Use a fixed 2 bits Background entropy"},
+        {guidanceLabel_,
+         "What the threshold gives for the chosen collection: the cut-off score, its p-value "
+         "(how often a window of random sequence scores at least as well) and the windows of "
+         "random sequence expected to pass per megabase of both strands"},
         {thresholdCombo_,
          "Set threshold either as percentage of sites or literal cut-off(type in for cut-off "
          "values larger than 1)"},

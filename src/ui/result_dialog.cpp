@@ -2,18 +2,33 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <fstream>
 
+#include "base/errors.h"
+#include "base/output_file.h"
+#include "options/options.h"
 #include "ui/app_icon.h"
+#include "ui/genome_map.h"
+#include "ui/hit_export.h"
+#include "ui/hit_table.h"
+#include "ui/hits_view.h"
+#include "ui/motif_views.h"
+#include "ui/picture_data.h"
 #include "ui/results_table.h"
 #include "ui/ui_services.h"
 
@@ -21,6 +36,10 @@ namespace {
 
 constexpr int kColumnWidth = 120;
 constexpr int kMaxColumnWidth = 360;
+// The summary lines lie in the last few hundred bytes of a results table.
+constexpr std::streamoff kSummaryTail = 4096;
+
+enum Tab { TableTab, HitsTab, LogoTab, ScoresTab, MapTab };
 
 // Sorts numbers by value and everything else as text; a number sorts
 // before a text so that summary lines gather at one end.
@@ -55,21 +74,97 @@ QFont gridFont() {
     return font;
 }
 
+std::string ss(const QString& text) {
+    return text.toStdString();
+}
+
+xoprex::ui::ResultsSummary readSummary(std::ifstream& in) {
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size > kSummaryTail) {
+        in.seekg(size - kSummaryTail);
+        std::string partial;
+        std::getline(in, partial);  // the rest of a line cut by the seek
+    } else {
+        in.seekg(0);
+    }
+    return xoprex::ui::parseResultsSummary(in);
+}
+
+QLabel* noteLabel(const char* name) {
+    auto* note = new QLabel;
+    note->setObjectName(QString::fromLatin1(name));
+    note->setWordWrap(true);
+    note->setVisible(false);
+    return note;
+}
+
 }  // namespace
 
 CResultDialog::CResultDialog(const QString& resultsPath, xoprex::ui::UiServices* services,
                              QWidget* parent)
-    : QDialog(parent), resultsPath_(resultsPath) {
+    : CResultDialog(xoprex::ui::ResultsSources{resultsPath, {}, {}, {}, false}, services, parent) {}
+
+CResultDialog::CResultDialog(const xoprex::ui::ResultsSources& sources,
+                             xoprex::ui::UiServices* services, QWidget* parent)
+    : QDialog(parent),
+      sources_(sources),
+      services_(services != nullptr ? *services : xoprex::ui::defaultUiServices()) {
     buildControls();
-    load(services != nullptr ? *services : xoprex::ui::defaultUiServices());
+    load();
 }
+
+CResultDialog::~CResultDialog() = default;
 
 void CResultDialog::buildControls() {
     setWindowTitle(QStringLiteral("XOprex Results"));
     setWindowIcon(xoprex::ui::appIcon());
     setSizeGripEnabled(true);
 
-    grid_ = new QTableWidget(this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("resultsTabs"));
+    tabs_->addTab(buildTableTab(), QStringLiteral("Results table"));
+    hits_ = new xoprex::ui::HitsView;
+    hits_->setObjectName(QStringLiteral("hitsTab"));
+    tabs_->addTab(hits_, QStringLiteral("Hits"));
+    logo_ = new xoprex::ui::LogoView;
+    tabs_->addTab(buildPictureTab(logo_, logoNote_), QStringLiteral("Logo"));
+    scores_ = new xoprex::ui::ScoreView;
+    tabs_->addTab(buildPictureTab(scores_, scoresNote_), QStringLiteral("Scores"));
+    tabs_->addTab(buildMapTab(), QStringLiteral("Genome map"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_, 1);
+    layout->addWidget(buttons);
+    resize(1100, 640);
+
+    connect(tabs_, &QTabWidget::currentChanged, this, &CResultDialog::tabShown);
+    connect(hits_, &xoprex::ui::HitsView::exportRequested, this, &CResultDialog::askExportPath);
+    connect(hits_, &xoprex::ui::HitsView::hitChosen, this, [this](int row) {
+        if (map_->trackCount() > 0) {
+            map_->showHit(row);
+        }
+    });
+    connect(map_, &xoprex::ui::GenomeMap::hitClicked, this, [this](int row) {
+        hits_->selectHit(row);
+        const xoprex::ui::HitRow& hit = hits_->model()->hit(row);
+        mapHit_->setText(
+            QStringLiteral("%1  %L2-%L3 (%4)  score %5  %6  (selected in Hits)")
+                .arg(QString::fromStdString(hits_->model()->table().records[hit.record]))
+                .arg(hit.start)
+                .arg(hit.end)
+                .arg(hit.forward ? QLatin1Char('+') : QLatin1Char('-'))
+                .arg(hit.score, 0, 'f', 3)
+                .arg(QString::fromUtf8(hit.text(hit.site).data(),
+                                       static_cast<qsizetype>(hit.site.size))));
+    });
+}
+
+QWidget* CResultDialog::buildTableTab() {
+    grid_ = new QTableWidget;
     grid_->setObjectName(QStringLiteral("resultsGrid"));
     grid_->setFont(gridFont());
     grid_->setShowGrid(true);
@@ -88,39 +183,135 @@ void CResultDialog::buildControls() {
     connect(copy, &QAction::triggered, this, &CResultDialog::copySelectedRows);
     grid_->addAction(copy);
 
-    summary_ = new QLabel(this);
+    summary_ = new QLabel;
     summary_->setObjectName(QStringLiteral("resultsSummary"));
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* frame = new QGroupBox(this);
+    auto* frame = new QGroupBox;
     auto* inner = new QVBoxLayout(frame);
     inner->addWidget(summary_);
     inner->addWidget(grid_, 1);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    QPushButton* copyButton =
-        buttons->addButton(QStringLiteral("Copy Rows"), QDialogButtonBox::ActionRole);
+    auto* copyButton = new QPushButton(QStringLiteral("Copy Rows"));
     copyButton->setObjectName(QStringLiteral("copyRows"));
+    copyButton->setAutoDefault(false);
     connect(copyButton, &QPushButton::clicked, this, &CResultDialog::copySelectedRows);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(copyButton);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Results:"), this));
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+    layout->addWidget(new QLabel(QStringLiteral("Results:")));
     layout->addWidget(frame, 1);
-    layout->addWidget(buttons);
-    resize(1000, 560);
+    layout->addLayout(buttons);
+    return tab;
 }
 
-void CResultDialog::load(xoprex::ui::UiServices& services) {
-    std::ifstream in(resultsPath_.toStdString(), std::ios::binary);
+QWidget* CResultDialog::buildPictureTab(xoprex::ui::PictureView* view, QLabel*& note, QWidget* body,
+                                        QWidget* extra) {
+    note = noteLabel("pictureNote");
+    auto* save = new QPushButton(QStringLiteral("Save Picture..."));
+    save->setObjectName(QStringLiteral("savePicture"));
+    save->setAutoDefault(false);
+    const QString name = view->objectName();
+    connect(save, &QPushButton::clicked, this, [this, view, name] { askPicturePath(*view, name); });
+    auto* buttons = new QHBoxLayout;
+    if (extra != nullptr) {
+        buttons->addWidget(extra, 1);
+    } else {
+        buttons->addStretch(1);
+    }
+    buttons->addWidget(save);
+    auto* tab = new QWidget;
+    auto* layout = new QVBoxLayout(tab);
+    layout->addWidget(note);
+    layout->addWidget(body != nullptr ? body : view, 1);
+    layout->addLayout(buttons);
+    return tab;
+}
+
+QWidget* CResultDialog::buildMapTab() {
+    map_ = new xoprex::ui::GenomeMap;
+    auto* area = new QWidget;
+    auto* grid = new QGridLayout(area);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    grid->addWidget(map_, 0, 0);
+    grid->addWidget(map_->trackBar(), 0, 1);
+    grid->addWidget(map_->baseBar(), 1, 0);
+
+    auto* controls = new QWidget;
+    auto* row = new QHBoxLayout(controls);
+    row->setContentsMargins(0, 0, 0, 0);
+    const auto addButton = [&](const QString& text, const char* name, auto action) {
+        auto* button = new QPushButton(text);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, action);
+        row->addWidget(button);
+    };
+    addButton(QStringLiteral("Zoom In"), "zoomIn",
+              [this] { map_->zoom(2.0, xoprex::ui::GenomeMap::kNameWidth + map_->width() / 2.0); });
+    addButton(QStringLiteral("Zoom Out"), "zoomOut",
+              [this] { map_->zoom(0.5, xoprex::ui::GenomeMap::kNameWidth + map_->width() / 2.0); });
+    addButton(QStringLiteral("Whole Records"), "zoomFit", [this] { map_->zoomToFit(); });
+    auto* withHits = new QCheckBox(QStringLiteral("Only records with hits"));
+    withHits->setObjectName(QStringLiteral("onlyRecordsWithHits"));
+    connect(withHits, &QCheckBox::toggled, map_, &xoprex::ui::GenomeMap::setOnlyRecordsWithHits);
+    row->addWidget(withHits);
+    mapHit_ =
+        new QLabel(QStringLiteral("Click a tick to select its hit; Ctrl+wheel zooms, "
+                                  "dragging pans."));
+    mapHit_->setObjectName(QStringLiteral("mapHit"));
+    mapHit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    row->addWidget(mapHit_, 1);
+
+    return buildPictureTab(map_, mapNote_, area, controls);
+}
+
+void CResultDialog::load() {
+    std::ifstream in(ss(sources_.resultsPath), std::ios::binary);
     if (!in) {
-        summary_->setText(resultsPath_);
-        services.showError(this, QStringLiteral("CSV File Cannot be Opened"), resultsPath_);
+        summary_->setText(sources_.resultsPath);
+        gridFilled_ = true;
+        hits_->setNote(QStringLiteral("No results."));
+        services_.showError(this, QStringLiteral("CSV File Cannot be Opened"),
+                            sources_.resultsPath);
         return;
     }
-    fill(xoprex::ui::parseResultsTable(in));
+    const xoprex::ui::ResultsSummary summary = readSummary(in);
+    summary_->setText(sources_.resultsPath);
+    const std::string tsvPath = xoprex::ui::hitTablePathFor(ss(sources_.resultsPath));
+    std::ifstream tsv(tsvPath, std::ios::binary);
+    const bool haveHits = tsv.is_open();
+    if (haveHits) {
+        hits_->setTable(xoprex::ui::parseHitTable(tsv), summary);
+    } else {
+        hits_->setNote(QStringLiteral("No hits file beside the results table (%1).")
+                           .arg(QString::fromStdString(tsvPath)));
+    }
+    if (sources_.readInputsNow) {
+        loadPictures();
+    }
+    // Open on the hits when there are any to show; the grid waits until it
+    // is asked for.
+    tabs_->setCurrentIndex(haveHits ? HitsTab : TableTab);
+    tabShown(tabs_->currentIndex());
 }
 
-void CResultDialog::fill(const xoprex::ui::ResultsGrid& table) {
+QTableWidget* CResultDialog::grid() const {
+    // Filling is deferred, not a change of what the window shows.
+    const_cast<CResultDialog*>(this)->fillGrid();
+    return grid_;
+}
+
+void CResultDialog::fillGrid() {
+    if (gridFilled_) {
+        return;
+    }
+    gridFilled_ = true;
+    std::ifstream in(ss(sources_.resultsPath), std::ios::binary);
+    const xoprex::ui::ResultsGrid table = xoprex::ui::parseResultsTable(in);
     grid_->setSortingEnabled(false);
     grid_->setColumnCount(static_cast<int>(table.columns.size()));
     QStringList titles;
@@ -148,7 +339,121 @@ void CResultDialog::fill(const xoprex::ui::ResultsGrid& table) {
         grid_->setColumnWidth(
             column, std::clamp(grid_->columnWidth(column), kColumnWidth, kMaxColumnWidth));
     }
-    summary_->setText(QStringLiteral("%1  (%2 rows)").arg(resultsPath_).arg(grid_->rowCount()));
+    summary_->setText(
+        QStringLiteral("%1  (%2 rows)").arg(sources_.resultsPath).arg(grid_->rowCount()));
+}
+
+void CResultDialog::tabShown(int index) {
+    if (index == TableTab) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        fillGrid();
+        QApplication::restoreOverrideCursor();
+    } else if (index == LogoTab || index == ScoresTab || index == MapTab) {
+        loadPictures();
+    }
+}
+
+bool CResultDialog::loadPictures() {
+    if (picturesTried_) {
+        return pictures_ != nullptr;
+    }
+    picturesTried_ = true;
+    QString problem;
+    if (sources_.sequencePath.isEmpty() || sources_.collectionPath.isEmpty()) {
+        problem = QStringLiteral("The search's inputs are not known to this window.");
+    } else {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            pictures_ = std::make_unique<xoprex::ui::RunPictures>(xoprex::ui::loadRunPictures(
+                ss(sources_.sequencePath), ss(sources_.collectionPath), ss(sources_.optionsPath)));
+        } catch (const std::exception& error) {
+            problem = QString::fromStdString(error.what());
+        }
+        QApplication::restoreOverrideCursor();
+        if (!problem.isEmpty()) {
+            services_.showError(this, QStringLiteral("The search's inputs cannot be read again"),
+                                problem);
+        }
+    }
+    for (QLabel* note : {logoNote_, scoresNote_, mapNote_}) {
+        note->setText(problem);
+        note->setVisible(!problem.isEmpty());
+    }
+    if (pictures_ == nullptr) {
+        return false;
+    }
+    const QString collection = QFileInfo(sources_.collectionPath).completeBaseName();
+    logo_->setModel(pictures_->collection.model, collection);
+    std::vector<double> hitScores;
+    const xoprex::ui::HitTable& table = hits_->model()->table();
+    hitScores.reserve(table.rows.size());
+    for (const xoprex::ui::HitRow& row : table.rows) {
+        hitScores.push_back(row.score);
+    }
+    scores_->setScores(pictures_->selfScores, hitScores, pictures_->options.cutOff,
+                       QString::fromStdString(xoprex::methodLabel(pictures_->options.method)));
+    map_->setData(pictures_->records, table);
+    return true;
+}
+
+void CResultDialog::askExportPath() {
+    const QFileInfo results(sources_.resultsPath);
+    const QString start = results.absolutePath() + QLatin1Char('/') + results.completeBaseName() +
+                          QStringLiteral("_selected.tsv");
+    const QString path =
+        services_.saveFile(this, QStringLiteral("Export Selected Hits"), start,
+                           QStringLiteral("TSV (*.tsv);;BED (*.bed);;GFF3 (*.gff3)"));
+    if (!path.isEmpty()) {
+        exportHits(path);
+    }
+}
+
+void CResultDialog::exportHits(const QString& path) {
+    xoprex::ResultFormat format = xoprex::ResultFormat::Csv;
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (!xoprex::formatNamed(ss(extension), format) || format == xoprex::ResultFormat::Csv) {
+        services_.showError(this, QStringLiteral("Choose a .tsv, .bed or .gff3 file name"), path);
+        return;
+    }
+    const std::vector<int> rows = hits_->selectedHits();
+    if (rows.empty()) {
+        services_.showError(this, QStringLiteral("Select the hits to export first"));
+        return;
+    }
+    if (format != xoprex::ResultFormat::Tsv && !loadPictures()) {
+        return;
+    }
+    try {
+        xoprex::OutputFile file(ss(path));
+        xoprex::ui::writeHitRows(format, hits_->model()->table(), rows, pictures_.get(),
+                                 ss(QFileInfo(sources_.collectionPath).completeBaseName()), file);
+        file.commit();
+    } catch (const std::exception& error) {
+        services_.showError(this, QStringLiteral("File Cannot be Opened for Saving"),
+                            QString::fromStdString(error.what()));
+    }
+}
+
+void CResultDialog::askPicturePath(const xoprex::ui::PictureView& view, const QString& name) {
+    const QFileInfo results(sources_.resultsPath);
+    const QString start = results.absolutePath() + QLatin1Char('/') + results.completeBaseName() +
+                          QLatin1Char('_') + name + QStringLiteral(".png");
+    const QString path = services_.saveFile(this, QStringLiteral("Save Picture"), start,
+                                            QStringLiteral("PNG (*.png);;SVG (*.svg)"));
+    if (!path.isEmpty()) {
+        savePicture(view, path);
+    }
+}
+
+void CResultDialog::savePicture(const xoprex::ui::PictureView& view, const QString& path) {
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension != QStringLiteral("png") && extension != QStringLiteral("svg")) {
+        services_.showError(this, QStringLiteral("Choose a .png or .svg file name"), path);
+        return;
+    }
+    if (!view.save(path)) {
+        services_.showError(this, QStringLiteral("File Cannot be Opened for Saving"), path);
+    }
 }
 
 QString CResultDialog::selectedRowsText() const {

@@ -1,42 +1,111 @@
-// CResultDialog, "XOprex Results": reads a results table back and shows it
-// as a grid in a fixed-width font, one column per title of the table's third
-// line. Columns sort on a click of their title (numbers as numbers); Ctrl+C,
-// the context menu or "Copy Rows" put the selected rows on the clipboard as
-// comma-separated lines. A table that cannot be opened is reported with
-// "CSV File Cannot be Opened" and leaves the grid empty.
+// CResultDialog, "XOprex Results": the results of one search in tabs.
+//   Results table  the results table read back as a grid in a fixed-width
+//                  font, one column per title of the table's third line.
+//                  Columns sort on a click of their title (numbers as
+//                  numbers); Ctrl+C, the context menu or "Copy Rows" put the
+//                  selected rows on the clipboard as comma-separated lines. A
+//                  table that cannot be opened is reported with "CSV File
+//                  Cannot be Opened" and leaves the grid empty. The grid is
+//                  filled when it is first shown or asked for.
+//   Hits           the TSV results beside the table (HitsView).
+//   Logo, Scores, Genome map
+//                  pictures of the run's inputs (read again when one of them
+//                  is first shown, or at once when asked to: pasted inputs
+//                  are removed after the search).
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <memory>
 
 class QLabel;
+class QStackedWidget;
+class QTabWidget;
 class QTableWidget;
 
 namespace xoprex::ui {
+class GenomeMap;
+class HitsView;
+class LogoView;
+class PictureView;
+class ScoreView;
 class UiServices;
-struct ResultsGrid;
+struct RunPictures;
+
+// What a results window shows: the results table (the TSV is beside it) and
+// the inputs of the run, when known.
+struct ResultsSources {
+    QString resultsPath;
+    QString sequencePath;
+    QString collectionPath;
+    QString optionsPath;
+    // Read the inputs while the window opens instead of when a picture is
+    // first shown.
+    bool readInputsNow = false;
+};
 }  // namespace xoprex::ui
 
 class CResultDialog : public QDialog {
     Q_OBJECT
   public:
-    // Loads `resultsPath` at once; `services` reports a missing file (the
+    // Opens `resultsPath` at once; `services` reports a missing file (the
     // real message box when null).
     CResultDialog(const QString& resultsPath, xoprex::ui::UiServices* services = nullptr,
                   QWidget* parent = nullptr);
+    CResultDialog(const xoprex::ui::ResultsSources& sources,
+                  xoprex::ui::UiServices* services = nullptr, QWidget* parent = nullptr);
+    ~CResultDialog() override;
 
-    QTableWidget* grid() const { return grid_; }
-    QString resultsPath() const { return resultsPath_; }
+    // The grid, filled.
+    QTableWidget* grid() const;
+    QString resultsPath() const { return sources_.resultsPath; }
     // The selected rows in display order, joined with commas.
     QString selectedRowsText() const;
     void copySelectedRows() const;
 
+    QTabWidget* tabs() const { return tabs_; }
+    xoprex::ui::HitsView* hitsView() const { return hits_; }
+    xoprex::ui::LogoView* logoView() const { return logo_; }
+    xoprex::ui::ScoreView* scoreView() const { return scores_; }
+    xoprex::ui::GenomeMap* genomeMap() const { return map_; }
+    // Reads the run's inputs for the pictures, once; false when they are
+    // unknown or could not be read (reported).
+    bool loadPictures();
+    // Writes the selected hits to `path` (.tsv, .bed or .gff3); reports
+    // problems.
+    void exportHits(const QString& path);
+    // Saves the picture `view` to `path` (.png or .svg); reports problems.
+    void savePicture(const xoprex::ui::PictureView& view, const QString& path);
+
   private:
     void buildControls();
-    void load(xoprex::ui::UiServices& services);
-    void fill(const xoprex::ui::ResultsGrid& table);
+    QWidget* buildTableTab();
+    // `body` holds the view (the view itself when null); `extra` goes
+    // beside the Save button.
+    QWidget* buildPictureTab(xoprex::ui::PictureView* view, QLabel*& note, QWidget* body = nullptr,
+                             QWidget* extra = nullptr);
+    QWidget* buildMapTab();
+    void load();
+    void fillGrid();
+    void loadHits();
+    void tabShown(int index);
+    void askExportPath();
+    void askPicturePath(const xoprex::ui::PictureView& view, const QString& name);
 
-    QString resultsPath_;
+    xoprex::ui::ResultsSources sources_;
+    xoprex::ui::UiServices& services_;
+    QTabWidget* tabs_ = nullptr;
     QTableWidget* grid_ = nullptr;
     QLabel* summary_ = nullptr;
+    bool gridFilled_ = false;
+    xoprex::ui::HitsView* hits_ = nullptr;
+    xoprex::ui::LogoView* logo_ = nullptr;
+    xoprex::ui::ScoreView* scores_ = nullptr;
+    xoprex::ui::GenomeMap* map_ = nullptr;
+    QLabel* logoNote_ = nullptr;
+    QLabel* scoresNote_ = nullptr;
+    QLabel* mapNote_ = nullptr;
+    QLabel* mapHit_ = nullptr;
+    std::unique_ptr<xoprex::ui::RunPictures> pictures_;
+    bool picturesTried_ = false;
 };

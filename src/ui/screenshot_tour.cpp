@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
@@ -61,13 +62,7 @@ void ScreenshotTour::fillAndShootMain() {
 void ScreenshotTour::waitForResults() {
     CResultDialog* results = dialog_.resultsWindow();
     if (results != nullptr && results->isVisible()) {
-        QTimer::singleShot(kSettleMs, this, [this] {
-            if (CResultDialog* shown = dialog_.resultsWindow()) {
-                save(*shown, folder_ + QStringLiteral("/results_window.png"));
-                shown->close();
-            }
-            finish();
-        });
+        QTimer::singleShot(kSettleMs, this, [this] { shootTab(0); });
         return;
     }
     if (waited_ >= kMaxWaitMs) {
@@ -77,6 +72,37 @@ void ScreenshotTour::waitForResults() {
     }
     waited_ += kPollMs;
     QTimer::singleShot(kPollMs, this, [this] { waitForResults(); });
+}
+
+void ScreenshotTour::shootTab(int step) {
+    // The results window on each of its tabs worth a picture.
+    static const std::pair<const char*, const char*> kShots[] = {
+        {"Hits", "results_window.png"},
+        {"Logo", "motif_logo.png"},
+        {"Scores", "score_histogram.png"},
+        {"Genome map", "genome_map.png"},
+    };
+    CResultDialog* shown = dialog_.resultsWindow();
+    if (shown == nullptr || step >= static_cast<int>(std::size(kShots))) {
+        if (shown != nullptr) {
+            shown->close();
+        }
+        finish();
+        return;
+    }
+    const auto& [tab, file] = kShots[step];
+    QTabWidget* tabs = shown->tabs();
+    for (int index = 0; index < tabs->count(); ++index) {
+        if (tabs->tabText(index) == QLatin1String(tab)) {
+            tabs->setCurrentIndex(index);
+        }
+    }
+    QTimer::singleShot(kSettleMs, this, [this, step, file = QString::fromLatin1(file)] {
+        if (CResultDialog* window = dialog_.resultsWindow()) {
+            save(*window, folder_ + QLatin1Char('/') + file);
+        }
+        shootTab(step + 1);
+    });
 }
 
 void ScreenshotTour::finish() {

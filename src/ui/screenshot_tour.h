@@ -1,9 +1,11 @@
 // Documentation screenshots taken from inside the program. When the
 // environment names a folder in XOPREX_SCREENSHOTS, the tour fills the main
 // window (XOPREX_SCREENSHOT_SEQUENCE and XOPREX_SCREENSHOT_COLLECTION name
-// the example inputs), saves "main_dialog.png", runs the search, saves
-// "results_window.png" and closes the program. Without the variable it
-// does nothing.
+// the example inputs), saves "main_dialog.png", runs the search, saves the
+// results window on its Hits, Logo, Scores and Genome map tabs
+// ("results_window.png", "motif_logo.png", "score_histogram.png",
+// "genome_map.png") and closes the program. Without the variable it does
+// nothing.
 #pragma once
 
 #include <QObject>
@@ -23,6 +25,7 @@ class ScreenshotTour : public QObject {
     ScreenshotTour(COprex_AppDlg& dialog, QString folder);
     void fillAndShootMain();
     void waitForResults();
+    void shootTab(int step);
     void finish();
 
     COprex_AppDlg& dialog_;

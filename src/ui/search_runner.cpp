@@ -1,6 +1,7 @@
 #include "ui/search_runner.h"
 
 #include <QThread>
+#include <QTimer>
 #include <new>
 
 #include "base/errors.h"
@@ -8,7 +9,10 @@
 namespace xoprex::ui {
 
 SearchRunner::SearchRunner(SearchFunction search, QObject* parent)
-    : QObject(parent), search_(std::move(search)) {}
+    : QObject(parent), search_(std::move(search)), delivery_(new QTimer(this)) {
+    delivery_->setInterval(kDeliveryMs);
+    connect(delivery_, &QTimer::timeout, this, &SearchRunner::deliver);
+}
 
 SearchRunner::~SearchRunner() {
     if (thread_ != nullptr) {
@@ -23,10 +27,12 @@ bool SearchRunner::start(const SearchInputs& inputs) {
         return false;
     }
     cancel_ = false;
-    lastPerMille_ = -1;
+    perMille_ = -1;
+    shownPerMille_ = -1;
     thread_ = QThread::create([this, inputs] { work(inputs); });
     connect(thread_, &QThread::finished, this, &SearchRunner::onThreadFinished,
             Qt::QueuedConnection);
+    delivery_->start();
     thread_->start();
     return true;
 }
@@ -39,14 +45,16 @@ void SearchRunner::work(const SearchInputs& inputs) {
     SearchControl control;
     control.cancel = &cancel_;
     control.onLine = [this](const std::string& line) {
-        emit lineWritten(QString::fromStdString(line));
+        const QString text = QString::fromStdString(line);
+        const std::lock_guard<std::mutex> lock(linesMutex_);
+        if (pendingLines_.size() >= kMaxBatchLines) {
+            pendingLines_.removeFirst();
+            ++droppedLines_;
+        }
+        pendingLines_.append(text);
     };
     control.onProgress = [this](double share) {
-        // Only a change of a thousandth is worth a repaint.
-        const int perMille = static_cast<int>(share * 1000.0);
-        if (lastPerMille_.exchange(perMille) != perMille) {
-            emit progressed(perMille);
-        }
+        perMille_.store(static_cast<int>(share * 1000.0), std::memory_order_relaxed);
     };
     try {
         text_ = QString::fromStdString(search_(inputs, control));
@@ -70,6 +78,29 @@ void SearchRunner::work(const SearchInputs& inputs) {
     }
 }
 
+void SearchRunner::deliver() {
+    QStringList lines;
+    qsizetype dropped = 0;
+    {
+        const std::lock_guard<std::mutex> lock(linesMutex_);
+        lines.swap(pendingLines_);
+        std::swap(dropped, droppedLines_);
+    }
+    if (dropped > 0) {
+        lines.prepend(
+            QStringLiteral("[%1 lines left out here: see the run log file]").arg(dropped));
+    }
+    if (!lines.isEmpty()) {
+        emit linesWritten(lines);
+    }
+    // Only a change of a thousandth is worth a repaint.
+    const int perMille = perMille_.load(std::memory_order_relaxed);
+    if (perMille != shownPerMille_ && perMille >= 0) {
+        shownPerMille_ = perMille;
+        emit progressed(perMille);
+    }
+}
+
 void SearchRunner::onThreadFinished() {
     if (thread_ == nullptr) {
         return;
@@ -77,6 +108,8 @@ void SearchRunner::onThreadFinished() {
     thread_->wait();
     delete thread_;
     thread_ = nullptr;
+    delivery_->stop();
+    deliver();
     emit finished(end_, text_);
 }
 

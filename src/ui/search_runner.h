@@ -1,19 +1,24 @@
 // Runs one search on a worker thread so the window stays responsive. The
-// run-log lines and the progress reach the window through queued signals;
-// finished() arrives on the window's thread once the worker has ended.
+// worker only collects the run-log lines and the progress; a timer on the
+// window's thread hands them on a few times a second (a target of thousands
+// of records writes hundreds of thousands of lines). finished() arrives on
+// the window's thread once the worker has ended, after the last lines.
 // Destroying the runner during a search cancels it and waits for the end.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "pipeline/run_search.h"
 
 class QThread;
+class QTimer;
 
 namespace xoprex::ui {
 
@@ -25,6 +30,11 @@ class SearchRunner : public QObject {
   public:
     using SearchFunction = std::function<std::string(const SearchInputs&, const SearchControl&)>;
 
+    // Lines handed on at once at most: older lines of a batch give way to
+    // one line counting them (the log file has every line).
+    static constexpr int kMaxBatchLines = 1000;
+    static constexpr int kDeliveryMs = 200;
+
     explicit SearchRunner(SearchFunction search, QObject* parent = nullptr);
     ~SearchRunner() override;
 
@@ -35,7 +45,8 @@ class SearchRunner : public QObject {
     bool running() const { return thread_ != nullptr; }
 
   signals:
-    void lineWritten(const QString& line);
+    // Run-log lines written since the last batch, in order.
+    void linesWritten(const QStringList& lines);
     // Share of the scan done, in thousandths.
     void progressed(int perMille);
     // `text` is the results file name (Done) or the message (Fatal, Failed).
@@ -43,12 +54,18 @@ class SearchRunner : public QObject {
 
   private:
     void work(const SearchInputs& inputs);
+    void deliver();
     void onThreadFinished();
 
     SearchFunction search_;
     QThread* thread_ = nullptr;
+    QTimer* delivery_ = nullptr;
     std::atomic<bool> cancel_{false};
-    std::atomic<int> lastPerMille_{-1};
+    std::atomic<int> perMille_{-1};
+    int shownPerMille_ = -1;
+    std::mutex linesMutex_;
+    QStringList pendingLines_;
+    qsizetype droppedLines_ = 0;
     // Written by the worker, read after it has ended.
     SearchEnd end_ = SearchEnd::Done;
     QString text_;

@@ -18,7 +18,8 @@
 # Each program runs RUNS times (default 5); the table shows the median wall
 # time of the whole process (milliseconds, taken around /usr/bin/time), the
 # ratio to the baseline, the median peak resident memory (/usr/bin/time %M)
-# and that memory over the input file's size, and the number of sites found.
+# and that memory over the input file's size, and the number of sites found
+# (summed over the collections of a run of several).
 #
 #   bench/compare.sh [build folder] [runs]
 # It needs python3 (to build the inputs) and /usr/bin/time. With
@@ -174,9 +175,12 @@ kb() { median "${peaks[$1]}"; }
 
 sites_found() {
     if [ "${kind[$1]}" = xoprex ]; then
-        local table
-        table=$(sed -n 's/^Results table: //p' "$outdir/$1/stdout.txt" | tail -n 1)
-        grep '^Sites,' "$table" | head -n 1 | cut -d, -f2
+        # Every table the run names (one per collection), summed.
+        local table total=0
+        while IFS= read -r table; do
+            total=$((total + $(grep '^Sites,' "$table" | head -n 1 | cut -d, -f2)))
+        done < <(sed -n 's/^Results table: //p' "$outdir/$1/stdout.txt")
+        echo "$total"
     else
         sed -n 's/^passing //p' "$outdir/$1/stdout.txt"
     fi

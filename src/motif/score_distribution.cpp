@@ -72,6 +72,14 @@
 // bound is below LO already.  UP - LO <= 2 tau LO on every region, so
 // |tail(s) - P(s)| <= (tau + 5 kProbError) P(s) <= 1e-3 P(s).
 //
+// Focus.  With a focus f whose exact distribution over [f, +inf) fits the
+// focus's work, tail(s) for s >= f is that exact tail E(s), and for s < f it
+// is max(H(s), E(f)) with H the hierarchy's answer.  E(f) is within the
+// bound of P(f) <= P(s), and H(s) of P(s), so the maximum is too; it is
+// non-increasing below f and at least E(f) >= E(s') for every s' >= f, so
+// tail() stays monotone.  Whether the focus is used depends only on the
+// model, the focus and the tuning, never on the queries.
+//
 // Choosing the next level (performance only; any choice keeps the
 // guarantee).  A grid level is refined by 2^bits, bits from how far its
 // bracket misses the target where it fails.  The exact distribution of the
@@ -227,13 +235,16 @@ struct EntryBuffer {
     std::size_t size = 0;
     std::size_t capacity = 0;
 
-    // Makes room for n entries; the contents are lost.
+    // Makes room for n entries; the contents are lost.  Grows at least
+    // twofold: the lists of an exact build grow column by column, and each
+    // fresh block costs its page faults.
     void reset(std::size_t n) {
         size = 0;
         if (n > capacity) {
+            const std::size_t grown = std::max(n, std::min(2 * capacity, kMaxEntries + 1));
             data.reset();
-            data.reset(new Entry[n]);
-            capacity = n;
+            data.reset(new Entry[grown]);
+            capacity = grown;
         }
     }
 };
@@ -531,15 +542,29 @@ class ScoreDistribution::Impl {
     ScoreCutOff cutOffHigh(double p) const;
 
   private:
-    const Level& level(int j) const;
-    std::unique_ptr<Level> build(int j) const;
+    // A hierarchy of levels over the region [start, +inf) of its level 0.
+    struct Chain {
+        double start = -kInf;
+        // Whether partial sums are known to collide (the full exact
+        // distribution failed for its size, not for lack of collisions);
+        // assumed when unknown.
+        bool sumsCollide = true;
+        std::array<std::atomic<const Level*>, kMaxLevels> levels{};
+    };
+
+    double chainTail(Chain& c, double s) const;
+    double roughChainTail(Chain& c, double s, double relativeError) const;
+    const Level& level(Chain& c, int j) const;
+    std::unique_ptr<Level> buildFirst(Chain& c) const;
+    bool focusUsable() const;
+    std::unique_ptr<Level> build(const Chain& c, int j) const;
     std::unique_ptr<Level> buildExact(double start, std::size_t maxValues, std::size_t maxWork,
                                       bool* fewCollisions = nullptr) const;
     std::optional<GridPlan> planGrid(int exponent, double start, std::size_t maxBins,
                                      bool residualTables = true) const;
     double exactWorkBound(double start) const;
     std::unique_ptr<Level> runGrid(GridPlan&& plan, double start) const;
-    void link(Level& lv, int j) const;
+    void link(const Chain& c, Level& lv, int j) const;
     double reach(std::size_t from, double v) const;
 
     std::vector<Column> columns_;
@@ -552,18 +577,23 @@ class ScoreDistribution::Impl {
     // Give up the full exact distribution early when partial sums hardly
     // collide (see buildExact).
     bool probeExact_ = false;
-    // Whether partial sums were seen to collide (the full exact distribution
-    // failed for its size, not for lack of collisions).
-    bool sumsCollide_ = true;
+
+    // Every score, and the scores from the focus up (start +inf: no focus).
+    // Each builds its levels, level 0 included, when a query first needs them.
+    mutable Chain whole_;
+    mutable Chain focused_;
+    // The focused chain is used when its level 0, built by the first query,
+    // is the exact distribution (within the focus's work); else the focus is
+    // dropped.
+    mutable std::once_flag focusOnce_;
+    mutable bool focusOn_ = false;
 
     mutable std::mutex mutex_;
-    mutable std::array<std::atomic<const Level*>, kMaxLevels> levels_;
     mutable std::vector<std::unique_ptr<Level>> owned_;
 };
 
 ScoreDistribution::Impl::Impl(const NullModel& model, const ScoreDistributionTuning& tuning)
     : lowerIsBetter_(model.lowerIsBetter), tuning_(tuning) {
-    for (auto& slot : levels_) slot.store(nullptr, std::memory_order_relaxed);
 
     double total = 0;
     std::array<int, 4> letter{};
@@ -613,26 +643,29 @@ ScoreDistribution::Impl::Impl(const NullModel& model, const ScoreDistributionTun
     const double nu = static_cast<double>(columns_.size()) * kUnitRoundoff;
     delta_ = nu / (1 - nu) * sumAbs * (1 + 1e-6);
     probeExact_ = distinctWords > static_cast<double>(tuning_.exactValues);
-    bool fewCollisions = false;
+    focused_.start = std::isnan(tuning_.focus) ? kInf : sign * tuning_.focus;
+}
 
-    std::unique_ptr<Level> first =
-        buildExact(-kInf, tuning_.exactValues, kMaxEntries, &fewCollisions);
-    sumsCollide_ = !fewCollisions;
+// Level 0 of a chain: the exact distribution of all scores when they take
+// few distinct values, else a grid.
+std::unique_ptr<Level> ScoreDistribution::Impl::buildFirst(Chain& c) const {
+    const double a = c.start;
+    bool fewCollisions = false;
+    std::unique_ptr<Level> first = buildExact(a, tuning_.exactValues, kMaxEntries, &fewCollisions);
+    c.sumsCollide = !fewCollisions;
     if (!first) {
         // Power-of-two step giving at most about gridBins bins.
         const double wanted =
             range_ / static_cast<double>(std::max<std::size_t>(tuning_.gridBins, 1));
-        if (std::optional<GridPlan> plan = planGrid(std::ilogb(wanted) + 1, -kInf, kMaxEntries)) {
-            first = runGrid(std::move(*plan), -kInf);
+        if (std::optional<GridPlan> plan = planGrid(std::ilogb(wanted) + 1, a, kMaxEntries)) {
+            first = runGrid(std::move(*plan), a);
         }
     }
     if (!first)
-        first = buildExact(-kInf, kMaxEntries, kMaxEntries);
+        first = buildExact(a, kMaxEntries, kMaxEntries);
     if (!first)
         throw std::length_error("score distribution too large");
-    link(*first, 0);
-    owned_.push_back(std::move(first));
-    levels_[0].store(owned_.back().get(), std::memory_order_release);
+    return first;
 }
 
 // The largest double score reachable from partial score v at position `from`.
@@ -951,8 +984,8 @@ double ScoreDistribution::Impl::exactWorkBound(double start) const {
 }
 
 // Fills the links of level j (all levels below j exist).
-void ScoreDistribution::Impl::link(Level& lv, int j) const {
-    lv.capUp = j == 0 ? kInf : levels_[j - 1].load(std::memory_order_relaxed)->upAtNext;
+void ScoreDistribution::Impl::link(const Chain& c, Level& lv, int j) const {
+    lv.capUp = j == 0 ? kInf : c.levels[j - 1].load(std::memory_order_relaxed)->upAtNext;
     lv.floorLo = lv.bracket(lv.start).lo;
     lv.last = true;
     if (lv.exact)
@@ -990,7 +1023,7 @@ void ScoreDistribution::Impl::link(Level& lv, int j) const {
         // only the exact distribution resolves these.
         lv.exactNext = lo == 0 || lv.nextStart == lv.start;
         if (!lv.exactNext && j > 0) {
-            const Level& prev = *levels_[j - 1].load(std::memory_order_relaxed);
+            const Level& prev = *c.levels[j - 1].load(std::memory_order_relaxed);
             double sF = lv.nextStart;  // a failing score
             for (int i = 0; i < 64 && gr.tLo(sF) < t; ++i) sF = nextUp(sF + eps);
             const Bracket now = lv.bracket(sF), before = prev.bracket(sF);
@@ -1006,8 +1039,8 @@ void ScoreDistribution::Impl::link(Level& lv, int j) const {
     }
 }
 
-std::unique_ptr<Level> ScoreDistribution::Impl::build(int j) const {
-    const Level& prev = *levels_[j - 1].load(std::memory_order_relaxed);
+std::unique_ptr<Level> ScoreDistribution::Impl::build(const Chain& c, int j) const {
+    const Level& prev = *c.levels[j - 1].load(std::memory_order_relaxed);
     const double start = prev.nextStart;
     // A finer grid, except in the last slot, which must be final.
     std::optional<GridPlan> plan;
@@ -1029,7 +1062,7 @@ std::unique_ptr<Level> ScoreDistribution::Impl::build(int j) const {
         const double cap =
             std::max(gridWork / (prev.exactNext ? kExactCostRatioHopeless : kExactCostRatio),
                      static_cast<double>(tuning_.exactValues));
-        if (prev.exactNext || sumsCollide_ || exactWorkBound(start) <= cap) {
+        if (prev.exactNext || c.sumsCollide || exactWorkBound(start) <= cap) {
             lv = buildExact(start, kMaxEntries, static_cast<std::size_t>(cap));
         }
         if (!lv)
@@ -1040,31 +1073,60 @@ std::unique_ptr<Level> ScoreDistribution::Impl::build(int j) const {
     return lv;
 }
 
-const Level& ScoreDistribution::Impl::level(int j) const {
-    if (const Level* lv = levels_[j].load(std::memory_order_acquire))
+const Level& ScoreDistribution::Impl::level(Chain& c, int j) const {
+    if (const Level* lv = c.levels[j].load(std::memory_order_acquire))
         return *lv;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (const Level* lv = levels_[j].load(std::memory_order_relaxed))
+    if (const Level* lv = c.levels[j].load(std::memory_order_relaxed))
         return *lv;
-    std::unique_ptr<Level> lv = build(j);
-    link(*lv, j);
+    std::unique_ptr<Level> lv = j == 0 ? buildFirst(c) : build(c, j);
+    link(c, *lv, j);
     owned_.push_back(std::move(lv));
-    levels_[j].store(owned_.back().get(), std::memory_order_release);
+    c.levels[j].store(owned_.back().get(), std::memory_order_release);
     return *owned_.back();
+}
+
+bool ScoreDistribution::Impl::focusUsable() const {
+    std::call_once(focusOnce_, [this] {
+        if (focused_.start == kInf)
+            return;
+        std::unique_ptr<Level> first =
+            buildExact(focused_.start, kMaxEntries, tuning_.focusWork);
+        if (!first)
+            return;
+        link(focused_, *first, 0);
+        std::lock_guard<std::mutex> lock(mutex_);
+        owned_.push_back(std::move(first));
+        focused_.levels[0].store(owned_.back().get(), std::memory_order_release);
+        focusOn_ = true;
+    });
+    return focusOn_;
 }
 
 double ScoreDistribution::Impl::tailHigh(double s) const {
     if (std::isnan(s))
         return s;
+    if (!focusUsable())
+        return chainTail(whole_, s);
+    // From the focus up, the focused chain; below it, the whole chain's
+    // answer raised to the focused chain's at the focus.  Each is within the
+    // target where it answers; the raise keeps tail() monotone and stays
+    // within the target, as it is at most the target above P(focus) <= P(s).
+    if (s >= focused_.start)
+        return chainTail(focused_, s);
+    return std::max(chainTail(whole_, s), chainTail(focused_, focused_.start));
+}
+
+double ScoreDistribution::Impl::chainTail(Chain& c, double s) const {
     int j = 0;
-    const Level* lv = &level(0);
-    while (!lv->last && s >= lv->nextStart) lv = &level(++j);
+    const Level* lv = &level(c, 0);
+    while (!lv->last && s >= lv->nextStart) lv = &level(c, ++j);
     const Bracket b = lv->bracket(s);
     double lo = b.lo;
     const double up = std::min(b.up, lv->capUp);
     // Lower bounds of the finer levels at their region starts.
     while (!lv->last && lv->upAtNext * (1 + kSlack) > lo) {
-        lv = &level(++j);
+        lv = &level(c, ++j);
         lo = std::max(lo, lv->floorLo);
     }
     return 0.5 * lo + 0.5 * up;
@@ -1076,9 +1138,14 @@ double ScoreDistribution::Impl::tailHigh(double s) const {
 double ScoreDistribution::Impl::roughTailHigh(double s, double relativeError) const {
     if (std::isnan(s))
         return s;
+    return roughChainTail(focusUsable() && s >= focused_.start ? focused_ : whole_, s,
+                          relativeError);
+}
+
+double ScoreDistribution::Impl::roughChainTail(Chain& c, double s, double relativeError) const {
     const double tau = std::max(relativeError - 5 * kProbError, kTau);
     for (int j = 0;; ++j) {
-        const Level& lv = level(j);
+        const Level& lv = level(c, j);
         const Bracket b = lv.bracket(s);
         const double up = std::min(b.up, lv.capUp);
         if (lv.last || s < lv.nextStart || up - b.lo <= 2 * tau * b.lo)

@@ -30,10 +30,12 @@
 //     distribution whose tail brackets the true tail, widened by a proven
 //     bound on the scanner's rounding error.
 // Each level records where its bracket first becomes wider than the target;
-// the next (finer or exact) level covers the region from there on.  Level 0
-// is built by the constructor, finer levels lazily when a query first needs
-// them (typically the deep tail, i.e. the scores of real hits).  The proof of
-// the bound and of monotonicity is in the notes of score_distribution.cpp.
+// the next (finer or exact) level covers the region from there on.  Every
+// level is built when a query first needs it (the finer ones typically for
+// the deep tail, i.e. the scores of real hits).  With a focus (see the
+// tuning), the scores from the focus up may instead come from one exact
+// distribution of that region alone.  The proof of the bound and of
+// monotonicity is in the notes of score_distribution.cpp.
 //
 // Thread safety: all const member functions may be called concurrently.  The
 // lazy refinement is internally synchronised; results never depend on the
@@ -49,6 +51,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -89,11 +92,22 @@ struct ScoreDistributionTuning {
     std::size_t exactValues = std::size_t{1} << 16;
     /// Bins of the level-0 grid; finer grid levels get at most 64 times more.
     std::size_t gridBins = std::size_t{1} << 16;
+    /// A score around which most queries fall (a search's cut-off: its hits
+    /// score beyond it), or NaN.  When set, the first query computes the
+    /// exact distribution of the scores at least as extreme as the focus
+    /// (given up, and ignored from then on, beyond focusWork merged entries)
+    /// and answers those scores from it: for models whose sums tie often
+    /// that is far cheaper than refining the whole hierarchy down from where
+    /// the ties start.  Other scores are answered as without it (raised to at
+    /// least the focus's own tail, which keeps tail() monotone).
+    double focus = std::numeric_limits<double>::quiet_NaN();
+    std::size_t focusWork = std::size_t{1} << 19;
 };
 
 class ScoreDistribution {
   public:
-    /// Builds level 0 of the hierarchy (a few milliseconds for L = 19).
+    /// Checks the model; the levels are built by the queries that need them
+    /// (level 0 takes a few milliseconds for L = 19).
     /// Throws std::invalid_argument if a term of a letter with positive
     /// background is not finite, if the largest possible |score| would exceed
     /// 1e300, or if the background has a negative or non-finite entry or does

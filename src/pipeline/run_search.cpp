@@ -373,10 +373,35 @@ class RecordFeed {
 // background (the records of a many-record target share the uniform one).
 class Distributions {
   public:
-    Distributions(const Options& options, const SiteCollection& collection)
-        : options_(options), collection_(collection) {}
+    // With `focusOnCutOff`, each distribution is built around the cut-off the
+    // options hold by then (the hits' scores lie beyond it); a p-value
+    // cut-off is instead found on a distribution without a focus.
+    Distributions(const Options& options, const SiteCollection& collection, bool focusOnCutOff)
+        : options_(options), collection_(collection), focusOnCutOff_(focusOnCutOff) {}
+
+    // Starts building the distribution of `record`'s background on a second
+    // thread, with the tail beyond the cut-off the options hold by now, so
+    // that it is ready when the records are scanned; built here instead when
+    // there is no second thread.
+    void prepare(const SequenceRecord& record) {
+        preparedBackground_ = record.backgroundFrequencies;
+        auto build = [this, model = windowNullModel(options_.method, collection_, record),
+                      tuning = tuningNow()] {
+            prepared_ = std::make_unique<ScoreDistribution>(model, tuning);
+            prepared_->tail(options_.cutOff);
+        };
+        if (!preparing_.start(build)) {
+            build();
+        }
+        hasPrepared_ = true;
+    }
 
     const ScoreDistribution& of(const SequenceRecord& record) {
+        if (hasPrepared_) {
+            hasPrepared_ = false;
+            preparing_.join();
+            built_.emplace_back(preparedBackground_, std::move(prepared_));
+        }
         for (const auto& [background, distribution] : built_) {
             if (background == record.backgroundFrequencies) {
                 return *distribution;
@@ -384,7 +409,8 @@ class Distributions {
         }
         built_.emplace_back(record.backgroundFrequencies,
                             std::make_unique<ScoreDistribution>(
-                                windowNullModel(options_.method, collection_, record)));
+                                windowNullModel(options_.method, collection_, record),
+                                tuningNow()));
         return *built_.back().second;
     }
     std::vector<const ScoreDistribution*> ofEvery(const SequenceSet& set) {
@@ -396,10 +422,32 @@ class Distributions {
     }
 
   private:
+    ScoreDistributionTuning tuningNow() const {
+        ScoreDistributionTuning tuning;
+        if (focusOnCutOff_) {
+            tuning.focus = options_.cutOff;
+        }
+        return tuning;
+    }
+
     const Options& options_;
     const SiteCollection& collection_;
+    bool focusOnCutOff_;
+    bool hasPrepared_ = false;
+    std::array<double, 4> preparedBackground_{};
+    std::unique_ptr<ScoreDistribution> prepared_;
+    BackgroundThread preparing_;
     std::vector<std::pair<std::array<double, 4>, std::unique_ptr<ScoreDistribution>>> built_;
 };
+
+// Whether the run writes p-values (TSV or GFF3 results).
+bool writesPValues(const SearchInputs& inputs) {
+    auto withPValues = [](ResultFormat f) {
+        return f == ResultFormat::Tsv || f == ResultFormat::Gff3;
+    };
+    return (inputs.standardOutput && withPValues(*inputs.standardOutput)) ||
+           std::any_of(inputs.formats.begin(), inputs.formats.end(), withPValues);
+}
 
 // Whether the run keeps its records (without their text) for results other
 // than the results table, which is written as the records pass.
@@ -633,7 +681,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         Options& options = search->options;
         search->workingHit = std::make_unique<SiteHit>(search->collection.siteLength);
         scoreCollectionAndFixCutOff(search->collection, options, first.record);
-        search->distributions = std::make_unique<Distributions>(options, search->collection);
+        search->distributions =
+            std::make_unique<Distributions>(options, search->collection, !inputs.pValue);
         std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
         if (inputs.pValue) {
             const ScoreCutOff cut = search->distributions->of(first.record).cutOffFor(*inputs.pValue);
@@ -647,6 +696,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         search->window = std::make_unique<IntegrativeWindow>(options);
         if (options.integrative) {
             relaxCutOff(options);
+        }
+        if (!inputs.pValue && writesPValues(inputs)) {
+            search->distributions->prepare(first.record);
         }
         // What the cut-off means, known before any record is scanned.
         search->summary.collection = search->title;

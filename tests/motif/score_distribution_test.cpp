@@ -187,6 +187,8 @@ struct Case {
     bool lower;
     ScoreDistributionTuning tuning;
     std::string name;
+    // With a focus at this share of the words from the good end (0: none).
+    double focusShare = 0;
 };
 
 // Small lengths with every kind and background, both directions, with the
@@ -226,6 +228,14 @@ std::vector<Case> allSmallCases() {
     for (const Case& c : smallCases(10, false)) {
         if (c.background != kOneLetter && (c.kind == Terms::kReal || c.kind == Terms::kDecimal)) {
             cases.push_back(c);
+            // A focus deep in the tail (exact from there on) and one where
+            // most words lie (beyond its work: dropped).
+            for (double share : {0.002, 0.5}) {
+                Case focused = c;
+                focused.focusShare = share;
+                focused.name += " focus " + std::to_string(share);
+                cases.push_back(focused);
+            }
         }
     }
     return cases;
@@ -236,7 +246,14 @@ TEST(ScoreDistribution, TailMatchesEnumerationOfAllWords) {
     for (const Case& c : allSmallCases()) {
         const NullModel m = randomModel(c.length, c.kind, c.background, c.lower, rng);
         const Enumeration exact(m);
-        const ScoreDistribution d(m, c.tuning);
+        ScoreDistributionTuning tuning = c.tuning;
+        if (c.focusShare > 0) {
+            const std::vector<double>& sorted = exact.scores();
+            const auto fromEnd = static_cast<std::size_t>(c.focusShare * sorted.size());
+            tuning.focus = c.lower ? sorted[fromEnd] : sorted[sorted.size() - 1 - fromEnd];
+            tuning.focusWork = 1 << 14;
+        }
+        const ScoreDistribution d(m, tuning);
         ASSERT_EQ(d.length(), c.length);
 
         // Every word's score (all of them for L = 6, a sample for L = 10), its
@@ -254,7 +271,7 @@ TEST(ScoreDistribution, TailMatchesEnumerationOfAllWords) {
         expectMonotone(d, queries, c.lower, c.name);
         // The rough tail of a fresh distribution (built only as far as it
         // needs) keeps its looser bound.
-        const ScoreDistribution fresh(m, c.tuning);
+        const ScoreDistribution fresh(m, tuning);
         RelativeChecker rough(c.name + " rough", 0.01);
         for (double s : queries) rough.check(s, fresh.roughTail(s, 0.01), exact.tail(s, c.lower));
     }

@@ -132,6 +132,9 @@ constexpr int kMaxRefineBits = 8;
 constexpr int kMaxLevels = 12;
 // List size at which the full exact distribution checks for collisions.
 constexpr std::size_t kProbeSize = 4096;
+// A merged list longer than this share of its inputs' distinct sums shows
+// prefixes whose sums hardly collide.
+constexpr double kFewCollisions = 0.9;
 // A merged entry of the exact DP costs some tens of grid DP multiply-adds;
 // the exact distribution replaces a grid level when its work is at most the
 // grid level's work / kExactCostRatio (being final, it also saves the levels
@@ -540,6 +543,7 @@ class ScoreDistribution::Impl {
     double tailHigh(double s) const;
     double roughTailHigh(double s, double relativeError) const;
     ScoreCutOff cutOffHigh(double p) const;
+    double scoreWithTailAtLeast(double p) const;
 
   private:
     // A hierarchy of levels over the region [start, +inf) of its level 0.
@@ -559,7 +563,8 @@ class ScoreDistribution::Impl {
     bool focusUsable() const;
     std::unique_ptr<Level> build(const Chain& c, int j) const;
     std::unique_ptr<Level> buildExact(double start, std::size_t maxValues, std::size_t maxWork,
-                                      bool* fewCollisions = nullptr) const;
+                                      bool* fewCollisions = nullptr,
+                                      bool probeRegion = false) const;
     std::optional<GridPlan> planGrid(int exponent, double start, std::size_t maxBins,
                                      bool residualTables = true) const;
     double exactWorkBound(double start) const;
@@ -681,7 +686,8 @@ double ScoreDistribution::Impl::reach(std::size_t from, double v) const {
 // *fewCollisions) once the partial sums are seen to hardly collide.
 std::unique_ptr<Level> ScoreDistribution::Impl::buildExact(double start, std::size_t maxValues,
                                                            std::size_t maxWork,
-                                                           bool* fewCollisions) const {
+                                                           bool* fewCollisions,
+                                                           bool probeRegion) const {
     ScratchGuard scratch;
     EntryBuffer& cur = scratch->lists[0];
     EntryBuffer& next = scratch->lists[1];
@@ -749,6 +755,20 @@ std::unique_ptr<Level> ScoreDistribution::Impl::buildExact(double start, std::si
         }
         if (next.size > maxValues)
             return nullptr;
+        // An attempt on a region (a focus) gives up as soon as the prefixes'
+        // sums are seen to hardly collide beyond the ties of the column's own
+        // terms: then the lists only grow towards the cap.
+        if (probeRegion && n > kProbeSize) {
+            int distinct = 0;
+            for (int i = 0; i < letters_; ++i) {
+                distinct += std::find(c.term.begin(), c.term.begin() + i, c.term[i]) ==
+                            c.term.begin() + i;
+            }
+            if (static_cast<double>(next.size) >
+                kFewCollisions * static_cast<double>(distinct) * static_cast<double>(n)) {
+                return nullptr;
+            }
+        }
         std::swap(cur, next);
         // Full distribution of a model that would exceed the cap without
         // collisions: continue only while a good share of the sums collide
@@ -1091,7 +1111,7 @@ bool ScoreDistribution::Impl::focusUsable() const {
         if (focused_.start == kInf)
             return;
         std::unique_ptr<Level> first =
-            buildExact(focused_.start, kMaxEntries, tuning_.focusWork);
+            buildExact(focused_.start, kMaxEntries, tuning_.focusWork, nullptr, true);
         if (!first)
             return;
         link(focused_, *first, 0);
@@ -1153,15 +1173,40 @@ double ScoreDistribution::Impl::roughChainTail(Chain& c, double s, double relati
     }
 }
 
+// Bisection over the range of the scores on the lower bound of level 0 of
+// the whole chain: no refinement, and the score found has a tail at least p.
+double ScoreDistribution::Impl::scoreWithTailAtLeast(double p) const {
+    double lo = 0.0, hi = 0.0;  // the lowest and the highest score
+    for (const Column& c : columns_) {
+        lo = lo + *std::min_element(c.term.begin(), c.term.begin() + letters_);
+        hi = hi + c.maxTerm;
+    }
+    const Level& first = level(whole_, 0);
+    if (!(first.bracket(lo).lo >= p))
+        return -kInf;
+    for (int i = 0; i < 64; ++i) {
+        const double mid = lo + (hi - lo) / 2;
+        if (mid <= lo || mid >= hi)
+            break;
+        (first.bracket(mid).lo >= p ? lo : hi) = mid;
+    }
+    return lo;
+}
+
 ScoreCutOff ScoreDistribution::Impl::cutOffHigh(double p) const {
     if (std::isnan(p) || p < 0) {
         throw std::invalid_argument("p-value cut-off must be >= 0");
     }
-    const double all = tailHigh(-kInf);
-    if (all <= p)
-        return {-kInf, all};
     // Invariant: tail(fromOrderKey(lo)) > p >= tail(fromOrderKey(hi)).
     std::int64_t lo = orderKey(-kInf), hi = orderKey(kInf);
+    if (focusUsable() && tailHigh(focused_.start) > p) {
+        // The cut-off lies beyond the focus: the bisection stays there.
+        lo = orderKey(focused_.start);
+    } else {
+        const double all = tailHigh(-kInf);
+        if (all <= p)
+            return {-kInf, all};
+    }
     auto gap = [&] {  // hi - lo without signed overflow
         return static_cast<std::uint64_t>(hi) - static_cast<std::uint64_t>(lo);
     };
@@ -1189,6 +1234,11 @@ double ScoreDistribution::tail(double s) const {
 
 double ScoreDistribution::roughTail(double s, double relativeError) const {
     return impl_->roughTailHigh(impl_->lowerIsBetter() ? -s : s, relativeError);
+}
+
+double ScoreDistribution::scoreWithTailAtLeast(double p) const {
+    const double high = impl_->scoreWithTailAtLeast(p);
+    return impl_->lowerIsBetter() ? -high : high;
 }
 
 ScoreCutOff ScoreDistribution::cutOffFor(double p) const {

@@ -141,6 +141,12 @@ class ScoreDistribution {
     /// sums tie often is far cheaper. Not monotone in s; NaN for NaN.
     double roughTail(double s, double relativeError) const;
 
+    /// A score whose tail is at least p, from the coarsest level alone (a
+    /// few milliseconds): where a p-value cut-off p' < p lies beyond, a
+    /// focus for finding it.  The least extreme score (-inf or +inf) when
+    /// no score is known to have such a tail.
+    double scoreWithTailAtLeast(double p) const;
+
     /// Score cut-off equivalent to the p-value cut-off `p`: for every finite
     /// double s,   tail(s) <= p   <=>   s passes result.score strictly.
     /// It is obtained by bisection over the ordered set of doubles on tail()

@@ -373,11 +373,20 @@ class RecordFeed {
 // background (the records of a many-record target share the uniform one).
 class Distributions {
   public:
-    // With `focusOnCutOff`, each distribution is built around the cut-off the
-    // options hold by then (the hits' scores lie beyond it); a p-value
-    // cut-off is instead found on a distribution without a focus.
-    Distributions(const Options& options, const SiteCollection& collection, bool focusOnCutOff)
-        : options_(options), collection_(collection), focusOnCutOff_(focusOnCutOff) {}
+    // Each distribution is built around the cut-off the options hold by then
+    // (the hits' scores lie beyond it), or around the score set by focusOn.
+    Distributions(const Options& options, const SiteCollection& collection)
+        : options_(options), collection_(collection) {}
+
+    // Builds the distributions from now on around a score just short of a
+    // p-value cut-off P: one whose tail is at least 2P by the coarsest level
+    // of the distribution (the exact tail from there on, the cut-off among
+    // it, then cost far less than the whole tail's finer levels).
+    void focusOnPValue(const SequenceRecord& record, double p) {
+        const ScoreDistribution guess(windowNullModel(options_.method, collection_, record));
+        focus_ = guess.scoreWithTailAtLeast(2 * p);
+        focusWork_ = std::size_t{1} << 20;
+    }
 
     // Starts building the distribution of `record`'s background on a second
     // thread, with the tail beyond the cut-off the options hold by now, so
@@ -424,15 +433,15 @@ class Distributions {
   private:
     ScoreDistributionTuning tuningNow() const {
         ScoreDistributionTuning tuning;
-        if (focusOnCutOff_) {
-            tuning.focus = options_.cutOff;
-        }
+        tuning.focus = focus_ ? *focus_ : options_.cutOff;
+        tuning.focusWork = focusWork_;
         return tuning;
     }
 
     const Options& options_;
     const SiteCollection& collection_;
-    bool focusOnCutOff_;
+    std::optional<double> focus_;
+    std::size_t focusWork_ = ScoreDistributionTuning{}.focusWork;
     bool hasPrepared_ = false;
     std::array<double, 4> preparedBackground_{};
     std::unique_ptr<ScoreDistribution> prepared_;
@@ -681,10 +690,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         Options& options = search->options;
         search->workingHit = std::make_unique<SiteHit>(search->collection.siteLength);
         scoreCollectionAndFixCutOff(search->collection, options, first.record);
-        search->distributions =
-            std::make_unique<Distributions>(options, search->collection, !inputs.pValue);
+        search->distributions = std::make_unique<Distributions>(options, search->collection);
         std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
         if (inputs.pValue) {
+            search->distributions->focusOnPValue(first.record, *inputs.pValue);
             const ScoreCutOff cut = search->distributions->of(first.record).cutOffFor(*inputs.pValue);
             options.cutOff = cut.score;
             options.literalCutOff = true;

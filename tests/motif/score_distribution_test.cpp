@@ -222,6 +222,18 @@ std::vector<Case> smallCases(std::size_t length, bool forceGrid) {
     return cases;
 }
 
+// The case's tuning, with its focus placed among the model's scores.
+ScoreDistributionTuning tuningOf(const Case& c, const std::vector<double>& sortedScores) {
+    ScoreDistributionTuning tuning = c.tuning;
+    if (c.focusShare > 0) {
+        const auto fromEnd = static_cast<std::size_t>(c.focusShare * sortedScores.size());
+        tuning.focus =
+            c.lower ? sortedScores[fromEnd] : sortedScores[sortedScores.size() - 1 - fromEnd];
+        tuning.focusWork = 1 << 14;
+    }
+    return tuning;
+}
+
 std::vector<Case> allSmallCases() {
     std::vector<Case> cases = smallCases(6, false);
     for (const Case& c : smallCases(6, true)) cases.push_back(c);
@@ -246,13 +258,7 @@ TEST(ScoreDistribution, TailMatchesEnumerationOfAllWords) {
     for (const Case& c : allSmallCases()) {
         const NullModel m = randomModel(c.length, c.kind, c.background, c.lower, rng);
         const Enumeration exact(m);
-        ScoreDistributionTuning tuning = c.tuning;
-        if (c.focusShare > 0) {
-            const std::vector<double>& sorted = exact.scores();
-            const auto fromEnd = static_cast<std::size_t>(c.focusShare * sorted.size());
-            tuning.focus = c.lower ? sorted[fromEnd] : sorted[sorted.size() - 1 - fromEnd];
-            tuning.focusWork = 1 << 14;
-        }
+        const ScoreDistributionTuning tuning = tuningOf(c, exact.scores());
         const ScoreDistribution d(m, tuning);
         ASSERT_EQ(d.length(), c.length);
 
@@ -280,12 +286,19 @@ TEST(ScoreDistribution, TailMatchesEnumerationOfAllWords) {
 TEST(ScoreDistribution, CutOffSeparatesLikeTheTail) {
     std::mt19937_64 rng(7);
     for (const Case& c : allSmallCases()) {
-        if (c.length != 6)
+        // Every word of L = 6; a sample of the words of L = 10 with a focus
+        // deep in the tail (where the cut-off's search stays beyond it).
+        if (c.length != 6 && !(c.focusShare > 0 && c.focusShare < 0.01 &&
+                               c.kind == Terms::kDecimal && c.background == kUniform))
             continue;
         const NullModel m = randomModel(c.length, c.kind, c.background, c.lower, rng);
         const Enumeration exact(m);
-        const ScoreDistribution d(m, c.tuning);
-        const std::vector<double>& scores = exact.scores();
+        const ScoreDistribution d(m, tuningOf(c, exact.scores()));
+        std::vector<double> scores;
+        const std::size_t stride = c.length == 6 ? 1 : 211;
+        for (std::size_t i = 0; i < exact.scores().size(); i += stride) {
+            scores.push_back(exact.scores()[i]);
+        }
 
         // Round numbers, and exact tails of some words (p-values sitting on a
         // step of the distribution) with their neighbouring doubles.
@@ -295,6 +308,10 @@ TEST(ScoreDistribution, CutOffSeparatesLikeTheTail) {
             ps.insert(ps.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, 1.0)});
         }
         for (double p : ps) {
+            // The guess of a focus for this cut-off.
+            if (const double guess = d.scoreWithTailAtLeast(p); std::isfinite(guess)) {
+                EXPECT_GE(exact.tail(guess, c.lower), p * (1 - 1e-12)) << c.name;
+            }
             const ScoreCutOff cut = d.cutOffFor(p);
             auto passes = [&](double s) { return c.lower ? s < cut.score : s > cut.score; };
             int bad = 0;

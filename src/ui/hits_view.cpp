@@ -134,12 +134,25 @@ void HitsView::setTable(HitTable table, const ResultsSummary& summary) {
     const auto figure = [](const std::string& text) {
         return text.empty() ? QStringLiteral("-") : QString::fromStdString(text).toHtmlEscaped();
     };
+    // The table words the cut-off "+12.385; - Computed": shown "12.385 (computed)".
+    const auto cutOff = [&figure](const std::string& text) {
+        const std::string::size_type how = text.find("; - ");
+        std::string value = text.substr(0, how);
+        if (!value.empty() && value[0] == '+') {
+            value.erase(0, 1);
+        }
+        if (how == std::string::npos) {
+            return figure(value);
+        }
+        return figure(value) + QStringLiteral(" (") +
+               figure(text.substr(how + 4)).toLower() + QLatin1Char(')');
+    };
     summary_->setText(QStringLiteral("<b>Records</b> %1 &nbsp;&nbsp; <b>Sites</b> %2 &nbsp;&nbsp; "
                                      "<b>A priori H</b> %3 &nbsp;&nbsp; <b>Method</b> %4 "
                                      "&nbsp;&nbsp; <b>Cut-off</b> %5")
                           .arg(figure(summary.sequences), figure(summary.sites),
                                figure(summary.entropy), figure(summary.method),
-                               figure(summary.cutOff)));
+                               cutOff(summary.cutOff)));
     const bool pValues = table.hasPValues;
     model_->setTable(std::move(table));
     pLow_->setEnabled(pValues);

@@ -59,7 +59,7 @@ class ResultsViewsTest : public QObject {
     void hitsModelReadsTheTsvByHeaderAndFilters() {
         std::istringstream in(kOldTsv);
         HitsView view;
-        view.setTable(parseHitTable(in), ResultsSummary{"2", "3", "2.000", "Ri", "+4.217"});
+        view.setTable(parseHitTable(in), ResultsSummary{"2", "3", "2.000", "Ri", "+4.217; - Literal"});
         const HitsModel& model = *view.model();
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.table().comments.size(), std::size_t{2});
@@ -73,7 +73,7 @@ class ResultsViewsTest : public QObject {
         // No p- or q-value columns: the cells stay empty.
         QVERIFY(cell(model, 0, HitsModel::PValue).isEmpty());
         QVERIFY(cell(model, 0, HitsModel::QValue).isEmpty());
-        QVERIFY(view.summary()->text().contains(QStringLiteral("+4.217")));
+        QVERIFY(view.summary()->text().contains(QStringLiteral("4.217 (literal)")));
 
         HitsFilter& filter = *view.filter();
         view.findChild<QLineEdit*>(QStringLiteral("hitsText"))->setText(QStringLiteral("KINASE"));

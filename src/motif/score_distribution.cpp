@@ -599,7 +599,6 @@ class ScoreDistribution::Impl {
 
 ScoreDistribution::Impl::Impl(const NullModel& model, const ScoreDistributionTuning& tuning)
     : lowerIsBetter_(model.lowerIsBetter), tuning_(tuning) {
-
     double total = 0;
     std::array<int, 4> letter{};
     for (int b = 0; b < 4; ++b) {
@@ -685,8 +684,7 @@ double ScoreDistribution::Impl::reach(std::size_t from, double v) const {
 // hit.  With start = -inf and probeExact_, also gives up (setting
 // *fewCollisions) once the partial sums are seen to hardly collide.
 std::unique_ptr<Level> ScoreDistribution::Impl::buildExact(double start, std::size_t maxValues,
-                                                           std::size_t maxWork,
-                                                           bool* fewCollisions,
+                                                           std::size_t maxWork, bool* fewCollisions,
                                                            bool probeRegion) const {
     ScratchGuard scratch;
     EntryBuffer& cur = scratch->lists[0];
@@ -761,8 +759,8 @@ std::unique_ptr<Level> ScoreDistribution::Impl::buildExact(double start, std::si
         if (probeRegion && n > kProbeSize) {
             int distinct = 0;
             for (int i = 0; i < letters_; ++i) {
-                distinct += std::find(c.term.begin(), c.term.begin() + i, c.term[i]) ==
-                            c.term.begin() + i;
+                distinct +=
+                    std::find(c.term.begin(), c.term.begin() + i, c.term[i]) == c.term.begin() + i;
             }
             if (static_cast<double>(next.size) >
                 kFewCollisions * static_cast<double>(distinct) * static_cast<double>(n)) {

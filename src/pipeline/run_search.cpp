@@ -120,8 +120,7 @@ std::string resultsPath(const std::string& resultsName, ResultFormat format) {
 // sequence and gene logs.
 std::vector<std::string> collectionOutputs(const SearchInputs& inputs,
                                            const std::string& reportPrefix,
-                                           const std::string& resultsName,
-                                           const Options& options) {
+                                           const std::string& resultsName, const Options& options) {
     std::vector<std::string> paths;
     for (const ResultFormat format : inputs.formats) {
         paths.push_back(resultsPath(resultsName, format));
@@ -223,8 +222,8 @@ class LoopProgress {
 
   private:
     void reportFigures() {
-        control_.onFigures({static_cast<size_t>(lastBytes_), static_cast<size_t>(total_),
-                            records_, hits_});
+        control_.onFigures(
+            {static_cast<size_t>(lastBytes_), static_cast<size_t>(total_), records_, hits_});
     }
 
     const SearchControl& control_;
@@ -416,10 +415,10 @@ class Distributions {
                 return *distribution;
             }
         }
-        built_.emplace_back(record.backgroundFrequencies,
-                            std::make_unique<ScoreDistribution>(
-                                windowNullModel(options_.method, collection_, record),
-                                tuningNow()));
+        built_.emplace_back(
+            record.backgroundFrequencies,
+            std::make_unique<ScoreDistribution>(
+                windowNullModel(options_.method, collection_, record), tuningNow()));
         return *built_.back().second;
     }
     std::vector<const ScoreDistribution*> ofEvery(const SequenceSet& set) {
@@ -494,11 +493,10 @@ struct CollectionSearch {
           options(runOptions),
           matrix(std::move(countMatrix)) {
         reportPrefix = inputs.outputFolder + inputs.sequenceTitle + "_" + title;
-        resultsName = inputs.pValue
-                          ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
-                                            inputs.sequenceTitle, title)
-                          : resultsFileName(options, inputs.outputFolder, inputs.sequenceTitle,
-                                            title);
+        resultsName = inputs.pValue ? resultsFileName(options, *inputs.pValue, inputs.outputFolder,
+                                                      inputs.sequenceTitle, title)
+                                    : resultsFileName(options, inputs.outputFolder,
+                                                      inputs.sequenceTitle, title);
     }
 
     std::string path;
@@ -661,8 +659,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     log.writeValue("Sequences read! - Time (s): ", clock.seconds());
     std::unique_ptr<SequenceLogs> sequenceLogs;
     if (runOptions.logResults) {
-        sequenceLogs =
-            std::make_unique<SequenceLogs>(runBaseName, first.record.format == 'G');
+        sequenceLogs = std::make_unique<SequenceLogs>(runBaseName, first.record.format == 'G');
         sequenceLogs->add(first.record);
     }
     if (runOptions.backgroundFromGenome && !reader.more()) {
@@ -674,9 +671,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         if (logged) {
             log.writeLine("Reading site collection...");
         }
-        search->collection =
-            search->matrix ? collectionFromMatrix(*search->matrix, first.record)
-                           : loadCollection(search->path, first.record, inputs.rules);
+        search->collection = search->matrix
+                                 ? collectionFromMatrix(*search->matrix, first.record)
+                                 : loadCollection(search->path, first.record, inputs.rules);
         if (logged) {
             log.writeValue("Site collection read! - Time (s): ", clock.seconds());
         }
@@ -694,7 +691,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
         if (inputs.pValue) {
             search->distributions->focusOnPValue(first.record, *inputs.pValue);
-            const ScoreCutOff cut = search->distributions->of(first.record).cutOffFor(*inputs.pValue);
+            const ScoreCutOff cut =
+                search->distributions->of(first.record).cutOffFor(*inputs.pValue);
             options.cutOff = cut.score;
             options.literalCutOff = true;
             cutOffTail = cut.tail;

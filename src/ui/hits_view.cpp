@@ -144,8 +144,8 @@ void HitsView::setTable(HitTable table, const ResultsSummary& summary) {
         if (how == std::string::npos) {
             return figure(value);
         }
-        return figure(value) + QStringLiteral(" (") +
-               figure(text.substr(how + 4)).toLower() + QLatin1Char(')');
+        return figure(value) + QStringLiteral(" (") + figure(text.substr(how + 4)).toLower() +
+               QLatin1Char(')');
     };
     summary_->setText(QStringLiteral("<b>Records</b> %1 &nbsp;&nbsp; <b>Sites</b> %2 &nbsp;&nbsp; "
                                      "<b>A priori H</b> %3 &nbsp;&nbsp; <b>Method</b> %4 "

@@ -59,7 +59,8 @@ class ResultsViewsTest : public QObject {
     void hitsModelReadsTheTsvByHeaderAndFilters() {
         std::istringstream in(kOldTsv);
         HitsView view;
-        view.setTable(parseHitTable(in), ResultsSummary{"2", "3", "2.000", "Ri", "+4.217; - Literal"});
+        view.setTable(parseHitTable(in),
+                      ResultsSummary{"2", "3", "2.000", "Ri", "+4.217; - Literal"});
         const HitsModel& model = *view.model();
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.table().comments.size(), std::size_t{2});

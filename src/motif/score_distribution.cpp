@@ -1081,7 +1081,9 @@ std::unique_ptr<Level> ScoreDistribution::Impl::build(const Chain& c, int j) con
             std::max(gridWork / (prev.exactNext ? kExactCostRatioHopeless : kExactCostRatio),
                      static_cast<double>(tuning_.exactValues));
         if (prev.exactNext || c.sumsCollide || exactWorkBound(start) <= cap) {
-            lv = buildExact(start, kMaxEntries, static_cast<std::size_t>(cap));
+            // A try for colliding sums stops as soon as they are seen not to.
+            lv = buildExact(start, kMaxEntries, static_cast<std::size_t>(cap), nullptr,
+                            !prev.exactNext);
         }
         if (!lv)
             lv = runGrid(std::move(*plan), start);

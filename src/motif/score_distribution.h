@@ -42,10 +42,12 @@
 // order or timing of calls.  Each thread that builds levels keeps up to
 // 24 MB of working memory for reuse by later builds.
 //
-// Cost (2-core x86-64 server, -O2): the constructor takes about 0.1 ms for
-// L = 6 and 0.7-1 ms for L = 12..30; a lookup 50-150 ns; refining for the
-// hits of a 1e-4 cut-off adds 5-30 ms for L = 19..30 once per model (more
-// for L = 60, or when terms are rounded so that many real sums tie).
+// Cost (2-core x86-64 server, -O2; bench_pvalue): the constructor only
+// checks the model; level 0 takes about 0.1 ms for L = 6 and 1 ms for
+// L = 12..30; a lookup 50-150 ns; the cut-off of 1e-4 and the refinements
+// for its hits take 10-25 ms for L = 19..30 once per model (more for L = 60,
+// or when terms repeat so that many real sums tie: there a focus at the
+// cut-off answers the hits from the exact tail beyond it instead).
 
 #pragma once
 

@@ -536,34 +536,45 @@ TEST(ScoreDistribution, TailIsMonotoneForLongWindows) {
 // answers must not depend on that order, nor on concurrent callers.
 TEST(ScoreDistribution, AnswersDoNotDependOnQueryOrderOrThreads) {
     std::mt19937_64 rng(11);
-    const NullModel m = motifModel(30, kSkewed, false, rng);
-    std::vector<double> scores;
-    std::vector<int> word(30);
-    for (double theta : {0.0, 1.0, 3.0}) {
-        for (int i = 0; i < 2000; ++i) {
-            for (std::size_t l = 0; l < 30; ++l) {
-                std::array<double, 4> w{};
-                for (int b = 0; b < 4; ++b)
-                    w[b] = m.background[b] * std::exp2(theta * m.terms[l][b]);
-                word[l] = std::discrete_distribution<int>(w.begin(), w.end())(rng);
+    // A motif-like model, and one with rounded terms and a focus in its tail
+    // (the focus's exact level is built by whichever thread asks first).
+    const NullModel motif = motifModel(30, kSkewed, false, rng);
+    const NullModel rounded = randomModel(19, Terms::kDecimal, kSkewed, false, rng);
+    for (const NullModel* model : {&motif, &rounded}) {
+        const NullModel& m = *model;
+        const std::size_t length = m.terms.size();
+        std::vector<double> scores;
+        std::vector<int> word(length);
+        for (double theta : {0.0, 1.0, 3.0}) {
+            for (int i = 0; i < 2000; ++i) {
+                for (std::size_t l = 0; l < length; ++l) {
+                    std::array<double, 4> w{};
+                    for (int b = 0; b < 4; ++b)
+                        w[b] = m.background[b] * std::exp2(theta * m.terms[l][b]);
+                    word[l] = std::discrete_distribution<int>(w.begin(), w.end())(rng);
+                }
+                scores.push_back(scoreOf(m, word));
             }
-            scores.push_back(scoreOf(m, word));
         }
-    }
-    std::sort(scores.begin(), scores.end());
-    const ScoreDistribution ascending(m);
-    std::vector<double> expected;
-    for (double s : scores) expected.push_back(ascending.tail(s));
+        std::sort(scores.begin(), scores.end());
+        ScoreDistributionTuning tuning;
+        if (model == &rounded) {
+            tuning.focus = scores[scores.size() * 9 / 10];
+        }
+        const ScoreDistribution ascending(m, tuning);
+        std::vector<double> expected;
+        for (double s : scores) expected.push_back(ascending.tail(s));
 
-    const ScoreDistribution shared(m);
-    std::vector<double> forward(scores.size()), backward(scores.size());
-    std::thread other([&] {
-        for (std::size_t i = scores.size(); i-- > 0;) backward[i] = shared.tail(scores[i]);
-    });
-    for (std::size_t i = 0; i < scores.size(); ++i) forward[i] = shared.tail(scores[i]);
-    other.join();
-    EXPECT_EQ(forward, expected);
-    EXPECT_EQ(backward, expected);
+        const ScoreDistribution shared(m, tuning);
+        std::vector<double> forward(scores.size()), backward(scores.size());
+        std::thread other([&] {
+            for (std::size_t i = scores.size(); i-- > 0;) backward[i] = shared.tail(scores[i]);
+        });
+        for (std::size_t i = 0; i < scores.size(); ++i) forward[i] = shared.tail(scores[i]);
+        other.join();
+        EXPECT_EQ(forward, expected);
+        EXPECT_EQ(backward, expected);
+    }
 }
 
 TEST(ScoreDistribution, RejectsInvalidInput) {

@@ -421,6 +421,10 @@ class Distributions {
                 windowNullModel(options_.method, collection_, record), tuningNow()));
         return *built_.back().second;
     }
+    // Lets the distributions go; of() builds them again, with the same focus,
+    // hence the same answers.
+    void release() { built_.clear(); }
+
     std::vector<const ScoreDistribution*> ofEvery(const SequenceSet& set) {
         std::vector<const ScoreDistribution*> all;
         for (const SequenceRecord& record : set.records) {
@@ -448,14 +452,12 @@ class Distributions {
     std::vector<std::pair<std::array<double, 4>, std::unique_ptr<ScoreDistribution>>> built_;
 };
 
-// Whether the run writes p-values (TSV or GFF3 results).
-bool writesPValues(const SearchInputs& inputs) {
-    auto withPValues = [](ResultFormat f) {
-        return f == ResultFormat::Tsv || f == ResultFormat::Gff3;
-    };
-    return (inputs.standardOutput && withPValues(*inputs.standardOutput)) ||
-           std::any_of(inputs.formats.begin(), inputs.formats.end(), withPValues);
-}
+// Searches of a run up to which each builds its distribution on a second
+// thread while the records are scanned.
+constexpr std::size_t kPreparedSearches = 2;
+// Searches of a run up to which each keeps the distribution its p-value
+// cut-off came from until its results are written (a megabyte or two each).
+constexpr std::size_t kKeptDistributions = 32;
 
 // Whether the run keeps its records (without their text) for results other
 // than the results table, which is written as the records pass.
@@ -467,6 +469,12 @@ bool keepsRecords(const SearchInputs& inputs) {
 
 bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
+}
+
+// Whether the run writes p-values (TSV or GFF3 results).
+bool writesPValues(const SearchInputs& inputs) {
+    return std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
+           (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
 }
 
 // A matrix ID as a title for file names: letters other than ASCII letters,
@@ -557,10 +565,7 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
     if (keepsRecords(inputs)) {
         context.bestScore = bestWindowScore(options.method, search.collection, set.records.front());
     }
-    const bool pValues =
-        std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
-        (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
-    if (pValues) {
+    if (writesPValues(inputs)) {
         context.distributions = search.distributions->ofEvery(set);
     }
     std::string first;
@@ -696,6 +701,11 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             options.cutOff = cut.score;
             options.literalCutOff = true;
             cutOffTail = cut.tail;
+            if (searches.size() > kKeptDistributions) {
+                // Hundreds of matrices: one distribution at a time, built
+                // again when the p-values are written.
+                search->distributions->release();
+            }
         }
         if (options.logResults) {
             writeMotifScoreLog(search->collection, options, search->reportPrefix);
@@ -704,7 +714,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         if (options.integrative) {
             relaxCutOff(options);
         }
-        if (!inputs.pValue && writesPValues(inputs)) {
+        // A second thread each only for a few collections: the distributions
+        // of hundreds of matrices would all be held at once.
+        if (!inputs.pValue && writesPValues(inputs) && searches.size() <= kPreparedSearches) {
             search->distributions->prepare(first.record);
         }
         // What the cut-off means, known before any record is scanned.
@@ -797,6 +809,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             checkLog(log);
         }
         const std::string path = writeAllResults(inputs, control, *search);
+        search->distributions.reset();  // written: its p-values are not needed again
         if (written.empty()) {
             written = path;
         }

@@ -50,8 +50,8 @@ TEST(Collections, OnePassWritesWhatSeparateSearchesWrite) {
     for (int r = 0; r < 4; ++r) {
         // One record long enough to be scanned on several threads, and
         // bytes that the reverse strand leaves out.
-        std::string sequence = xoprex::testing::randomText(r == 1 ? 70'000 : 900 + 500 * r,
-                                                           "ACGTACGTN", 40 + r);
+        std::string sequence =
+            xoprex::testing::randomText(r == 1 ? 70'000 : 900 + 500 * r, "ACGTACGTN", 40 + r);
         if (r == 2) {
             sequence[30] = '-';
         }
@@ -191,6 +191,23 @@ TEST(Collections, MatricesFindWhatTheirSitesFind) {
     EXPECT_NE(readFile("out.txt").find("give the cut-off score (--literal) or a p-value"),
               std::string::npos)
         << readFile("out.txt");
+    // Past a few dozen matrices each lets its distribution go once its
+    // p-value cut-off is known and builds it again for its p-values: the
+    // same answers as one kept throughout.
+    std::string many;
+    for (int m = 0; m < 34; ++m) {
+        many += countsOf(sites, false).replace(1, 3, "M" + std::to_string(10 + m));
+    }
+    dir.write("many.jaspar", many);
+    const std::string pvalue =
+        std::string(XOPREX_CLI) + " search --sequence p.gbk --pvalue 1e-5 --format tsv --no-log ";
+    ASSERT_EQ(run(pvalue + "--motifs crp.jaspar > out.txt 2>&1"), 0) << readFile("out.txt");
+    ASSERT_EQ(run(pvalue + "--motifs many.jaspar > out.txt 2>&1"), 0) << readFile("out.txt");
+    const auto rows = [](const std::string& path) {
+        return std::regex_replace(readFile(path), std::regex("#[^\n]*\n"), "");
+    };
+    EXPECT_EQ(rows("p_M10_Ri_p1e-05.tsv"), rows("p_CRP_Ri_p1e-05.tsv"));
+    EXPECT_EQ(rows("p_M43_Ri_p1e-05.tsv"), rows("p_CRP_Ri_p1e-05.tsv"));
     // Several matrices of a file do not share standard output.
     dir.write("two.jaspar", countsOf(sites, false) + countsOf(sites, false).replace(1, 3, "TWO"));
     EXPECT_EQ(run(std::string(XOPREX_CLI) + " search --sequence p.gbk --motifs two.jaspar "

@@ -384,7 +384,7 @@ class Distributions {
     void focusOnPValue(const SequenceRecord& record, double p) {
         const ScoreDistribution guess(windowNullModel(options_.method, collection_, record));
         focus_ = guess.scoreWithTailAtLeast(2 * p);
-        focusWork_ = std::size_t{1} << 20;
+        focusWork_ = std::size_t{1} << 22;
     }
 
     // Starts building the distribution of `record`'s background on a second

@@ -97,13 +97,14 @@ struct ScoreDistributionTuning {
     /// A score around which most queries fall (a search's cut-off: its hits
     /// score beyond it), or NaN.  When set, the first query computes the
     /// exact distribution of the scores at least as extreme as the focus
-    /// (given up, and ignored from then on, beyond focusWork merged entries)
-    /// and answers those scores from it: for models whose sums tie often
+    /// (given up, and ignored from then on, beyond focusWork merged entries
+    /// or as soon as its partial sums hardly collide, where the grid levels
+    /// do well) and answers those scores from it: for models whose sums tie often
     /// that is far cheaper than refining the whole hierarchy down from where
     /// the ties start.  Other scores are answered as without it (raised to at
     /// least the focus's own tail, which keeps tail() monotone).
     double focus = std::numeric_limits<double>::quiet_NaN();
-    std::size_t focusWork = std::size_t{1} << 19;
+    std::size_t focusWork = std::size_t{1} << 22;
 };
 
 class ScoreDistribution {

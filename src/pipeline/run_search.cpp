@@ -384,7 +384,6 @@ class Distributions {
     void focusOnPValue(const SequenceRecord& record, double p) {
         const ScoreDistribution guess(windowNullModel(options_.method, collection_, record));
         focus_ = guess.scoreWithTailAtLeast(2 * p);
-        focusWork_ = std::size_t{1} << 22;
     }
 
     // Starts building the distribution of `record`'s background on a second
@@ -437,14 +436,12 @@ class Distributions {
     ScoreDistributionTuning tuningNow() const {
         ScoreDistributionTuning tuning;
         tuning.focus = focus_ ? *focus_ : options_.cutOff;
-        tuning.focusWork = focusWork_;
         return tuning;
     }
 
     const Options& options_;
     const SiteCollection& collection_;
     std::optional<double> focus_;
-    std::size_t focusWork_ = ScoreDistributionTuning{}.focusWork;
     bool hasPrepared_ = false;
     std::array<double, 4> preparedBackground_{};
     std::unique_ptr<ScoreDistribution> prepared_;

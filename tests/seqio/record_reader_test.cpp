@@ -43,8 +43,8 @@ std::string randomBases(std::mt19937& random, size_t length) {
     return bases;
 }
 
-// FASTA text of `records` records (of `length` bases, or random lengths) in lines of a random width, LF or CRLF,
-// blank lines here and there; the last line ends or not.
+// FASTA text of `records` records (of `length` bases, or random lengths) in lines of a random
+// width, LF or CRLF, blank lines here and there; the last line ends or not.
 std::string randomFasta(std::mt19937& random, size_t records, bool finalLineEnd,
                         size_t length = 0) {
     const std::string end = random() % 3 == 0 ? "\r\n" : "\n";
@@ -52,8 +52,7 @@ std::string randomFasta(std::mt19937& random, size_t records, bool finalLineEnd,
     std::string text;
     for (size_t r = 0; r < records; ++r) {
         text += ">rec" + std::to_string(r) + " random record " + std::to_string(random()) + end;
-        const std::string bases =
-            randomBases(random, length > 0 ? length : randomLength(random));
+        const std::string bases = randomBases(random, length > 0 ? length : randomLength(random));
         for (size_t at = 0; at < bases.size(); at += width) {
             text += bases.substr(at, width) + end;
         }
@@ -73,13 +72,16 @@ std::string randomGenBank(std::mt19937& random, size_t records, bool finalLineEn
                           size_t length = 0) {
     std::string text;
     for (size_t r = 0; r < records; ++r) {
-        const std::string bases =
-            randomBases(random, length > 0 ? length : randomLength(random));
+        const std::string bases = randomBases(random, length > 0 ? length : randomLength(random));
         const std::string id = "REC" + std::to_string(r);
         text += "LOCUS       " + id + "   " + std::to_string(bases.size()) +
                 " bp    DNA     linear   BCT 01-JAN-2000\n"
-                "DEFINITION  Random record " + std::to_string(r) + ".\n"
-                "VERSION     " + id + ".1\n"
+                "DEFINITION  Random record " +
+                std::to_string(r) +
+                ".\n"
+                "VERSION     " +
+                id +
+                ".1\n"
                 "FEATURES             Location/Qualifiers\n";
         for (int gene = 0, genes = static_cast<int>(random() % 4); gene < genes; ++gene) {
             const size_t from = 1 + random() % bases.size();
@@ -87,8 +89,7 @@ std::string randomGenBank(std::mt19937& random, size_t records, bool finalLineEn
             const std::string span = std::to_string(from) + ".." + std::to_string(to);
             text += "     CDS             " + (random() % 2 ? "complement(" + span + ")" : span) +
                     "\n                     /locus_tag=\"" + id + "_" + std::to_string(gene) +
-                    "\"\n                     /product=\"protein " + std::to_string(gene) +
-                    "\"\n";
+                    "\"\n                     /product=\"protein " + std::to_string(gene) + "\"\n";
         }
         text += "ORIGIN\n";
         for (size_t at = 0; at < bases.size(); at += 60) {
@@ -149,6 +150,26 @@ std::vector<SequenceRecord> readEach(const std::string& path, const InputRules& 
     return records;
 }
 
+// The command line's rules: wide names, every GenBank record.
+InputRules wideRules() {
+    InputRules rules;
+    rules.names = NameRule::Wide;
+    rules.allGenBankRecords = true;
+    return rules;
+}
+
+// The records of the whole parse of `text`.
+std::vector<SequenceRecord> wholeParse(const std::string& text, bool genBank) {
+    SequenceSet whole;
+    std::istringstream in(text);
+    if (genBank) {
+        readGenBankStream(in, whole, true);
+    } else {
+        readFastaStream(in, "t.fa", whole);
+    }
+    return std::move(whole.records);
+}
+
 TEST_F(RecordReaderTest, RandomFilesReadAsTheWholeParseDoes) {
     std::mt19937 random(20261208);
     for (int round = 0; round < 4; ++round) {
@@ -158,24 +179,16 @@ TEST_F(RecordReaderTest, RandomFilesReadAsTheWholeParseDoes) {
         const size_t records = 2 + random() % 6;
         const std::string text = genBank ? randomGenBank(random, records, lineEnd)
                                          : randomFasta(random, records, lineEnd);
-        SequenceSet whole;
-        std::istringstream in(text);
-        InputRules rules;
-        rules.names = NameRule::Wide;
-        rules.allGenBankRecords = true;
-        if (genBank) {
-            readGenBankStream(in, whole, true);
-        } else {
-            readFastaStream(in, "t.fa", whole);
-        }
+        const std::vector<SequenceRecord> whole = wholeParse(text, genBank);
+        InputRules rules = wideRules();
         const std::string name = genBank ? "t.gbk" : "t.fa";
-        expectSameRecords(readEach(writeFile(name, text), rules), whole.records);
-        expectSameRecords(readEach(writeFile(name + ".gz", gzipped(text)), rules), whole.records);
+        expectSameRecords(readEach(writeFile(name, text), rules), whole);
+        expectSameRecords(readEach(writeFile(name + ".gz", gzipped(text)), rules), whole);
         if (genBank) {
             rules.allGenBankRecords = false;
             const std::vector<SequenceRecord> first = readEach(writeFile(name, text), rules);
             ASSERT_EQ(first.size(), 1u);
-            expectSameRecords(first, {whole.records.front()});
+            expectSameRecords(first, {whole.front()});
         }
     }
 }
@@ -187,8 +200,8 @@ std::string firstRecordOf(size_t length, bool genBank) {
     const auto make = [&](size_t pad) {
         std::mt19937 same = random;
         const size_t bases = 1'500'000;
-        const std::string text = genBank ? randomGenBank(same, 1, true, bases)
-                                         : randomFasta(same, 1, true, bases);
+        const std::string text =
+            genBank ? randomGenBank(same, 1, true, bases) : randomFasta(same, 1, true, bases);
         const size_t at = text.find(genBank ? "DEFINITION  " : " ");
         return text.substr(0, at + 12) + std::string(pad, 'x') + text.substr(at + 12);
     };
@@ -206,18 +219,8 @@ TEST_F(RecordReaderTest, TheNextRecordMayStartAnywhereAroundTheFirstPiece) {
             SCOPED_TRACE(std::to_string(length) + (genBank ? " GenBank" : " FASTA"));
             const std::string text = firstRecordOf(length, genBank);
             ASSERT_EQ(text.compare(length, 5, genBank ? "LOCUS" : ">rec0"), 0);
-            SequenceSet whole;
-            std::istringstream in(text);
-            InputRules rules;
-            rules.names = NameRule::Wide;
-            rules.allGenBankRecords = true;
-            if (genBank) {
-                readGenBankStream(in, whole, true);
-            } else {
-                readFastaStream(in, "t.fa", whole);
-            }
-            expectSameRecords(readEach(writeFile(genBank ? "t.gbk" : "t.fa", text), rules),
-                              whole.records);
+            expectSameRecords(readEach(writeFile(genBank ? "t.gbk" : "t.fa", text), wideRules()),
+                              wholeParse(text, genBank));
         }
     }
 }
@@ -236,9 +239,7 @@ TEST_F(RecordReaderTest, AnEmptyRecordStopsTheReadingAfterTheRecordsBeforeIt) {
     }
     ASSERT_FALSE(wholeError.empty());
     std::vector<std::string> error;
-    InputRules rules;
-    rules.names = NameRule::Wide;
-    EXPECT_EQ(readEach(path, rules, &error).size(), 3u);
+    EXPECT_EQ(readEach(path, wideRules(), &error).size(), 3u);
     EXPECT_EQ(error, wholeError);
 }
 

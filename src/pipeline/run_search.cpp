@@ -373,7 +373,7 @@ class RecordFeed {
 class Distributions {
   public:
     // Each distribution is built around the cut-off the options hold by then
-    // (the hits' scores lie beyond it), or around the score set by focusOn.
+    // (the hits' scores lie beyond it), or around the score focusOnPValue set.
     Distributions(const Options& options, const SiteCollection& collection)
         : options_(options), collection_(collection) {}
 

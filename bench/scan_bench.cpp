@@ -45,14 +45,12 @@ void BM_Scan(benchmark::State& state) {
     options.literalCutOff = true;
     options.cutOff = lowerIsBetter(method) ? -1e300 : 1e300;  // keep nothing: pure scan cost
     IntegrativeWindow window(options);
-    SiteHit hit(collection.siteLength);
+    SequenceRecord record;
+    record.sequence = genome;
     for (auto _ : state) {
-        state.PauseTiming();
-        SequenceRecord record;
-        record.sequence = genome;
-        state.ResumeTiming();
-        scanRecord(record, collection, options, hit, window);
-        benchmark::DoNotOptimize(record.hits.data());
+        RecordHits found;
+        scanRecord(record, collection, options, window, found);
+        benchmark::DoNotOptimize(found.hits.data());
     }
     state.counters["windows/s"] = benchmark::Counter(
         static_cast<double>(2 * genome.size()) * static_cast<double>(state.iterations()),

@@ -497,11 +497,10 @@ int fuzzSearch(const uint8_t* data, size_t size) {
         const std::string target = genBank ? genBankTarget(in, sites) : fastaTarget(in, sites);
         SearchInputs inputs;
         inputs.sequencePath = writeScratchFile(genBank ? "target.gbk" : "target.fas", target);
-        inputs.collectionPath = collectionPath;
+        inputs.collections = {{collectionPath, "sites"}};
         inputs.optionsPath = writeScratchFile("options.txt", options);
         inputs.outputFolder = scratch().emptyFolder("out");
         inputs.sequenceTitle = "target";
-        inputs.collectionTitle = "sites";
         inputs.threads = threads;
         const QuietStandardOutput quiet;
         const std::string results = runSearch(inputs);

@@ -22,6 +22,7 @@ enum class InputProblem {
     Format,      // the file's content is not what its format requires
     Options,     // option values the search cannot run with
     Overwrite,   // an output would replace an input
+    Usage,       // settings of a search that do not go together
 };
 
 class InputError : public std::runtime_error {

@@ -81,10 +81,6 @@ std::string inputTitle(const std::string& path, NameRule rule) {
     return fileTitle(withoutGzipSuffix(path));
 }
 
-std::string folderOf(const std::string& path) {
-    return withTrailingSeparator(std::filesystem::path(path).parent_path().string());
-}
-
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     const auto absoluteA = std::filesystem::absolute(a, error).lexically_normal();

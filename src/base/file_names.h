@@ -37,9 +37,6 @@ std::string wideExtension(const std::string& path, std::string* baseName = nullp
 // extension ("data/genome.fna.gz" -> "genome"), or "stdin".
 std::string inputTitle(const std::string& path, NameRule rule);
 
-// Folder of a path with a trailing separator ("" for a bare name).
-std::string folderOf(const std::string& path);
-
 // The folder with one trailing separator ("" stays "").
 std::string withTrailingSeparator(const std::string& folder);
 

@@ -46,4 +46,11 @@ void HitGene::release() noexcept {
     block_ = nullptr;
 }
 
+void RecordHits::reorder(const std::vector<uint32_t>& order) {
+    applyOrder(hits, order);
+    if (!windowScores.empty()) {
+        applyOrder(windowScores, order);
+    }
+}
+
 }  // namespace xoprex

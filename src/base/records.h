@@ -1,11 +1,17 @@
 // Plain value records that travel between the stages of a search: one scored
-// window or site (SiteHit) and one CDS feature of a GenBank record (GeneRecord).
+// window or site (SiteHit), one CDS feature of a GenBank record (GeneRecord),
+// the hits of one record with one collection (RecordHits) and what the
+// results show of a record once its text is let go (RecordInfo).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/shared_text.h"
 #include "base/site_text.h"
@@ -91,5 +97,71 @@ struct GeneRecord {
     std::string gene;
     std::string product;
 };
+
+// The hits of one record with one collection, in list order, and what their
+// scan counted. Every record's scan with every collection fills one of its
+// own, so the record itself is only read.
+struct RecordHits {
+    std::vector<SiteHit> hits;
+    // Empty, or each hit's own window score before integrative re-scoring,
+    // in the hits' order (reorder keeps the two together).
+    std::vector<double> windowScores;
+    double globalMean = 0.0;   // integrative mode's global mean; 0 otherwise
+    size_t windowsScored = 0;  // windows scored on both strands
+
+    // The window score of hit i, before any re-scoring.
+    double windowScore(size_t i) const {
+        return windowScores.empty() ? hits[i].score : windowScores[i];
+    }
+    // Moves hit order[k] (and its window score) to place k for every k;
+    // `order` is a permutation of the hits' indices.
+    void reorder(const std::vector<uint32_t>& order);
+};
+
+// What the results show of a target record once its text and genes are let
+// go: its names, its length and background, and the bytes its reverse
+// strand leaves out (for the forward coordinates of reverse-strand hits).
+struct RecordInfo {
+    char format = 'F';  // 'F' FASTA, 'G' GenBank
+    std::string description;
+    std::string name;
+    size_t length = 0;  // characters of the forward strand
+    // Forward indices of the bytes without a complement, in increasing order
+    // (usually none).
+    std::vector<uint32_t> uncomplemented;
+    std::array<double, 4> backgroundFrequencies{0.25, 0.25, 0.25, 0.25};  // A, C, G, T
+    double backgroundEntropy = 2.0;
+};
+
+// One record's results with one collection. The record's part is shared by
+// the results of every collection of a run.
+struct RecordResults {
+    std::shared_ptr<const RecordInfo> record;
+    RecordHits hits;
+};
+
+// Moves items[order[k]] to place k for every k, following the permutation's
+// cycles, so each item moves about once and no second list is needed.
+template <class Item>
+void applyOrder(std::vector<Item>& items, const std::vector<uint32_t>& order) {
+    std::vector<bool> placed(items.size(), false);
+    for (size_t start = 0; start < items.size(); ++start) {
+        if (placed[start] || order[start] == start) {
+            continue;
+        }
+        Item moving = std::move(items[start]);
+        size_t at = start;
+        while (true) {
+            placed[at] = true;
+            const size_t from = order[at];
+            if (from == start) {
+                items[at] = std::move(moving);
+                break;
+            }
+            items[at] = std::move(items[from]);
+            at = from;
+        }
+    }
+}
 
 }  // namespace xoprex

@@ -242,9 +242,8 @@ std::string roughFigure(double value) {
         return std::to_string(std::llround(value));
     }
     char text[32];
-    return std::string(text,
-                       std::to_chars(text, text + sizeof text, value, std::chars_format::general, 2)
-                           .ptr);
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 2).ptr);
 }
 
 // The paths of a collection list: one a line, blank lines and lines
@@ -280,11 +279,6 @@ int runSearchCommand(const SearchArgs& args) {
         const std::vector<std::string> listed = readCollectionList(args.collectionList);
         collections.insert(collections.end(), listed.begin(), listed.end());
     }
-    if (collections.empty() && args.motifs.empty()) {
-        std::cerr << "--collection, --collections or --motifs is required\n"
-                  << "Run with --help for more information.\n";
-        return kUsageError;
-    }
     inputsOfTheRun = {args.sequence, args.options, args.collectionList};
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
@@ -296,21 +290,6 @@ int runSearchCommand(const SearchArgs& args) {
             return kInputError;
         }
     }
-    const auto readsStandardInput = [](const std::string& path) {
-        return xoprex::isStandardInput(path);
-    };
-    if (std::count_if(collections.begin(), collections.end(), readsStandardInput) +
-            std::count_if(args.motifs.begin(), args.motifs.end(), readsStandardInput) +
-            (xoprex::isStandardInput(args.sequence) ? 1 : 0) >
-        1) {
-        std::cerr << "xoprex: standard input (-) can be only one of the inputs\n";
-        return kUsageError;
-    }
-    if (collections.size() + args.motifs.size() > 1 && !args.standardOutput.empty()) {
-        std::cerr << "xoprex: --stdout takes one collection; with several, write files with "
-                     "--format\n";
-        return kUsageError;
-    }
     xoprex::SearchInputs inputs;
     inputs.sequencePath = args.sequence;
     for (const std::string& path : collections) {
@@ -319,7 +298,6 @@ int runSearchCommand(const SearchArgs& args) {
     for (const std::string& path : args.motifs) {
         inputs.collections.push_back({path, "", true});
     }
-    inputs.collectionPath = inputs.collections.front().path;
     // A named options file, or Options.txt here, must be whole; without
     // either the search runs on the factory defaults.
     inputs.optionsPath = args.options;
@@ -356,7 +334,6 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.rules.names = xoprex::NameRule::Wide;
     inputs.rules.allGenBankRecords = args.allRecords;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
-    inputs.collectionTitle = inputs.collections.front().title;
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
     xoprex::cli::ProgressLine progress(*control.logEcho);
@@ -383,10 +360,10 @@ int runSearchCommand(const SearchArgs& args) {
                   << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
                   << " windows, " << summary.found << " found\n";
     };
-    control.onOutput = [&report, &progress](const std::string& path) {
+    control.onOutput = [&report, &progress](xoprex::ResultFormat format, const std::string& path) {
         progress.erase();
-        const bool table = path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0;
-        report << (table ? "Results table: " : "Results: ") << path << '\n';
+        report << (format == xoprex::ResultFormat::Csv ? "Results table: " : "Results: ") << path
+               << '\n';
     };
     xoprex::runSearch(inputs, control);
     return 0;
@@ -423,6 +400,14 @@ int guarded(Command command) {
     try {
         return command();
     } catch (const xoprex::InputError& error) {
+        if (error.kind() == xoprex::InputProblem::Usage) {
+            // A mistake in the command, as the parser's own: on standard error.
+            for (const std::string& line : error.lines()) {
+                std::cerr << "xoprex: " << line << '\n';
+            }
+            std::cerr << "Run with --help for more information.\n";
+            return kUsageError;
+        }
         reportFailure(error.lines());
         return kInputError;
     } catch (const xoprex::OutputError& error) {

@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "base/number_format.h"
-#include "base/run_log.h"
 #include "options/option_table.h"
 
 namespace xoprex {
@@ -385,11 +384,6 @@ std::vector<std::string> questionableOptions(const Options& options) {
                            " is outside (0, 1): the cut-off becomes 0");
     }
     return warnings;
-}
-
-void setDefaults(Options& options, RunLog& log) {
-    log.writeLine("Setting options to default...");
-    applyBuiltInDefaults(options);
 }
 
 const ScoringMethod* scoringMethods() {

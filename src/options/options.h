@@ -12,8 +12,6 @@
 
 namespace xoprex {
 
-class RunLog;
-
 // Built-in defaults (option_table.h) on construction; cutOff 0.
 struct Options {
     Options();
@@ -65,10 +63,7 @@ struct OptionTexts {
 // relative threshold outside (0, 1) (the cut-off becomes 0).
 std::vector<std::string> questionableOptions(const Options& options);
 
-// Writes "Setting options to default..." and sets options 1..16 to the
-// built-in defaults; cutOff is left alone.
-void setDefaults(Options& options, RunLog& log);
-// The same without a log line.
+// Sets options 1..16 to the built-in defaults; cutOff is left alone.
 void applyBuiltInDefaults(Options& options);
 
 struct ScoringMethod {

@@ -5,7 +5,6 @@
 
 #include "base/errors.h"
 #include "base/output_file.h"
-#include "base/run_log.h"
 #include "options/option_table.h"
 
 namespace xoprex {
@@ -57,13 +56,19 @@ OptionsReading readOptionValuesFile(Options& options, const std::string& path) {
     return reading;
 }
 
-bool readOptionsFile(Options& options, const std::string& path, RunLog& log) {
-    log.writeLine("Reading options...");
-    const OptionsReading reading = readOptionValuesFile(options, path);
+std::vector<std::string> optionsReadingLines(const OptionsReading& reading) {
+    std::vector<std::string> lines = {"Setting options to default...", "Reading options..."};
     if (!reading.opened) {
-        log.writeLine("Options file could not be opened");
+        lines.emplace_back("Options file could not be opened");
     }
-    return reading.complete();
+    if (reading.complete()) {
+        lines.emplace_back("Options read!");
+        return lines;
+    }
+    lines.emplace_back("Setting options to default...");
+    lines.emplace_back(
+        "WARNING: options not read or read incorrectly. Running on default options.");
+    return lines;
 }
 
 OptionTexts factoryDefaults() {

@@ -1,5 +1,5 @@
 // The options text file: sixteen numbered descriptions, each value after a
-// '$'. The run reads it with readOptionsFile; the desktop form loads it into
+// '$'. The run reads it with readOptionValuesFile; the desktop form loads it into
 // its controls (loadOptionTexts) and writes it (writeOptionsFile) with the
 // values kept as text. The conversions of each option are those of
 // options/option_table.h.
@@ -7,12 +7,11 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "options/options.h"
 
 namespace xoprex {
-
-class RunLog;
 
 // What the run reader found in a file.
 struct OptionsReading {
@@ -20,14 +19,14 @@ struct OptionsReading {
     int values = 0;  // '$' values found
     bool complete() const { return opened && values >= 16; }
 };
-// The run reader without its log lines.
+// The run reader: the values of the file over `options`. A file that cannot
+// be opened or holds fewer than sixteen values is not an error for the run,
+// which goes on with the built-in defaults (applyBuiltInDefaults).
 OptionsReading readOptionValuesFile(Options& options, const std::string& path);
-
-// Run reader: writes "Reading options..." (and "Options file could not be
-// opened"); true when sixteen or more values were found. A file that cannot
-// be opened or holds fewer values is not an error for the run, which goes on
-// with its defaults.
-bool readOptionsFile(Options& options, const std::string& path, RunLog& log);
+// The run log's lines of such a reading: the defaults set, the file read,
+// and the defaults again with a warning when the file was missing or
+// incomplete.
+std::vector<std::string> optionsReadingLines(const OptionsReading& reading);
 // The conversion part of the run reader, on a stream; returns the number of
 // values found.
 int readOptionValues(Options& options, std::istream& in);

@@ -49,20 +49,17 @@ struct CollectionSource {
 
 struct SearchInputs {
     std::string sequencePath;
-    // The collection; with `collections` not empty, those instead.
-    std::string collectionPath;
     std::string optionsPath;
     std::string outputFolder;  // ends with the path separator (or is empty)
     std::string sequenceTitle;
-    std::string collectionTitle;
-    // Several collections searched in one pass over the target: each record
-    // is read once and scanned with every collection in turn, and each
-    // collection writes exactly the files its own search would write. The
-    // sequence and gene logs and the run log bear the target's name alone,
-    // so one of each is written; the run log is that of the last
-    // collection's search (as after searches run one after another). Two
-    // collections with the same title are refused (InputError): their files
-    // would replace each other.
+    // The collections, at least one. Several are searched in one pass over
+    // the target: each record is read once and scanned with every collection
+    // in turn, and each collection writes exactly the files its own search
+    // would write. The sequence and gene logs and the run log bear the
+    // target's name alone, so one of each is written; the run log is that of
+    // the last collection's search (as after searches run one after
+    // another). Two collections with the same title are refused
+    // (InputError): their files would replace each other.
     std::vector<CollectionSource> collections;
     unsigned threads = 0;  // 0: all cores
     OptionsSource optionsSource = OptionsSource::FileOrBuiltIn;
@@ -109,8 +106,9 @@ struct SearchControl {
     // method outside 1 to 11, a relative threshold outside (0, 1)); the run
     // log and the results do not mention them.
     std::function<void(const std::string&)> onWarning;
-    // Every results file written (the results table and the other formats).
-    std::function<void(const std::string&)> onOutput;
+    // Every results file written (the results table and the other formats),
+    // with its format.
+    std::function<void(ResultFormat, const std::string&)> onOutput;
     // At the end, for each collection, what the cut-off means: its p-value,
     // the hits expected by chance among the windows scored, and the hits
     // found.
@@ -127,8 +125,21 @@ struct SearchControl {
     std::ostream* logEcho = &std::cout;
 };
 
+// What is wrong with a combination of a search's settings, found before any
+// file is read: no collection, standard input named twice, standard output
+// asked of several collections, count matrices without a cut-off they can
+// have. `usage` tells a mistake in how the search was asked for (the command
+// line's status 1) from one in its inputs.
+struct SettingsProblem {
+    std::string message;
+    std::string path;  // the input concerned, if any
+    bool usage = false;
+};
+std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const Options& options);
+
 // Returns the results table's file name (or, without the results table among
-// the formats, the first file written) of the first collection.
+// the formats, the first file written) of the first collection. Raises
+// InputError (Options) for the first problem checkSettings finds.
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control = {});
 
 }  // namespace xoprex

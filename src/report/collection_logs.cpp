@@ -2,6 +2,7 @@
 
 #include "base/number_format.h"
 #include "base/output_file.h"
+#include "report/result_schema.h"
 
 namespace xoprex {
 
@@ -69,8 +70,8 @@ std::string siteList(const SiteCollection& collection) {
 }  // namespace
 
 void writeCollectionLogs(const SiteCollection& collection, const std::string& reportPrefix) {
-    writeWholeFile(reportPrefix + "_freq_table.csv", frequencyTable(collection));
-    writeWholeFile(reportPrefix + "_site_collection_log.txt", siteList(collection));
+    writeWholeFile(frequencyTableName(reportPrefix), frequencyTable(collection));
+    writeWholeFile(siteCollectionLogName(reportPrefix), siteList(collection));
 }
 
 void writeMotifScoreLog(const SiteCollection& collection, const Options& options,
@@ -87,7 +88,7 @@ void writeMotifScoreLog(const SiteCollection& collection, const Options& options
     text += "\n\nCut-off,";
     appendGeneral(text, options.cutOff);
     text += '\n';
-    writeWholeFile(reportPrefix + "__motif_score_log.csv", text);
+    writeWholeFile(motifScoreLogName(reportPrefix), text);
 }
 
 }  // namespace xoprex

@@ -5,8 +5,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -23,9 +23,6 @@ namespace {
 constexpr int kOpeningDigits = 6;
 constexpr int kRowDigits = 14;
 
-constexpr std::string_view kResultsHeader =
-    "Score,Site,Strand,Distance,Type,Abs. position,Gene strand,Start,End,Gene tag,Gene,"
-    "Product,Local Mean,Up Mean,Dw Mean\n";
 constexpr std::string_view kGeneLogHeader = "Begin,End,Sense,Locus,Product,Gene\n";
 constexpr std::string_view kGeneLogClosing = ";;;;,\n";
 constexpr size_t kSequenceLogWidth = 70;
@@ -184,41 +181,47 @@ class AlternatingRows {
     std::exception_ptr helperError_;
 };
 
-void writeRecordBlock(BlockWriter& writer, const SequenceRecord& record, int& digits,
-                      unsigned threads) {
+void writeRecordBlock(BlockWriter& writer, const RecordInfo& record, const RecordHits& found,
+                      int& digits, unsigned threads) {
     std::string& text = writer.text();
     text += "Sequence,";
     text += record.description;
     text += '\n';
     text += "Global score mean:,";
-    appendGeneral(text, record.globalMean, digits);
+    appendGeneral(text, found.globalMean, digits);
     text += '\n';
-    text += kResultsHeader;
+    text += kResultsTableHeader;
     writer.lineDone();
-    if (record.hits.empty()) {
+    const std::vector<SiteHit>& hits = found.hits;
+    if (hits.empty()) {
         return;
     }
     // The first row switches the table to its row format, which then stays.
     digits = kRowDigits;
-    if (threads > 1 && record.hits.size() >= kRowsWorthSplitting) {
-        AlternatingRows(writer, record.hits).write();
+    if (threads > 1 && hits.size() >= kRowsWorthSplitting) {
+        AlternatingRows(writer, hits).write();
     } else {
-        writeRows(writer, record.hits, 0, record.hits.size());
+        writeRows(writer, hits, 0, hits.size());
     }
 }
 
 void writeSummary(BlockWriter& writer, const Options& options, size_t records, size_t siteCount,
                   double entropy) {
     std::string& text = writer.text();
-    text += "\nSequences,";
+    text += '\n';
+    text += summary_label::kSequences;
     appendInteger(text, records);
-    text += "\nSites,";
+    text += '\n';
+    text += summary_label::kSites;
     appendInteger(text, siteCount);
-    text += "\nA priori H,";
+    text += '\n';
+    text += summary_label::kEntropy;
     text += formatFixed(entropy, 3);
-    text += "\nMethod,";
+    text += '\n';
+    text += summary_label::kMethod;
     text += methodLabel(options.method);
-    text += "\nCut-off,";
+    text += '\n';
+    text += summary_label::kCutOff;
     text += formatFixed(options.cutOff, 3, true);
     text += "; - ";
     text += options.literalCutOff ? "Literal" : "Computed";
@@ -264,22 +267,6 @@ void appendSequenceLog(BlockWriter& writer, const SequenceRecord& record) {
 }
 
 }  // namespace
-
-std::string resultsFileName(const Options& options, const std::string& outputFolder,
-                            const std::string& sequenceTitle, const std::string& collectionTitle) {
-    // The threshold is a single-precision value in the options file's reader.
-    const double threshold = static_cast<double>(static_cast<float>(options.threshold));
-    return outputFolder + sequenceTitle + "_" + collectionTitle + "_" +
-           methodLabel(options.method) + "_" + formatFixed(threshold, 3) + ".csv";
-}
-
-std::string resultsFileName(const Options& options, double pValue, const std::string& outputFolder,
-                            const std::string& sequenceTitle, const std::string& collectionTitle) {
-    char digits[32];
-    const std::string text(digits, std::to_chars(digits, digits + sizeof digits, pValue).ptr);
-    return outputFolder + sequenceTitle + "_" + collectionTitle + "_" +
-           methodLabel(options.method) + "_p" + text + ".csv";
-}
 
 void writeHitRow(std::string& out, const SiteHit& hit) {
     // The row is written in place behind the text already there: room for
@@ -338,13 +325,13 @@ ResultsTableWriter::ResultsTableWriter(TextSink& out, unsigned threads)
 
 ResultsTableWriter::~ResultsTableWriter() = default;
 
-void ResultsTableWriter::add(const SequenceRecord& record) {
+void ResultsTableWriter::add(const RecordInfo& record, const RecordHits& hits) {
     if (records_ == 0) {
         firstEntropy_ = record.backgroundEntropy;
     }
-    writeRecordBlock(*writer_, record, digits_, threads_);
+    writeRecordBlock(*writer_, record, hits, digits_, threads_);
     ++records_;
-    sites_ += record.hits.size();
+    sites_ += hits.hits.size();
 }
 
 void ResultsTableWriter::finish(const Options& options) {
@@ -355,36 +342,35 @@ void ResultsTableWriter::finish(const Options& options) {
     }
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out, unsigned threads) {
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       TextSink& out, unsigned threads) {
     ResultsTableWriter table(out, threads);
-    for (const SequenceRecord& record : set.records) {
-        table.add(record);
+    for (const RecordResults& result : results) {
+        table.add(*result.record, result.hits);
     }
     table.finish(options);
-    set.current = 0;
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
-                       unsigned threads) {
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       std::ostream& out, unsigned threads) {
     StreamSink sink(out, "the results table");
-    writeResultsTable(options, set, sink, threads);
+    writeResultsTable(options, results, sink, threads);
 }
 
-void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
-                       unsigned threads) {
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       const std::string& fileName, unsigned threads) {
     ResultsTableWriter table(fileName, threads);
-    for (const SequenceRecord& record : set.records) {
-        table.add(record);
+    for (const RecordResults& result : results) {
+        table.add(*result.record, result.hits);
     }
     table.finish(options);
-    set.current = 0;
 }
 
 struct SequenceLogs::Files {
     Files(const std::string& runBaseName, bool genBank)
-        : sequenceFile(runBaseName + "_seq_log.txt"), sequence(sequenceFile) {
+        : sequenceFile(sequenceLogName(runBaseName)), sequence(sequenceFile) {
         if (genBank) {
-            geneFile = std::make_unique<OutputFile>(runBaseName + "_gene_log.csv");
+            geneFile = std::make_unique<OutputFile>(geneLogName(runBaseName));
             gene = std::make_unique<BlockWriter>(*geneFile);
         }
     }

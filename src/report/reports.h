@@ -8,36 +8,29 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "base/output_file.h"
 #include "base/records.h"
 #include "options/options.h"
+#include "report/result_schema.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
 
 class BlockWriter;
 
-// outputFolder + sequenceTitle + "_" + collectionTitle + "_" + methodLabel +
-// "_" + threshold (single precision, "%.3f") + ".csv".
-std::string resultsFileName(const Options& options, const std::string& outputFolder,
-                            const std::string& sequenceTitle, const std::string& collectionTitle);
-// The same for a search cut at a p-value: "_p" + the p-value in its shortest
-// form instead of the threshold ("..._Ri_p0.0001.csv").
-std::string resultsFileName(const Options& options, double pValue, const std::string& outputFolder,
-                            const std::string& sequenceTitle, const std::string& collectionTitle);
-
-// Writes the results table to fileName, whole or not at all (OutputFile,
-// synced); raises OutputError when it cannot be written. Leaves the set's
-// cursor on the first record. With `threads` above 1, the rows of a record
-// with many hits are formatted on two threads (the text is the same).
-void writeResultsTable(const Options& options, SequenceSet& set, const std::string& fileName,
-                       unsigned threads = 1);
+// Writes the results table of the records' results to fileName, whole or not
+// at all (OutputFile, synced); raises OutputError when it cannot be written.
+// With `threads` above 1, the rows of a record with many hits are formatted
+// on two threads (the text is the same).
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       const std::string& fileName, unsigned threads = 1);
 // Same on a sink or a stream.
-void writeResultsTable(const Options& options, SequenceSet& set, TextSink& out,
-                       unsigned threads = 1);
-void writeResultsTable(const Options& options, SequenceSet& set, std::ostream& out,
-                       unsigned threads = 1);
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       TextSink& out, unsigned threads = 1);
+void writeResultsTable(const Options& options, const std::vector<RecordResults>& results,
+                       std::ostream& out, unsigned threads = 1);
 
 // The results table written as the records pass: add() each record once
 // its hits are sorted and annotated, then finish() writes the summary (the
@@ -53,7 +46,7 @@ class ResultsTableWriter {
     ResultsTableWriter(const ResultsTableWriter&) = delete;
     ResultsTableWriter& operator=(const ResultsTableWriter&) = delete;
 
-    void add(const SequenceRecord& record);
+    void add(const RecordInfo& record, const RecordHits& hits);
     void finish(const Options& options);
 
   private:
@@ -71,9 +64,8 @@ class ResultsTableWriter {
 // Start and End as unsigned 32-bit integers, Distance signed, booleans 1/0.
 void writeHitRow(std::string& out, const SiteHit& hit);
 
-// The gene and sequence logs written as the records pass: add() each record
-// (before its scan rewrites its text), then commit(); dropped without
-// commit(), neither file is left behind.
+// The gene and sequence logs written as the records pass: add() each record,
+// then commit(); dropped without commit(), neither file is left behind.
 class SequenceLogs {
   public:
     // The gene log for GenBank targets only.

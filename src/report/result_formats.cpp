@@ -62,7 +62,7 @@ void appendSeqId(std::string& out, std::string_view name) {
 }
 
 // The k-th byte of the forward strand that the reverse strand keeps.
-int64_t keptByte(const SequenceRecord& record, int64_t k) {
+int64_t keptByte(const RecordInfo& record, int64_t k) {
     const std::vector<uint32_t>& gaps = record.uncomplemented;
     // Bytes left out before the k-th kept one: gaps j with gaps[j] - j <= k.
     size_t low = 0;
@@ -78,46 +78,50 @@ int64_t keptByte(const SequenceRecord& record, int64_t k) {
     return k + static_cast<int64_t>(low);
 }
 
-bool acrossOrigin(const SequenceRecord& record, const SiteSpan& span) {
+bool acrossOrigin(const RecordInfo& record, const SiteSpan& span) {
     return span.end > static_cast<int64_t>(record.length);
 }
 
 struct Row {
-    const SequenceRecord& record;
+    const RecordInfo& record;
     const SiteHit& hit;
     SiteSpan span;
 };
 
 // ---- TSV
 
+void appendComment(std::string& text, std::string_view key, std::string_view value) {
+    text += "\n# ";
+    text += key;
+    text += ": ";
+    appendField(text, value);
+}
+
 void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Options& options,
-                    const SequenceSet& set) {
+                    const std::vector<RecordResults>& results) {
     size_t windows = 0;
-    for (const SequenceRecord& record : set.records) {
-        windows += record.windowsScored;
+    for (const RecordResults& record : results) {
+        windows += record.hits.windowsScored;
     }
     std::string& text = writer.text();
     text += "# xoprex ";
     text += version();
-    text += "\n# command: ";
-    appendField(text, context.commandLine);
-    text += "\n# target: ";
-    appendField(text, context.targetPath);
-    text += "\n# collection: ";
-    appendField(text, context.collectionPath);
-    text += "\n# method: ";
+    appendComment(text, tsv_comment::kCommand, context.commandLine);
+    appendComment(text, tsv_comment::kTarget, context.targetPath);
+    appendComment(text, tsv_comment::kCollection, context.collectionPath);
+    appendComment(text, tsv_comment::kCollectionTitle, context.collectionTitle);
+    appendComment(text, tsv_comment::kMethod, "");
     appendInteger(text, options.method);
     text += " (";
     text += methodLabel(options.method);
-    text += ")\n# cut-off: ";
+    text += ")";
+    appendComment(text, tsv_comment::kCutOff, "");
     appendGeneral(text, options.cutOff, kDigits);
     text += options.literalCutOff ? " (literal)" : " (computed)";
-    text += "\n# windows scored: ";
+    appendComment(text, tsv_comment::kWindows, "");
     appendInteger(text, windows);
-    text +=
-        "\nrecord\tstart\tend\tstrand\tscore\tp_value\tq_value\tsite\tdistance\ttype\t"
-        "gene_strand\tgene_start\t"
-        "gene_end\tgene_tag\tgene\tproduct\tlocal_mean\tup_mean\tdw_mean\n";
+    text += '\n';
+    text += tsvHeaderLine();
     writer.lineDone();
 }
 
@@ -209,10 +213,11 @@ void writeBedRow(std::string& text, const Row& row, int score) {
 
 constexpr std::string_view kAttributeReserved = ";=&,\t";
 
-void writeGffHeader(BlockWriter& writer, const SequenceSet& set) {
+void writeGffHeader(BlockWriter& writer, const std::vector<RecordResults>& results) {
     std::string& text = writer.text();
     text += "##gff-version 3\n";
-    for (const SequenceRecord& record : set.records) {
+    for (const RecordResults& result : results) {
+        const RecordInfo& record = *result.record;
         text += "##sequence-region ";
         appendSeqId(text, record.name);
         text += " 1 ";
@@ -221,9 +226,10 @@ void writeGffHeader(BlockWriter& writer, const SequenceSet& set) {
         writer.lineDone();
     }
     // Records whose sites run over their origin are marked circular.
-    for (const SequenceRecord& record : set.records) {
+    for (const RecordResults& result : results) {
+        const RecordInfo& record = *result.record;
         const bool circular = std::any_of(
-            record.hits.begin(), record.hits.end(),
+            result.hits.hits.begin(), result.hits.hits.end(),
             [&record](const SiteHit& hit) { return acrossOrigin(record, siteSpan(record, hit)); });
         if (!circular) {
             continue;
@@ -238,6 +244,15 @@ void writeGffHeader(BlockWriter& writer, const SequenceSet& set) {
     }
 }
 
+// "KEY=" of a feature's attributes, after a ';' unless it is the first.
+void appendAttributeKey(std::string& text, std::string_view key, bool first = false) {
+    if (!first) {
+        text += ';';
+    }
+    text += key;
+    text += '=';
+}
+
 void writeGffRow(std::string& text, const Row& row, size_t number, const ResultContext& context,
                  const Significance& significance) {
     const SiteHit& hit = row.hit;
@@ -248,30 +263,32 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     appendInteger(text, row.span.end);
     text += '\t';
     appendGeneral(text, hit.score, kDigits);
-    text += hit.strand ? "\t+\t.\tID=site" : "\t-\t.\tID=site";
+    text += hit.strand ? "\t+\t.\t" : "\t-\t.\t";
+    appendAttributeKey(text, gff3_attribute::kId, true);
+    text += "site";
     appendInteger(text, number);
-    text += ";Name=";
-    appendEscaped(text, context.collectionName, kAttributeReserved);
-    text += ";site=";
+    appendAttributeKey(text, gff3_attribute::kName);
+    appendEscaped(text, context.collectionTitle, kAttributeReserved);
+    appendAttributeKey(text, gff3_attribute::kSite);
     appendEscaped(text, hit.site.view(), kAttributeReserved);
     if (!significance.pValues.empty()) {
-        text += ";p_value=";
+        appendAttributeKey(text, gff3_attribute::kPValue);
         appendGeneral(text, significance.pValues[number - 1], 6);
-        text += ";q_value=";
+        appendAttributeKey(text, gff3_attribute::kQValue);
         appendGeneral(text, significance.qValues[number - 1], 6);
     }
     if (row.record.format == 'G') {
         const HitGene::Fields& gene = hit.gene.fields();
-        text += ";type=";
+        appendAttributeKey(text, gff3_attribute::kType);
         text += hit.type();
-        text += ";distance=";
+        appendAttributeKey(text, gff3_attribute::kDistance);
         appendInteger(text, hit.distance);
         if (!gene.name.empty()) {
-            text += ";gene=";
+            appendAttributeKey(text, gff3_attribute::kGene);
             appendEscaped(text, gene.name, kAttributeReserved);
         }
         if (!gene.tag.empty()) {
-            text += ";locus_tag=";
+            appendAttributeKey(text, gff3_attribute::kLocusTag);
             appendEscaped(text, gene.tag, kAttributeReserved);
         }
     }
@@ -280,45 +297,18 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
 
 }  // namespace
 
-const char* formatExtension(ResultFormat format) {
-    switch (format) {
-        case ResultFormat::Tsv:
-            return "tsv";
-        case ResultFormat::Bed:
-            return "bed";
-        case ResultFormat::Gff3:
-            return "gff3";
-        case ResultFormat::Csv:
-            break;
-    }
-    return "csv";
-}
-
-bool formatNamed(const std::string& name, ResultFormat& format) {
-    for (const ResultFormat candidate :
-         {ResultFormat::Csv, ResultFormat::Tsv, ResultFormat::Bed, ResultFormat::Gff3}) {
-        if (name == formatExtension(candidate)) {
-            format = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
-Significance significanceOf(const SequenceSet& set,
+Significance significanceOf(const std::vector<RecordResults>& results,
                             const std::vector<const ScoreDistribution*>& distributions) {
     Significance significance;
-    if (distributions.size() != set.records.size()) {
+    if (distributions.size() != results.size()) {
         return significance;
     }
     double windows = 0.0;
-    for (size_t r = 0; r < set.records.size(); ++r) {
-        const SequenceRecord& record = set.records[r];
+    for (size_t r = 0; r < results.size(); ++r) {
+        const RecordHits& record = results[r].hits;
         windows += static_cast<double>(record.windowsScored);
-        const bool raw = record.windowScores.size() == record.hits.size();
         for (size_t h = 0; h < record.hits.size(); ++h) {
-            const double score = raw ? record.windowScores[h] : record.hits[h].score;
-            significance.pValues.push_back(distributions[r]->tail(score));
+            significance.pValues.push_back(distributions[r]->tail(record.windowScore(h)));
         }
     }
     // Benjamini-Hochberg: ranks by p-value (ties in list order), then the
@@ -341,7 +331,7 @@ Significance significanceOf(const SequenceSet& set,
     return significance;
 }
 
-SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit) {
+SiteSpan siteSpan(const RecordInfo& record, const SiteHit& hit) {
     const auto n = static_cast<int64_t>(record.length);
     const int64_t length = hit.siteLength;
     if (n == 0) {
@@ -363,21 +353,23 @@ SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit) {
 }
 
 void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
-                  const SequenceSet& set, TextSink& out) {
+                  const std::vector<RecordResults>& results, TextSink& out) {
     BlockWriter writer(out);
     if (format == ResultFormat::Tsv) {
-        writeTsvHeader(writer, context, options, set);
+        writeTsvHeader(writer, context, options, results);
     } else if (format == ResultFormat::Gff3) {
-        writeGffHeader(writer, set);
+        writeGffHeader(writer, results);
     }
     const bool lower = lowerIsBetter(options.method);
     const double cutOff = lower ? -options.cutOff : options.cutOff;
     const double best = lower ? -context.bestScore : context.bestScore;
-    const Significance significance =
-        format == ResultFormat::Bed ? Significance{} : significanceOf(set, context.distributions);
+    const Significance significance = format == ResultFormat::Bed
+                                          ? Significance{}
+                                          : significanceOf(results, context.distributions);
     size_t number = 0;
-    for (const SequenceRecord& record : set.records) {
-        for (const SiteHit& hit : record.hits) {
+    for (const RecordResults& result : results) {
+        const RecordInfo& record = *result.record;
+        for (const SiteHit& hit : result.hits.hits) {
             const Row row{record, hit, siteSpan(record, hit)};
             std::string& text = writer.text();
             switch (format) {

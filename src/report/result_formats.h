@@ -24,26 +24,20 @@
 #include <vector>
 
 #include "base/output_file.h"
+#include "base/records.h"
 #include "motif/score_distribution.h"
 #include "options/options.h"
-#include "seqio/sequence.h"
+#include "report/result_schema.h"
 
 namespace xoprex {
 
-enum class ResultFormat { Csv, Tsv, Bed, Gff3 };
-
-// The file extension of a format ("csv", "tsv", "bed", "gff3") and back
-// (false for an unknown name).
-const char* formatExtension(ResultFormat format);
-bool formatNamed(const std::string& name, ResultFormat& format);
-
 // What the formats say about the run besides its hits.
 struct ResultContext {
-    std::string commandLine;     // the command that ran the search
-    std::string targetPath;      // the sequence file
-    std::string collectionPath;  // the site collection file
-    std::string collectionName;  // its title (GFF3 Name)
-    double bestScore = 0.0;      // the best score a window can have (BED 1000)
+    std::string commandLine;      // the command that ran the search
+    std::string targetPath;       // the sequence file
+    std::string collectionPath;   // the site collection file
+    std::string collectionTitle;  // its title (GFF3 Name)
+    double bestScore = 0.0;       // the best score a window can have (BED 1000)
     // Per record, the distribution of its window scores (null: no p-values).
     std::vector<const ScoreDistribution*> distributions;
 };
@@ -55,19 +49,19 @@ struct Significance {
     std::vector<double> pValues;
     std::vector<double> qValues;
 };
-Significance significanceOf(const SequenceSet& set,
+Significance significanceOf(const std::vector<RecordResults>& results,
                             const std::vector<const ScoreDistribution*>& distributions);
 
-// The forward-strand coordinates of a hit of a scanned record: 1-based,
-// inclusive, end > record.length for a site across the origin.
+// The forward-strand coordinates of a hit of a record: 1-based, inclusive,
+// end > record.length for a site across the origin.
 struct SiteSpan {
     int64_t start = 0;
     int64_t end = 0;
 };
-SiteSpan siteSpan(const SequenceRecord& record, const SiteHit& hit);
+SiteSpan siteSpan(const RecordInfo& record, const SiteHit& hit);
 
 // Writes the whole table of every record's hits in `format` (not Csv).
 void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
-                  const SequenceSet& set, TextSink& out);
+                  const std::vector<RecordResults>& results, TextSink& out);
 
 }  // namespace xoprex

@@ -94,11 +94,11 @@ void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const Neare
 
 }  // namespace
 
-void annotateHits(SequenceRecord& record, const Options& options) {
+void annotateHits(const SequenceRecord& record, RecordHits& out, const Options& options) {
     // Records without a gene table (FASTA, or GenBank without CDS features)
     // get placeholders; type and distance keep their initial values.
     if (record.format != 'G' || record.genes.empty()) {
-        for (SiteHit& hit : record.hits) {
+        for (SiteHit& hit : out.hits) {
             hit.gene = unavailableGene();
         }
         return;
@@ -106,7 +106,7 @@ void annotateHits(SequenceRecord& record, const Options& options) {
     const int64_t textLength = static_cast<int64_t>(record.sequence.size());
     const NearestGeneIndex index(record.genes);
     HitGenes texts(record.genes);
-    for (SiteHit& hit : record.hits) {
+    for (SiteHit& hit : out.hits) {
         annotateHit(hit, record.genes, index, texts, textLength, options);
     }
 }

@@ -3,13 +3,14 @@
 // as operator, intragenic or intergenic, with its distance to that start.
 #pragma once
 
+#include "base/records.h"
 #include "options/options.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
 
-// Classes hits against the record's genes (GenBank), or sets the
+// Classes the record's hits against its genes (GenBank), or sets the
 // "Unavailable" placeholders (FASTA records, GenBank records without genes).
-void annotateHits(SequenceRecord& record, const Options& options);
+void annotateHits(const SequenceRecord& record, RecordHits& out, const Options& options);
 
 }  // namespace xoprex

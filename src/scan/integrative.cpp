@@ -127,12 +127,12 @@ void relaxCutOff(Options& options) {
     }
 }
 
-void rescoreHits(SequenceRecord& record, const Options& options) {
-    record.windowScores.clear();
-    record.windowScores.reserve(record.hits.size());
-    for (SiteHit& hit : record.hits) {
-        record.windowScores.push_back(hit.score);
-        double reference = record.globalMean;
+void rescoreHits(RecordHits& out, const Options& options) {
+    out.windowScores.clear();
+    out.windowScores.reserve(out.hits.size());
+    for (SiteHit& hit : out.hits) {
+        out.windowScores.push_back(hit.score);
+        double reference = out.globalMean;
         if (options.rescoreMethod == 2) {
             reference = hit.localMean;
         } else if (options.rescoreMethod == 3) {

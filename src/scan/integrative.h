@@ -18,7 +18,6 @@
 
 #include "base/records.h"
 #include "options/options.h"
-#include "seqio/sequence.h"
 
 namespace xoprex {
 
@@ -173,8 +172,9 @@ class IntegrativeWindow {
 // (dividing it by R would make it stricter). rescoreHits multiplies each
 // score by upMean over the chosen reference (global mean, local mean or down
 // mean; the reciprocal when both are negative), keeping each hit's own
-// window score in record.windowScores.
+// window score in out.windowScores. out.globalMean is the record's global
+// mean.
 void relaxCutOff(Options& options);
-void rescoreHits(SequenceRecord& record, const Options& options);
+void rescoreHits(RecordHits& out, const Options& options);
 
 }  // namespace xoprex

@@ -16,15 +16,18 @@
 #include "motif/scoring.h"
 #include "scan/detail/strand_scan.h"
 #include "scan/detail/window_kernel.h"
+#include "scan/integrative.h"
+#include "scan/reverse_complement.h"
+#include "scan/sort.h"
 
 namespace xoprex {
 
-void reserveHitCapacity(SequenceRecord& record, const MotifModel& model) {
+void reserveHitCapacity(RecordHits& out, size_t textLength, const MotifModel& model) {
     // Four times the expected number of chance matches, N / 2^RE. Only a
     // hint (the scan grows the list to its exact size itself), so it is
     // capped at N and at kMaxReservedHits, and skipped when it is not a
     // usable number.
-    const double n = static_cast<double>(record.sequence.size());
+    const double n = static_cast<double>(textLength);
     const double expected = std::trunc(
         4.0 * std::exp(std::log(2.0) * (std::log10(n) / kLambda - model.totalRelativeEntropy)));
     if (!(expected >= 1.0)) {
@@ -32,19 +35,20 @@ void reserveHitCapacity(SequenceRecord& record, const MotifModel& model) {
     }
     constexpr double kMaxReservedHits = 65536.0;
     const size_t wanted = static_cast<size_t>(std::min({expected, n, kMaxReservedHits}));
-    if (record.hits.capacity() < wanted) {
-        record.hits.reserve(wanted);
+    if (out.hits.capacity() < wanted) {
+        out.hits.reserve(wanted);
     }
 }
 
-void shrinkHitList(SequenceRecord& record) {
-    if (record.hits.capacity() == record.hits.size()) {
+void shrinkHitList(RecordHits& out) {
+    auto& hits = out.hits;
+    if (hits.capacity() == hits.size()) {
         return;  // already exact
     }
     std::vector<SiteHit> exact;
-    exact.reserve(record.hits.size());
-    std::move(record.hits.begin(), record.hits.end(), std::back_inserter(exact));
-    record.hits.swap(exact);
+    exact.reserve(hits.size());
+    std::move(hits.begin(), hits.end(), std::back_inserter(exact));
+    hits.swap(exact);
 }
 
 struct ScanCache::Entry {
@@ -59,40 +63,82 @@ struct ScanCache::Entry {
         return method == m && collection == &c && frequencies == record.backgroundFrequencies &&
                entropy == record.backgroundEntropy;
     }
+    const WindowKernel& kernelFor(int m, const SiteCollection& c, const SequenceRecord& record) {
+        if (kernel == nullptr || !matches(m, c, record)) {
+            kernel.reset();
+            method = m;
+            collection = &c;
+            frequencies = record.backgroundFrequencies;
+            entropy = record.backgroundEntropy;
+            table = TermTable(m, c, record);
+            kernel = std::make_unique<WindowKernel>(table);
+        }
+        return *kernel;
+    }
 };
 
 ScanCache::ScanCache() = default;
 ScanCache::~ScanCache() = default;
 
+ScanCache::Entry& ScanCache::entry() {
+    if (entry_ == nullptr) {
+        entry_ = std::make_unique<Entry>();
+    }
+    return *entry_;
+}
+
 namespace {
 
-const WindowKernel& kernelFor(ScanCache::Entry& entry, int method, const SiteCollection& collection,
-                              const SequenceRecord& record) {
-    if (entry.kernel == nullptr || !entry.matches(method, collection, record)) {
-        entry.kernel.reset();
-        entry.method = method;
-        entry.collection = &collection;
-        entry.frequencies = record.backgroundFrequencies;
-        entry.entropy = record.backgroundEntropy;
-        entry.table = TermTable(method, collection, record);
-        entry.kernel = std::make_unique<WindowKernel>(entry.table);
-    }
-    return *entry.kernel;
+void scan(const SequenceRecord& record, const SiteCollection& collection, const Options& options,
+          IntegrativeWindow& window, RecordHits& out, const ScanControl& control, ScanCache* cache,
+          const Options* sortedFor) {
+    ScanCache local;
+    ScanCache::Entry& entry = (cache != nullptr ? *cache : local).entry();
+    const WindowKernel& kernel = entry.kernelFor(options.method, collection, record);
+    scanTextWith(record.sequence, entry.table.siteLength(), kernel, options, window, out, control,
+                 sortedFor);
 }
 
 }  // namespace
 
-void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
-                SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control,
-                ScanCache* cache) {
-    ScanCache local;
-    ScanCache& use = cache != nullptr ? *cache : local;
-    if (use.entry_ == nullptr) {
-        use.entry_ = std::make_unique<ScanCache::Entry>();
+void scanRecord(const SequenceRecord& record, const SiteCollection& collection,
+                const Options& options, IntegrativeWindow& window, RecordHits& out,
+                const ScanControl& control, ScanCache* cache) {
+    scan(record, collection, options, window, out, control, cache, nullptr);
+}
+
+void findHits(const SequenceRecord& record, const SiteCollection& collection,
+              const Options& options, IntegrativeWindow& window, RecordHits& out,
+              const ScanControl& control, ScanCache* cache) {
+    reserveHitCapacity(out, record.sequence.size(), collection.model);
+    // Nothing re-scores the hits of a plain scan before they are sorted: the
+    // scan makes them in that order already, which saves moving every hit.
+    const bool plain = !options.integrative && out.hits.empty();
+    scan(record, collection, options, window, out, control, cache, plain ? &options : nullptr);
+    shrinkHitList(out);
+    if (options.integrative) {
+        out.globalMean = window.globalSum;
+        rescoreHits(out, options);
     }
-    const WindowKernel& kernel = kernelFor(*use.entry_, options.method, collection, record);
-    scanRecordWith(record, use.entry_->table.siteLength(), kernel, options, workingHit, window,
-                   control);
+    sortHits(options, out);
+}
+
+RecordInfo recordInfo(const SequenceRecord& record) {
+    RecordInfo info;
+    info.format = record.format;
+    info.description = record.description;
+    info.name = record.name;
+    info.length = record.sequence.size();
+    if (!fullyComplementable(record.sequence.data(), record.sequence.size())) {
+        for (size_t i = 0; i < record.sequence.size(); ++i) {
+            if (complementOf(static_cast<unsigned char>(record.sequence[i])) == '\0') {
+                info.uncomplemented.push_back(static_cast<uint32_t>(i));
+            }
+        }
+    }
+    info.backgroundFrequencies = record.backgroundFrequencies;
+    info.backgroundEntropy = record.backgroundEntropy;
+    return info;
 }
 
 }  // namespace xoprex

@@ -33,37 +33,16 @@ struct ScanControl {
     // the hits are the same whatever the count. onProgress is then called
     // from the scanning threads, one call at a time, with growing shares.
     unsigned threads = 1;
-    // When the hits go to sortHits with these options right after the scan
-    // (nothing re-scores them in between): the scan makes the hits of a list
-    // that was empty in that order already, which saves moving every hit.
-    const Options* sortedFor = nullptr;
-    // Leaves the record's text as it was (no wrap, forwardStrand unchanged)
-    // instead of turning it into the reverse strand, so that the record can
-    // be scanned again (with another collection) or simply let go; the
-    // working hit is then left reset. The hits are the same.
-    bool keepText = false;
-    // Whether every byte of the record's text has a complement, when the
-    // caller knows it already (one text scanned with several collections).
-    const bool* complementable = nullptr;
 };
 
-// Capacity hint for the record's hits: trunc(4 * N / 2^RE), capped at N and
-// at 65536 entries (the scan grows the list to its exact size itself).
-void reserveHitCapacity(SequenceRecord& record, const MotifModel& model);
+// Capacity hint for the hits of a text of `textLength` characters:
+// trunc(4 * N / 2^RE), capped at N and at 65536 entries (the scan grows the
+// list to its exact size itself).
+void reserveHitCapacity(RecordHits& out, size_t textLength, const MotifModel& model);
 
-// Both strand passes over the circular record: hits that pass the cut-off
-// (relaxed, with the neighbourhood, in integrative mode) are kept in
-// record.hits, with the redundancy rule when option 8 is on. Window i of a
-// strand of N characters has position i on the forward pass, N - i on the
-// reverse pass. Leaves the record's text reverse-complemented with its wrap
-// characters. A strand shorter than L (or than h + 1 in integrative mode)
-// yields no windows. Progress goes to control.onProgress every 65536
-// windows; SearchCancelled (base/errors.h) is thrown when *control.cancel
-// is true at such a point.
-//
-// `cache`, when given, keeps the record's term table and kernel for the next
-// record scanned with it (rebuilt when the method, collection or background
-// differs). One cache serves one thread.
+// Keeps a record's term table and kernel for the next record scanned with it
+// (rebuilt when the method, collection or background differs). One cache
+// serves one thread.
 class ScanCache {
   public:
     ScanCache();
@@ -71,18 +50,43 @@ class ScanCache {
     ScanCache(const ScanCache&) = delete;
     ScanCache& operator=(const ScanCache&) = delete;
     ScanCache(ScanCache&&) = default;
+    // What it keeps (defined by the scan), made on first use.
     struct Entry;
+    Entry& entry();
 
   private:
-    friend void scanRecord(SequenceRecord&, const SiteCollection&, const Options&, SiteHit&,
-                           IntegrativeWindow&, const ScanControl&, ScanCache*);
     std::unique_ptr<Entry> entry_;
 };
 
-void scanRecord(SequenceRecord& record, const SiteCollection& collection, const Options& options,
-                SiteHit& workingHit, IntegrativeWindow& window, const ScanControl& control = {},
-                ScanCache* cache = nullptr);
+// Both strand passes over the circular record, whose text is only read:
+// windows that pass the cut-off (relaxed, with the neighbourhood, in
+// integrative mode) are appended to out.hits in window order, strand after
+// strand, with the redundancy rule when option 8 is on (partners may be hits
+// the list held before); out.windowsScored grows by the windows scored. Window
+// i of a strand of N characters has position i on the forward pass, N - i on
+// the reverse pass. A strand shorter than L (or than h + 1 in integrative
+// mode) yields no windows. After the scan `window` holds the reverse pass's
+// global sum. Progress goes to control.onProgress every 65536 windows;
+// SearchCancelled (base/errors.h) is thrown when *control.cancel is true at
+// such a point.
+void scanRecord(const SequenceRecord& record, const SiteCollection& collection,
+                const Options& options, IntegrativeWindow& window, RecordHits& out,
+                const ScanControl& control = {}, ScanCache* cache = nullptr);
 
-void shrinkHitList(SequenceRecord& record);
+// Gives the list back the room it holds beyond its hits.
+void shrinkHitList(RecordHits& hits);
+
+// The hits of a record with one collection in the results' order: the scan
+// into an empty `out`, then, in integrative mode, the global mean and the
+// re-scoring (integrative.h), and the sort (sort.h). Annotating them against
+// the record's genes (annotation.h) is the last step of a record.
+void findHits(const SequenceRecord& record, const SiteCollection& collection,
+              const Options& options, IntegrativeWindow& window, RecordHits& out,
+              const ScanControl& control = {}, ScanCache* cache = nullptr);
+
+// What the results need of a record once its text is let go (RecordInfo):
+// its names, length, background, and the bytes of its text that have no
+// complement.
+RecordInfo recordInfo(const SequenceRecord& record);
 
 }  // namespace xoprex

@@ -7,16 +7,13 @@
 
 namespace xoprex {
 
-void sortHits(const Options& options, SequenceRecord& record) {
-    auto& hits = record.hits;
+void sortHits(const Options& options, RecordHits& out) {
+    const auto& hits = out.hits;
     const std::vector<uint32_t> order = hitOrder(
         options, hits.size(), [&hits](size_t i) { return hits[i].score; },
         [&hits](size_t i) { return hits[i].position; });
     if (!order.empty()) {
-        applyOrder(hits, order);
-        if (record.windowScores.size() == order.size()) {
-            applyOrder(record.windowScores, order);
-        }
+        out.reorder(order);
     }
 }
 

@@ -152,7 +152,6 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         record.description = std::move(description);
         record.name = std::move(name);
         record.sequence = std::move(sequence);
-        record.scanCount = 0;
     }
 }
 

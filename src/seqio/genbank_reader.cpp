@@ -507,7 +507,6 @@ char* parseRecord(LineCursor& cursor, Line& line, TextBuffer& buffer, const std:
         }
     }
     record.genes.shrink_to_fit();
-    record.scanCount = 0;
     if (record.sequence.empty()) {
         throw InputError(InputProblem::Format, path,
                          "No sequence read. Please check GenBank file!");

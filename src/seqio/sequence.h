@@ -16,6 +16,8 @@
 
 namespace xoprex {
 
+// One target record as read. Searches only read it: each collection's hits
+// of it go to a RecordHits of their own (base/records.h).
 struct SequenceRecord {
     char format = 'F';  // 'F' FASTA, 'G' GenBank
     std::string description;
@@ -23,25 +25,9 @@ struct SequenceRecord {
     // tab; the GenBank VERSION accession, or the LOCUS name without one.
     std::string name;
     std::vector<GeneRecord> genes;
-    std::string sequence;  // upper-cased text; rewritten by the scan
-    int32_t scanCount = 0;
-    bool forwardStrand = true;
+    std::string sequence;                                                 // upper-cased text
     std::array<double, 4> backgroundFrequencies{0.25, 0.25, 0.25, 0.25};  // A, C, G, T
     double backgroundEntropy = 2.0;
-    size_t scanCursor = 0;
-    std::vector<SiteHit> hits;
-    size_t hitCursor = 0;
-    double globalMean = 0.0;
-    // Set by the scan, for the results' coordinates: the forward strand's
-    // length, the windows scored on both strands, and the forward indices of
-    // the bytes the reverse strand leaves out (bytes without a complement;
-    // usually none).
-    size_t length = 0;
-    size_t windowsScored = 0;
-    std::vector<uint32_t> uncomplemented;
-    // In integrative mode, each hit's own window score before re-scoring
-    // (set by rescoreHits, kept in the hits' order by sortHits).
-    std::vector<double> windowScores;
 };
 
 struct SequenceSet {

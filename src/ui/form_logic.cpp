@@ -12,15 +12,6 @@
 
 namespace xoprex::ui {
 
-namespace {
-
-// Leading decimal integer as the options reader takes it; 0 when there is none.
-int leadingInteger(const std::string& text) {
-    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-}
-
-}  // namespace
-
 bool isSequenceExtension(const std::string& ext) {
     return sequenceFormatOf(ext) != SequenceFormat::Unknown;
 }
@@ -49,18 +40,6 @@ std::string fileExtension(const std::string& path) {
         return {};
     }
     return path.substr(dot + 1);
-}
-
-std::string rebuildResultsPath(const std::string& outputFolder, const std::string& sequenceTitle,
-                               const std::string& collectionTitle, const std::string& methodNumber,
-                               const std::string& thresholdText) {
-    Options options;
-    options.method = leadingInteger(methodNumber);
-    // The search keeps the threshold in double precision but names its
-    // table after the single-precision value, so round the same way.
-    options.threshold =
-        static_cast<double>(static_cast<float>(std::strtod(thresholdText.c_str(), nullptr)));
-    return resultsFileName(options, outputFolder, sequenceTitle, collectionTitle);
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The main dialog's rules that need no widgets: accepted extensions, the
-// threshold list, folder and name helpers, the results file name rebuilt
-// from the form, and the checks that turn the form into one search.
+// threshold list, folder and name helpers, and the checks that turn the form
+// into one search.
 // Everything here is pure: it reads its arguments and returns a value.
 #pragma once
 
@@ -31,12 +31,6 @@ std::vector<std::string> thresholdChoices();
 // extension the file chooser records, checked whole (unlike the readers,
 // which look at three characters).
 std::string fileExtension(const std::string& path);
-
-// Name of the results table for the form's values: the threshold text is
-// read as a leading decimal number, as the search reads it.
-std::string rebuildResultsPath(const std::string& outputFolder, const std::string& sequenceTitle,
-                               const std::string& collectionTitle, const std::string& methodNumber,
-                               const std::string& thresholdText);
 
 // The inputs of the Search button as the dialog holds them.
 struct SearchForm {

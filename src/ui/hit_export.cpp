@@ -1,5 +1,6 @@
 #include "ui/hit_export.h"
 
+#include <memory>
 #include <unordered_map>
 
 #include "base/errors.h"
@@ -87,27 +88,27 @@ void writeHitRows(ResultFormat format, const HitTable& table, const std::vector<
             byRecord[found->second].push_back(row);
         }
     }
-    SequenceSet set;
+    std::vector<RecordResults> results;
     for (std::size_t i = 0; i < byRecord.size(); ++i) {
         if (byRecord[i].empty()) {
             continue;
         }
         const RecordLayout& layout = pictures->records[i];
-        SequenceRecord record;
-        record.format = layout.format;
-        record.name = layout.name;
-        record.length = static_cast<std::size_t>(layout.length);
+        auto record = std::make_shared<RecordInfo>();
+        record->format = layout.format;
+        record->name = layout.name;
+        record->length = static_cast<std::size_t>(layout.length);
+        RecordHits hits;
         for (const int row : byRecord[i]) {
-            record.hits.push_back(
-                hitOfRow(table.rows[static_cast<std::size_t>(row)], layout.length));
+            hits.hits.push_back(hitOfRow(table.rows[static_cast<std::size_t>(row)], layout.length));
         }
-        set.records.push_back(std::move(record));
+        results.push_back({std::move(record), std::move(hits)});
     }
     ResultContext context;
-    context.collectionName = collectionTitle;
+    context.collectionTitle = collectionTitle;
     context.bestScore =
         bestWindowScore(pictures->options.method, pictures->collection, pictures->background);
-    writeResults(format, context, pictures->options, set, out);
+    writeResults(format, context, pictures->options, results, out);
 }
 
 }  // namespace xoprex::ui

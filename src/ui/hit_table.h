@@ -1,7 +1,7 @@
 // The run's hits as the desktop reads them back: the TSV results (one row
-// per hit, columns found by their header names, so that columns added later
-// or missing p- and q-values do no harm) and the summary figures at the end
-// of the results table. Pure: no widgets.
+// per hit, columns found by their header names (report/result_schema.h), so
+// that columns added later or missing p- and q-values do no harm). Pure: no
+// widgets.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "report/result_schema.h"
 
 namespace xoprex::ui {
 
@@ -53,15 +55,7 @@ struct HitTable {
 // and q-values).
 HitTable parseHitTable(std::istream& in);
 
-// The TSV beside a results table: the same name ending in "tsv".
-std::string hitTablePathFor(const std::string& resultsPath);
-
-// The figures under a results table's last hit ("Sequences,N", "Sites,N",
-// "A priori H,x", "Method,x", "Cut-off,x; - Computed"), as written; empty
-// when absent.
-struct ResultsSummary {
-    std::string sequences, sites, entropy, method, cutOff;
-};
-ResultsSummary parseResultsSummary(std::istream& in);
+// The summary figures of a results table (report/result_schema.h).
+using xoprex::ResultsSummary;
 
 }  // namespace xoprex::ui

@@ -497,11 +497,10 @@ void COprex_AppDlg::search() {
 
     xoprex::SearchInputs inputs;
     inputs.sequencePath = plan.form.sequencePath;
-    inputs.collectionPath = plan.form.collectionPath;
+    inputs.collections = {{plan.form.collectionPath, plan.form.collectionTitle}};
     inputs.optionsPath = plan.form.optionsPath;
     inputs.outputFolder = plan.form.outputFolder;
     inputs.sequenceTitle = plan.form.sequenceTitle;
-    inputs.collectionTitle = plan.form.collectionTitle;
     // The hits view reads the TSV results.
     inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv};
     searched_ = inputs;
@@ -595,7 +594,7 @@ void COprex_AppDlg::openResults(const QString& path) {
     xoprex::ui::ResultsSources sources;
     sources.resultsPath = path;
     sources.sequencePath = qs(searched_.sequencePath);
-    sources.collectionPath = qs(searched_.collectionPath);
+    sources.collectionPath = qs(searched_.collections.front().path);
     sources.optionsPath = qs(searched_.optionsPath);
     sources.readInputsNow = !pasteFiles_.empty();
     auto* results = new CResultDialog(sources, services_, this);

@@ -88,7 +88,7 @@ xoprex::ui::ResultsSummary readSummary(std::ifstream& in) {
     } else {
         in.seekg(0);
     }
-    return xoprex::ui::parseResultsSummary(in);
+    return xoprex::parseResultsSummary(in);
 }
 
 QLabel* noteLabel(const char* name) {
@@ -281,7 +281,8 @@ void CResultDialog::load() {
     }
     const xoprex::ui::ResultsSummary summary = readSummary(in);
     summary_->setText(sources_.resultsPath);
-    const std::string tsvPath = xoprex::ui::hitTablePathFor(ss(sources_.resultsPath));
+    const std::string tsvPath =
+        xoprex::resultsPath(ss(sources_.resultsPath), xoprex::ResultFormat::Tsv);
     std::ifstream tsv(tsvPath, std::ios::binary);
     const bool haveHits = tsv.is_open();
     if (haveHits) {

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "base/errors.h"
-#include "base/run_log.h"
 #include "options/option_table.h"
 #include "options/options_file.h"
 #include "temp_dir.h"
@@ -45,15 +44,11 @@ TEST(ScoringMethodTable, LabelsAndDirection) {
               "11. Non-weighted differential Rsequence ");
 }
 
-TEST(OptionsDefaults, BuiltInValuesAndLogLine) {
-    TempDir dir;
+TEST(OptionsDefaults, BuiltInValues) {
     Options options;
     options.method = 9;
     options.cutOff = 3.5;
-    RunLog log(dir.file("x.log"));
-    ::testing::internal::CaptureStdout();
-    setDefaults(options, log);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Setting options to default...\n");
+    applyBuiltInDefaults(options);
     EXPECT_EQ(options.method, 5);
     EXPECT_EQ(options.cutOff, 3.5);  // untouched
     EXPECT_EQ(options.threshold, static_cast<double>(0.8f));
@@ -98,19 +93,36 @@ TEST(OptionsRunReader, RealNumberForms) {
     }
 }
 
+// The reading's log lines: the defaults, the file, and the defaults again
+// with a warning when the file is missing or short.
 TEST(OptionsRunReader, CountsValuesAndFallsBack) {
     TempDir dir;
-    RunLog log(dir.file("x.log"));
-    ::testing::internal::CaptureStdout();
     Options options;
+    const std::vector<std::string> fallBack = {
+        "Setting options to default...",
+        "WARNING: options not read or read incorrectly. Running on default options."};
+    const auto linesOf = [](std::vector<std::string> first, const std::vector<std::string>& more) {
+        first.insert(first.end(), more.begin(), more.end());
+        return first;
+    };
     dir.write("fifteen.txt", fileWithValues(std::vector<std::string>(15, "1")));
-    EXPECT_FALSE(readOptionsFile(options, dir.file("fifteen.txt"), log));
+    const OptionsReading fifteen = readOptionValuesFile(options, dir.file("fifteen.txt"));
+    EXPECT_FALSE(fifteen.complete());
+    EXPECT_EQ(fifteen.values, 15);
+    EXPECT_EQ(optionsReadingLines(fifteen),
+              linesOf({"Setting options to default...", "Reading options..."}, fallBack));
     dir.write("seventeen.txt", fileWithValues(std::vector<std::string>(17, "1")));
-    EXPECT_TRUE(readOptionsFile(options, dir.file("seventeen.txt"), log));
-    EXPECT_FALSE(readOptionsFile(options, dir.file("missing.txt"), log));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Reading options...\nReading options...\nReading options...\n"
-              "Options file could not be opened\n");
+    const OptionsReading seventeen = readOptionValuesFile(options, dir.file("seventeen.txt"));
+    EXPECT_TRUE(seventeen.complete());
+    EXPECT_EQ(optionsReadingLines(seventeen),
+              (std::vector<std::string>{"Setting options to default...", "Reading options...",
+                                        "Options read!"}));
+    const OptionsReading missing = readOptionValuesFile(options, dir.file("missing.txt"));
+    EXPECT_FALSE(missing.opened);
+    EXPECT_EQ(optionsReadingLines(missing),
+              linesOf({"Setting options to default...", "Reading options...",
+                       "Options file could not be opened"},
+                      fallBack));
 }
 
 TEST(OptionsRunReader, DollarInDescriptionShiftsValues) {

@@ -71,9 +71,9 @@ TEST(Significance, QValuesFollowTheirDefinition) {
     SequenceRecord uniform;
     const SiteCollection collection = sixBaseCollection(uniform);
     const ScoreDistribution distribution(windowNullModel(1, collection, uniform));
-    SequenceSet set;
+    std::vector<RecordResults> set;
     for (int r = 0; r < 3; ++r) {
-        SequenceRecord& record = set.records.emplace_back();
+        RecordHits& record = set.emplace_back().hits;
         record.windowsScored = 1000 * static_cast<size_t>(r + 1);
         for (int h = 0; h < 40; ++h) {
             SiteHit hit(6);

@@ -140,11 +140,10 @@ SearchInputs inputsFor(const std::string& target, const std::string& options,
     std::filesystem::create_directories(folder);
     SearchInputs inputs;
     inputs.sequencePath = target;
-    inputs.collectionPath = std::string(XOPREX_EXAMPLES) + "/crp_sites.txt";
+    inputs.collections = {{std::string(XOPREX_EXAMPLES) + "/crp_sites.txt", "crp"}};
     inputs.optionsPath = options;
     inputs.outputFolder = folder + "/";
     inputs.sequenceTitle = fileTitle(target);
-    inputs.collectionTitle = "crp";
     inputs.threads = threads;
     return inputs;
 }

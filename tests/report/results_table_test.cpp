@@ -5,11 +5,15 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "base/errors.h"
 #include "report/reports.h"
+#include "report/result_schema.h"
 
 namespace xoprex {
 namespace {
@@ -27,15 +31,18 @@ SiteHit forwardHit(const std::string& site, int32_t position, double score) {
     return hit;
 }
 
-SequenceRecord fastaRecord(const std::string& description) {
-    SequenceRecord record;
+RecordResults fastaRecord(const std::string& description, double entropy = 2.0) {
+    RecordInfo record;
     record.format = 'F';
     record.description = description;
-    record.sequence = "ACGT";
-    return record;
+    record.length = 4;
+    record.backgroundEntropy = entropy;
+    return {std::make_shared<const RecordInfo>(std::move(record)), {}};
 }
 
-std::string tableText(const Options& options, SequenceSet& set) {
+using Results = std::vector<RecordResults>;
+
+std::string tableText(const Options& options, const Results& set) {
     std::ostringstream out;
     writeResultsTable(options, set, out);
     return out.str();
@@ -59,16 +66,15 @@ Options computedOptions(double cutOff) {
 // none. The first global mean is written with 6 significant digits, the
 // second (after rows were written) with 14.
 TEST(ResultsTable, TwoRecordsWithAndWithoutHits) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("seq1 test"));
-    set.records[0].globalMean = 1.0 / 3.0;
-    set.records[0].hits.push_back(forwardHit("ACGTACGT", 9, 7.25));
+    Results set;
+    set.push_back(fastaRecord("seq1 test"));
+    set[0].hits.globalMean = 1.0 / 3.0;
+    set[0].hits.hits.push_back(forwardHit("ACGTACGT", 9, 7.25));
     SiteHit reverse = forwardHit("TTTTAAAA", 99, 1.0 / 3.0);
     reverse.strand = false;
-    set.records[0].hits.push_back(reverse);
-    set.records.push_back(fastaRecord("seq2"));
-    set.records[1].globalMean = 2.0 / 3.0;
-    set.current = 1;
+    set[0].hits.hits.push_back(reverse);
+    set.push_back(fastaRecord("seq2"));
+    set[1].hits.globalMean = 2.0 / 3.0;
 
     const std::string expected =
         "Sequence,seq1 test\n"
@@ -86,22 +92,19 @@ TEST(ResultsTable, TwoRecordsWithAndWithoutHits) {
         "Method,Rsequence_Ri\n"
         "Cut-off,+4.217; - Computed\n";
     EXPECT_EQ(tableText(computedOptions(4.217), set), expected);
-    EXPECT_EQ(set.current, 0u);
 }
 
 TEST(ResultsTable, GlobalMeanKeepsSixDigitsUntilARowIsWritten) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("empty"));
-    set.records[0].globalMean = 2.0 / 3.0;
-    set.records.push_back(fastaRecord("also empty"));
-    set.records[1].globalMean = 2.0 / 3.0;
-    set.records.push_back(fastaRecord("with hit"));
-    set.records[2].globalMean = 1.25;
-    set.records[2].hits.push_back(forwardHit("AC", 0, 0.1));
-    set.records.push_back(fastaRecord("after hit"));
-    set.records[3].globalMean = 2.0 / 3.0;
-    set.records[1].backgroundEntropy = 1.5;  // only the first record's entropy is printed
-    set.records[0].backgroundEntropy = 1.9876;
+    Results set;
+    set.push_back(fastaRecord("empty", 1.9876));
+    set[0].hits.globalMean = 2.0 / 3.0;
+    set.push_back(fastaRecord("also empty", 1.5));  // only the first record's entropy is printed
+    set[1].hits.globalMean = 2.0 / 3.0;
+    set.push_back(fastaRecord("with hit"));
+    set[2].hits.globalMean = 1.25;
+    set[2].hits.hits.push_back(forwardHit("AC", 0, 0.1));
+    set.push_back(fastaRecord("after hit"));
+    set[3].hits.globalMean = 2.0 / 3.0;
 
     const std::string text = tableText(computedOptions(0.0), set);
     const std::string expected = "Sequence,empty\nGlobal score mean:,0.666667\n" + kHeader +
@@ -122,11 +125,11 @@ TEST(ResultsTable, LiteralCutOffAndFileName) {
     options.literalCutOff = true;
     options.integrative = false;
     options.cutOff = 12.5;
-    EXPECT_EQ(resultsFileName(options, "out/", "ecoli", "lexA"),
+    EXPECT_EQ(resultsFileName(options, OutputNaming{"out/", "ecoli", "lexA"}),
               "out/ecoli_lexA_BvH HI_12.500.csv");
 
-    SequenceSet set;
-    set.records.push_back(fastaRecord("s"));
+    Results set;
+    set.push_back(fastaRecord("s"));
     const std::string text = tableText(options, set);
     EXPECT_EQ(lastLine(text), "Cut-off,+12.500; - Literal");
     EXPECT_NE(text.find("\nMethod,BvH HI\n"), std::string::npos);
@@ -136,19 +139,31 @@ TEST(ResultsTable, FileNameUsesSinglePrecisionThreshold) {
     Options options;
     options.method = 1;
     options.threshold = static_cast<double>(0.8f);
-    EXPECT_EQ(resultsFileName(options, "C:\\data\\", "ecoli", "lexA"),
+    EXPECT_EQ(resultsFileName(options, OutputNaming{"C:\\data\\", "ecoli", "lexA"}),
               "C:\\data\\ecoli_lexA_Ri_0.800.csv");
     // 0.0025 rounds up as a double but down as a float (0.00249999994).
     options.threshold = 0.0025;
-    EXPECT_EQ(resultsFileName(options, "", "a", "b"), "a_b_Ri_0.002.csv");
+    EXPECT_EQ(resultsFileName(options, OutputNaming{"", "a", "b"}), "a_b_Ri_0.002.csv");
     options.method = 12;
     options.threshold = 0.25;
-    EXPECT_EQ(resultsFileName(options, "", "a", "b"), "a_b_???_0.250.csv");
+    EXPECT_EQ(resultsFileName(options, OutputNaming{"", "a", "b"}), "a_b_???_0.250.csv");
+    // The desktop form's values: a method number and a threshold text read
+    // as the run reads them.
+    const std::vector<std::tuple<int, double, std::string>> form = {
+        {1, 0.8, "/data/ecoli_lexA_Ri_0.800.csv"},
+        {1, 12, "/data/ecoli_lexA_Ri_12.000.csv"},
+        {10, 0.8, "/data/ecoli_lexA_Oprex_HI_0.800.csv"},
+        {2, 12.5, "/data/ecoli_lexA_BvH HI_12.500.csv"}};
+    for (const auto& [method, threshold, name] : form) {
+        options.method = method;
+        options.threshold = threshold;
+        EXPECT_EQ(resultsFileName(options, OutputNaming{"/data/", "ecoli", "lexA"}), name);
+    }
 }
 
 TEST(ResultsTable, CutOffSignAndMethodOutsideTable) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("s"));
+    Results set;
+    set.push_back(fastaRecord("s"));
     Options options = computedOptions(-3.14159);
     EXPECT_EQ(lastLine(tableText(options, set)), "Cut-off,-3.142; - Computed");
     options.cutOff = 0.0005;  // fixed notation, never an exponent
@@ -158,8 +173,8 @@ TEST(ResultsTable, CutOffSignAndMethodOutsideTable) {
 }
 
 TEST(ResultsTable, DescriptionWithCommasIsWrittenUnquoted) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("E. coli, strain K-12, complete"));
+    Results set;
+    set.push_back(fastaRecord("E. coli, strain K-12, complete"));
     const std::string text = tableText(computedOptions(1.0), set);
     EXPECT_EQ(text.substr(0, text.find('\n')), "Sequence,E. coli, strain K-12, complete");
 }
@@ -192,15 +207,15 @@ TEST(ResultsTable, IntegersPrintAsThirtyTwoBitValues) {
 TEST(ResultsTable, InfiniteAndNanValuesAreSpelledOut) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    SequenceSet set;
-    set.records.push_back(fastaRecord("s"));
-    set.records[0].globalMean = nan;
+    Results set;
+    set.push_back(fastaRecord("s"));
+    set[0].hits.globalMean = nan;
     SiteHit hit = forwardHit("AC", 0, inf);
     hit.localMean = nan;
     hit.upMean = -inf;
     hit.downMean = inf;
-    set.records[0].hits.push_back(hit);
-    set.records[0].hits.push_back(forwardHit("GT", 1, -inf));
+    set[0].hits.hits.push_back(hit);
+    set[0].hits.hits.push_back(forwardHit("GT", 1, -inf));
     const std::string text = tableText(computedOptions(-inf), set);
     const std::string expected = "Sequence,s\nGlobal score mean:,nan\n" + kHeader +
                                  "inf,AC,1,0,Unknown,1,0,0,0,,,,nan,-inf,inf\n"
@@ -217,9 +232,8 @@ TEST(ResultsTable, FileVersionReplacesAnEarlierFile) {
     const std::string path = (dir / "t.csv").string();
     { std::ofstream(path) << "old content that is longer than the new table ...\n"; }
 
-    SequenceSet set;
-    set.records.push_back(fastaRecord("s"));
-    set.current = 0;
+    Results set;
+    set.push_back(fastaRecord("s"));
     const Options options = computedOptions(1.0);
     writeResultsTable(options, set, path);
     std::ifstream in(path);
@@ -230,9 +244,9 @@ TEST(ResultsTable, FileVersionReplacesAnEarlierFile) {
 }
 
 TEST(ResultsTable, FileThatCannotBeCreatedIsReported) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("s"));
-    set.records.push_back(fastaRecord("t"));
+    Results set;
+    set.push_back(fastaRecord("s"));
+    set.push_back(fastaRecord("t"));
     const std::string path = "/nonexistent-folder-xoprex/sub/t.csv";
     try {
         writeResultsTable(computedOptions(1.0), set, path);
@@ -246,14 +260,14 @@ TEST(ResultsTable, FileThatCannotBeCreatedIsReported) {
 // Rows are appended into one buffer and written in blocks: a large table
 // must come out whole and in order.
 TEST(ResultsTable, LargeTableIsWrittenWhole) {
-    SequenceSet set;
-    set.records.push_back(fastaRecord("big"));
+    Results set;
+    set.push_back(fastaRecord("big"));
     for (int32_t i = 0; i < 100000; ++i) {
-        set.records[0].hits.push_back(forwardHit("ACGTACGTACGTACGTACG", i, i * 0.5));
+        set[0].hits.hits.push_back(forwardHit("ACGTACGTACGTACGTACG", i, i * 0.5));
     }
     const std::string text = tableText(computedOptions(1.0), set);
     std::string row;
-    writeHitRow(row, set.records[0].hits[54321]);
+    writeHitRow(row, set[0].hits.hits[54321]);
     EXPECT_EQ(row, "27160.5,ACGTACGTACGTACGTACG,1,0,Unknown,54322,0,0,0,,,,0,0,0\n");
     EXPECT_NE(text.find("\n" + row), std::string::npos);
     EXPECT_NE(text.find("\nSites,100000\n"), std::string::npos);
@@ -267,11 +281,11 @@ TEST(ResultsTable, LargeTableIsWrittenWhole) {
 // Rows formatted on two threads (records with many hits) give the same text,
 // with records of few and of many hits in one table.
 TEST(ResultsTable, TwoThreadsWriteTheSameTable) {
-    SequenceSet set;
+    Results set;
     for (const int32_t count : {40000, 3, 0, 20001}) {
-        set.records.push_back(fastaRecord("record " + std::to_string(count)));
+        set.push_back(fastaRecord("record " + std::to_string(count)));
         for (int32_t i = 0; i < count; ++i) {
-            set.records.back().hits.push_back(forwardHit("ACGTACGTACG", i, i * 0.25 - 7.0));
+            set.back().hits.hits.push_back(forwardHit("ACGTACGTACG", i, i * 0.25 - 7.0));
         }
     }
     const Options options = computedOptions(1.0);

@@ -25,12 +25,13 @@ SiteHit annotate(const std::vector<GeneRecord>& genes, int32_t position) {
     record.genes = genes;
     SiteHit hit(6);
     hit.position = position;
-    record.hits = {hit};
+    RecordHits found;
+    found.hits = {hit};
     Options options;
     options.promoterDistance = 200;
     options.inGeneDistance = 50;
-    annotateHits(record, options);
-    return record.hits[0];
+    annotateHits(record, found, options);
+    return found.hits[0];
 }
 
 TEST(Annotation, OperatorWindowBoundaries) {
@@ -123,9 +124,10 @@ TEST(Annotation, RecordsWithoutGenesGetPlaceholders) {
         SequenceRecord record = testing::makeRecord("ACGTACGT", format);
         SiteHit hit(4);
         hit.position = 3;
-        record.hits = {hit, hit};
-        annotateHits(record, Options{});
-        for (const SiteHit& h : record.hits) {
+        RecordHits found;
+        found.hits = {hit, hit};
+        annotateHits(record, found, Options{});
+        for (const SiteHit& h : found.hits) {
             EXPECT_EQ(h.type(), "Unknown");
             EXPECT_EQ(h.distance, 0);
             EXPECT_EQ(h.geneTag(), "Unavailable");

@@ -19,6 +19,7 @@ namespace {
 using testing::circularWindow;
 using testing::makeRecord;
 using testing::plainOptions;
+using testing::scanned;
 
 SiteCollection collectionOf(const std::vector<std::string>& sites,
                             const SequenceRecord& background) {
@@ -49,30 +50,29 @@ TEST(ScanRecord, FourSiteExampleScoresTheConsensusWindow) {
     SequenceRecord record = makeRecord("ACGTTTTT");
     SiteCollection collection = collectionOf({"ACGT", "ACGA", "ACGC", "ACGG"}, record);
     Options options = plainOptions(1, 3.9);
-    SiteHit working(4);
     IntegrativeWindow window(options);
-    scanRecord(record, collection, options, working, window);
+    RecordHits found = scanned(record, collection, options, window);
     // ACGT is its own reverse complement: found again on the reverse strand
     // at p + L.
-    ASSERT_EQ(record.hits.size(), 2u);
-    EXPECT_EQ(record.hits[0].site, "ACGT");
-    EXPECT_EQ(record.hits[0].position, 0);
-    EXPECT_NEAR(record.hits[0].score, 3.96578, 5e-6);
-    EXPECT_FALSE(record.hits[1].strand);
-    EXPECT_EQ(record.hits[1].position, 4);
-    EXPECT_EQ(record.hits[1].score, record.hits[0].score);
+    ASSERT_EQ(found.hits.size(), 2u);
+    EXPECT_EQ(found.hits[0].site, "ACGT");
+    EXPECT_EQ(found.hits[0].position, 0);
+    EXPECT_NEAR(found.hits[0].score, 3.96578, 5e-6);
+    EXPECT_FALSE(found.hits[1].strand);
+    EXPECT_EQ(found.hits[1].position, 4);
+    EXPECT_EQ(found.hits[1].score, found.hits[0].score);
     // With option 8 the two instances are listed once, as the forward hit.
     record = makeRecord("TTACGTTTTA");
     options.removeRedundant = true;
-    scanRecord(record, collection, options, working, window);
-    ASSERT_EQ(record.hits.size(), 1u);
-    EXPECT_EQ(record.hits[0].position, 2);
-    EXPECT_TRUE(record.hits[0].strand);
+    found = scanned(record, collection, options, window);
+    ASSERT_EQ(found.hits.size(), 1u);
+    EXPECT_EQ(found.hits[0].position, 2);
+    EXPECT_TRUE(found.hits[0].strand);
     // Method 2: the consensus window scores 0, which is not below a cut-off of 0.
     record = makeRecord("TTACGTTTTA");
     options = plainOptions(2, 0.0);
-    scanRecord(record, collection, options, working, window);
-    EXPECT_TRUE(record.hits.empty());
+    found = scanned(record, collection, options, window);
+    EXPECT_TRUE(found.hits.empty());
 }
 
 // Every kept score is the per-window operation's score, bit for bit, for all
@@ -83,12 +83,11 @@ TEST(ScanRecord, KeptScoresMatchThePerWindowOperation) {
         SequenceRecord record = makeRecord(text);
         SiteCollection collection = crpSites(record);
         Options options = plainOptions(method, lowerIsBetter(method) ? 1e300 : -1e300);
-        SiteHit working(collection.siteLength);
         IntegrativeWindow window(options);
-        scanRecord(record, collection, options, working, window);
+        const RecordHits found = scanned(record, collection, options, window);
         const size_t reverseLength = reverseComplementText(text).size();
-        ASSERT_EQ(record.hits.size(), text.size() + reverseLength) << method;
-        for (const SiteHit& hit : record.hits) {
+        ASSERT_EQ(found.hits.size(), text.size() + reverseLength) << method;
+        for (const SiteHit& hit : found.hits) {
             SiteHit probe(collection.siteLength);
             probe.site = hit.site;
             scoreWindow(method, probe, makeRecord(text), collection);
@@ -109,10 +108,9 @@ TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
         Options options = plainOptions(5, 8.0);
         options.integrative = integrative;
         IntegrativeWindow window(options);
-        SiteHit working(collection.siteLength);
-        scanRecord(record, collection, options, working, window);
+        const RecordHits found = scanned(record, collection, options, window);
         bool forward = false, reverse = false;
-        for (const SiteHit& hit : record.hits) {
+        for (const SiteHit& hit : found.hits) {
             forward |= hit.strand && hit.position == 5000 && hit.site == site;
             reverse |= !hit.strand && hit.position == 12019 && hit.site == site;
             EXPECT_EQ(hit.localMean != 0.0, integrative);
@@ -145,9 +143,8 @@ TEST(ScanRecord, IntegrativeMeansAgreeWithDirectSums) {
     options.downNear = 5;
     options.downFar = 250;
     IntegrativeWindow window(options);
-    SiteHit working(19);
-    scanRecord(record, collection, options, working, window);
-    ASSERT_GT(record.hits.size(), 100u);
+    const RecordHits found = scanned(record, collection, options, window);
+    ASSERT_GT(found.hits.size(), 100u);
     const std::string strands[2] = {text, reverseComplementText(text)};
     std::vector<double> scores[2];
     for (int s = 0; s < 2; ++s) {
@@ -156,7 +153,7 @@ TEST(ScanRecord, IntegrativeMeansAgreeWithDirectSums) {
         }
     }
     const int64_t n = 20000;
-    for (const SiteHit& hit : record.hits) {
+    for (const SiteHit& hit : found.hits) {
         const int s = hit.strand ? 0 : 1;
         const int64_t start = hit.strand ? hit.position : n - hit.position;
         auto at = [&](int64_t offset) { return scores[s][((start + offset) % n + n) % n]; };

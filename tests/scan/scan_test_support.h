@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "base/records.h"
+#include "motif/site_collection.h"
 #include "options/options.h"
 #include "scan/detail/redundancy.h"
 #include "scan/detail/strand_scan.h"
+#include "scan/integrative.h"
+#include "scan/scan.h"
 #include "seqio/sequence.h"
 
 namespace xoprex::testing {
@@ -18,6 +21,15 @@ inline SequenceRecord makeRecord(const std::string& text, char format = 'F') {
     record.format = format;
     record.sequence = text;
     return record;
+}
+
+// The hits of one scan of the record.
+inline RecordHits scanned(const SequenceRecord& record, const SiteCollection& collection,
+                          const Options& options, IntegrativeWindow& window,
+                          const ScanControl& control = {}) {
+    RecordHits found;
+    scanRecord(record, collection, options, window, found, control);
+    return found;
 }
 
 inline Options plainOptions(int method, double cutOff) {

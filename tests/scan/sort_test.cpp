@@ -20,7 +20,7 @@ SiteHit hit(int32_t position, double score, bool strand = true) {
     return h;
 }
 
-std::vector<double> scores(const SequenceRecord& record) {
+std::vector<double> scores(const RecordHits& record) {
     std::vector<double> out;
     for (const SiteHit& h : record.hits) {
         out.push_back(h.score);
@@ -28,7 +28,7 @@ std::vector<double> scores(const SequenceRecord& record) {
     return out;
 }
 
-std::vector<int32_t> positions(const SequenceRecord& record) {
+std::vector<int32_t> positions(const RecordHits& record) {
     std::vector<int32_t> out;
     for (const SiteHit& h : record.hits) {
         out.push_back(h.position);
@@ -37,7 +37,7 @@ std::vector<int32_t> positions(const SequenceRecord& record) {
 }
 
 TEST(SortHits, ByScoreBestFirstFollowsTheMethodDirection) {
-    SequenceRecord record;
+    RecordHits record;
     record.hits = {hit(5, 1.5), hit(1, 9.25), hit(3, -2.0), hit(7, 4.0)};
     Options options;
     options.sortByScore = true;
@@ -57,7 +57,7 @@ TEST(SortHits, NaNScoresGoLastWhateverTheDirection) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     for (const int method : {1, 2}) {
-        SequenceRecord record;
+        RecordHits record;
         record.hits = {hit(0, nan), hit(1, 2.0), hit(2, -inf), hit(3, nan), hit(4, inf)};
         Options options;
         options.sortByScore = true;
@@ -71,7 +71,7 @@ TEST(SortHits, NaNScoresGoLastWhateverTheDirection) {
 }
 
 TEST(SortHits, ByPositionComparesUnsignedAndIgnoresTheStrand) {
-    SequenceRecord record;
+    RecordHits record;
     record.hits = {hit(40, 1.0), hit(-1, 2.0), hit(12, 3.0, false), hit(7, 4.0),
                    hit(12, 5.0, true)};
     Options options;
@@ -81,7 +81,7 @@ TEST(SortHits, ByPositionComparesUnsignedAndIgnoresTheStrand) {
 }
 
 TEST(SortHits, EqualKeysKeepTheirListOrder) {
-    SequenceRecord record;
+    RecordHits record;
     for (int i = 0; i < 50; ++i) {
         SiteHit h = hit(i % 5, static_cast<double>(i % 3), i % 2 == 0);
         h.distance = i;  // marks the list order
@@ -90,7 +90,7 @@ TEST(SortHits, EqualKeysKeepTheirListOrder) {
     Options options;
     for (const bool byScore : {false, true}) {
         options.sortByScore = byScore;
-        SequenceRecord sorted = record;
+        RecordHits sorted = record;
         sortHits(options, sorted);
         for (size_t i = 1; i < sorted.hits.size(); ++i) {
             const SiteHit& a = sorted.hits[i - 1];
@@ -108,7 +108,7 @@ TEST(SortHits, EqualKeysKeepTheirListOrder) {
 TEST(SortHits, SameOrderAsAStableSortOfTheRecords) {
     std::mt19937 random(77);
     for (int trial = 0; trial < 20; ++trial) {
-        SequenceRecord record;
+        RecordHits record;
         // Scores of both signs with many ties, both zeros, infinities,
         // subnormal and huge values.
         const double special[] = {0.0,
@@ -132,7 +132,7 @@ TEST(SortHits, SameOrderAsAStableSortOfTheRecords) {
                 Options options;
                 options.method = method;
                 options.sortByScore = byScore;
-                SequenceRecord sorted = record;
+                RecordHits sorted = record;
                 sortHits(options, sorted);
                 std::vector<SiteHit> expected = record.hits;
                 std::stable_sort(expected.begin(), expected.end(),
@@ -152,28 +152,25 @@ TEST(SortHits, SameOrderAsAStableSortOfTheRecords) {
 }
 
 TEST(ShrinkAndReserve, CapacityFollowsTheExpectedChanceMatches) {
-    SequenceRecord record;
-    record.sequence.assign(1000, 'A');
+    RecordHits record;
     MotifModel model;
     model.totalRelativeEntropy = 10.0;  // 4 * 1000 / 1024 -> 3
-    reserveHitCapacity(record, model);
+    reserveHitCapacity(record, 1000, model);
     EXPECT_GE(record.hits.capacity(), 3u);
     EXPECT_LT(record.hits.capacity(), 10u);
     model.totalRelativeEntropy = 0.0;  // 4000, capped at N
-    reserveHitCapacity(record, model);
+    reserveHitCapacity(record, 1000, model);
     EXPECT_EQ(record.hits.capacity(), 1000u);
     model.totalRelativeEntropy = -1e9;  // overflows to infinity: capped, no failure
-    reserveHitCapacity(record, model);
+    reserveHitCapacity(record, 1000, model);
     EXPECT_EQ(record.hits.capacity(), 1000u);
-    SequenceRecord genome;
-    genome.sequence.assign(2000000, 'A');
+    RecordHits genome;
     model.totalRelativeEntropy = 1.0;  // two million expected: a bounded hint only
-    reserveHitCapacity(genome, model);
+    reserveHitCapacity(genome, 2000000, model);
     EXPECT_EQ(genome.hits.capacity(), 65536u);
-    SequenceRecord other;
-    other.sequence.assign(100, 'A');
+    RecordHits other;
     model.totalRelativeEntropy = std::numeric_limits<double>::quiet_NaN();
-    reserveHitCapacity(other, model);
+    reserveHitCapacity(other, 100, model);
     EXPECT_EQ(other.hits.capacity(), 0u);
 
     record.hits.push_back(hit(1, 1.0));

@@ -19,11 +19,23 @@ using testing::plainOptions;
 using testing::TableScorer;
 
 // Scans with every window scoring `score`.
-void scanAll(SequenceRecord& record, int length, const Options& options, double score = 1.0) {
-    SiteHit working(length);
+RecordHits scanAll(const std::string& text, int length, const Options& options,
+                   double score = 1.0) {
     IntegrativeWindow window(options);
     const auto scorer = [score](const char*) { return score; };
-    scanRecordWith(record, length, scorer, options, working, window);
+    RecordHits found;
+    scanTextWith(text, length, scorer, options, window, found);
+    return found;
+}
+
+// Scans with `scorer`.
+template <class Scorer>
+RecordHits scanWith(const std::string& text, int length, const Scorer& scorer,
+                    const Options& options, const ScanControl& control = {}) {
+    IntegrativeWindow window(options);
+    RecordHits found;
+    scanTextWith(text, length, scorer, options, window, found, control);
+    return found;
 }
 
 TEST(ReverseComplement, ComplementsTheLetterTableAndDropsTheRest) {
@@ -31,40 +43,32 @@ TEST(ReverseComplement, ComplementsTheLetterTableAndDropsTheRest) {
     EXPECT_EQ(reverseComplementText("ACGTN"), "XACGT");
     EXPECT_EQ(reverseComplementText("AC-g T1*G"), "CAGT");
     EXPECT_EQ(reverseComplementText(""), "");
-    SequenceRecord record = makeRecord("AACG");
-    reverseComplement(record);
-    EXPECT_EQ(record.sequence, "CGTT");
-    EXPECT_FALSE(record.forwardStrand);
+    EXPECT_EQ(reverseComplementText("AACG"), "CGTT");
 }
 
 TEST(StrandScan, TenBasesGiveTenCircularWindowsPerStrand) {
     const std::string text = "ACGTTGCAAC";
-    SequenceRecord record = makeRecord(text);
-    scanAll(record, 4, plainOptions(1, 0.0));
-    ASSERT_EQ(record.hits.size(), 20u);
+    const RecordHits found = scanAll(text, 4, plainOptions(1, 0.0));
+    ASSERT_EQ(found.hits.size(), 20u);
     const std::string reverse = reverseComplementText(text);
     for (int i = 0; i < 10; ++i) {
-        const SiteHit& forward = record.hits[i];
+        const SiteHit& forward = found.hits[i];
         EXPECT_TRUE(forward.strand);
         EXPECT_EQ(forward.position, i);
         EXPECT_EQ(forward.site, circularWindow(text, i, 4));
-        const SiteHit& back = record.hits[10 + i];
+        const SiteHit& back = found.hits[10 + i];
         EXPECT_FALSE(back.strand);
         EXPECT_EQ(back.position, 10 - i);
         EXPECT_EQ(back.site, circularWindow(reverse, i, 4));
     }
-    EXPECT_EQ(record.hits[7].site, "AACA");  // bases 7, 8, 9, 0
-    // The text is left reverse-complemented with its own first L characters.
-    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 4));
-    EXPECT_FALSE(record.forwardStrand);
+    EXPECT_EQ(found.hits[7].site, "AACA");  // bases 7, 8, 9, 0
 }
 
 TEST(StrandScan, ReverseWindowCoversTheBasesBeforeItsPosition) {
     // Reverse window i covers bases N - L - i .. N - 1 - i of the given strand.
     const std::string text = "ACGTTGCAACGGATC";
-    SequenceRecord record = makeRecord(text);
-    scanAll(record, 5, plainOptions(1, 0.0));
-    for (const SiteHit& hit : record.hits) {
+    const RecordHits found = scanAll(text, 5, plainOptions(1, 0.0));
+    for (const SiteHit& hit : found.hits) {
         if (hit.strand) {
             continue;
         }
@@ -76,28 +80,23 @@ TEST(StrandScan, ReverseWindowCoversTheBasesBeforeItsPosition) {
 
 TEST(StrandScan, PalindromeIsFoundOnTheReverseStrandAtPPlusL) {
     const std::string text = "TTTTTGAATTCTTTTACA";
-    SequenceRecord record = makeRecord(text);
-    SiteHit working(6);
     const Options options = plainOptions(1, 0.5);
-    IntegrativeWindow window(options);
     const TableScorer scorer{6, {{"GAATTC", 1.0}}};
-    scanRecordWith(record, 6, scorer, options, working, window);
-    ASSERT_EQ(record.hits.size(), 2u);
-    EXPECT_TRUE(record.hits[0].strand);
-    EXPECT_EQ(record.hits[0].position, 5);
-    EXPECT_FALSE(record.hits[1].strand);
-    EXPECT_EQ(record.hits[1].position, 11);
-    EXPECT_EQ(record.hits[1].site, "GAATTC");
+    const RecordHits found = scanWith(text, 6, scorer, options);
+    ASSERT_EQ(found.hits.size(), 2u);
+    EXPECT_TRUE(found.hits[0].strand);
+    EXPECT_EQ(found.hits[0].position, 5);
+    EXPECT_FALSE(found.hits[1].strand);
+    EXPECT_EQ(found.hits[1].position, 11);
+    EXPECT_EQ(found.hits[1].site, "GAATTC");
 }
 
 TEST(StrandScan, ScoresEqualToTheCutOffOrNaNNeverPass) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const int method : {1, 2, 3, 5, 10}) {
-        SequenceRecord record = makeRecord("ACGTACGTAC");
-        scanAll(record, 4, plainOptions(method, 0.75), 0.75);
-        EXPECT_TRUE(record.hits.empty()) << "method " << method;
-        SequenceRecord other = makeRecord("ACGTACGTAC");
-        scanAll(other, 4, plainOptions(method, 0.75), nan);
+        const RecordHits found = scanAll("ACGTACGTAC", 4, plainOptions(method, 0.75), 0.75);
+        EXPECT_TRUE(found.hits.empty()) << "method " << method;
+        const RecordHits other = scanAll("ACGTACGTAC", 4, plainOptions(method, 0.75), nan);
         EXPECT_TRUE(other.hits.empty()) << "method " << method;
     }
     EXPECT_TRUE(passesCutOff(0.5, 0.75, true));
@@ -107,59 +106,51 @@ TEST(StrandScan, ScoresEqualToTheCutOffOrNaNNeverPass) {
 }
 
 TEST(StrandScan, NAndXSwapInReverseSites) {
-    SequenceRecord record = makeRecord("NNNNXXXX");
-    scanAll(record, 4, plainOptions(1, 0.0));
-    ASSERT_EQ(record.hits.size(), 16u);
-    EXPECT_EQ(record.hits[0].site, "NNNN");
-    EXPECT_EQ(record.hits[8].site, "NNNN");  // reverse of XXXX
-    EXPECT_EQ(record.hits[12].site, "XXXX");
+    const RecordHits found = scanAll("NNNNXXXX", 4, plainOptions(1, 0.0));
+    ASSERT_EQ(found.hits.size(), 16u);
+    EXPECT_EQ(found.hits[0].site, "NNNN");
+    EXPECT_EQ(found.hits[8].site, "NNNN");  // reverse of XXXX
+    EXPECT_EQ(found.hits[12].site, "XXXX");
 }
 
 TEST(StrandScan, DroppedCharactersShortenTheReverseStrand) {
     const std::string text = "ACGT-ACGTT";
-    SequenceRecord record = makeRecord(text);
-    scanAll(record, 3, plainOptions(1, 0.0));
-    ASSERT_EQ(record.hits.size(), 19u);  // 10 forward, 9 reverse
+    const RecordHits found = scanAll(text, 3, plainOptions(1, 0.0));
+    ASSERT_EQ(found.hits.size(), 19u);  // 10 forward, 9 reverse
     const std::string reverse = reverseComplementText(text);
     ASSERT_EQ(reverse.size(), 9u);
     for (int i = 0; i < 9; ++i) {
-        const SiteHit& hit = record.hits[10 + i];
+        const SiteHit& hit = found.hits[10 + i];
         EXPECT_EQ(hit.position, 9 - i);
         EXPECT_EQ(hit.site, circularWindow(reverse, i, 3));
     }
-    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 3));
 }
 
 TEST(StrandScan, DroppedCharactersInTheWrapLoseNoReverseBase) {
     // The wrap "A-C" complements to two characters only: exactly those are
     // removed before the reverse pass, so the reverse strand is whole.
     const std::string text = "A-CGTTGCA";
-    SequenceRecord record = makeRecord(text);
-    scanAll(record, 3, plainOptions(1, 0.0));
+    const RecordHits found = scanAll(text, 3, plainOptions(1, 0.0));
     const std::string reverse = reverseComplementText(text);
     ASSERT_EQ(reverse.size(), 8u);
-    ASSERT_EQ(record.hits.size(), 17u);
+    ASSERT_EQ(found.hits.size(), 17u);
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(record.hits[9 + i].site, circularWindow(reverse, i, 3));
-        EXPECT_EQ(record.hits[9 + i].position, 8 - i);
+        EXPECT_EQ(found.hits[9 + i].site, circularWindow(reverse, i, 3));
+        EXPECT_EQ(found.hits[9 + i].position, 8 - i);
     }
-    EXPECT_EQ(record.sequence, reverse + reverse.substr(0, 3));
 }
 
 TEST(StrandScan, SequencesShorterThanTheSiteYieldNoWindows) {
     for (const std::string text : {"A", "ACG", "ACGTAC"}) {
-        SequenceRecord record = makeRecord(text);
-        scanAll(record, 7, plainOptions(1, 0.0));
-        EXPECT_TRUE(record.hits.empty()) << text;
-        EXPECT_FALSE(record.forwardStrand);
+        const RecordHits found = scanAll(text, 7, plainOptions(1, 0.0));
+        EXPECT_TRUE(found.hits.empty()) << text;
     }
     // Exactly L bases: every rotation of the circle, on both strands.
-    SequenceRecord record = makeRecord("ACGTACG");
-    scanAll(record, 7, plainOptions(1, 0.0));
-    ASSERT_EQ(record.hits.size(), 14u);
-    EXPECT_EQ(record.hits[6].site, "GACGTAC");
-    EXPECT_EQ(record.hits[7].site, "CGTACGT");
-    EXPECT_EQ(record.hits[7].position, 7);
+    const RecordHits found = scanAll("ACGTACG", 7, plainOptions(1, 0.0));
+    ASSERT_EQ(found.hits.size(), 14u);
+    EXPECT_EQ(found.hits[6].site, "GACGTAC");
+    EXPECT_EQ(found.hits[7].site, "CGTACGT");
+    EXPECT_EQ(found.hits[7].position, 7);
 }
 
 TEST(StrandScan, Option8PairsTheTwoInstancesOfASite) {
@@ -169,53 +160,41 @@ TEST(StrandScan, Option8PairsTheTwoInstancesOfASite) {
     Options options = plainOptions(1, 5.0);
     options.removeRedundant = true;
     {
-        SequenceRecord record = makeRecord(text);
-        SiteHit working(6);
-        IntegrativeWindow window(options);
-        scanRecordWith(record, 6, scorer, options, working, window);
-        ASSERT_EQ(record.hits.size(), 2u);  // GAATTA once, then AAAAAA
-        EXPECT_TRUE(record.hits[0].strand);
-        EXPECT_EQ(record.hits[0].position, 5);
-        EXPECT_EQ(record.hits[0].score, 7.2);
+        const RecordHits found = scanWith(text, 6, scorer, options);
+        ASSERT_EQ(found.hits.size(), 2u);  // GAATTA once, then AAAAAA
+        EXPECT_TRUE(found.hits[0].strand);
+        EXPECT_EQ(found.hits[0].position, 5);
+        EXPECT_EQ(found.hits[0].score, 7.2);
     }
     TableScorer better = scorer;
     better.scores["TAATTC"] = 7.5;
     {
-        SequenceRecord record = makeRecord(text);
-        SiteHit working(6);
-        IntegrativeWindow window(options);
-        scanRecordWith(record, 6, better, options, working, window);
-        ASSERT_EQ(record.hits.size(), 2u);
-        EXPECT_FALSE(record.hits[0].strand);
-        EXPECT_EQ(record.hits[0].position, 11);
-        EXPECT_EQ(record.hits[0].site, "TAATTC");
-        EXPECT_EQ(record.hits[0].score, 7.5);
-        EXPECT_EQ(record.hits[1].site, "AAAAAA");
+        const RecordHits found = scanWith(text, 6, better, options);
+        ASSERT_EQ(found.hits.size(), 2u);
+        EXPECT_FALSE(found.hits[0].strand);
+        EXPECT_EQ(found.hits[0].position, 11);
+        EXPECT_EQ(found.hits[0].site, "TAATTC");
+        EXPECT_EQ(found.hits[0].score, 7.5);
+        EXPECT_EQ(found.hits[1].site, "AAAAAA");
     }
     options.removeRedundant = false;
     {
-        SequenceRecord record = makeRecord(text);
-        SiteHit working(6);
-        IntegrativeWindow window(options);
-        scanRecordWith(record, 6, scorer, options, working, window);
-        ASSERT_EQ(record.hits.size(), 3u);
-        EXPECT_EQ(record.hits[0].position, 5);
-        EXPECT_FALSE(record.hits[2].strand);
-        EXPECT_EQ(record.hits[2].position, 11);
+        const RecordHits found = scanWith(text, 6, scorer, options);
+        ASSERT_EQ(found.hits.size(), 3u);
+        EXPECT_EQ(found.hits[0].position, 5);
+        EXPECT_FALSE(found.hits[2].strand);
+        EXPECT_EQ(found.hits[2].position, 11);
     }
 }
 
 TEST(StrandScan, ReportsProgressAndHonoursCancellation) {
     std::string text(300000, 'A');
-    SequenceRecord record = makeRecord(text);
     const Options options = plainOptions(1, 2.0);
-    SiteHit working(5);
-    IntegrativeWindow window(options);
     std::vector<double> shares;
     ScanControl control;
     control.onProgress = [&shares](double share) { shares.push_back(share); };
-    scanRecordWith(
-        record, 5, [](const char*) { return 1.0; }, options, working, window, control);
+    const auto one = [](const char*) { return 1.0; };
+    scanWith(text, 5, one, options, control);
     ASSERT_GE(shares.size(), 5u);
     EXPECT_LT(shares.size(), 100u);
     for (size_t i = 1; i < shares.size(); ++i) {
@@ -231,10 +210,7 @@ TEST(StrandScan, ReportsProgressAndHonoursCancellation) {
             cancel = true;
         }
     };
-    SequenceRecord other = makeRecord(text);
-    EXPECT_THROW(scanRecordWith(
-                     other, 5, [](const char*) { return 1.0; }, options, working, window, stopping),
-                 SearchCancelled);
+    EXPECT_THROW(scanWith(text, 5, one, options, stopping), SearchCancelled);
 }
 
 }  // namespace
@@ -305,7 +281,7 @@ TEST(StrandScan, AgreesWithTheLiteralScanOnRandomSequences) {
             SCOPED_TRACE(::testing::Message() << "trial " << trial << " pass " << pass);
             Options options = plainOptions(pass % 2 == 0 ? 1 : 2, 2.0);
             options.removeRedundant = pass >= 2;
-            SequenceRecord record = makeRecord(text);
+            RecordHits found;
             // Passes 4 and 5: the list already holds hits of both strands,
             // which can be partners of the new ones.
             std::vector<SiteHit> before;
@@ -317,12 +293,11 @@ TEST(StrandScan, AgreesWithTheLiteralScanOnRandomSequences) {
                 earlier.score = static_cast<double>(random() % 5);
                 before.push_back(earlier);
             }
-            record.hits = before;
-            SiteHit working(length);
+            found.hits = before;
             IntegrativeWindow window(options);
-            scanRecordWith(record, length, scorer, options, working, window);
+            scanTextWith(text, length, scorer, options, window, found);
             const std::vector<SiteHit> want = literalScan(text, length, scorer, options, before);
-            expectSameHits(record.hits, want);
+            expectSameHits(found.hits, want);
             kept += want.size();
         }
     }
@@ -343,7 +318,7 @@ TEST(StrandScan, ReverseReaderMatchesTheCopiedStrand) {
         const size_t length = std::min<size_t>(n, 7);
         const size_t wrap = std::min(n, length + 40);
         std::string copy = reverseComplementText(text);
-        scan_detail::appendWrap(copy, wrap);
+        copy += copy.substr(0, std::min(wrap, copy.size()));
         const scan_detail::ReverseStrandReader reader(text.data(), n, length);
         for (size_t first = 0; first + length <= n + wrap; ++first) {
             for (const size_t count : {size_t{1}, size_t{5}, size_t{70}}) {

@@ -67,8 +67,6 @@ TEST_F(GenBankTest, HeaderAndSequenceFillTheRecord) {
     EXPECT_EQ(r.description, "A test record, two lines of");  // commas stay here
     EXPECT_EQ(r.sequence, kOriginBases);
     EXPECT_TRUE(r.genes.empty());
-    EXPECT_EQ(r.scanCount, 0);
-    EXPECT_TRUE(r.forwardStrand);
     EXPECT_EQ(r.backgroundEntropy, 2.0);
 }
 

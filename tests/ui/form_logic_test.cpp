@@ -62,18 +62,6 @@ class FormLogicTest : public QObject {
         QCOMPARE(xoprex::withTrailingSeparator(""), std::string(""));
     }
 
-    void resultsNameFollowsMethodAndThreshold() {
-        QCOMPARE(rebuildResultsPath("/data/", "ecoli", "lexA", "1", "0.8"),
-                 std::string("/data/ecoli_lexA_Ri_0.800.csv"));
-        QCOMPARE(rebuildResultsPath("/data/", "ecoli", "lexA", "1", "12"),
-                 std::string("/data/ecoli_lexA_Ri_12.000.csv"));
-        QCOMPARE(rebuildResultsPath("/data/", "s", "c", "10", "0.8"),
-                 std::string("/data/s_c_Oprex_HI_0.800.csv"));
-        QCOMPARE(rebuildResultsPath("/data/", "s", "c", "2", "12.5"),
-                 std::string("/data/s_c_BvH HI_12.500.csv"));
-        QCOMPARE(rebuildResultsPath("", "s", "c", "12", "0.8"), std::string("s_c_???_0.800.csv"));
-    }
-
     void pastedFastaBecomesPasteFiles() {
         const SearchPlan plan = planSearch(pastedForm(">seq1\nACGTACGT\n", "ACGT\nACGA\n"));
         QCOMPARE(plan.error, std::string());

@@ -46,7 +46,7 @@ struct RecordingSearch {
             ++calls;
             inputs = given;
             sequenceText = readAll(QString::fromStdString(given.sequencePath));
-            collectionText = readAll(QString::fromStdString(given.collectionPath));
+            collectionText = readAll(QString::fromStdString(given.collections.front().path));
             control.onLine("Reading sequences...");
             control.onProgress(0.5);
             const std::string name = given.outputFolder + "recorded.csv";
@@ -229,8 +229,9 @@ class MainDialogTest : public QObject {
         const std::string folder = start_->path().toStdString() + "/";
         QCOMPARE(search.inputs.sequencePath, folder + "paste_sequence.fas");
         QCOMPARE(search.inputs.sequenceTitle, std::string("paste_sequence"));
-        QCOMPARE(search.inputs.collectionPath, folder + "paste_collection.txt");
-        QCOMPARE(search.inputs.collectionTitle, std::string("paste_collection"));
+        QCOMPARE(search.inputs.collections.size(), std::size_t{1});
+        QCOMPARE(search.inputs.collections.front().path, folder + "paste_collection.txt");
+        QCOMPARE(search.inputs.collections.front().title, std::string("paste_collection"));
         QCOMPARE(search.inputs.outputFolder, folder);
         QCOMPARE(search.inputs.optionsPath, folder + "Options.txt");
         QCOMPARE(search.sequenceText, sequence);
@@ -256,7 +257,7 @@ class MainDialogTest : public QObject {
         paste("collectionPaste", QStringLiteral(">a\nACGT\n>b\nACGA\n"));
         button("searchButton")->click();
         QTRY_VERIFY(!dialog_->searching());
-        QVERIFY(QString::fromStdString(search.inputs.collectionPath)
+        QVERIFY(QString::fromStdString(search.inputs.collections.front().path)
                     .endsWith(QStringLiteral("/paste_collection.fas")));
     }
 

@@ -163,10 +163,9 @@ class ResultsViewsTest : public QObject {
         inputs.optionsPath = dir.filePath(QStringLiteral("Options.txt")).toStdString();
         xoprex::writeOptionsFile(inputs.optionsPath, options);
         inputs.sequencePath = (kExamples + "/pPCP1.gbk").toStdString();
-        inputs.collectionPath = (kExamples + "/crp_sites.txt").toStdString();
+        inputs.collections = {{(kExamples + "/crp_sites.txt").toStdString(), "crp_sites"}};
         inputs.outputFolder = dir.path().toStdString() + "/";
         inputs.sequenceTitle = "pPCP1";
-        inputs.collectionTitle = "crp_sites";
         inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv,
                           xoprex::ResultFormat::Bed};
         xoprex::SearchControl quiet;
@@ -177,7 +176,7 @@ class ResultsViewsTest : public QObject {
         ResultsSources sources;
         sources.resultsPath = QString::fromStdString(table);
         sources.sequencePath = QString::fromStdString(inputs.sequencePath);
-        sources.collectionPath = QString::fromStdString(inputs.collectionPath);
+        sources.collectionPath = QString::fromStdString(inputs.collections.front().path);
         sources.optionsPath = QString::fromStdString(inputs.optionsPath);
         CResultDialog window(sources, &services);
         window.show();

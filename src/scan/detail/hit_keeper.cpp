@@ -7,19 +7,19 @@
 
 namespace xoprex::scan_detail {
 
-HitKeeper::HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
+HitKeeper::HitKeeper(RecordHits& out, const Options& options, int32_t siteLength,
                      const Options* sortedFor)
-    : record_(record),
+    : out_(out),
       siteLength_(siteLength),
       cutOff_(options.cutOff),
       lower_(xoprex::lowerIsBetter(options.method)),
       removeRedundant_(options.removeRedundant),
-      fresh_(record.hits.empty()),
-      existing_(record.hits.size()),
+      fresh_(out.hits.empty()),
+      existing_(out.hits.size()),
       withMeans_(options.integrative),
       sortOptions_(sortedFor) {
     if (removeRedundant_ && !fresh_) {
-        index_.rebuild(record.hits);
+        index_.rebuild(out.hits);
     }
 }
 
@@ -61,14 +61,13 @@ void HitKeeper::beginStrand(bool forward, size_t n, const std::vector<CandidateL
 
 bool HitKeeper::strandOf(size_t listIndex) const {
     if (listIndex < existing_) {
-        return record_.hits[listIndex].strand;
+        return out_.hits[listIndex].strand;
     }
     return forward_[entryCodes_[listIndex - existing_] >> kPassShift];
 }
 
 double HitKeeper::scoreOf(size_t listIndex) const {
-    return listIndex < existing_ ? record_.hits[listIndex].score
-                                 : entryScores_[listIndex - existing_];
+    return listIndex < existing_ ? out_.hits[listIndex].score : entryScores_[listIndex - existing_];
 }
 
 void HitKeeper::fill(SiteHit& hit, int pass, uint32_t start, double score, const WindowMeans& means,
@@ -149,7 +148,7 @@ void HitKeeper::sortEntries() {
 }
 
 void HitKeeper::reserveHits() {
-    auto& hits = record_.hits;
+    auto& hits = out_.hits;
     if (hits.capacity() < hits.size() + entryScores_.size()) {
         hits.reserve(hits.size() + entryScores_.size());
         prepareForWriting(hits.data() + hits.size(),

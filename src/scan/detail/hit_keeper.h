@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/records.h"
 #include "options/options.h"
 #include "scan/detail/redundancy.h"
-#include "seqio/sequence.h"
 
 namespace xoprex {
 
@@ -66,7 +66,7 @@ class HitKeeper {
   public:
     // With `sortedFor`, a list empty before the scan receives its hits in the
     // order sortHits(*sortedFor, ...) gives them.
-    HitKeeper(SequenceRecord& record, const Options& options, int32_t siteLength,
+    HitKeeper(RecordHits& out, const Options& options, int32_t siteLength,
               const Options* sortedFor = nullptr);
 
     double cutOff() const { return cutOff_; }
@@ -99,7 +99,7 @@ class HitKeeper {
         }
         returnTemporaryMemory();
         reserveHits();
-        auto& hits = record_.hits;
+        auto& hits = out_.hits;
         for (size_t e = 0; e < entryScores_.size(); ++e) {
             const uint32_t code = entryCodes_[e];
             const uint32_t start = code & kStartMask;
@@ -146,7 +146,7 @@ class HitKeeper {
         size_t find(int64_t position, size_t& cursor) const;
     };
 
-    SequenceRecord& record_;
+    RecordHits& out_;
     int32_t siteLength_;
     double cutOff_;
     bool lower_;
@@ -195,7 +195,7 @@ void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Win
         return;
     }
     if (partner < existing_) {
-        SiteHit& target = record_.hits[partner];
+        SiteHit& target = out_.hits[partner];
         index_.replaced(partner, target.strand, target.position, strand, position);
         target.reset();
         fill(target, pass_, start, score, means, window(start));

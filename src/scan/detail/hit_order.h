@@ -24,34 +24,10 @@ inline uint64_t positionKey(int32_t position) {
 }
 
 // The stable order of the entries by their place keys: order[k] is the
-// entry that goes to place k (equal keys keep list order). Empty when the
-// entries are in order already.
+// entry that goes to place k (equal keys keep list order; applyOrder in
+// base/records.h moves them there). Empty when the entries are in order
+// already.
 std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys);
-
-// Moves items[order[k]] to place k for every k (order from stableOrder),
-// following the permutation's cycles, so each item moves about once and no
-// second list is needed.
-template <class Item>
-void applyOrder(std::vector<Item>& items, const std::vector<uint32_t>& order) {
-    std::vector<bool> placed(items.size(), false);
-    for (size_t start = 0; start < items.size(); ++start) {
-        if (placed[start] || order[start] == start) {
-            continue;
-        }
-        Item moving = std::move(items[start]);
-        size_t at = start;
-        while (true) {
-            placed[at] = true;
-            const size_t from = order[at];
-            if (from == start) {
-                items[at] = std::move(moving);
-                break;
-            }
-            items[at] = std::move(items[from]);
-            at = from;
-        }
-    }
-}
 
 // The order sortHits gives `count` entries with scoreOf(i) and
 // positionOf(i) (option 7 picks the key). Empty when they are in order.

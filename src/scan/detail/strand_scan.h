@@ -1,14 +1,12 @@
-// The two strand passes over one circular record, on control.threads
-// threads (one included), generic over the window scorer so that the scan
-// itself can be exercised with any scoring rule. scanRecord (scan.h)
-// instantiates it with the record's term table.
+// The two strand passes over one circular text, on control.threads threads
+// (one included), generic over the window scorer so that the scan itself can
+// be exercised with any scoring rule. scanRecord (scan.h) instantiates it
+// with the record's term table.
 //
-// Pass 1 scans the text as stored, pass 2 its reverse complement. Window i
-// of a strand of N characters has position i on the forward pass and N - i
-// on the reverse pass. A strand shorter than L, or than h + 1 in integrative
-// mode, yields no windows. After both passes the record's text is the
-// reverse complement of the sequence followed by its own first b characters
-// (b = L, plus h in integrative mode).
+// Pass 1 scans the text as given, pass 2 its reverse complement. Window i of
+// a strand of N characters has position i on the forward pass and N - i on
+// the reverse pass. A strand shorter than L, or than h + 1 in integrative
+// mode, yields no windows.
 //
 // Both strands are scanned before any window becomes a hit: the windows
 // that pass gather in compact candidate lists (plain mode: the windows of
@@ -21,8 +19,7 @@
 // copied first otherwise. Then the HitKeeper turns the candidates into hits
 // strand after strand, in window order, so the redundancy rule (which
 // depends on list order) sees the same sequence whatever the thread count,
-// and the hit list is allocated once at its exact size. The text is
-// reversed in place at the end.
+// and the hit list is allocated once at its exact size.
 #pragma once
 
 #include <algorithm>
@@ -175,54 +172,33 @@ void keepFound(StrandScan& scan, const ReverseText& reverseText) {
 
 }  // namespace scan_detail
 
-// Both passes with `scorer(const char* window) -> double` scoring the
-// siteLength characters at its argument (copied once per thread).
+// Both passes over `text` with `scorer(const char* window) -> double`
+// scoring the siteLength characters at its argument (copied once per
+// thread): the hits that pass are appended to out.hits (in window order,
+// strand after strand; with `sortedFor`, an empty list receives them in the
+// order sortHits(*sortedFor, ...) gives them), and the windows scored are
+// added to out.windowsScored. The text is only read.
 template <class Scorer>
-void scanRecordWith(SequenceRecord& record, int32_t siteLength, const Scorer& scorer,
-                    const Options& options, SiteHit& workingHit, IntegrativeWindow& window,
-                    const ScanControl& control = {}) {
-    scan_detail::ScanFrame frame(record, siteLength, options, window, control);
+void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& scorer,
+                  const Options& options, IntegrativeWindow& window, RecordHits& out,
+                  const ScanControl& control = {}, const Options* sortedFor = nullptr) {
+    scan_detail::ScanFrame frame(text.size(), siteLength, options, window, control, out, sortedFor);
     scan_detail::StrandScan scan(frame, control.threads, options.integrative);
-    scan_detail::prepareJob(scan.jobs[0], record.sequence, record.forwardStrand, frame);
+    scan_detail::prepareJob(scan.jobs[0], text, true, frame);
     // Without bytes that the reverse complement drops, the reverse strand
     // has the forward strand's length and is read from the forward text.
-    scan.readBackwards =
-        control.complementable != nullptr
-            ? *control.complementable
-            : fullyComplementable(record.sequence.data(), record.sequence.size());
-    record.length = record.sequence.size();
-    record.uncomplemented.clear();
-    if (!scan.readBackwards) {
-        for (size_t i = 0; i < record.sequence.size(); ++i) {
-            if (complementOf(static_cast<unsigned char>(record.sequence[i])) == '\0') {
-                record.uncomplemented.push_back(static_cast<uint32_t>(i));
-            }
-        }
-    }
+    scan.readBackwards = fullyComplementable(text.data(), text.size());
     if (options.integrative) {
-        scan_detail::scanIntegrative(scan, record.sequence, scorer, window);
+        scan_detail::scanIntegrative(scan, text, scorer, window);
     } else {
-        scan_detail::scanPlain(scan, record.sequence, scorer);
+        scan_detail::scanPlain(scan, text, scorer);
     }
     if (scan.readBackwards) {
-        scan_detail::keepFound(scan, scan.backwardsReader(record.sequence));
+        scan_detail::keepFound(scan, scan.backwardsReader(text));
     } else {
         scan_detail::keepFound(scan, scan.jobs[1].text);
     }
-    if (control.keepText) {
-        const scan_detail::StrandJob& last = scan.reverseJob();
-        record.windowsScored = scan.jobs[0].end + last.end;
-        frame.finishKeepingText(last.end, last.scannable);
-        return;
-    }
-    if (scan.readBackwards) {
-        reverseComplementInPlace(record.sequence);
-        scan_detail::prepareJob(scan.jobs[1], record.sequence, !scan.jobs[0].forward, frame);
-    }
-    const scan_detail::StrandJob& last = scan.jobs[1];
-    record.windowsScored = scan.jobs[0].end + last.end;
-    frame.finish({last.forward, last.n, last.end, last.scannable, &last.text}, scorer, workingHit,
-                 scan.readBackwards ? nullptr : &scan.reverse);
+    out.windowsScored += scan.jobs[0].end + scan.reverseJob().end;
 }
 
 }  // namespace xoprex

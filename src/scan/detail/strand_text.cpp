@@ -3,14 +3,7 @@
 #include "base/memory_hints.h"
 #include "scan/reverse_complement.h"
 
-namespace xoprex {
-
-void reverseComplement(SequenceRecord& record) {
-    record.sequence = reverseComplementText(record.sequence);
-    record.forwardStrand = !record.forwardStrand;
-}
-
-namespace scan_detail {
+namespace xoprex::scan_detail {
 
 void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) {
     text_ = text;
@@ -56,20 +49,4 @@ const char* ReverseStrandReader::windows(size_t first, size_t count) const {
     return buffer_.data();
 }
 
-void appendWrap(std::string& text, size_t wrap) {
-    const size_t more = std::min(wrap, text.size());
-    if (text.capacity() < text.size() + more) {
-        // A new string with exactly the room needed: a growing string would
-        // double its storage, which thousands of short records would keep.
-        std::string wrapped;
-        wrapped.reserve(text.size() + more);
-        wrapped.append(text);
-        wrapped.append(text, 0, more);
-        text.swap(wrapped);
-        return;
-    }
-    text.append(text.data(), more);
-}
-
-}  // namespace scan_detail
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

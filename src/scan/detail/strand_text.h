@@ -9,15 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "seqio/sequence.h"
-
-namespace xoprex {
-
-// Replaces the record's text by its reverse complement and flips
-// forwardStrand.
-void reverseComplement(SequenceRecord& record);
-
-namespace scan_detail {
+namespace xoprex::scan_detail {
 
 // One strand as the scan reads it: text[0..n) followed (virtually) by its
 // first `wrap` characters. Windows starting before stitchStart lie inside
@@ -82,9 +74,4 @@ class ReverseStrandReader {
     size_t length_;
     mutable std::string buffer_;
 };
-// Appends the text's own first min(wrap, size) characters to it (the state
-// a scanned record's text is left in).
-void appendWrap(std::string& text, size_t wrap);
-
-}  // namespace scan_detail
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -1,0 +1,77 @@
+#include "pipeline/search_outputs.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "base/errors.h"
+#include "base/file_names.h"
+
+namespace xoprex {
+namespace {
+
+// The longest file name the file systems in use take.
+constexpr size_t kMaxFileNameLength = 255;
+
+void checkTitlesDiffer(const std::vector<NamedCollection>& collections) {
+    for (size_t k = 0; k < collections.size(); ++k) {
+        const NamedCollection& search = collections[k];
+        for (size_t j = 0; j < k; ++j) {
+            const NamedCollection& other = collections[j];
+            if (other.title != search.title) {
+                continue;
+            }
+            const std::string which = other.path == search.path
+                                          ? "two collections of " + search.path
+                                          : "collections " + other.path + " and " + search.path;
+            throw InputError(InputProblem::Overwrite, search.path,
+                             which + " have the same title, " + search.title +
+                                 ": their results would replace each other");
+        }
+    }
+}
+
+}  // namespace
+
+std::string matrixTitle(const std::string& id) {
+    std::string title = id.empty() ? "matrix" : id;
+    for (char& c : title) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '+' || c == '-';
+        if (!kept) {
+            c = '_';
+        }
+    }
+    return title;
+}
+
+std::string resultsTableName(const Options& options, const std::optional<double>& pValue,
+                             const OutputNaming& naming) {
+    return pValue ? resultsFileName(options, *pValue, naming) : resultsFileName(options, naming);
+}
+
+void checkSearchOutputs(const std::vector<NamedCollection>& collections,
+                        const std::string& runBaseName, const std::vector<ResultFormat>& formats,
+                        bool logResults, const std::vector<std::string>& inputs) {
+    checkTitlesDiffer(collections);
+    std::vector<std::string> outputs = sharedOutputNames(runBaseName, logResults);
+    for (const NamedCollection& collection : collections) {
+        const std::vector<std::string> own = collectionOutputNames(
+            collection.resultsName, formats, collection.reportPrefix, logResults);
+        outputs.insert(outputs.end(), own.begin(), own.end());
+    }
+    for (const std::string& output : outputs) {
+        if (std::filesystem::path(output).filename().string().size() > kMaxFileNameLength) {
+            throw OutputError(output,
+                              "Cannot create " + output + ": " + std::strerror(ENAMETOOLONG));
+        }
+        for (const std::string& input : inputs) {
+            if (!input.empty() && sameFile(output, input)) {
+                throw InputError(InputProblem::Overwrite, output,
+                                 "output " + output + " would overwrite input " + input);
+            }
+        }
+    }
+}
+
+}  // namespace xoprex

@@ -20,6 +20,8 @@
 
 namespace {
 
+using namespace xoprex::scan_detail;
+
 using namespace xoprex;
 using Clock = std::chrono::steady_clock;
 
@@ -105,8 +107,8 @@ int main(int argc, char** argv) {
     }
     Scanner scanner(yardstick);
     std::vector<char> piece(size_t{1} << 20);
-    bool header = false;     // inside a header line
-    bool lineStart = true;   // at the start of a line
+    bool header = false;    // inside a header line
+    bool lineStart = true;  // at the start of a line
     size_t got;
     while ((got = std::fread(piece.data(), 1, piece.size(), file)) > 0) {
         const char* p = piece.data();
@@ -141,8 +143,8 @@ int main(int argc, char** argv) {
     }
     scanner.endRecord();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
-    std::printf("records %zu, windows %zu, cut-off %.17g\n", scanner.records(),
-                scanner.windows(), yardstick.cutOff);
+    std::printf("records %zu, windows %zu, cut-off %.17g\n", scanner.records(), scanner.windows(),
+                yardstick.cutOff);
     std::printf("passing %zu\n", scanner.hits().size());
     std::printf("time: total %.1f ms\n", ms);
     return 0;

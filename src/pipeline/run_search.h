@@ -76,7 +76,7 @@ struct SearchInputs {
     // A p-value cut-off: the cut-off becomes the literal score whose p-value
     // is the largest not above it (over --threshold; relaxed like any other
     // in integrative mode), and the results are named after it
-    // ("..._p0.0001.csv").
+    // ("..._p1e-04.csv").
     std::optional<double> pValue;
     // How the target and the collection are read (names, standard input,
     // GenBank records); the defaults are the desktop program's rules.

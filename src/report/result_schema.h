@@ -48,7 +48,7 @@ struct OutputNaming {
 // "%.3f") + ".csv".
 std::string resultsFileName(const Options& options, const OutputNaming& naming);
 // The same for a search cut at a p-value: "_p" + the p-value in its shortest
-// form instead of the threshold ("..._Ri_p0.0001.csv").
+// form instead of the threshold ("..._Ri_p1e-04.csv", "..._Ri_p0.002.csv").
 std::string resultsFileName(const Options& options, double pValue, const OutputNaming& naming);
 // The results in `format`: the results table's name with the format's
 // extension instead of "csv".

@@ -9,6 +9,9 @@
 #include "scan/detail/nearest_gene.h"
 
 namespace xoprex {
+
+using scan_detail::geneDistance;
+using scan_detail::NearestGeneIndex;
 namespace {
 
 uint32_t unsignedOf(int32_t value) {

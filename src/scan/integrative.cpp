@@ -68,9 +68,9 @@ namespace {
 void divideBlock(const double* in, size_t count, double divisor, double* out) {
     static const InstructionSet path = preferredInstructionSet();
     if (path == InstructionSet::Avx512) {
-        simd::divide512(in, count, divisor, out);
+        scan_detail::simd::divide512(in, count, divisor, out);
     } else if (path == InstructionSet::Avx2) {
-        simd::divide256(in, count, divisor, out);
+        scan_detail::simd::divide256(in, count, divisor, out);
     } else {
         for (size_t i = 0; i < count; ++i) {
             out[i] = in[i] / divisor;

@@ -65,7 +65,8 @@ size_t complementAndCompact(char* text, size_t n, size_t from) {
 size_t complementAndCompact512(char* text, size_t n) {
     // From the first block holding a byte without complement on, the scalar
     // loop moves bytes forward.
-    return complementAndCompact(text, n, simd::complementedBlocks512(kComplement, text, n, text));
+    return complementAndCompact(
+        text, n, scan_detail::simd::complementedBlocks512(kComplement, text, n, text));
 }
 
 bool allComplementable(const char* text, size_t n) {
@@ -74,7 +75,7 @@ bool allComplementable(const char* text, size_t n) {
 }
 
 bool allComplementable512(const char* text, size_t n) {
-    const size_t checked = simd::complementedBlocks512(kComplement, text, n, nullptr);
+    const size_t checked = scan_detail::simd::complementedBlocks512(kComplement, text, n, nullptr);
     return allComplementable(text + checked, n - checked);
 }
 
@@ -84,7 +85,7 @@ void reverseComplementInPlace(std::string& text) {
     char* data = text.data();
     if (cpuHasByteShuffle()) {
         text.resize(complementAndCompact512(data, text.size()));
-        simd::reverse512(data, text.size());
+        scan_detail::simd::reverse512(data, text.size());
     } else {
         text.resize(complementAndCompact(data, text.size(), 0));
         std::reverse(data, data + text.size());
@@ -97,7 +98,8 @@ bool fullyComplementable(const char* text, size_t n) {
 
 void appendReverseComplementOf(const char* text, size_t n, std::string& out) {
     if (cpuHasByteShuffle()) {
-        simd::appendReverseComplement512(kComplement, text, n, out, appendReverseComplement);
+        scan_detail::simd::appendReverseComplement512(kComplement, text, n, out,
+                                                      appendReverseComplement);
     } else {
         appendReverseComplement(text, n, out);
     }

@@ -22,6 +22,9 @@
 
 namespace xoprex {
 
+using scan_detail::scanTextWith;
+using scan_detail::WindowKernel;
+
 void reserveHitCapacity(RecordHits& out, size_t textLength, const MotifModel& model) {
     // Four times the expected number of chance matches, N / 2^RE. Only a
     // hint (the scan grows the list to its exact size itself), so it is

@@ -7,6 +7,8 @@
 
 namespace xoprex {
 
+using scan_detail::hitOrder;
+
 void sortHits(const Options& options, RecordHits& out) {
     const auto& hits = out.hits;
     const std::vector<uint32_t> order = hitOrder(

@@ -8,6 +8,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 GeneRecord gene(int32_t begin, int32_t end, bool sense, const std::string& tag) {
     GeneRecord g;
     g.begin = begin;

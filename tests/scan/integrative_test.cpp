@@ -17,6 +17,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 using testing::circularWindow;
 using testing::makeRecord;
 
@@ -305,6 +307,8 @@ TEST(IntegrativeScan, RunningMeansAgreeWithDirectSums) {
 
 namespace xoprex {
 namespace {
+
+using namespace scan_detail;
 
 // The integrative scan as literally described, with means summed directly:
 // candidates are the centres of the scanned windows h + 1 .. T - L - 1 of a

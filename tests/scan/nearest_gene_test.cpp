@@ -14,6 +14,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 std::vector<GeneRecord> randomGenes(std::mt19937_64& random, int shape) {
     const size_t count = 1 + random() % 60;
     std::vector<GeneRecord> genes(count);

@@ -7,6 +7,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 SiteHit hitAt(bool strand, int32_t position, double score, int32_t length = 6) {
     SiteHit hit(length);
     hit.strand = strand;

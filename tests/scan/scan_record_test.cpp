@@ -16,6 +16,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 using testing::circularWindow;
 using testing::makeRecord;
 using testing::plainOptions;
@@ -128,6 +130,8 @@ TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
 
 namespace xoprex {
 namespace {
+
+using namespace scan_detail;
 
 // Through the record's term table and the block kernel: every kept hit's
 // means recomputed from the window scores of its strand.

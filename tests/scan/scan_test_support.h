@@ -16,6 +16,8 @@
 
 namespace xoprex::testing {
 
+using namespace scan_detail;
+
 inline SequenceRecord makeRecord(const std::string& text, char format = 'F') {
     SequenceRecord record;
     record.format = format;

@@ -12,6 +12,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 SiteHit hit(int32_t position, double score, bool strand = true) {
     SiteHit h(4);
     h.position = position;

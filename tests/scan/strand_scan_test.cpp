@@ -13,6 +13,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 using testing::circularWindow;
 using testing::makeRecord;
 using testing::plainOptions;
@@ -218,6 +220,8 @@ TEST(StrandScan, ReportsProgressAndHonoursCancellation) {
 
 namespace xoprex {
 namespace {
+
+using namespace scan_detail;
 
 // The scan as literally described: every circular window of each strand,
 // the cut-off test, and the redundancy rule walking the list.

@@ -22,6 +22,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 // Keeps a few percent of random windows under method 2.
 constexpr double kHeterologyCutOff = 10.0;
 
@@ -190,6 +192,8 @@ TEST(ThreadedScan, TaskRunnerRunsEveryTaskOnceAndPassesOnTheFirstError) {
 
 namespace xoprex {
 namespace {
+
+using namespace scan_detail;
 
 TEST(ScanCache, RecordsWithOtherBackgroundsGetTheirOwnTable) {
     // One cache over records with alternating backgrounds gives the hits of

@@ -13,6 +13,8 @@
 namespace xoprex {
 namespace {
 
+using namespace scan_detail;
+
 SiteCollection crpCollection(const SequenceRecord& background) {
     SiteCollection collection;
     collection.siteLength = 19;

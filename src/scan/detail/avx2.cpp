@@ -3,14 +3,13 @@
 #include <immintrin.h>
 
 #include <algorithm>
-
 #include <cstdint>
 #include <vector>
 
 #include "scan/detail/simd.h"
 #include "scan/detail/window_kernel.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 namespace simd {
 
 __attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
@@ -65,4 +64,4 @@ __attribute__((target("avx2"))) void WindowKernel::candidates256(size_t count,
     }
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

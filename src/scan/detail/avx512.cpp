@@ -10,7 +10,7 @@
 #include "scan/detail/simd.h"
 #include "scan/detail/window_kernel.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 namespace {
 
 // Zero-extending conversions in their zero-masked form: the plain forms start
@@ -245,4 +245,4 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidat
     }
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

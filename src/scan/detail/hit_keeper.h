@@ -10,7 +10,7 @@
 #include "options/options.h"
 #include "scan/detail/redundancy.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 // The cut-off test: strictly below the cut-off for the heterology indices
 // (methods 2 and 3), strictly above it for every other method. Equal scores
@@ -18,8 +18,6 @@ namespace xoprex {
 inline bool passesCutOff(double score, double cutOff, bool lowerIsBetterScore) {
     return lowerIsBetterScore ? score < cutOff : score > cutOff;
 }
-
-namespace scan_detail {
 
 // The neighbourhood means of a window (integrative scans).
 struct WindowMeans {
@@ -214,5 +212,4 @@ void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Win
     }
 }
 
-}  // namespace scan_detail
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

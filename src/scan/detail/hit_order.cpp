@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 // Place keys of the sort: an unsigned integer per entry whose increasing
 // order is the order of sortHits. Scores: best first, equal scores (0 and
@@ -60,4 +60,4 @@ std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys) {
     return from;
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

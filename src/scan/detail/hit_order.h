@@ -11,7 +11,7 @@
 #include "base/records.h"
 #include "options/options.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 // Place key of a score: increasing keys are the sort's order (best first
 // for the method's direction); equal scores, 0 and -0 included, share a key;
@@ -53,4 +53,4 @@ std::vector<uint32_t> hitOrder(const Options& options, size_t count, ScoreOf sco
     return stableOrder(keys);
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 namespace {
 
 // Continues the walk at gene `next` with the best gene `chosen`, its
@@ -60,4 +60,4 @@ size_t NearestGeneIndex::find(int32_t position, int64_t textLength, int64_t& bes
     return continueWalk(genes_, position, taken, chosen, best, best);
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

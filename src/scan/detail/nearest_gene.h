@@ -25,7 +25,7 @@
 
 #include "base/records.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 // Raw distance of a position from a gene's start, in the gene's direction:
 // start - position for a direct-strand gene, position - start for a
@@ -52,4 +52,4 @@ class NearestGeneIndex {
     std::vector<int64_t> prefixMax_;  // max start of genes 0..k, while all are >= 0
 };
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

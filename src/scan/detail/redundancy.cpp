@@ -1,6 +1,6 @@
 #include "scan/detail/redundancy.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 uint64_t RedundancyIndex::key(bool strand, int64_t position) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(position)) << 1) | (strand ? 1u : 0u);
@@ -177,4 +177,4 @@ size_t findPartnerByWalk(const std::vector<SiteHit>& hits, const SiteHit& hit) {
     return kNoPartner;
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -16,7 +16,7 @@
 
 #include "base/records.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 inline constexpr size_t kNoPartner = static_cast<size_t>(-1);
 
@@ -81,4 +81,4 @@ RedundancyOutcome resolveRedundant(std::vector<SiteHit>& hits, RedundancyIndex& 
 // The literal list walk; the reference the index must agree with.
 size_t findPartnerByWalk(const std::vector<SiteHit>& hits, const SiteHit& hit);
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-namespace xoprex::simd {
+namespace xoprex::scan_detail::simd {
 
 // ---- AVX-512 with byte permutes (avx512.cpp)
 
@@ -43,4 +43,4 @@ void reverse512(char* text, size_t n);
 void divide512(const double* in, size_t count, double divisor, double* out);
 void divide256(const double* in, size_t count, double divisor, double* out);
 
-}  // namespace xoprex::simd
+}  // namespace xoprex::scan_detail::simd

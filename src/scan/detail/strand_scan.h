@@ -31,8 +31,7 @@
 #include "scan/detail/scan_frame.h"
 #include "scan/reverse_complement.h"
 
-namespace xoprex {
-namespace scan_detail {
+namespace xoprex::scan_detail {
 
 // One strand of a scan.
 struct StrandJob {
@@ -170,8 +169,6 @@ void keepFound(StrandScan& scan, const ReverseText& reverseText) {
     keeper.finish(forward.text, reverseText);
 }
 
-}  // namespace scan_detail
-
 // Both passes over `text` with `scorer(const char* window) -> double`
 // scoring the siteLength characters at its argument (copied once per
 // thread): the hits that pass are appended to out.hits (in window order,
@@ -182,23 +179,23 @@ template <class Scorer>
 void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& scorer,
                   const Options& options, IntegrativeWindow& window, RecordHits& out,
                   const ScanControl& control = {}, const Options* sortedFor = nullptr) {
-    scan_detail::ScanFrame frame(text.size(), siteLength, options, window, control, out, sortedFor);
-    scan_detail::StrandScan scan(frame, control.threads, options.integrative);
-    scan_detail::prepareJob(scan.jobs[0], text, true, frame);
+    ScanFrame frame(text.size(), siteLength, options, window, control, out, sortedFor);
+    StrandScan scan(frame, control.threads, options.integrative);
+    prepareJob(scan.jobs[0], text, true, frame);
     // Without bytes that the reverse complement drops, the reverse strand
     // has the forward strand's length and is read from the forward text.
     scan.readBackwards = fullyComplementable(text.data(), text.size());
     if (options.integrative) {
-        scan_detail::scanIntegrative(scan, text, scorer, window);
+        scanIntegrative(scan, text, scorer, window);
     } else {
-        scan_detail::scanPlain(scan, text, scorer);
+        scanPlain(scan, text, scorer);
     }
     if (scan.readBackwards) {
-        scan_detail::keepFound(scan, scan.backwardsReader(text));
+        keepFound(scan, scan.backwardsReader(text));
     } else {
-        scan_detail::keepFound(scan, scan.jobs[1].text);
+        keepFound(scan, scan.jobs[1].text);
     }
     out.windowsScored += scan.jobs[0].end + scan.reverseJob().end;
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -9,7 +9,7 @@
 
 #include "scan/detail/simd.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 namespace {
 
 // Largest bound of one position; leaves room for rounding up (<= 255).
@@ -216,4 +216,4 @@ void WindowKernel::passingList(const char* text, size_t count, double cutOff,
     }
 }
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

@@ -31,7 +31,7 @@
 #include "base/cpu_features.h"
 #include "motif/scoring.h"
 
-namespace xoprex {
+namespace xoprex::scan_detail {
 
 class WindowKernel {
   public:
@@ -107,4 +107,4 @@ class WindowKernel {
     mutable std::vector<std::pair<uint32_t, double>> passed_;
 };
 
-}  // namespace xoprex
+}  // namespace xoprex::scan_detail

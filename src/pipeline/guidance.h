@@ -19,7 +19,7 @@ inline constexpr double kGuidanceError = 0.01;
 
 struct ThresholdGuidance {
     double cutOff = 0.0;
-    double pValue = 0.0;  // within kGuidanceError
+    double pValue = 0.0;               // within kGuidanceError
     double expectedPerMegabase = 0.0;  // 2,000,000 windows times the p-value
 };
 

@@ -125,21 +125,11 @@ struct SearchControl {
     std::ostream* logEcho = &std::cout;
 };
 
-// What is wrong with a combination of a search's settings, found before any
-// file is read: no collection, standard input named twice, standard output
-// asked of several collections, count matrices without a cut-off they can
-// have. `usage` tells a mistake in how the search was asked for (the command
-// line's status 1) from one in its inputs.
-struct SettingsProblem {
-    std::string message;
-    std::string path;  // the input concerned, if any
-    bool usage = false;
-};
-std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const Options& options);
-
 // Returns the results table's file name (or, without the results table among
 // the formats, the first file written) of the first collection. Raises
-// InputError (Options) for the first problem checkSettings finds.
+// InputError for the first problem checkSettings (pipeline/search_settings.h)
+// finds: Usage for a mistake in how the search was asked for, Options
+// otherwise.
 std::string runSearch(const SearchInputs& inputs, const SearchControl& control = {});
 
 }  // namespace xoprex

@@ -1,0 +1,82 @@
+// One collection's search within a run: its names, model, options and
+// cut-off, its distributions, and its results as they grow; and the steps a
+// run takes with each (the cut-off, a record's hits, the results written).
+// Invalid input raises InputError, an output that cannot be written
+// OutputError, as runSearch says.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/records.h"
+#include "base/run_log.h"
+#include "motif/count_matrix.h"
+#include "motif/site_collection.h"
+#include "pipeline/distributions.h"
+#include "pipeline/progress.h"
+#include "pipeline/run_search.h"
+#include "pipeline/search_outputs.h"
+#include "report/reports.h"
+#include "scan/integrative.h"
+#include "scan/scan.h"
+
+namespace xoprex {
+
+// Whether the run writes the format to a file; keeps its records' results
+// for results other than the results table, which is written as the records
+// pass; writes p-values (TSV or GFF3 results).
+bool writesFormat(const SearchInputs& inputs, ResultFormat format);
+bool keepsRecords(const SearchInputs& inputs);
+bool writesPValues(const SearchInputs& inputs);
+
+// One collection of the run, from its source (a file of sites, or one
+// matrix of a file of matrices, titled by its ID).
+struct CollectionSearch {
+    CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
+                     const Options& runOptions, std::optional<CountMatrix> countMatrix = {})
+        : options(runOptions), matrix(std::move(countMatrix)) {
+        const std::string title = matrix ? matrixTitle(matrix->id) : source.title;
+        const OutputNaming naming{inputs.outputFolder, inputs.sequenceTitle, title};
+        names = {source.path, title, resultsTableName(options, inputs.pValue, naming),
+                 naming.reportPrefix()};
+    }
+
+    NamedCollection names;
+    Options options;
+    std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix
+    SiteCollection collection;
+    std::unique_ptr<IntegrativeWindow> window;
+    std::unique_ptr<Distributions> distributions;
+    ScanCache cache;
+    std::unique_ptr<ResultsTableWriter> table;
+    std::vector<RecordResults> results;  // kept for the formats besides the table
+    SearchControl::Summary summary;
+};
+using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
+
+// The collections of the run, in order: each file of sites, and each
+// matrix of each file of matrices (read here, for their titles).
+Searches collectionSearches(const SearchInputs& inputs, const Options& options);
+
+// The collection's cut-off (from its self-scores, or the score of a p-value
+// cut-off against `background`, the first record's), its motif score log,
+// its integrative window and relaxation, its distributions, and what the
+// cut-off means (its summary); `searchCount` collections in the run.
+void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
+               const SequenceRecord& background, size_t searchCount, const SearchControl& control);
+
+// The hits of one record (the index-th) with the collection, sorted and
+// annotated; the k-th of `count` scans of the record for the progress. The
+// record's lines go to `log` when it is not null.
+RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionSearch& search,
+                         LoopProgress& progress, size_t k, size_t count,
+                         const SearchControl& control, unsigned threads, RunLog* log);
+
+// Writes the collection's results in every format asked for; returns the
+// results table's name, or the first file written without it.
+std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
+                            CollectionSearch& search);
+
+}  // namespace xoprex

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "base/errors.h"
 #include "report/reports.h"
 #include "report/result_schema.h"
+#include "temp_dir.h"
 
 namespace xoprex {
 namespace {
@@ -226,21 +226,14 @@ TEST(ResultsTable, InfiniteAndNanValuesAreSpelledOut) {
 }
 
 TEST(ResultsTable, FileVersionReplacesAnEarlierFile) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("xoprex_results_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "t.csv").string();
-    { std::ofstream(path) << "old content that is longer than the new table ...\n"; }
-
+    testing::TempDir dir;
+    const std::string path = dir.file("t.csv");
+    dir.write("t.csv", "old content that is longer than the new table ...\n");
     Results set;
     set.push_back(fastaRecord("s"));
     const Options options = computedOptions(1.0);
     writeResultsTable(options, set, path);
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), tableText(options, set));
-    std::filesystem::remove_all(dir);
+    EXPECT_EQ(testing::readFile(path), tableText(options, set));
 }
 
 TEST(ResultsTable, FileThatCannotBeCreatedIsReported) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +7,7 @@
 
 #include "base/errors.h"
 #include "report/reports.h"
+#include "temp_dir.h"
 
 namespace xoprex {
 namespace {
@@ -16,27 +16,13 @@ namespace fs = std::filesystem;
 
 class SequenceLogs : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        dir_ =
-            fs::temp_directory_path() / ("xoprex_logs_" + name + "_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        base_ = (dir_ / "run").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string geneLog() const { return base_ + "_gene_log.csv"; }
     std::string sequenceLog() const { return base_ + "_seq_log.txt"; }
 
-    static std::string read(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string read(const std::string& path) { return testing::readFile(path); }
 
-    fs::path dir_;
-    std::string base_;
+    testing::TempDir dir_;
+    std::string base_ = dir_.file("run");
 };
 
 SequenceRecord record(char format, const std::string& description, const std::string& sequence) {
@@ -138,9 +124,9 @@ TEST_F(SequenceLogs, LargeSequenceIsWrittenWhole) {
 TEST_F(SequenceLogs, FolderThatDoesNotExistIsReported) {
     SequenceSet set;
     set.records.push_back(record('G', "g", "A"));
-    const std::string base = (dir_ / "missing" / "run").string();
+    const std::string base = (dir_.path() / "missing" / "run").string();
     EXPECT_THROW(writeSequenceLogs(set, base), OutputError);
-    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+    EXPECT_FALSE(fs::exists(dir_.path() / "missing"));
 }
 
 }  // namespace

@@ -10,54 +10,40 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/errors.h"
 #include "seqio/sequence.h"
+#include "temp_dir.h"
 
 namespace xoprex::seqio_test {
 
 // Changes into a fresh temporary folder for the test's life, then back.
 class TempFolderTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "xoprex_seqio_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        std::filesystem::current_path(folder_);
-    }
-
-    void TearDown() override {
-        std::filesystem::current_path(previous_);
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
-    }
+    void SetUp() override { folder_ = std::make_unique<testing::TempDir>(); }
+    void TearDown() override { folder_.reset(); }
 
     // Writes `text` byte for byte to `name` inside the temporary folder.
     std::string writeFile(const std::string& name, const std::string& text) {
-        const std::filesystem::path path = folder_ / name;
+        const std::filesystem::path path = folder() / name;
         std::filesystem::create_directories(path.parent_path());
         std::ofstream out(path, std::ios::binary);
         out << text;
         return path.string();
     }
 
-    const std::filesystem::path& folder() const { return folder_; }
+    const std::filesystem::path& folder() const { return folder_->path(); }
 
   private:
-    std::filesystem::path previous_;
-    std::filesystem::path folder_;
+    std::unique_ptr<testing::TempDir> folder_;
 };
 
 inline std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing::readFile(path.string());
 }
 
 // Runs `action`, which must end in an InputError with exactly `lines`, and

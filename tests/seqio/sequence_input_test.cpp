@@ -120,9 +120,9 @@ TEST_F(SequenceInputTest, FatalLogReplacesAnEarlierLog) {
         EXPECT_EQ(error.kind(), InputProblem::Format);
         EXPECT_EQ(error.path(), path);
         EXPECT_EQ(readText("OprexLog.txt"), "old line\nanother\n");  // the reader writes nothing
-        testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStdout();
         reportFatal(error);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Incorrect FASTA file: " + path + "\n");
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Incorrect FASTA file: " + path + "\n");
     }
     EXPECT_TRUE(thrown);
     EXPECT_EQ(readText("OprexLog.txt"), "Incorrect FASTA file: " + path + "\n");

@@ -1217,8 +1217,29 @@ ScoreCutOff ScoreDistribution::Impl::cutOffHigh(double p) const {
     return {fromOrderKey(lo), tailHigh(fromOrderKey(hi))};
 }
 
+namespace {
+
+// (4 L + 32) units of 2^-53 times the sum over positions of the largest
+// |term| of a letter the background can draw (see tieTolerance()).
+double tieToleranceOf(const NullModel& model) {
+    double largest = 0.0;
+    for (const auto& terms : model.terms) {
+        double position = 0.0;
+        for (int b = 0; b < 4; ++b) {
+            if (model.background[static_cast<size_t>(b)] > 0.0) {
+                position = std::max(position, std::fabs(terms[static_cast<size_t>(b)]));
+            }
+        }
+        largest += position;
+    }
+    const double length = static_cast<double>(model.terms.size());
+    return (4.0 * length + 32.0) * std::ldexp(1.0, -53) * largest;
+}
+
+}  // namespace
+
 ScoreDistribution::ScoreDistribution(const NullModel& model, const ScoreDistributionTuning& tuning)
-    : impl_(std::make_unique<Impl>(model, tuning)) {}
+    : impl_(std::make_unique<Impl>(model, tuning)), tolerance_(tieToleranceOf(model)) {}
 
 ScoreDistribution::~ScoreDistribution() = default;
 ScoreDistribution::ScoreDistribution(ScoreDistribution&&) noexcept = default;
@@ -1244,6 +1265,42 @@ double ScoreDistribution::scoreWithTailAtLeast(double p) const {
 ScoreCutOff ScoreDistribution::cutOffFor(double p) const {
     const ScoreCutOff high = impl_->cutOffHigh(p);
     return impl_->lowerIsBetter() ? ScoreCutOff{-high.score, high.tail} : high;
+}
+
+// In the high orientation (higher is better) a score h stands for the tie
+// whose least extreme score is h - tolerance.
+double ScoreDistribution::pValue(double s) const {
+    const double high = impl_->lowerIsBetter() ? -s : s;
+    return impl_->tailHigh(high - tolerance_);
+}
+
+double ScoreDistribution::roughPValue(double s, double relativeError) const {
+    const double high = impl_->lowerIsBetter() ? -s : s;
+    return impl_->roughTailHigh(high - tolerance_, relativeError);
+}
+
+ScoreCutOff ScoreDistribution::pValueCutOff(double p) const {
+    const ScoreCutOff exact = impl_->cutOffHigh(p);
+    // tail(t) <= p <=> t > exact.score, and pValue(h) = tail(h - tolerance):
+    // the cut-off is the greatest h with h - tolerance <= exact.score, found
+    // from exact.score + tolerance by stepping over the doubles that round
+    // to the other side.
+    double cut = exact.score;
+    double tail = exact.tail;
+    if (std::isfinite(cut) && tolerance_ > 0.0) {
+        constexpr double kUp = std::numeric_limits<double>::infinity();
+        const auto tied = [this](double h) { return h - tolerance_; };
+        double h = cut + tolerance_;
+        while (tied(h) > cut) {
+            h = std::nextafter(h, -kUp);
+        }
+        while (tied(std::nextafter(h, kUp)) <= cut) {
+            h = std::nextafter(h, kUp);
+        }
+        cut = h;
+        tail = impl_->tailHigh(tied(std::nextafter(h, kUp)));
+    }
+    return impl_->lowerIsBetter() ? ScoreCutOff{-cut, tail} : ScoreCutOff{cut, tail};
 }
 
 }  // namespace xoprex

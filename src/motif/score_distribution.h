@@ -7,10 +7,12 @@
 //
 // and the null model draws every letter independently, letter b with
 // probability p[b].  ScoreDistribution answers tail probabilities of that
-// score (the p-value of a hit) and turns a p-value cut-off into a score
-// cut-off.  Probabilities refer to the *double* the scanner computes, so two
-// windows whose real sums tie but whose double sums differ by one ulp are
-// told apart exactly as the scanner tells them apart.
+// score and turns a p-value cut-off into a score cut-off.  tail() refers to
+// the *double* the scanner computes; pValue() and pValueCutOff() take scores
+// that lie within tieTolerance() of each other as one score, so that two
+// windows whose real sums tie (the same terms added in another order, say)
+// get one p-value whatever the rounding of their double sums, and a p-value
+// cut-off keeps or drops them together.
 //
 // Guarantee.  For every double s, tail(s) = q with |q - P(s)| <= 1e-3 * P(s),
 // where P(s) is the exact tail probability.  This is a proven bound, not an
@@ -161,12 +163,40 @@ class ScoreDistribution {
     /// Costs about 64 tail() calls (plus the refinements they need).
     ScoreCutOff cutOffFor(double p) const;
 
+    /// Scores closer than this count as one score: (4 L + 32) * 2^-53 times
+    /// the largest |score| a window of the model can reach, T (the sum over
+    /// positions of the largest |term|).  The scanner's double sum of L terms
+    /// lies within gamma(L - 1) * T of the real sum of its terms (gamma(n) =
+    /// n u / (1 - n u), u = 2^-53), so two orders of the same terms differ by
+    /// at most 2 gamma(L - 1) T; terms that are equal in real arithmetic but
+    /// computed by other formulas (a product of frequencies against a sum of
+    /// their logarithms) are each within 8 u of their real values. The
+    /// tolerance is twice the sum of both bounds: windows whose real sums tie
+    /// always count as tied, and distinct real sums are merged only when they
+    /// are that close.
+    double tieTolerance() const { return tolerance_; }
+
+    /// The p-value of a window scoring s: the tail of the least extreme
+    /// score tied with it, tail(s - tieTolerance()) (tail(s + ...) when lower
+    /// is better).  Within kMaxRelativeError of the tail of the real-valued
+    /// score, sums closer than the tolerance counted as equal.
+    double pValue(double s) const;
+    /// The same within a looser relative error (roughTail).
+    double roughPValue(double s, double relativeError) const;
+
+    /// Score cut-off equivalent to the p-value cut-off p under pValue(): for
+    /// every finite double s,   pValue(s) <= p   <=>   s passes result.score
+    /// strictly, so windows that tie pass or fail together; result.tail is
+    /// the p-value of the least extreme passing score.
+    ScoreCutOff pValueCutOff(double p) const;
+
     /// The relative error bound of tail().
     static constexpr double kMaxRelativeError = 1e-3;
 
   private:
     class Impl;
     std::unique_ptr<Impl> impl_;
+    double tolerance_ = 0.0;
 };
 
 }  // namespace xoprex

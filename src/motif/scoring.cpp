@@ -176,6 +176,17 @@ void scoreWindow(int method, SiteHit& window, const SequenceRecord& background,
     window.score = sum;
 }
 
+std::array<double, 4> nullBackground(const std::array<double, 4>& frequencies) {
+    const double sum = frequencies[0] + frequencies[1] + frequencies[2] + frequencies[3];
+    if (!(sum > 0.0) || !std::isfinite(sum)) {
+        return {0.25, 0.25, 0.25, 0.25};
+    }
+    if (sum == 1.0) {
+        return frequencies;
+    }
+    return {frequencies[0] / sum, frequencies[1] / sum, frequencies[2] / sum, frequencies[3] / sum};
+}
+
 NullModel windowNullModel(int method, const SiteCollection& collection,
                           const SequenceRecord& background) {
     const TermTable table(method, collection, background);
@@ -187,7 +198,7 @@ NullModel windowNullModel(int method, const SiteCollection& collection,
                 table.row(l)[static_cast<unsigned char>("ACGT"[b])];
         }
     }
-    model.background = background.backgroundFrequencies;
+    model.background = nullBackground(background.backgroundFrequencies);
     model.lowerIsBetter = lowerIsBetter(method);
     return model;
 }

@@ -33,9 +33,17 @@ double bestWindowScore(int method, const SiteCollection& collection,
 
 // The null model of a window's score under the record's background: the
 // terms of A, C, G and T at every position, the background's base
-// probabilities and the method's direction (for ScoreDistribution).
+// probabilities (nullBackground) and the method's direction (for
+// ScoreDistribution).
 NullModel windowNullModel(int method, const SiteCollection& collection,
                           const SequenceRecord& background);
+
+// The base probabilities random sequence is drawn from for p-values: the
+// background scaled to sum to 1. A composition background sums to less when
+// the record holds letters that count nothing (gaps, U, digits, the
+// three-base codes' missing 0.01); the scores keep it as it is. A background
+// that counts nothing at all gives the uniform one.
+std::array<double, 4> nullBackground(const std::array<double, 4>& frequencies);
 
 class TermTable {
   public:

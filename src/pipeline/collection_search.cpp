@@ -69,7 +69,7 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
     if (inputs.pValue) {
         search.distributions->focusOnPValue(background, *inputs.pValue);
-        const ScoreCutOff cut = search.distributions->of(background).cutOffFor(*inputs.pValue);
+        const ScoreCutOff cut = search.distributions->of(background).pValueCutOff(*inputs.pValue);
         options.cutOff = cut.score;
         options.literalCutOff = true;
         cutOffTail = cut.tail;

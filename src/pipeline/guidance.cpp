@@ -21,7 +21,7 @@ double cutOffPValue(const SiteCollection& collection, const SequenceRecord& back
     // of the cut-off is that of the least extreme score that passes.
     const double towards = lowerIsBetter(method) ? -std::numeric_limits<double>::infinity()
                                                  : std::numeric_limits<double>::infinity();
-    return distribution.roughTail(std::nextafter(cutOff, towards), kGuidanceError);
+    return distribution.roughPValue(std::nextafter(cutOff, towards), kGuidanceError);
 }
 
 ThresholdGuidance thresholdGuidance(SiteCollection& collection, const Options& options,

@@ -308,7 +308,7 @@ Significance significanceOf(const std::vector<RecordResults>& results,
         const RecordHits& record = results[r].hits;
         windows += static_cast<double>(record.windowsScored);
         for (size_t h = 0; h < record.hits.size(); ++h) {
-            significance.pValues.push_back(distributions[r]->tail(record.windowScore(h)));
+            significance.pValues.push_back(distributions[r]->pValue(record.windowScore(h)));
         }
     }
     // Benjamini-Hochberg: ranks by p-value (ties in list order), then the

@@ -106,8 +106,13 @@ struct RecordHits {
     // Empty, or each hit's own window score before integrative re-scoring,
     // in the hits' order (reorder keeps the two together).
     std::vector<double> windowScores;
-    double globalMean = 0.0;   // integrative mode's global mean; 0 otherwise
-    size_t windowsScored = 0;  // windows scored on both strands
+    double globalMean = 0.0;  // integrative mode's global mean; 0 otherwise
+    // The windows of both strands that count as tested: every window the
+    // record has (with the scan's rules on topology and ambiguous letters).
+    size_t windowsScored = 0;
+    // The window scores of the windows that passed the cut-off but gave way
+    // to their partner on the other strand (the both-strand rule, option 8).
+    std::vector<double> droppedScores;
 
     // The window score of hit i, before any re-scoring.
     double windowScore(size_t i) const {

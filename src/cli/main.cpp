@@ -57,6 +57,9 @@ struct SearchArgs {
     std::optional<double> pValue;
     bool allRecords = false;
     bool quiet = false;
+    std::string topology = "circular";
+    bool skipAmbiguous = false;
+    bool pooledQ = false;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -235,6 +238,11 @@ void reportFailure(const std::vector<std::string>& lines) {
     }
 }
 
+// A number in the general notation of the messages, zero without its sign.
+std::string plainGeneral(double value) {
+    return xoprex::formatGeneral(value == 0.0 ? 0.0 : value);
+}
+
 // A figure known to about 1%: two significant digits, or the whole number
 // from 100 on.
 std::string roughFigure(double value) {
@@ -333,6 +341,11 @@ int runSearchCommand(const SearchArgs& args) {
     // extensions, "-" for standard input).
     inputs.rules.names = xoprex::NameRule::Wide;
     inputs.rules.allGenBankRecords = args.allRecords;
+    inputs.topology = args.topology == "linear" ? xoprex::TopologyRule::Linear
+                      : args.topology == "auto" ? xoprex::TopologyRule::Auto
+                                                : xoprex::TopologyRule::Circular;
+    inputs.skipAmbiguous = args.skipAmbiguous;
+    inputs.pooledQValues = args.pooledQ;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
@@ -352,13 +365,29 @@ int runSearchCommand(const SearchArgs& args) {
     // A file of matrices may hold several: every summary line names its
     // collection then.
     const bool several = collections.size() > 1 || !args.motifs.empty();
-    control.onSummary = [several, &progress](const xoprex::SearchControl::Summary& summary) {
+    control.onSummary = [several, &args, &progress](const xoprex::SearchControl::Summary& summary) {
         progress.erase();
-        std::cerr << "xoprex: " << (several ? summary.collection + ": " : std::string())
-                  << "cut-off " << xoprex::formatGeneral(summary.cutOff) << " (p-value "
+        const std::string who = several ? summary.collection + ": " : std::string();
+        std::cerr << "xoprex: " << who << "cut-off " << plainGeneral(summary.cutOff) << " (p-value "
                   << roughFigure(summary.pValue) << "): " << roughFigure(summary.expected)
                   << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
-                  << " windows, " << summary.found << " found\n";
+                  << " windows, " << summary.passed << " found";
+        if (summary.passed != summary.found) {
+            std::cerr << " (" << summary.found << " after the both-strand rule)";
+        }
+        std::cerr << '\n';
+        if (summary.ambiguous > 0) {
+            std::cerr << "xoprex: " << who << summary.ambiguous
+                      << (summary.ambiguous == 1 ? " hit holds" : " hits hold")
+                      << " letters other than A, C, G, T (--skip-ambiguous leaves such windows "
+                         "out)\n";
+        }
+        if (summary.acrossEnds > 0) {
+            std::cerr << "xoprex: " << who << summary.acrossEnds
+                      << (summary.acrossEnds == 1 ? " hit runs" : " hits run")
+                      << " across the end of a record not known to be circular (--topology "
+                         "auto scans FASTA records and linear GenBank records as linear)\n";
+        }
     };
     control.onOutput = [&report, &progress](xoprex::ResultFormat format, const std::string& path) {
         progress.erase();
@@ -473,6 +502,19 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0u, kMaxThreads));
     searchCmd->add_flag("--all-records", search.allRecords,
                         "Read every record of a GenBank target (default: the first)");
+    searchCmd
+        ->add_option("--topology", search.topology,
+                     "circular: windows run across each record's end into its start (default); "
+                     "linear: only windows within each record; auto: as each GenBank record's "
+                     "LOCUS line says, FASTA records and records that say nothing linear")
+        ->check(CLI::IsMember({"circular", "linear", "auto"}))
+        ->type_name("circular|linear|auto");
+    searchCmd->add_flag("--skip-ambiguous", search.skipAmbiguous,
+                        "Leave out windows holding any letter other than A, C, G, T: neither "
+                        "hits nor counted among the windows tested");
+    searchCmd->add_flag("--pooled-q", search.pooledQ,
+                        "q-values over every collection of the run together (the windows "
+                        "tested summed); by default each collection's on its own");
     searchCmd->add_flag("--quiet", search.quiet,
                         "Neither echo the run log nor show the progress line (shown on a "
                         "terminal's standard error)");
@@ -487,8 +529,10 @@ int main(int argc, char** argv) {
     searchCmd
         ->add_option("--pvalue", search.pValue,
                      "Cut at a p-value instead of --threshold: keep the windows whose score is "
-                     "at most this likely in random sequence of the same background (in "
-                     "integrative mode, of the window's own score before re-scoring)")
+                     "at most this likely in random sequence of the same background (windows "
+                     "whose scores tie pass together). In integrative mode P fixes the cut-off "
+                     "before it is relaxed, so listed windows may be more likely than P (their "
+                     "p-values are those of their own window scores)")
         ->check(CLI::Range(0.0, 1.0))
         ->type_name("P");
     searchCmd

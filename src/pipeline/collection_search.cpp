@@ -108,7 +108,8 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
 // k-th of `count` scans of the record for the progress.
 RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionSearch& search,
                          LoopProgress& progress, size_t k, size_t count,
-                         const SearchControl& control, unsigned threads, RunLog* log) {
+                         const SearchControl& control, unsigned threads, bool skipAmbiguous,
+                         RunLog* log) {
     const double sequenceNumber = static_cast<double>(index + 1);
     if (log != nullptr) {
         log->writeValue("Analyzing sequence: ", sequenceNumber);
@@ -119,6 +120,7 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
     ScanControl scanControl;
     scanControl.cancel = control.cancel;
     scanControl.threads = threads;
+    scanControl.skipAmbiguous = skipAmbiguous;
     scanControl.onProgress = report;
     RecordHits found;
     findHits(record, search.collection, search.options, *search.window, found, scanControl,
@@ -135,8 +137,12 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
 
 // Writes the results in every format asked for; returns the results
 // table's name, or the first file written without it.
+PValues resultPValues(CollectionSearch& search) {
+    return pValuesOf(search.results, search.distributions->ofEvery(search.results));
+}
+
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
-                            CollectionSearch& search) {
+                            CollectionSearch& search, const Significance& significance) {
     const Options& options = search.options;
     ResultContext context;
     context.commandLine = inputs.commandLine;
@@ -149,9 +155,7 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
         first.backgroundEntropy = search.results.front().record->backgroundEntropy;
         context.bestScore = bestWindowScore(options.method, search.collection, first);
     }
-    if (writesPValues(inputs)) {
-        context.distributions = search.distributions->ofEvery(search.results);
-    }
+    context.significance = significance;
     std::string first;
     for (const ResultFormat format : inputs.formats) {
         const std::string path = resultsPath(search.names.resultsName, format);

@@ -19,6 +19,7 @@
 #include "pipeline/run_search.h"
 #include "pipeline/search_outputs.h"
 #include "report/reports.h"
+#include "report/result_formats.h"
 #include "scan/integrative.h"
 #include "scan/scan.h"
 
@@ -72,11 +73,17 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
 // record's lines go to `log` when it is not null.
 RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionSearch& search,
                          LoopProgress& progress, size_t k, size_t count,
-                         const SearchControl& control, unsigned threads, RunLog* log);
+                         const SearchControl& control, unsigned threads, bool skipAmbiguous,
+                         RunLog* log);
 
-// Writes the collection's results in every format asked for; returns the
-// results table's name, or the first file written without it.
+// The p-values of the collection's results (its distributions, built again
+// if they were let go).
+PValues resultPValues(CollectionSearch& search);
+
+// Writes the collection's results in every format asked for, the TSV and
+// GFF3 with `significance`; returns the results table's name, or the first
+// file written without it.
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
-                            CollectionSearch& search);
+                            CollectionSearch& search, const Significance& significance);
 
 }  // namespace xoprex

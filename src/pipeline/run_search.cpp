@@ -4,10 +4,12 @@
 // every collection, and last each collection's results.
 #include "pipeline/run_search.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "base/errors.h"
@@ -20,6 +22,7 @@
 #include "pipeline/search_settings.h"
 #include "report/collection_logs.h"
 #include "report/reports.h"
+#include "report/result_formats.h"
 #include "seqio/record_reader.h"
 
 namespace xoprex {
@@ -58,6 +61,42 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     }
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
                        options.logResults, inputPaths);
+}
+
+// The record's topology as the search scans it.
+void applyTopology(SequenceRecord& record, TopologyRule rule) {
+    switch (rule) {
+        case TopologyRule::Circular:
+            record.topology = Topology::Circular;
+            break;
+        case TopologyRule::Linear:
+            record.topology = Topology::Linear;
+            break;
+        case TopologyRule::Auto:
+            if (record.topology == Topology::Unstated) {
+                record.topology = Topology::Linear;
+            }
+            break;
+    }
+}
+
+// What the summary counts of a record's hits: the windows that passed (the
+// hits and the windows the both-strand rule dropped), the hits, those
+// holding other letters than bases, and those across the end of a record
+// whose file does not say it is circular.
+void countHits(SearchControl::Summary& summary, const RecordInfo& record, const RecordHits& found,
+               Topology stated) {
+    summary.windows += static_cast<double>(found.windowsScored);
+    summary.passed += found.hits.size() + found.droppedScores.size();
+    summary.found += found.hits.size();
+    for (const SiteHit& hit : found.hits) {
+        const std::string_view site = hit.site.view();
+        summary.ambiguous += std::all_of(site.begin(), site.end(), isBase) ? 0 : 1;
+        if (stated != Topology::Circular &&
+            siteSpan(record, hit).end > static_cast<int64_t>(record.length)) {
+            ++summary.acrossEnds;
+        }
+    }
 }
 
 // Records shorter than this are scanned on one thread: a thread's share of
@@ -186,6 +225,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     RecordFeed feed(reader, placed.to);
     for (size_t index = 0;; ++index) {
         throwIfCancelled(control);
+        const Topology stated = placed.record.topology;
+        applyTopology(placed.record, inputs.topology);
         const SequenceRecord& record = placed.record;
         if (sequenceLogs != nullptr) {
             sequenceLogs->add(record);
@@ -194,21 +235,21 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         // Threads within a record pay only for long records.
         const unsigned recordThreads = record.sequence.size() >= kThreadedLength ? threads : 1;
         // What every collection's results show of the record.
-        const auto info = std::make_shared<const RecordInfo>(recordInfo(record));
+        const auto info = std::make_shared<const RecordInfo>(recordInfo(record, index));
         size_t recordHits = 0;
         for (size_t k = 0; k < searches.size(); ++k) {
             CollectionSearch& search = *searches[k];
             RunLog* const searchLog = &search == &last ? &log : nullptr;
-            RecordHits found = analyzeRecord(record, index, search, progress, k, searches.size(),
-                                             control, recordThreads, searchLog);
+            RecordHits found =
+                analyzeRecord(record, index, search, progress, k, searches.size(), control,
+                              recordThreads, inputs.skipAmbiguous, searchLog);
             if (searchLog != nullptr) {
                 writeRecordEnd(record, clock, log);
             }
             if (search.table != nullptr) {
                 search.table->add(*info, found);
             }
-            search.summary.windows += static_cast<double>(found.windowsScored);
-            search.summary.found += found.hits.size();
+            countHits(search.summary, *info, found, stated);
             recordHits += found.hits.size();
             if (keepRecords) {
                 search.results.push_back({info, std::move(found)});
@@ -224,15 +265,39 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         sequenceLogs->commit();
     }
 
+    // The q-values of every collection together, when asked for: all their
+    // p-values first.
+    std::vector<PValues> pooled;
+    if (inputs.pooledQValues && writesPValues(inputs)) {
+        for (const auto& search : searches) {
+            pooled.push_back(resultPValues(*search));
+            search->distributions.reset();
+        }
+    }
+    std::vector<const PValues*> pooledSets;
+    for (const PValues& set : pooled) {
+        pooledSets.push_back(&set);
+    }
+    std::vector<std::vector<double>> pooledQ = qValuesOf(pooledSets);
+
     std::string written;
-    for (const auto& search : searches) {
-        const bool logged = search.get() == &last;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        CollectionSearch& search = *searches[k];
+        const bool logged = &search == &last;
         if (logged) {
-            log.writeJoined("Saving results to ", search->names.resultsName);
+            log.writeJoined("Saving results to ", search.names.resultsName);
             checkLog(log);
         }
-        const std::string path = writeAllResults(inputs, control, *search);
-        search->distributions.reset();  // written: its p-values are not needed again
+        Significance significance;
+        if (!pooled.empty()) {
+            significance = {std::move(pooled[k].hits), std::move(pooledQ[k])};
+        } else if (writesPValues(inputs)) {
+            PValues p = resultPValues(search);
+            significance.qValues = std::move(qValuesOf({&p}).front());
+            significance.pValues = std::move(p.hits);
+        }
+        const std::string path = writeAllResults(inputs, control, search, significance);
+        search.distributions.reset();  // written: its p-values are not needed again
         if (written.empty()) {
             written = path;
         }
@@ -240,8 +305,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             checkLog(log);
         }
         if (control.onSummary) {
-            search->summary.expected = search->summary.pValue * search->summary.windows;
-            control.onSummary(search->summary);
+            search.summary.expected = search.summary.pValue * search.summary.windows;
+            control.onSummary(search.summary);
         }
     }
     return written;

@@ -21,6 +21,8 @@
 
 namespace xoprex {
 
+enum class TopologyRule { Circular, Linear, Auto };
+
 // Where a search takes its options from.
 enum class OptionsSource {
     // The options file; a file that cannot be read or holds fewer than
@@ -81,6 +83,17 @@ struct SearchInputs {
     // How the target and the collection are read (names, standard input,
     // GenBank records); the defaults are the desktop program's rules.
     InputRules rules;
+    // How records are scanned: every record as circular (windows run across
+    // its end into its start), every record as linear, or each as its file
+    // says (a GenBank LOCUS line; linear when it says nothing, and for
+    // FASTA records).
+    TopologyRule topology = TopologyRule::Circular;
+    // Windows holding a letter other than A, C, G and T are neither hits
+    // nor counted among the windows tested.
+    bool skipAmbiguous = false;
+    // q-values over every collection of the run together (M summed) instead
+    // of each collection on its own.
+    bool pooledQValues = false;
 };
 
 struct SearchControl {
@@ -118,7 +131,10 @@ struct SearchControl {
         double pValue = 0.0;  // to within 1%
         double windows = 0.0;
         double expected = 0.0;  // pValue * windows
-        size_t found = 0;
+        size_t passed = 0;      // windows that passed the cut-off
+        size_t found = 0;       // hits: those left by the both-strand rule
+        size_t ambiguous = 0;   // hits holding a letter other than A, C, G, T
+        size_t acrossEnds = 0;  // hits across the end of a record not stated circular
     };
     std::function<void(const Summary&)> onSummary;
     // Where the run log's lines go besides its file (null: nowhere).

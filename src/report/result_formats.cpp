@@ -297,23 +297,36 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
 
 }  // namespace
 
-Significance significanceOf(const std::vector<RecordResults>& results,
-                            const std::vector<const ScoreDistribution*>& distributions) {
-    Significance significance;
+PValues pValuesOf(const std::vector<RecordResults>& results,
+                  const std::vector<const ScoreDistribution*>& distributions) {
+    PValues p;
     if (distributions.size() != results.size()) {
-        return significance;
+        return p;
     }
-    double windows = 0.0;
     for (size_t r = 0; r < results.size(); ++r) {
         const RecordHits& record = results[r].hits;
-        windows += static_cast<double>(record.windowsScored);
+        p.windows += static_cast<double>(record.windowsScored);
         for (size_t h = 0; h < record.hits.size(); ++h) {
-            significance.pValues.push_back(distributions[r]->pValue(record.windowScore(h)));
+            p.hits.push_back(distributions[r]->pValue(record.windowScore(h)));
+        }
+        for (const double score : record.droppedScores) {
+            p.dropped.push_back(distributions[r]->pValue(score));
         }
     }
-    // Benjamini-Hochberg: ranks by p-value (ties in list order), then the
-    // running minimum from the largest rank down.
-    const std::vector<double>& p = significance.pValues;
+    return p;
+}
+
+std::vector<std::vector<double>> qValuesOf(const std::vector<const PValues*>& sets) {
+    // Every passing window, ranked by p-value (ties in order: the sets in
+    // turn, each's hits before its dropped windows), then the running
+    // minimum from the largest rank down.
+    std::vector<double> p;
+    double windows = 0.0;
+    for (const PValues* set : sets) {
+        p.insert(p.end(), set->hits.begin(), set->hits.end());
+        p.insert(p.end(), set->dropped.begin(), set->dropped.end());
+        windows += set->windows;
+    }
     std::vector<uint32_t> rank(p.size());
     for (size_t i = 0; i < rank.size(); ++i) {
         rank[i] = static_cast<uint32_t>(i);
@@ -321,13 +334,32 @@ Significance significanceOf(const std::vector<RecordResults>& results,
     std::stable_sort(rank.begin(), rank.end(), [&p](uint32_t a, uint32_t b) {
         return p[a] < p[b] || (!std::isnan(p[a]) && std::isnan(p[b]));
     });
-    significance.qValues.assign(p.size(), 1.0);
+    std::vector<double> q(p.size(), 1.0);
     double running = 1.0;
     for (size_t k = rank.size(); k-- > 0;) {
-        const double q = p[rank[k]] * windows / static_cast<double>(k + 1);
-        running = std::min(running, std::isnan(q) ? 1.0 : q);
-        significance.qValues[rank[k]] = running;
+        const double value = p[rank[k]] * windows / static_cast<double>(k + 1);
+        running = std::min(running, std::isnan(value) ? 1.0 : value);
+        q[rank[k]] = running;
     }
+    std::vector<std::vector<double>> hits;
+    size_t at = 0;
+    for (const PValues* set : sets) {
+        hits.emplace_back(q.begin() + static_cast<std::ptrdiff_t>(at),
+                          q.begin() + static_cast<std::ptrdiff_t>(at + set->hits.size()));
+        at += set->hits.size() + set->dropped.size();
+    }
+    return hits;
+}
+
+Significance significanceOf(const std::vector<RecordResults>& results,
+                            const std::vector<const ScoreDistribution*>& distributions) {
+    Significance significance;
+    if (distributions.size() != results.size()) {
+        return significance;
+    }
+    PValues p = pValuesOf(results, distributions);
+    significance.qValues = std::move(qValuesOf({&p}).front());
+    significance.pValues = std::move(p.hits);
     return significance;
 }
 
@@ -363,9 +395,7 @@ void writeResults(ResultFormat format, const ResultContext& context, const Optio
     const bool lower = lowerIsBetter(options.method);
     const double cutOff = lower ? -options.cutOff : options.cutOff;
     const double best = lower ? -context.bestScore : context.bestScore;
-    const Significance significance = format == ResultFormat::Bed
-                                          ? Significance{}
-                                          : significanceOf(results, context.distributions);
+    const Significance& significance = context.significance;
     size_t number = 0;
     for (const RecordResults& result : results) {
         const RecordInfo& record = *result.record;

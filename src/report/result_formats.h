@@ -13,10 +13,11 @@
 // its (circular) record has end > length. Texts keep their commas; tabs and
 // line ends become blanks (GFF3 escapes what its columns require).
 //
-// With the records' score distributions given, TSV rows and GFF3 features
-// carry each hit's p-value (of its own window score, before any re-scoring)
-// and q-value (Benjamini-Hochberg over the windows scored on both strands of
-// every record).
+// With their significance given, TSV rows and GFF3 features carry each
+// hit's p-value (of its own window score, before any re-scoring) and q-value
+// (Benjamini-Hochberg over the windows tested on both strands of every
+// record, every window that passed the cut-off ranked, the both-strand rule
+// aside).
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,12 @@
 
 namespace xoprex {
 
+// Every hit's p-value and q-value, records in order, hits in list order.
+struct Significance {
+    std::vector<double> pValues;
+    std::vector<double> qValues;
+};
+
 // What the formats say about the run besides its hits.
 struct ResultContext {
     std::string commandLine;      // the command that ran the search
@@ -38,17 +45,27 @@ struct ResultContext {
     std::string collectionPath;   // the site collection file
     std::string collectionTitle;  // its title (GFF3 Name)
     double bestScore = 0.0;       // the best score a window can have (BED 1000)
-    // Per record, the distribution of its window scores (null: no p-values).
-    std::vector<const ScoreDistribution*> distributions;
+    Significance significance;    // empty: no p-values to write
 };
 
-// The p-values and q-values of every hit, records in order, hits in list
-// order. M is the number of windows the scan scored: q_i = min over ranks
-// k >= i (hits ranked by p-value) of p_k * M / k, at most 1.
-struct Significance {
-    std::vector<double> pValues;
-    std::vector<double> qValues;
+// The p-values of a collection's results under each record's distribution
+// of window scores: those of the hits (records in order, hits in list order)
+// and of the windows the both-strand rule dropped, and the windows tested.
+struct PValues {
+    std::vector<double> hits;
+    std::vector<double> dropped;
+    double windows = 0.0;
 };
+PValues pValuesOf(const std::vector<RecordResults>& results,
+                  const std::vector<const ScoreDistribution*>& distributions);
+
+// Benjamini-Hochberg over every window that passed the cut-off in all the
+// sets together, M their windows tested summed: q_i = min over ranks k >= i
+// (by p-value, ties in order) of p_k * M / k, at most 1. Returns the q-value
+// of each set's hits.
+std::vector<std::vector<double>> qValuesOf(const std::vector<const PValues*>& sets);
+
+// The p-values and q-values of one collection's hits on their own.
 Significance significanceOf(const std::vector<RecordResults>& results,
                             const std::vector<const ScoreDistribution*>& distributions);
 

@@ -99,7 +99,7 @@ void scan(const SequenceRecord& record, const SiteCollection& collection, const 
     ScanCache::Entry& entry = (cache != nullptr ? *cache : local).entry();
     const WindowKernel& kernel = entry.kernelFor(options.method, collection, record);
     scanTextWith(record.sequence, entry.table.siteLength(), kernel, options, window, out, control,
-                 sortedFor);
+                 sortedFor, record.topology == Topology::Linear);
 }
 
 }  // namespace
@@ -126,11 +126,11 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
     sortHits(options, out);
 }
 
-RecordInfo recordInfo(const SequenceRecord& record) {
+RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     RecordInfo info;
     info.format = record.format;
     info.description = record.description;
-    info.name = record.name;
+    info.name = record.name.empty() ? "record_" + std::to_string(index + 1) : record.name;
     info.length = record.sequence.size();
     if (!fullyComplementable(record.sequence.data(), record.sequence.size())) {
         for (size_t i = 0; i < record.sequence.size(); ++i) {

@@ -33,6 +33,10 @@ struct ScanControl {
     // the hits are the same whatever the count. onProgress is then called
     // from the scanning threads, one call at a time, with growing shares.
     unsigned threads = 1;
+    // Windows holding a letter other than A, C, G and T are neither hits nor
+    // counted among the windows scored (in integrative mode their scores
+    // still take part in their neighbours' means).
+    bool skipAmbiguous = false;
 };
 
 // Capacity hint for the hits of a text of `textLength` characters:
@@ -85,8 +89,9 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
               const ScanControl& control = {}, ScanCache* cache = nullptr);
 
 // What the results need of a record once its text is let go (RecordInfo):
-// its names, length, background, and the bytes of its text that have no
-// complement.
-RecordInfo recordInfo(const SequenceRecord& record);
+// its names (a record without a name is called "record_N", N its number
+// from 1: `index` + 1), length, background, and the bytes of its text that
+// have no complement.
+RecordInfo recordInfo(const SequenceRecord& record, size_t index = 0);
 
 }  // namespace xoprex

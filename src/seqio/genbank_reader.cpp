@@ -267,6 +267,27 @@ long locusLength(const std::string& tail) {
     return std::strtol(rest.c_str(), nullptr, 10);
 }
 
+// The molecule's shape a LOCUS line's tail (after "LOCUS") names:
+// "circular" or "linear" among its words after the first (the name).
+Topology locusTopology(std::string_view line) {
+    size_t at = 0;
+    for (bool name = true; at < line.size(); name = false) {
+        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) {
+            ++at;
+        }
+        const size_t end = std::min(line.find_first_of(" \t", at), line.size());
+        const std::string_view word = name ? std::string_view() : line.substr(at, end - at);
+        if (word == "circular") {
+            return Topology::Circular;
+        }
+        if (word == "linear") {
+            return Topology::Linear;
+        }
+        at = end;
+    }
+    return Topology::Unstated;
+}
+
 // White space as a formatted word read sees it.
 constexpr std::array<unsigned char, 256> makeSpaceTable() {
     std::array<unsigned char, 256> table{};
@@ -447,6 +468,7 @@ char* parseRecord(LineCursor& cursor, Line& line, TextBuffer& buffer, const std:
     SequenceRecord record;
     record.format = 'G';
     record.name = firstWord(view(line).substr(5));
+    record.topology = locusTopology(view(line).substr(5));
     const long length = locusLength(columnText(line, kColumn13));
     if (length >= 1000) {
         // A hint only: never more entries than the file could describe.

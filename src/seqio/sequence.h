@@ -16,6 +16,12 @@
 
 namespace xoprex {
 
+// The shape of a record's molecule. A search scans a circular record's
+// windows across its end into its start, a linear record's only within it;
+// Unstated (FASTA, or a GenBank LOCUS line that names neither) is scanned as
+// circular unless the search's topology rule decides otherwise.
+enum class Topology : uint8_t { Unstated, Circular, Linear };
+
 // One target record as read. Searches only read it: each collection's hits
 // of it go to a RecordHits of their own (base/records.h).
 struct SequenceRecord {
@@ -28,7 +34,25 @@ struct SequenceRecord {
     std::string sequence;                                                 // upper-cased text
     std::array<double, 4> backgroundFrequencies{0.25, 0.25, 0.25, 0.25};  // A, C, G, T
     double backgroundEntropy = 2.0;
+    Topology topology = Topology::Unstated;  // as the file says (GenBank LOCUS line)
 };
+
+// Whether c is one of the four bases A, C, G, T (either case).
+inline bool isBase(char c) {
+    switch (c) {
+        case 'A':
+        case 'C':
+        case 'G':
+        case 'T':
+        case 'a':
+        case 'c':
+        case 'g':
+        case 't':
+            return true;
+        default:
+            return false;
+    }
+}
 
 struct SequenceSet {
     std::vector<SequenceRecord> records;

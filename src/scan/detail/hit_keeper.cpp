@@ -4,11 +4,12 @@
 
 #include "base/memory_hints.h"
 #include "scan/detail/hit_order.h"
+#include "seqio/sequence.h"
 
 namespace xoprex::scan_detail {
 
 HitKeeper::HitKeeper(RecordHits& out, const Options& options, int32_t siteLength,
-                     const Options* sortedFor)
+                     const Options* sortedFor, bool skipAmbiguous)
     : out_(out),
       siteLength_(siteLength),
       cutOff_(options.cutOff),
@@ -17,10 +18,20 @@ HitKeeper::HitKeeper(RecordHits& out, const Options& options, int32_t siteLength
       fresh_(out.hits.empty()),
       existing_(out.hits.size()),
       withMeans_(options.integrative),
-      sortOptions_(sortedFor) {
+      sortOptions_(sortedFor),
+      skipAmbiguous_(skipAmbiguous) {
     if (removeRedundant_ && !fresh_) {
         index_.rebuild(out.hits);
     }
+}
+
+bool HitKeeper::allBases(const char* window) const {
+    for (int32_t k = 0; k < siteLength_; ++k) {
+        if (!isBase(window[k])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 size_t HitKeeper::FirstPassKeys::find(int64_t position, size_t& cursor) const {

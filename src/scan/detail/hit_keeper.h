@@ -64,8 +64,10 @@ class HitKeeper {
   public:
     // With `sortedFor`, a list empty before the scan receives its hits in the
     // order sortHits(*sortedFor, ...) gives them.
+    // With `skipAmbiguous`, windows holding a letter other than A, C, G and
+    // T are passed over.
     HitKeeper(RecordHits& out, const Options& options, int32_t siteLength,
-              const Options* sortedFor = nullptr);
+              const Options* sortedFor = nullptr, bool skipAmbiguous = false);
 
     double cutOff() const { return cutOff_; }
     bool lowerIsBetter() const { return lower_; }
@@ -79,6 +81,9 @@ class HitKeeper {
         beginStrand(forward, n, lists);
         for (const CandidateList& list : lists) {
             for (size_t i = 0; i < list.size(); ++i) {
+                if (skipAmbiguous_ && !allBases(text.window(list.starts[i]))) {
+                    continue;
+                }
                 const WindowMeans means = list.means.empty() ? WindowMeans{} : list.means[i];
                 keep(list.starts[i], list.scores[i], means,
                      [&](uint32_t start) { return text.window(start); });
@@ -112,6 +117,8 @@ class HitKeeper {
 
   private:
     static constexpr uint32_t kPassShift = 31;
+
+    bool allBases(const char* window) const;
     static constexpr uint32_t kStartMask = (uint32_t{1} << kPassShift) - 1;
 
     template <class Window>
@@ -167,6 +174,7 @@ class HitKeeper {
     std::vector<WindowMeans> entryMeans_;  // integrative scans only
     bool withMeans_;
     const Options* sortOptions_;
+    bool skipAmbiguous_;
 };
 
 template <class Window>
@@ -187,11 +195,14 @@ void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Win
         return;
     }
     // The partner takes every field of the new hit when the new hit scores
-    // strictly better; otherwise the new hit is dropped.
+    // strictly better; otherwise the new hit is dropped. Either way one of
+    // the two passing windows gives way.
     const double earlier = scoreOf(partner);
     if (!(lower_ ? score < earlier : score > earlier)) {
+        out_.droppedScores.push_back(score);
         return;
     }
+    out_.droppedScores.push_back(earlier);
     if (partner < existing_) {
         SiteHit& target = out_.hits[partner];
         index_.replaced(partner, target.strand, target.position, strand, position);

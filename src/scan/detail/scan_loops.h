@@ -97,13 +97,14 @@ void scanPlainStrand(const Strand& strand, size_t begin, size_t end, const Score
 // Integrative pass over a strand of n characters whose virtual text has
 // textLength characters: fill the W windows starting at circular offsets
 // -h..h, then slide over the windows at h + 1 .. end - 1, testing the centre
-// window (start c - h - 1) of each step with the means before the slide.
+// window (start c - h - 1) of each step with the means before the slide;
+// only windows starting below candidateEnd are kept.
 // Scores are taken a block at a time straight into the neighbourhood's
 // history, then slid through it. The global sum is added up only when keepGlobal is true.
 template <class Strand, class Scorer, class Keeper>
 void scanIntegrativeStrand(const Strand& strand, size_t n, size_t textLength, size_t end,
-                           const Scorer& scorer, IntegrativeWindow& window, Keeper& keeper,
-                           ProgressTicker& ticker, bool keepGlobal) {
+                           size_t candidateEnd, const Scorer& scorer, IntegrativeWindow& window,
+                           Keeper& keeper, ProgressTicker& ticker, bool keepGlobal) {
     const size_t h = window.halfWidth();
     const size_t w = window.size();
     window.startFill();
@@ -130,7 +131,7 @@ void scanIntegrativeStrand(const Strand& strand, size_t n, size_t textLength, si
             window.slideIncoming(
                 part, divisor, keepGlobal,
                 [&](size_t i, double centre, double local, double up, double down) {
-                    if (passesCutOff(centre, cutOff, lower)) {
+                    if (passesCutOff(centre, cutOff, lower) && firstCentre + i < candidateEnd) {
                         keeper.keep(firstCentre + i, centre, local, up, down);
                     }
                 });

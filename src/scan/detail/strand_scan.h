@@ -36,9 +36,10 @@ namespace xoprex::scan_detail {
 // One strand of a scan.
 struct StrandJob {
     bool forward = true;
-    size_t n = 0;           // characters of the strand
-    size_t textLength = 0;  // with the wrap
-    size_t end = 0;         // windows 0 .. end - 1
+    size_t n = 0;             // characters of the strand
+    size_t textLength = 0;    // with the wrap
+    size_t end = 0;           // windows 0 .. end - 1 are scored
+    size_t candidateEnd = 0;  // windows 0 .. candidateEnd - 1 may become hits
     bool scannable = false;
     StrandText text;
 };
@@ -50,6 +51,7 @@ inline void prepareJob(StrandJob& job, const std::string& text, bool forward,
     job.textLength = frame.textLength(job.n);
     job.scannable = frame.scannable(job.n);
     job.end = frame.windowCount(job.n);
+    job.candidateEnd = frame.candidateEnd(job.n);
     if (job.scannable) {
         job.text.assign(text.data(), job.n, job.textLength - job.n, frame.length);
     }
@@ -140,8 +142,9 @@ void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Sco
         const Scorer local = scorer;
         const auto scanWith = [&](const StrandJob& job, const auto& text) {
             if (job.scannable) {
-                scanIntegrativeStrand(text, job.n, job.textLength, job.end, local, neighbourhood,
-                                      scan.found[strand].front(), scan.frame.ticker, strand == 1);
+                scanIntegrativeStrand(text, job.n, job.textLength, job.end, job.candidateEnd, local,
+                                      neighbourhood, scan.found[strand].front(), scan.frame.ticker,
+                                      strand == 1);
             }
         };
         if (strand == 0) {
@@ -169,17 +172,39 @@ void keepFound(StrandScan& scan, const ReverseText& reverseText) {
     keeper.finish(forward.text, reverseText);
 }
 
+// The windows of both strands that count as tested (RecordHits::windowsScored).
+inline size_t windowsTested(const StrandScan& scan, const std::string& forwardText,
+                            bool skipAmbiguous) {
+    const ScanFrame& frame = scan.frame;
+    const StrandJob& forward = scan.jobs[0];
+    const StrandJob& reverse = scan.reverseJob();
+    const size_t forwardWindows = frame.existingWindows(forward.n);
+    const size_t reverseWindows = frame.existingWindows(reverse.n);
+    if (!skipAmbiguous) {
+        return forwardWindows + reverseWindows;
+    }
+    const size_t clean =
+        cleanWindowCount(forwardText.data(), forward.n, frame.length, forwardWindows);
+    // Read backwards, the reverse strand's windows hold the complements of
+    // the forward windows' letters; a copy of its own may be shorter.
+    return clean + (scan.readBackwards ? clean
+                                       : cleanWindowCount(scan.reverse.data(), reverse.n,
+                                                          frame.length, reverseWindows));
+}
+
 // Both passes over `text` with `scorer(const char* window) -> double`
 // scoring the siteLength characters at its argument (copied once per
 // thread): the hits that pass are appended to out.hits (in window order,
 // strand after strand; with `sortedFor`, an empty list receives them in the
-// order sortHits(*sortedFor, ...) gives them), and the windows scored are
-// added to out.windowsScored. The text is only read.
+// order sortHits(*sortedFor, ...) gives them), and the windows tested are
+// added to out.windowsScored. A `linear` text has no windows across its end.
+// The text is only read.
 template <class Scorer>
 void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& scorer,
                   const Options& options, IntegrativeWindow& window, RecordHits& out,
-                  const ScanControl& control = {}, const Options* sortedFor = nullptr) {
-    ScanFrame frame(text.size(), siteLength, options, window, control, out, sortedFor);
+                  const ScanControl& control = {}, const Options* sortedFor = nullptr,
+                  bool linear = false) {
+    ScanFrame frame(text.size(), siteLength, options, window, control, out, sortedFor, linear);
     StrandScan scan(frame, control.threads, options.integrative);
     prepareJob(scan.jobs[0], text, true, frame);
     // Without bytes that the reverse complement drops, the reverse strand
@@ -195,7 +220,7 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
     } else {
         keepFound(scan, scan.jobs[1].text);
     }
-    out.windowsScored += scan.jobs[0].end + scan.reverseJob().end;
+    out.windowsScored += windowsTested(scan, text, control.skipAmbiguous);
 }
 
 }  // namespace xoprex::scan_detail

@@ -2,6 +2,7 @@
 
 #include "base/memory_hints.h"
 #include "scan/reverse_complement.h"
+#include "seqio/sequence.h"
 
 namespace xoprex::scan_detail {
 
@@ -22,6 +23,28 @@ void StrandText::copyWindow(size_t start, size_t length, std::string& site) cons
     }
     site.assign(text_ + start, n_ - start);
     site.append(text_, length - (n_ - start));
+}
+
+size_t cleanWindowCount(const char* text, size_t n, size_t length, size_t windows) {
+    if (n == 0 || length == 0 || length > n) {
+        return 0;
+    }
+    // The letters other than bases inside the window starting at s, kept as
+    // the window slides.
+    const auto at = [&](size_t k) { return text[k < n ? k : k - n]; };
+    size_t inside = 0;
+    for (size_t k = 0; k < length; ++k) {
+        inside += isBase(at(k)) ? 0 : 1;
+    }
+    size_t clean = 0;
+    for (size_t s = 0; s < windows; ++s) {
+        clean += inside == 0 ? 1 : 0;
+        if (s + 1 < windows) {
+            inside -= isBase(at(s)) ? 0 : 1;
+            inside += isBase(at(s + length)) ? 0 : 1;
+        }
+    }
+    return clean;
 }
 
 std::string reverseStrand(const char* text, size_t n, size_t wrap) {

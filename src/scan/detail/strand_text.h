@@ -44,6 +44,11 @@ class StrandText {
     std::string stitch_;
 };
 
+// Of the windows of `length` characters starting at 0 .. windows - 1 of
+// text[0..n) (running over its end into its start), those holding only A,
+// C, G and T.
+size_t cleanWindowCount(const char* text, size_t n, size_t length, size_t windows);
+
 // The text of the reverse pass: the reverse complement of text[0..n), with
 // room for the wrap.
 std::string reverseStrand(const char* text, size_t n, size_t wrap);

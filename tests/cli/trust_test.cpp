@@ -3,9 +3,15 @@
 // every choice the program makes on its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "random_text.h"
 #include "temp_dir.h"
 
 namespace {
@@ -17,6 +23,67 @@ const std::string kXoprex = XOPREX_CLI;
 
 int run(const std::string& command) {
     return WEXITSTATUS(std::system(command.c_str()));
+}
+
+// A TSV's rows by column name, and its "# KEY: value" lines.
+struct Table {
+    std::map<std::string, std::string> comments;
+    std::vector<std::map<std::string, std::string>> rows;
+};
+
+Table readTable(const std::string& path) {
+    Table table;
+    std::istringstream in(readFile(path));
+    std::vector<std::string> names;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind('#', 0) == 0) {
+            const size_t colon = line.find(": ");
+            if (colon != std::string::npos) {
+                table.comments[line.substr(2, colon - 2)] = line.substr(colon + 2);
+            }
+            continue;
+        }
+        std::vector<std::string> fields;
+        std::istringstream row(line);
+        for (std::string field; std::getline(row, field, '\t');) {
+            fields.push_back(field);
+        }
+        if (line.size() > 0 && line.back() == '\t') {
+            fields.emplace_back();
+        }
+        if (names.empty()) {
+            names = fields;
+            continue;
+        }
+        EXPECT_EQ(fields.size(), names.size()) << line;
+        auto& named = table.rows.emplace_back();
+        for (size_t k = 0; k < names.size() && k < fields.size(); ++k) {
+            named[names[k]] = fields[k];
+        }
+    }
+    return table;
+}
+
+std::string reverseComplement(const std::string& text) {
+    std::string out;
+    for (auto c = text.rbegin(); c != text.rend(); ++c) {
+        const size_t at = std::string("ACGTN").find(*c);
+        out += at == std::string::npos ? '?' : "TGCAX"[at];  // N pairs with X
+    }
+    return out;
+}
+
+// Random records of A, C, G, T and some N, with their texts.
+std::map<std::string, std::string> writeRecords(TempDir& dir, const std::string& file) {
+    std::map<std::string, std::string> records;
+    std::string fasta;
+    for (int r = 0; r < 5; ++r) {
+        const std::string name = std::string(1, 'r') + std::to_string(r);
+        records[name] = xoprex::testing::randomText(40 + 137 * r, "ACGTACGTACGTN", 7 + r);
+        fasta.append(">").append(name).append("\n").append(records[name]).append("\n");
+    }
+    dir.write(file, fasta);
+    return records;
 }
 
 // The target's own composition counts nothing for gaps, U, digits and the
@@ -34,6 +101,126 @@ TEST(Trust, CompositionBackgroundBelowOneStillSearches) {
             << readFile("err.txt");
         EXPECT_NE(readFile("t_c_Ri_0.800.tsv").find("\nr\t"), std::string::npos) << text;
         EXPECT_NE(readFile("t_c_Ri_0.800.csv").find("A priori H,"), std::string::npos);
+    }
+}
+
+// Every window a hit: the windows of a linear record lie within it (N - L +
+// 1 a strand), those of a circular one run over its end (N a strand), and
+// with --skip-ambiguous only windows of bases remain and count.
+TEST(Trust, TopologyAndAmbiguousLettersDecideTheWindows) {
+    TempDir dir;
+    const auto records = writeRecords(dir, "t.fas");
+    dir.write("c.txt", "TGCAT\nTGCTT\nAGCAT\n");
+    const size_t length = 5;
+    for (const char* topology : {"circular", "linear", "auto"}) {
+        for (const bool skip : {false, true}) {
+            SCOPED_TRACE(std::string(topology) + (skip ? " skipping" : ""));
+            ASSERT_EQ(run(kXoprex +
+                          " search --sequence t.fas --collection c.txt --no-log "
+                          "--literal --threshold -1e9 --keep-redundant --topology " +
+                          topology + (skip ? " --skip-ambiguous" : "") +
+                          " --stdout tsv > t.tsv 2> err.txt"),
+                      0)
+                << readFile("err.txt");
+            const bool linear = std::string(topology) != "circular";
+            const Table table = readTable("t.tsv");
+            size_t windows = 0;
+            for (const auto& [name, text] : records) {
+                const size_t n = text.size();
+                for (size_t start = 0; start < (linear ? n - length + 1 : n); ++start) {
+                    std::string window;
+                    for (size_t k = 0; k < length; ++k) {
+                        window += text[(start + k) % n];
+                    }
+                    windows += skip && window.find('N') != std::string::npos ? 0 : 2;
+                }
+            }
+            EXPECT_EQ(table.comments.at("windows scored"), std::to_string(windows));
+            EXPECT_EQ(table.rows.size(), windows);
+            for (const auto& row : table.rows) {
+                const std::string& text = records.at(row.at("record"));
+                const long start = std::stol(row.at("start"));
+                const long end = std::stol(row.at("end"));
+                ASSERT_EQ(end - start + 1, static_cast<long>(length));
+                std::string site;
+                for (long at = start; at <= end; ++at) {
+                    site += text[static_cast<size_t>(at - 1) % text.size()];
+                }
+                EXPECT_EQ(row.at("site"), row.at("strand") == "+" ? site : reverseComplement(site));
+                if (linear) {
+                    ASSERT_LE(end, static_cast<long>(text.size()));
+                }
+                if (skip) {
+                    ASSERT_EQ(site.find('N'), std::string::npos);
+                }
+            }
+            const std::string err = readFile("err.txt");
+            EXPECT_EQ(err.find("hold letters other than") != std::string::npos, !skip);
+            EXPECT_EQ(err.find("across the end of a record") != std::string::npos, !linear);
+        }
+    }
+}
+
+// The q-values rank every window that passed the cut-off before the
+// both-strand rule: a hit the rule keeps has the q-value it has when the
+// rule is off. In integrative mode the windows tested are N a strand.
+TEST(Trust, QValuesAndWindowCountsDoNotDependOnTheBothStrandRule) {
+    TempDir dir;
+    const auto records = writeRecords(dir, "t.fas");
+    dir.write("c.txt", "TGCATGCA\nTGCTAGCA\nAGCATGCT\n");  // nearly palindromic
+    const std::string search = kXoprex +
+                               " search --sequence t.fas --collection c.txt --no-log --literal "
+                               "--threshold 2 --format tsv --quiet";
+    ASSERT_EQ(run(search + " --keep-redundant --out-dir . && mv t_c_Ri_2.000.tsv all.tsv"), 0);
+    ASSERT_EQ(run(search + " 2> err.txt"), 0);
+    const Table all = readTable("all.tsv");
+    const Table kept = readTable("t_c_Ri_2.000.tsv");
+    ASSERT_LT(kept.rows.size(), all.rows.size());
+    std::map<std::string, std::string> qOf;
+    for (const auto& row : all.rows) {
+        qOf[row.at("record") + row.at("start") + row.at("strand")] = row.at("q_value");
+    }
+    for (const auto& row : kept.rows) {
+        EXPECT_EQ(row.at("q_value"), qOf.at(row.at("record") + row.at("start") + row.at("strand")));
+    }
+    std::ostringstream found;
+    found << all.rows.size() << " found (" << kept.rows.size() << " after the both-strand rule)";
+    EXPECT_NE(readFile("err.txt").find(found.str()), std::string::npos) << readFile("err.txt");
+    ASSERT_EQ(run(search + " --integrative -20,-1,1,20 --stdout tsv > i.tsv"), 0);
+    size_t bases = 0;
+    for (const auto& [name, text] : records) {
+        bases += text.size() >= 21 ? text.size() : 0;
+    }
+    EXPECT_EQ(readTable("i.tsv").comments.at("windows scored"), std::to_string(2 * bases));
+}
+
+// Benjamini-Hochberg over two collections together, recomputed from the
+// p-values the run writes.
+TEST(Trust, PooledQValuesFollowTheirDefinition) {
+    TempDir dir;
+    writeRecords(dir, "t.fas");
+    dir.write("a.txt", "TGCAT\nTGCTT\nAGCAT\n");
+    dir.write("b.txt", "GGATCC\nGGTTCC\nGCATCC\n");
+    ASSERT_EQ(run(kXoprex + " search --sequence t.fas --collection a.txt --collection b.txt "
+                            "--no-log --literal --threshold 3 --keep-redundant --pooled-q "
+                            "--format tsv --quiet"),
+              0);
+    std::vector<std::pair<double, std::string>> tests;  // p-value, reported q-value
+    double windows = 0.0;
+    for (const char* name : {"t_a_Ri_3.000.tsv", "t_b_Ri_3.000.tsv"}) {
+        const Table table = readTable(name);
+        windows += std::stod(table.comments.at("windows scored"));
+        for (const auto& row : table.rows) {
+            tests.emplace_back(std::stod(row.at("p_value")), row.at("q_value"));
+        }
+    }
+    ASSERT_GT(tests.size(), 20u);
+    std::stable_sort(tests.begin(), tests.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    double running = 1.0;
+    for (size_t k = tests.size(); k-- > 0;) {
+        running = std::min(running, tests[k].first * windows / static_cast<double>(k + 1));
+        EXPECT_NEAR(std::stod(tests[k].second), running, running * 1e-4 + 1e-12) << k;
     }
 }
 

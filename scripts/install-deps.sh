@@ -17,7 +17,7 @@ packages=(
     dpkg-dev
     xvfb xauth
     # Real readers of the results, for the tests that check the files with them
-    bedtools genometools
+    bedtools genometools python3-pandas
 )
 for arg in "$@"; do
     case "$arg" in

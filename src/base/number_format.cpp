@@ -145,7 +145,8 @@ bool roundByScaling(double magnitude, int precision, Rounded& rounded) {
 
 // General notation of a rounded value: scientific below 1e-4 and from
 // 10^precision up, plain otherwise. Returns the end of the text.
-char* writeRounded(char* buf, const Rounded& rounded, bool negative, int precision) {
+char* writeRounded(char* buf, const Rounded& rounded, bool negative, int precision,
+                   int exponentDigits = 3) {
     const char* digits = rounded.digits;
     size_t count = rounded.count;
     const int exponent = rounded.exponent;
@@ -169,7 +170,9 @@ char* writeRounded(char* buf, const Rounded& rounded, bool negative, int precisi
         if (magnitude >= 1000) {
             buf[length++] = static_cast<char>('0' + magnitude / 1000);
         }
-        buf[length++] = static_cast<char>('0' + magnitude / 100 % 10);
+        if (magnitude >= 100 || exponentDigits >= 3) {
+            buf[length++] = static_cast<char>('0' + magnitude / 100 % 10);
+        }
         buf[length++] = static_cast<char>('0' + magnitude / 10 % 10);
         buf[length++] = static_cast<char>('0' + magnitude % 10);
     } else if (exponent < 0) {
@@ -196,7 +199,9 @@ char* writeRounded(char* buf, const Rounded& rounded, bool negative, int precisi
 
 }  // namespace
 
-char* writeGeneral(char* at, double value, int precision) {
+namespace {
+
+char* writeGeneralWith(char* at, double value, int precision, int exponentDigits) {
     if (std::isnan(value)) {
         return std::copy_n("nan", 3, at);
     }
@@ -216,7 +221,18 @@ char* writeGeneral(char* at, double value, int precision) {
     if (!roundByScaling(magnitude, precision, rounded)) {
         roundByConversion(magnitude, precision, rounded);
     }
-    return writeRounded(at, rounded, std::signbit(value), precision);
+    return writeRounded(at, rounded, std::signbit(value), precision, exponentDigits);
+}
+
+}  // namespace
+
+char* writeGeneral(char* at, double value, int precision) {
+    return writeGeneralWith(at, value, precision, 3);
+}
+
+void appendGeneralC(std::string& out, double value, int precision) {
+    char buf[kGeneralMaxLength];
+    out.append(buf, writeGeneralWith(buf, value, std::min(precision, kMaxScaledPrecision), 2));
 }
 
 void appendGeneral(std::string& out, double value, int precision) {

@@ -19,6 +19,10 @@ std::string formatFixed(double value, int decimals = 3, bool explicitSign = fals
 
 // Appends without allocating a temporary (for hot writers).
 void appendGeneral(std::string& out, double value, int precision = 6);
+// The same with the exponent C's printf writes, signed with at least two
+// digits (7.42148e-09, 1e+06), for the formats other programs read;
+// precision up to 17.
+void appendGeneralC(std::string& out, double value, int precision = 6);
 
 // The longest text writeGeneral writes.
 inline constexpr size_t kGeneralMaxLength = 32;

@@ -149,6 +149,9 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
     context.targetPath = inputs.sequencePath;
     context.collectionPath = search.names.path;
     context.collectionTitle = search.names.title;
+    context.motifId = search.matrix ? search.matrix->id : search.names.title;
+    context.motifAltId = search.matrix ? search.matrix->name : std::string();
+    context.pValue = inputs.pValue;
     if (keepsRecords(inputs)) {
         SequenceRecord first;
         first.backgroundFrequencies = search.results.front().record->backgroundFrequencies;

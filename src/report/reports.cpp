@@ -59,6 +59,17 @@ char* writeText(char* at, std::string_view text) {
     return at + text.size();
 }
 
+// A gene's text in a comma-separated line: its commas become full stops.
+char* writeGeneText(char* at, std::string_view text) {
+    return std::replace_copy(text.begin(), text.end(), at, ',', '.');
+}
+
+void appendGeneText(std::string& out, std::string_view text) {
+    const size_t at = out.size();
+    out += text;
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), ',', '.');
+}
+
 char* writeUnsigned(char* at, int64_t value) {
     return std::to_chars(at, at + kIntegerRoom, static_cast<uint32_t>(value)).ptr;
 }
@@ -239,11 +250,11 @@ void appendGeneLog(BlockWriter& writer, const SequenceRecord& record) {
         text += ',';
         appendFlag(text, gene.sense);
         text += ',';
-        text += gene.locus;
+        appendGeneText(text, gene.locus);
         text += ',';
-        text += gene.product;
+        appendGeneText(text, gene.product);
         text += ',';
-        text += gene.gene;
+        appendGeneText(text, gene.gene);
         text += '\n';
         writer.lineDone();
     }
@@ -297,11 +308,11 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     *p++ = ',';
     p = writeUnsigned(p, gene.end);
     *p++ = ',';
-    p = writeText(p, gene.tag);
+    p = writeGeneText(p, gene.tag);
     *p++ = ',';
-    p = writeText(p, gene.name);
+    p = writeGeneText(p, gene.name);
     *p++ = ',';
-    p = writeText(p, gene.product);
+    p = writeGeneText(p, gene.product);
     *p++ = ',';
     p = writeGeneral(p, hit.localMean, kRowDigits);
     *p++ = ',';

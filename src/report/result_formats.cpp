@@ -116,8 +116,14 @@ void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Opt
     text += methodLabel(options.method);
     text += ")";
     appendComment(text, tsv_comment::kCutOff, "");
-    appendGeneral(text, options.cutOff, kDigits);
-    text += options.literalCutOff ? " (literal)" : " (computed)";
+    appendGeneralC(text, options.cutOff, kDigits);
+    if (context.pValue) {
+        text += " (p-value ";
+        appendGeneralC(text, *context.pValue, 6);
+        text += ")";
+    } else {
+        text += options.literalCutOff ? " (literal)" : " (computed)";
+    }
     appendComment(text, tsv_comment::kWindows, "");
     appendInteger(text, windows);
     text += '\n';
@@ -128,47 +134,60 @@ void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Opt
 // A p-value or q-value with six significant digits; empty without them.
 void appendProbability(std::string& text, const std::vector<double>& values, size_t index) {
     if (!values.empty()) {
-        appendGeneral(text, values[index], 6);
+        appendGeneralC(text, values[index], 6);
     }
 }
 
-void writeTsvRow(std::string& text, const Row& row, const Significance& significance,
-                 size_t index) {
+// Whether the hit was related to a gene (its record has a gene table).
+bool annotated(const SiteHit& hit) {
+    return hit.siteClass != SiteClass::Unknown;
+}
+
+void writeTsvRow(std::string& text, const Row& row, const ResultContext& context, size_t index) {
     const SiteHit& hit = row.hit;
     const HitGene::Fields& gene = hit.gene.fields();
+    appendField(text, context.motifId);
+    text += '\t';
+    appendField(text, context.motifAltId);
+    text += '\t';
     appendField(text, row.record.name);
     text += '\t';
     appendInteger(text, row.span.start);
     text += '\t';
     appendInteger(text, row.span.end);
     text += hit.strand ? "\t+\t" : "\t-\t";
-    appendGeneral(text, hit.score, kDigits);
+    appendGeneralC(text, hit.score, kDigits);
     text += '\t';
-    appendProbability(text, significance.pValues, index);
+    appendProbability(text, context.significance.pValues, index);
     text += '\t';
-    appendProbability(text, significance.qValues, index);
+    appendProbability(text, context.significance.qValues, index);
     text += '\t';
-    text += hit.site.view();
+    appendField(text, hit.site.view());
     text += '\t';
-    appendInteger(text, hit.distance);
+    // Records without genes (FASTA) leave the gene's fields empty.
+    if (annotated(hit)) {
+        appendInteger(text, hit.distance);
+        text += '\t';
+        text += hit.type();
+        text += gene.sense ? "\t+\t" : "\t-\t";
+        appendInteger(text, gene.start);
+        text += '\t';
+        appendInteger(text, gene.end);
+        text += '\t';
+        appendField(text, gene.tag);
+        text += '\t';
+        appendField(text, gene.name);
+        text += '\t';
+        appendField(text, gene.product);
+        text += '\t';
+    } else {
+        text += "\t\t\t\t\t\t\t\t";
+    }
+    appendGeneralC(text, hit.localMean, kDigits);
     text += '\t';
-    text += hit.type();
-    text += gene.sense ? "\t+\t" : "\t-\t";
-    appendInteger(text, gene.start);
+    appendGeneralC(text, hit.upMean, kDigits);
     text += '\t';
-    appendInteger(text, gene.end);
-    text += '\t';
-    appendField(text, gene.tag);
-    text += '\t';
-    appendField(text, gene.name);
-    text += '\t';
-    appendField(text, gene.product);
-    text += '\t';
-    appendGeneral(text, hit.localMean, kDigits);
-    text += '\t';
-    appendGeneral(text, hit.upMean, kDigits);
-    text += '\t';
-    appendGeneral(text, hit.downMean, kDigits);
+    appendGeneralC(text, hit.downMean, kDigits);
     text += '\n';
 }
 
@@ -184,29 +203,31 @@ int bedScore(double score, double cutOff, double best) {
     return static_cast<int>(std::clamp(std::isnan(scaled) ? 0.0 : scaled, 0.0, 1000.0));
 }
 
-void writeBedLine(std::string& text, const Row& row, int64_t begin, int64_t end,
-                  std::string_view suffix, int score) {
+void writeBedLine(std::string& text, const Row& row, std::string_view name, int64_t begin,
+                  int64_t end, std::string_view suffix, int score) {
     appendField(text, row.record.name);
     text += '\t';
     appendInteger(text, begin);
     text += '\t';
     appendInteger(text, end);
     text += '\t';
-    text += row.hit.site.view();
+    appendField(text, name);
     text += suffix;
     text += '\t';
     appendInteger(text, score);
     text += row.hit.strand ? "\t+\n" : "\t-\n";
 }
 
-void writeBedRow(std::string& text, const Row& row, int score) {
+// The line's name is the motif's ID; a site across the origin becomes
+// NAME/1 and NAME/2.
+void writeBedRow(std::string& text, const Row& row, std::string_view name, int score) {
     const auto length = static_cast<int64_t>(row.record.length);
     if (!acrossOrigin(row.record, row.span)) {
-        writeBedLine(text, row, row.span.start - 1, row.span.end, "", score);
+        writeBedLine(text, row, name, row.span.start - 1, row.span.end, "", score);
         return;
     }
-    writeBedLine(text, row, row.span.start - 1, length, "/1", score);
-    writeBedLine(text, row, 0, row.span.end - length, "/2", score);
+    writeBedLine(text, row, name, row.span.start - 1, length, "/1", score);
+    writeBedLine(text, row, name, 0, row.span.end - length, "/2", score);
 }
 
 // ---- GFF3
@@ -262,22 +283,28 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     text += '\t';
     appendInteger(text, row.span.end);
     text += '\t';
-    appendGeneral(text, hit.score, kDigits);
+    appendGeneralC(text, hit.score, kDigits);
     text += hit.strand ? "\t+\t.\t" : "\t-\t.\t";
     appendAttributeKey(text, gff3_attribute::kId, true);
     text += "site";
     appendInteger(text, number);
     appendAttributeKey(text, gff3_attribute::kName);
     appendEscaped(text, context.collectionTitle, kAttributeReserved);
+    appendAttributeKey(text, gff3_attribute::kMotifId);
+    appendEscaped(text, context.motifId, kAttributeReserved);
+    if (!context.motifAltId.empty()) {
+        appendAttributeKey(text, gff3_attribute::kMotifAltId);
+        appendEscaped(text, context.motifAltId, kAttributeReserved);
+    }
     appendAttributeKey(text, gff3_attribute::kSite);
     appendEscaped(text, hit.site.view(), kAttributeReserved);
     if (!significance.pValues.empty()) {
         appendAttributeKey(text, gff3_attribute::kPValue);
-        appendGeneral(text, significance.pValues[number - 1], 6);
+        appendGeneralC(text, significance.pValues[number - 1], 6);
         appendAttributeKey(text, gff3_attribute::kQValue);
-        appendGeneral(text, significance.qValues[number - 1], 6);
+        appendGeneralC(text, significance.qValues[number - 1], 6);
     }
-    if (row.record.format == 'G') {
+    if (annotated(hit)) {
         const HitGene::Fields& gene = hit.gene.fields();
         appendAttributeKey(text, gff3_attribute::kType);
         text += hit.type();
@@ -404,10 +431,11 @@ void writeResults(ResultFormat format, const ResultContext& context, const Optio
             std::string& text = writer.text();
             switch (format) {
                 case ResultFormat::Tsv:
-                    writeTsvRow(text, row, significance, number++);
+                    writeTsvRow(text, row, context, number++);
                     break;
                 case ResultFormat::Bed:
-                    writeBedRow(text, row, bedScore(lower ? -hit.score : hit.score, cutOff, best));
+                    writeBedRow(text, row, context.motifId,
+                                bedScore(lower ? -hit.score : hit.score, cutOff, best));
                     break;
                 case ResultFormat::Gff3:
                     writeGffRow(text, row, ++number, context, significance);

@@ -1,9 +1,12 @@
 // The results in the formats other programs read, beside the results table:
 //   TSV   '#' comment lines, one header row, one row per hit in the results
 //         table's order, with 1-based inclusive forward-strand coordinates;
-//   BED6  0-based half-open coordinates, a score from 0 (the cut-off) to
-//         1000 (the best possible score); a site across the origin of its
-//         record becomes two lines, NAME/1 and NAME/2;
+//         the motif's ID and alt ID first, the gene's fields empty for
+//         records without genes;
+//   BED6  0-based half-open coordinates, the motif's ID as the name, a score
+//         from 0 (the cut-off) to 1000 (the best possible score); a site
+//         across the origin of its record becomes two lines, NAME/1 and
+//         NAME/2;
 //   GFF3  one TF_binding_site feature per hit; a record with a site across
 //         its origin gets a region feature with Is_circular=true, and the
 //         site's end lies beyond the record's length.
@@ -11,7 +14,8 @@
 // as read on its strand is the forward sequence at start..end, reverse-
 // complemented on the reverse strand. A site that runs over the origin of
 // its (circular) record has end > length. Texts keep their commas; tabs and
-// line ends become blanks (GFF3 escapes what its columns require).
+// line ends become blanks (GFF3 escapes what its columns require). Numbers
+// take the exponent other programs expect (7.42148e-09).
 //
 // With their significance given, TSV rows and GFF3 features carry each
 // hit's p-value (of its own window score, before any re-scoring) and q-value
@@ -21,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,8 +49,13 @@ struct ResultContext {
     std::string targetPath;       // the sequence file
     std::string collectionPath;   // the site collection file
     std::string collectionTitle;  // its title (GFF3 Name)
-    double bestScore = 0.0;       // the best score a window can have (BED 1000)
-    Significance significance;    // empty: no p-values to write
+    // The motif the hits are of: a site list's title and no alt ID; a count
+    // matrix's ID and name.
+    std::string motifId;
+    std::string motifAltId;
+    std::optional<double> pValue;  // the p-value the cut-off was taken from
+    double bestScore = 0.0;        // the best score a window can have (BED 1000)
+    Significance significance;     // empty: no p-values to write
 };
 
 // The p-values of a collection's results under each record's distribution

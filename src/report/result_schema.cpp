@@ -101,9 +101,10 @@ std::vector<std::string> sharedOutputNames(const std::string& runBaseName, bool 
 
 const std::array<std::string_view, kTsvColumnCount>& tsvColumnNames() {
     static constexpr std::array<std::string_view, kTsvColumnCount> kNames = {
-        "record", "start",    "end",        "strand",      "score",      "p_value",  "q_value",
-        "site",   "distance", "type",       "gene_strand", "gene_start", "gene_end", "gene_tag",
-        "gene",   "product",  "local_mean", "up_mean",     "dw_mean"};
+        "motif_id", "motif_alt_id", "record", "start",    "end",        "strand",      "score",
+        "p_value",  "q_value",      "site",   "distance", "type",       "gene_strand", "gene_start",
+        "gene_end", "gene_tag",     "gene",   "product",  "local_mean", "up_mean",     "dw_mean"};
+    static_assert(kNames.back() == "dw_mean", "a name for every column");
     return kNames;
 }
 

@@ -72,6 +72,8 @@ std::vector<std::string> sharedOutputNames(const std::string& runBaseName, bool 
 // ---- the TSV
 
 enum class TsvColumn {
+    MotifId,
+    MotifAltId,
     Record,
     Start,
     End,
@@ -92,9 +94,10 @@ enum class TsvColumn {
     UpMean,
     DownMean,
 };
-inline constexpr size_t kTsvColumnCount = 19;
+inline constexpr size_t kTsvColumnCount = 21;
 
-// The header row's names, in column order ("record", "start", ...).
+// The header row's names, in column order ("motif_id", "motif_alt_id",
+// "record", "start", ...).
 const std::array<std::string_view, kTsvColumnCount>& tsvColumnNames();
 std::string_view tsvColumnName(TsvColumn column);
 // The header row: the names separated by tabs, with its line end.
@@ -125,6 +128,8 @@ std::string tsvCommentValue(const std::vector<std::string>& comments, std::strin
 namespace gff3_attribute {
 inline constexpr std::string_view kId = "ID";
 inline constexpr std::string_view kName = "Name";
+inline constexpr std::string_view kMotifId = "motif_id";
+inline constexpr std::string_view kMotifAltId = "motif_alt_id";
 inline constexpr std::string_view kSite = "site";
 inline constexpr std::string_view kPValue = "p_value";
 inline constexpr std::string_view kQValue = "q_value";

@@ -188,10 +188,6 @@ class QualifierValue {
     std::string* target_ = nullptr;
 };
 
-void commasToFullStops(std::string& text) {
-    std::replace(text.begin(), text.end(), ',', '.');
-}
-
 // Reads the block of the CDS key line in `line`. On return `line` holds the
 // line that ended the block, and the result tells whether there is one.
 bool readCdsBlock(LineCursor& cursor, Line& line, GeneRecord& gene) {
@@ -246,9 +242,6 @@ bool readCdsBlock(LineCursor& cursor, Line& line, GeneRecord& gene) {
         openQuote = value.start(body.substr(keyLength), target);
     }
     applyLocation(location, gene);
-    commasToFullStops(gene.locus);
-    commasToFullStops(gene.gene);
-    commasToFullStops(gene.product);
     return more;
 }
 

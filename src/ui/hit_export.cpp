@@ -106,6 +106,7 @@ void writeHitRows(ResultFormat format, const HitTable& table, const std::vector<
     }
     ResultContext context;
     context.collectionTitle = collectionTitle;
+    context.motifId = collectionTitle;
     context.bestScore =
         bestWindowScore(pictures->options.method, pictures->collection, pictures->background);
     writeResults(format, context, pictures->options, results, out);

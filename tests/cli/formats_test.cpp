@@ -87,19 +87,21 @@ TEST(Formats, EverySiteIsTheSequenceAtItsCoordinates) {
         ASSERT_EQ(run(command), 0) << readFile("log.txt");
         const auto rows = tsvRows(readFile("t.tsv"));
         ASSERT_GT(rows.size(), 1000u) << mode;
-        EXPECT_EQ(rows.front().at(0), "record");
+        EXPECT_EQ(rows.front().at(0), "motif_id");
+        EXPECT_EQ(rows.front().at(2), "record");
         size_t acrossOrigin = 0;
         for (size_t k = 1; k < rows.size(); ++k) {
             const auto& row = rows[k];
-            ASSERT_EQ(row.size(), 19u);
-            const std::string& sequence = records.at(row[0]);
-            const long start = std::stol(row[1]);
-            const long end = std::stol(row[2]);
+            ASSERT_EQ(row.size(), 21u);
+            EXPECT_EQ(row[0], "sites");
+            const std::string& sequence = records.at(row[2]);
+            const long start = std::stol(row[3]);
+            const long end = std::stol(row[4]);
             ASSERT_GE(start, 1);
             ASSERT_LE(start, static_cast<long>(sequence.size()));
             acrossOrigin += end > static_cast<long>(sequence.size()) ? 1 : 0;
             std::string expected = span(sequence, start, end);
-            if (row[3] == "-") {
+            if (row[5] == "-") {
                 std::string reversed;
                 for (auto c = expected.rbegin(); c != expected.rend(); ++c) {
                     if (complement(*c) != '\0') {
@@ -108,7 +110,7 @@ TEST(Formats, EverySiteIsTheSequenceAtItsCoordinates) {
                 }
                 expected = reversed;
             }
-            ASSERT_EQ(row[7], expected) << row[0] << " " << row[1] << " " << row[3] << mode;
+            ASSERT_EQ(row[9], expected) << row[2] << " " << row[3] << " " << row[5] << mode;
         }
         EXPECT_GT(acrossOrigin, 0u) << mode;
     }
@@ -157,28 +159,34 @@ TEST(Formats, RealClientsReadTheFiles) {
         }
         const auto rows = tsvRows(readFile(table + ".tsv"));
         ASSERT_GT(rows.size(), 10u);
-        std::ofstream(dir.file("genome.fa")) << ">" << rows[1][0] << "\n" << sequence << "\n";
+        std::ofstream(dir.file("genome.fa")) << ">" << rows[1][2] << "\n" << sequence << "\n";
         ASSERT_EQ(run("bedtools getfasta -s -name -tab -fi genome.fa -bed " + table +
                       ".bed > got.txt 2> err.txt"),
                   0)
             << readFile("err.txt");
-        std::map<std::string, std::string> pieces;  // BED name -> bases
+        // Each line is named after the motif; the pieces cut from the BED
+        // lines, in order, give each TSV row's site, the halves of a site
+        // across the origin (NAME/1, NAME/2) joined in its reading order.
+        std::vector<std::pair<std::string, std::string>> pieces;  // name, bases
         std::istringstream got(readFile("got.txt"));
-        size_t lines = 0;
-        for (std::string name, bases; got >> name >> bases; ++lines) {
-            name = name.substr(0, name.find("::"));
-            name = name.substr(0, name.find('('));
-            pieces[name + "#" + std::to_string(lines)] = bases;
-            // The name is the site as read on its strand, with /1 and /2 for
-            // the halves of a site across the origin.
-            const size_t half = name.find('/');
-            if (half == std::string::npos) {
-                EXPECT_EQ(bases, name);
-            } else {
-                EXPECT_NE(name.substr(0, half).find(bases), std::string::npos) << name;
-            }
+        for (std::string name, bases; got >> name >> bases;) {
+            pieces.emplace_back(name.substr(0, name.find("::")), bases);
         }
-        EXPECT_GE(lines, rows.size() - 1);
+        size_t next = 0;
+        for (size_t k = 1; k < rows.size(); ++k) {
+            const auto& row = rows[k];
+            ASSERT_LT(next, pieces.size());
+            std::string site = pieces[next].second;
+            if (pieces[next++].first == "crp_sites/1") {
+                ASSERT_EQ(pieces[next].first, "crp_sites/2");
+                site = row[5] == "+" ? site + pieces[next].second : pieces[next].second + site;
+                ++next;
+            } else {
+                EXPECT_EQ(pieces[next - 1].first, "crp_sites");
+            }
+            EXPECT_EQ(site, row[9]) << row[3];
+        }
+        EXPECT_EQ(next, pieces.size());
     }
 }
 

@@ -99,7 +99,7 @@ TEST(Trust, CompositionBackgroundBelowOneStillSearches) {
                                 "--format csv,tsv --quiet 2> err.txt"),
                   0)
             << readFile("err.txt");
-        EXPECT_NE(readFile("t_c_Ri_0.800.tsv").find("\nr\t"), std::string::npos) << text;
+        EXPECT_NE(readFile("t_c_Ri_0.800.tsv").find("\tr\t"), std::string::npos) << text;
         EXPECT_NE(readFile("t_c_Ri_0.800.csv").find("A priori H,"), std::string::npos);
     }
 }
@@ -222,6 +222,42 @@ TEST(Trust, PooledQValuesFollowTheirDefinition) {
         running = std::min(running, tests[k].first * windows / static_cast<double>(k + 1));
         EXPECT_NEAR(std::stod(tests[k].second), running, running * 1e-4 + 1e-12) << k;
     }
+}
+
+// The formats other programs read, read by them: pandas takes the TSV with
+// its texts' commas and empty gene fields for FASTA records, whose unnamed
+// record is called record_N.
+TEST(Trust, PandasReadsTheTable) {
+    if (run("/usr/bin/python3 -c 'import pandas' 2> /dev/null") != 0) {
+        GTEST_SKIP() << "pandas (python3-pandas) is not installed";
+    }
+    TempDir dir;
+    std::string genBank = readFile(std::string(XOPREX_EXAMPLES) + "/pPCP1.gbk");
+    const std::string product = "outer membrane protease";
+    for (size_t at; (at = genBank.find(product)) != std::string::npos;) {
+        genBank.replace(at, product.size(), "4,6-dehydratase, outer membrane");
+    }
+    dir.write("p.gbk", genBank);
+    std::string fasta = "> unnamed record\n";
+    fasta += genBank.substr(genBank.find("ORIGIN"));
+    dir.write("q.fas", ">q first\nACGT\n" + fasta);
+    dir.write("c.txt", readFile(std::string(XOPREX_EXAMPLES) + "/crp_sites.txt"));
+    for (const char* target : {"p.gbk", "q.fas"}) {
+        ASSERT_EQ(run(kXoprex + " search --sequence " + target +
+                      " --collection c.txt --no-log --pvalue 1e-4 --format tsv --quiet"),
+                  0);
+    }
+    dir.write("read.py",
+              "import pandas as pd\n"
+              "g = pd.read_csv('p_c_Ri_p1e-04.tsv', sep='\\t', comment='#')\n"
+              "f = pd.read_csv('q_c_Ri_p1e-04.tsv', sep='\\t', comment='#')\n"
+              "assert (g.motif_id == 'c').all() and g.motif_alt_id.isna().all()\n"
+              "assert (g['product'] == '4,6-dehydratase, outer membrane').any(), g['product']\n"
+              "assert not (g == 'Unavailable').any().any()\n"
+              "assert len(f) > 0 and f['product'].isna().all() and f.gene_start.isna().all()\n"
+              "assert set(f.record) == {'record_2'}, set(f.record)\n"
+              "assert (f.p_value <= 1e-4).all() and (f.q_value >= f.p_value).all()\n");
+    EXPECT_EQ(run("/usr/bin/python3 read.py > out.txt 2>&1"), 0) << readFile("out.txt");
 }
 
 }  // namespace

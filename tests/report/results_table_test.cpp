@@ -184,7 +184,7 @@ TEST(ResultsTable, AnnotatedReverseStrandRow) {
     hit.strand = false;
     hit.distance = -45;
     hit.siteClass = SiteClass::Operator;
-    hit.gene = HitGene({"YP_01", "crp", "cAMP receptor protein", 1279, 2000, true});
+    hit.gene = HitGene({"YP_01", "crp", "cAMP receptor protein, 2", 1279, 2000, true});
     hit.localMean = 1.5;
     hit.upMean = -2.25;
     hit.downMean = 0.00001;
@@ -192,7 +192,7 @@ TEST(ResultsTable, AnnotatedReverseStrandRow) {
     writeHitRow(row, hit);
     EXPECT_EQ(row,
               "12.345678901234,TTGTGA,0,-45,Operator,1234,1,1279,2000,YP_01,crp,"
-              "cAMP receptor protein,1.5,-2.25,1e-005\n");
+              "cAMP receptor protein. 2,1.5,-2.25,1e-005\n");
 }
 
 TEST(ResultsTable, IntegersPrintAsThirtyTwoBitValues) {

@@ -50,14 +50,14 @@ TEST_F(SequenceLogs, GenBankTargetWritesBothLogs) {
     set.records.push_back(record('G', "Yersinia pestis plasmid pPCP1", "ACGTACGTAC"));
     set.records[0].genes.push_back(gene(87, 1109, true, "YP_pPCP01", "", "putative transposase"));
     set.records[0].genes.push_back(
-        gene(5888, 4815, false, "YP_pPCP05", "pla", "plasminogen activator. outer membrane"));
+        gene(5888, 4815, false, "YP_pPCP05", "pla", "plasminogen activator, outer membrane"));
     set.records.push_back(record('G', "no genes", "GG"));
     set.current = 1;
 
     writeSequenceLogs(set, base_);
 
     // The product comes before the gene name; a complement gene has sense 0
-    // with begin and end as stored.
+    // with begin and end as stored; commas in gene texts become full stops.
     EXPECT_EQ(read(geneLog()),
               "Begin,End,Sense,Locus,Product,Gene\n"
               "87,1109,1,YP_pPCP01,putative transposase,\n"

@@ -96,13 +96,15 @@ TEST_F(GenBankTest, LocusTagOnTheFirstQualifierLine) {
     expectGene(g, 87, 1109, true, "YP_pPCP01", "", "putative transposase");
 }
 
-TEST_F(GenBankTest, CommasInGeneTextsBecomeFullStops) {
+// The texts keep their commas; the results table and the gene log, whose
+// fields commas separate, write them as full stops.
+TEST_F(GenBankTest, GeneTextsKeepTheirCommas) {
     GeneRecord g = onlyGene(
         "     CDS             1..90\n"
         "                     /gene=\"ab,c\"\n"
         "                     /locus_tag=\"T,1\"\n"
         "                     /product=\"2,3-dihydroxybiphenyl 1,2-dioxygenase, small\"\n");
-    expectGene(g, 1, 90, true, "T.1", "ab.c", "2.3-dihydroxybiphenyl 1.2-dioxygenase. small");
+    expectGene(g, 1, 90, true, "T,1", "ab,c", "2,3-dihydroxybiphenyl 1,2-dioxygenase, small");
 }
 
 TEST_F(GenBankTest, JoinTakesTheOuterCoordinates) {

@@ -71,7 +71,8 @@ import os
 import sys
 
 results = sys.argv[1]
-columns = ("record start end strand score p_value q_value site distance type gene_strand "
+columns = ("motif_id motif_alt_id record start end strand score p_value q_value site distance "
+           "type gene_strand "
            "gene_start gene_end gene_tag gene product local_mean up_mean dw_mean").split()
 with open(os.path.join(results, "all_hits.tsv")) as table:
     lines = table.read().splitlines()

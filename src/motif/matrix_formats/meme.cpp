@@ -1,7 +1,11 @@
-// The MEME minimal motif format: each "MOTIF ID [NAME]" with its
-// letter-probability matrix, counts = probability x nsites. Takes the text
-// as a stream, returns the matrices in file order; faults are InputErrors of
-// matrix_formats::Problems.
+// MEME's text files: the minimal motif format and MEME's report (meme.txt,
+// its "MEME version" line under a banner of '*' lines). Each "MOTIF ID
+// [ALT_ID]" line (in the report followed by "width = ..." after a tab) is
+// read with the first letter-probability matrix after it, counts =
+// probability x nsites (else the reading's default sites); everything else
+// (log-odds matrices, sites, block diagrams, regular expressions) is passed
+// over. Takes the text as a stream, returns the matrices in file order;
+// faults are InputErrors of matrix_formats::Problems.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -25,10 +29,31 @@ void checkAlphabet(std::string_view text, size_t line, const Problems& problems)
 
 struct MemeHeader {
     long width = -1;  // -1 when not given
-    double sites = kMemeDefaultSites;
+    double sites = 0.0;
 };
 
-MemeHeader memeHeader(std::string_view text, size_t line, const Problems& problems) {
+// The banner above the report's "MEME version" line: lines of '*' and the
+// program's title.
+bool isBanner(std::string_view text) {
+    return startsWith(text, "MEME - ") || text.find_first_not_of('*') == std::string_view::npos;
+}
+
+// The motif's alt ID: the words after its ID, up to the report's "width =".
+std::string altId(std::string_view text) {
+    std::string name = afterWords(text, 2);
+    for (size_t at = name.find("width"); at != std::string::npos; at = name.find("width", at + 1)) {
+        const bool wordStart = at == 0 || kBlank.find(name[at - 1]) != std::string_view::npos;
+        const std::string_view after = trimmed(std::string_view(name).substr(at + 5));
+        if (wordStart && !after.empty() && after[0] == '=') {
+            name.resize(at);
+            break;
+        }
+    }
+    return std::string(trimmed(name));
+}
+
+MemeHeader memeHeader(std::string_view text, size_t line, const MatrixReading& reading,
+                      const Problems& problems) {
     const size_t colon = text.find(':');
     // "key= value" and "key=value" alike: split after every '='.
     std::string spaced;
@@ -39,6 +64,7 @@ MemeHeader memeHeader(std::string_view text, size_t line, const Problems& proble
         }
     }
     MemeHeader header;
+    header.sites = reading.defaultSites;
     const std::vector<std::string_view> items = words(spaced);
     for (size_t i = 0; i + 1 < items.size(); ++i) {
         const std::string_view key = items[i];
@@ -60,7 +86,7 @@ MemeHeader memeHeader(std::string_view text, size_t line, const Problems& proble
     return header;
 }
 
-CountMatrix memeMotif(Lines& lines, const Problems& problems) {
+CountMatrix memeMotif(Lines& lines, const MatrixReading& reading, const Problems& problems) {
     const size_t motifLine = lines.number();
     const std::vector<std::string_view> head = words(lines.text());
     if (head.size() < 2) {
@@ -68,7 +94,7 @@ CountMatrix memeMotif(Lines& lines, const Problems& problems) {
     }
     CountMatrix matrix;
     matrix.id = std::string(head[1]);
-    matrix.name = afterWords(lines.text(), 2);
+    matrix.name = altId(lines.text());
     const std::string what = "MOTIF " + matrix.id;
 
     while (true) {
@@ -80,7 +106,7 @@ CountMatrix memeMotif(Lines& lines, const Problems& problems) {
         }
     }
     const size_t headerLine = lines.number();
-    const MemeHeader header = memeHeader(lines.text(), headerLine, problems);
+    const MemeHeader header = memeHeader(lines.text(), headerLine, reading, problems);
 
     std::vector<std::array<double, 4>> rows;
     while (lines.next()) {
@@ -88,7 +114,7 @@ CountMatrix memeMotif(Lines& lines, const Problems& problems) {
         if (text.empty() && rows.empty()) {
             continue;
         }
-        if (!startsNumber(text)) {
+        if (!isNumber(firstWord(text))) {
             lines.keep();
             break;
         }
@@ -100,8 +126,7 @@ CountMatrix memeMotif(Lines& lines, const Problems& problems) {
         std::array<double, 4> row{};
         for (size_t b = 0; b < 4; ++b) {
             if (!parseCount(items[b], row[b]) || row[b] > 1.0) {
-                problems.at(lines.number(),
-                            quoted(items[b]) + " is not a probability (a number from 0 to 1)");
+                problems.at(lines.number(), notAProbability(items[b]));
             }
         }
         rows.push_back(row);
@@ -123,7 +148,8 @@ CountMatrix memeMotif(Lines& lines, const Problems& problems) {
 
 }  // namespace
 
-std::vector<CountMatrix> readMemeMatrices(std::istream& in, const std::string& name) {
+std::vector<CountMatrix> readMemeMatrices(std::istream& in, const std::string& name,
+                                          const MatrixReading& reading) {
     const Problems problems(name);
     Lines lines(in);
     std::vector<CountMatrix> matrices;
@@ -134,13 +160,16 @@ std::vector<CountMatrix> readMemeMatrices(std::istream& in, const std::string& n
             version = true;
             continue;
         }
+        if (!version && isBanner(text)) {
+            continue;
+        }
         if (!version) {
             problems.at(lines.number(), "the file does not begin with \"MEME version\"");
         }
         if (startsWith(text, "ALPHABET")) {
             checkAlphabet(text, lines.number(), problems);
         } else if (firstWord(text) == "MOTIF") {
-            matrices.push_back(memeMotif(lines, problems));
+            matrices.push_back(memeMotif(lines, reading, problems));
         } else if (startsWith(text, "letter-probability matrix")) {
             problems.at(lines.number(), "a letter-probability matrix without its MOTIF line");
         }

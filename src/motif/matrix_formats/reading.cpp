@@ -88,6 +88,16 @@ std::string quoted(std::string_view text) {
     return result;
 }
 
+bool isNumber(std::string_view word) {
+    if (!word.empty() && word.front() == '+') {
+        word.remove_prefix(1);
+    }
+    double value = 0.0;
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data(), end, value);
+    return !word.empty() && error == std::errc() && stop == end;
+}
+
 bool parseCount(std::string_view word, double& value) {
     if (!word.empty() && word.front() == '+') {
         word.remove_prefix(1);
@@ -112,6 +122,27 @@ double probabilityCount(double probability, double sites) {
     const double count = probability * sites;
     const double whole = std::round(count);
     return std::fabs(count - whole) <= kWholeCountTolerance ? whole : count;
+}
+
+namespace {
+
+std::string negativeNote(std::string_view word) {
+    double value = 0.0;
+    const char* end = word.data() + word.size();
+    const auto [stop, error] = std::from_chars(word.data(), end, value);
+    const bool negative = error == std::errc() && stop == end && value < 0.0;
+    return negative ? ": log-odds and weight matrices are not read; give counts or probabilities"
+                    : "";
+}
+
+}  // namespace
+
+std::string notACount(std::string_view word) {
+    return quoted(word) + " is not a count (a number of at least 0)" + negativeNote(word);
+}
+
+std::string notAProbability(std::string_view word) {
+    return quoted(word) + " is not a probability (a number from 0 to 1)" + negativeNote(word);
 }
 
 void Problems::at(size_t line, const std::string& problem) const {

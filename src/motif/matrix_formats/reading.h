@@ -28,6 +28,8 @@ bool startsNumber(std::string_view text);
 int baseOfLetter(std::string_view word);
 std::string quoted(std::string_view text);
 
+// Whether the whole word is a number (of any sign).
+bool isNumber(std::string_view word);
 // A finite number of at least 0, the whole word.
 bool parseCount(std::string_view word, double& value);
 bool parseWhole(std::string_view word, long& value);
@@ -35,6 +37,12 @@ bool parseWhole(std::string_view word, long& value);
 // The count a probability stands for with `sites` sites: p x sites, the
 // nearest whole number when it lies within 1e-3 of one.
 double probabilityCount(double probability, double sites);
+
+// The messages of a word that is not a count (a number of at least 0) or
+// not a probability (from 0 to 1); a negative number is named as a sign of
+// a log-odds or weight matrix, which is not read.
+std::string notACount(std::string_view word);
+std::string notAProbability(std::string_view word);
 
 // Raises the input's format errors: InputError of kind Format,
 // "Incorrect matrix file! - NAME, line N: PROBLEM".

@@ -1,6 +1,9 @@
-// TRANSFAC matrix records (ID/AC, NA, P0 or PO and numbered rows, ended by
-// "//"). Takes the text as a stream, returns the matrices in file order;
-// faults are InputErrors of matrix_formats::Problems.
+// TRANSFAC matrix records: ID (or AC) titles the matrix, NA names it, "P0"
+// or "PO" heads its numbered rows of counts (whole or decimal); other tags
+// (XX, DE, BF, BA, BS, CC, ...) are passed over. A record ends at "//", or
+// at an AC or ID line after its matrix (files that leave the "//" out).
+// Takes the text as a stream, returns the matrices in file order; faults
+// are InputErrors of matrix_formats::Problems.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -59,7 +62,7 @@ void transfacRow(TransfacRecord& record, const std::vector<std::string_view>& it
     std::array<double, 5> read{};
     for (size_t i = 0; i < 4; ++i) {
         if (!parseCount(items[1 + i], read[i])) {
-            problems.at(line, quoted(items[1 + i]) + " is not a count (a number of at least 0)");
+            problems.at(line, notACount(items[1 + i]));
         }
     }
     if (items.size() > 5 && parseCount(items[5], read[4])) {
@@ -113,6 +116,10 @@ std::vector<CountMatrix> readTransfacMatrices(std::istream& in, const std::strin
             continue;
         }
         record.inMatrix = false;
+        if ((tag == "ID" || tag == "AC") && !record.columns.empty()) {
+            finishTransfac(record, title, matrices, problems);
+            record = TransfacRecord{};
+        }
         if (tag == "ID") {
             record.id = afterWords(text, 1);
         } else if (tag == "AC") {

@@ -231,4 +231,32 @@ std::vector<SiteCollection> loadMatrixCollections(const std::string& path,
     return collections;
 }
 
+std::vector<std::string> renameDuplicateIds(std::vector<CountMatrix>& matrices,
+                                            std::unordered_set<std::string>& taken,
+                                            const std::string& name) {
+    // A new ID also leaves alone the IDs of the matrices still to come.
+    std::unordered_multiset<std::string> later;
+    for (const CountMatrix& matrix : matrices) {
+        later.insert(matrix.id);
+    }
+    std::vector<std::string> messages;
+    for (size_t i = 0; i < matrices.size(); ++i) {
+        std::string& id = matrices[i].id;
+        later.erase(later.find(id));
+        if (taken.insert(id).second) {
+            continue;
+        }
+        std::string renamed;
+        for (size_t k = 2; renamed.empty() || taken.count(renamed) > 0 || later.count(renamed) > 0;
+             ++k) {
+            renamed = id + "." + std::to_string(k);
+        }
+        messages.push_back(name + ": matrix " + std::to_string(i + 1) + " has the ID " +
+                           quoted(id) + " of an earlier matrix; it is titled " + quoted(renamed));
+        id = renamed;
+        taken.insert(renamed);
+    }
+    return messages;
+}
+
 }  // namespace xoprex

@@ -101,6 +101,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "motif/site_collection.h"
@@ -200,5 +201,14 @@ SiteCollection collectionFromMatrix(const CountMatrix& matrix, const SequenceRec
 std::vector<SiteCollection> loadMatrixCollections(const std::string& path,
                                                   const SequenceRecord& background,
                                                   const MatrixReading& reading = {});
+
+// Tells apart matrices that share an ID: in order, an ID not in `taken`
+// stays and is added to it; a later one becomes "ID.2", "ID.3", ... (the
+// first not taken and not the ID of a later matrix of `matrices`), also
+// added. Returns one message per renamed matrix, naming `name` (the file)
+// and the matrix's place. Pass one `taken` through every file of a run.
+std::vector<std::string> renameDuplicateIds(std::vector<CountMatrix>& matrices,
+                                            std::unordered_set<std::string>& taken,
+                                            const std::string& name);
 
 }  // namespace xoprex

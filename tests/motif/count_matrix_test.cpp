@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <tuple>
+#include <unordered_set>
 
 #include "input_files.h"
 #include "motif/scoring.h"
@@ -675,4 +676,35 @@ TEST(CountMatrix, SamplesOfEveryDialectGiveTheirSites) {
             }
         }
     }
+}
+
+// Later matrices of a taken ID become ID.2, ID.3, ... past every name taken
+// in earlier files and every ID still to come; one message each.
+TEST(CountMatrix, DuplicateIdsAreToldApartAcrossFiles) {
+    const auto withIds = [](const std::vector<std::string>& ids) {
+        std::vector<CountMatrix> matrices(ids.size());
+        for (size_t i = 0; i < ids.size(); ++i) {
+            matrices[i].id = ids[i];
+        }
+        return matrices;
+    };
+    const auto idsOf = [](const std::vector<CountMatrix>& matrices) {
+        std::vector<std::string> ids;
+        for (const CountMatrix& matrix : matrices) {
+            ids.push_back(matrix.id);
+        }
+        return ids;
+    };
+    std::unordered_set<std::string> taken;
+    std::vector<CountMatrix> first = withIds({"CRP", "LexA", "CRP", "CRP.2", "CRP", "LexA"});
+    const std::vector<std::string> messages = renameDuplicateIds(first, taken, "a.meme");
+    EXPECT_EQ(idsOf(first),
+              (std::vector<std::string>{"CRP", "LexA", "CRP.3", "CRP.2", "CRP.4", "LexA.2"}));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0],
+              "a.meme: matrix 3 has the ID \"CRP\" of an earlier matrix; it is titled \"CRP.3\"");
+    std::vector<CountMatrix> second = withIds({"LexA", "FNR", "CRP.3"});
+    EXPECT_EQ(renameDuplicateIds(second, taken, "b.jaspar").size(), 2u);
+    EXPECT_EQ(idsOf(second), (std::vector<std::string>{"LexA.3", "FNR", "CRP.3.2"}));
+    EXPECT_EQ(taken.size(), 9u);
 }

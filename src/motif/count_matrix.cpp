@@ -2,466 +2,26 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <memory>
 #include <sstream>
-#include <system_error>
 
 #include "base/errors.h"
 #include "base/file_names.h"
-#include "base/text_lines.h"
+#include "motif/matrix_formats/reading.h"
+#include "motif/matrix_formats/row_blocks.h"
 #include "seqio/input_source.h"
 
 namespace xoprex {
 namespace {
 
-// A MEME count this close to a whole number is that number.
-constexpr double kWholeCountTolerance = 1e-3;
+using namespace matrix_formats;
 
-constexpr std::string_view kBlank = " \t\r";
-
-std::string_view trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(kBlank);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
-}
-
-std::vector<std::string_view> words(std::string_view text) {
-    std::vector<std::string_view> result;
-    size_t at = text.find_first_not_of(kBlank);
-    while (at != std::string_view::npos) {
-        const size_t end = std::min(text.find_first_of(kBlank, at), text.size());
-        result.push_back(text.substr(at, end - at));
-        at = text.find_first_not_of(kBlank, end);
-    }
-    return result;
-}
-
-// The text after the first `skip` words, trimmed.
-std::string afterWords(std::string_view text, size_t skip) {
-    text = trimmed(text);
-    for (size_t i = 0; i < skip && !text.empty(); ++i) {
-        const size_t end = text.find_first_of(kBlank);
-        text = end == std::string_view::npos ? std::string_view{} : trimmed(text.substr(end));
-    }
-    return std::string(text);
-}
-
-// The first word ("" for a blank text).
-std::string_view firstWord(std::string_view text) {
-    const std::vector<std::string_view> items = words(text);
-    return items.empty() ? std::string_view{} : items.front();
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-bool startsNumber(std::string_view text) {
-    return !text.empty() && (std::isdigit(static_cast<unsigned char>(text[0])) != 0 ||
-                             text[0] == '.' || text[0] == '+' || text[0] == '-');
-}
-
-// Base index of a base letter in either case; -1 for anything else.
-int baseOfLetter(std::string_view word) {
-    if (word.size() != 1) {
-        return -1;
-    }
-    switch (word[0]) {
-        case 'A':
-        case 'a':
-            return 0;
-        case 'C':
-        case 'c':
-            return 1;
-        case 'G':
-        case 'g':
-            return 2;
-        case 'T':
-        case 't':
-            return 3;
-        default:
-            return -1;
-    }
-}
-
-std::string quoted(std::string_view text) {
-    std::string result(1, '"');
-    result.append(text);
-    result += '"';
-    return result;
-}
-
-// A finite number of at least 0, the whole word.
-bool parseCount(std::string_view word, double& value) {
-    if (!word.empty() && word.front() == '+') {
-        word.remove_prefix(1);
-    }
-    const char* end = word.data() + word.size();
-    const auto [stop, error] = std::from_chars(word.data(), end, value);
-    if (word.empty() || error != std::errc() || stop != end || !std::isfinite(value) ||
-        value < 0.0) {
-        return false;
-    }
-    value += 0.0;  // -0 as +0
-    return true;
-}
-
-bool parseWhole(std::string_view word, long& value) {
-    const char* end = word.data() + word.size();
-    const auto [stop, error] = std::from_chars(word.data(), end, value);
-    return !word.empty() && error == std::errc() && stop == end;
-}
-
-// Raises the input's format errors.
-class Problems {
-  public:
-    explicit Problems(const std::string& name) : name_(name) {}
-
-    [[noreturn]] void at(size_t line, const std::string& problem) const {
-        whole("line " + std::to_string(line) + ": " + problem);
-    }
-    [[noreturn]] void whole(const std::string& problem) const {
-        throw InputError(InputProblem::Format, name_,
-                         "Incorrect matrix file! - " + name_ + ", " + problem);
-    }
-
-  private:
-    const std::string& name_;
-};
-
-// Lines with their numbers; keep() hands the current line out once more.
-class Lines {
-  public:
-    explicit Lines(std::istream& in) : in_(in) {}
-
-    bool next() {
-        if (kept_) {
-            kept_ = false;
-            return true;
-        }
-        if (!readTextLine(in_, line_)) {
-            return false;
-        }
-        ++number_;
-        return true;
-    }
-    // The next line that is not blank.
-    bool nextFilled() {
-        while (next()) {
-            if (!text().empty()) {
-                return true;
-            }
-        }
-        return false;
-    }
-    void keep() { kept_ = true; }
-    std::string_view text() const { return trimmed(line_); }
-    size_t number() const { return number_; }
-
-  private:
-    std::istream& in_;
-    std::string line_;
-    size_t number_ = 0;
-    bool kept_ = false;
-};
-
-// A finished matrix must have a column, and every column must count
-// something, and not beyond what a double holds (`line` is the matrix's
-// first line).
-void checkColumns(const CountMatrix& matrix, size_t line, const Problems& problems) {
-    if (matrix.columns.empty()) {
-        problems.at(line, "matrix " + quoted(matrix.id) + " has no column");
-    }
-    for (size_t l = 0; l < matrix.columns.size(); ++l) {
-        const auto& n = matrix.columns[l];
-        const double total = n[0] + n[1] + n[2] + n[3];
-        if (!(total > 0.0) || !std::isfinite(total)) {
-            problems.at(line, "matrix " + quoted(matrix.id) +
-                                  (total > 0.0 ? " counts beyond any number" : " counts nothing") +
-                                  " at position " + std::to_string(l + 1));
-        }
-    }
-}
-
-// ---------------------------------------------------------------- JASPAR
-
-struct JasparRow {
-    size_t line = 0;
-    int base = -1;  // the row's letter, -1 without one
-    std::vector<double> counts;
-};
-
-struct JasparMatrix {
-    size_t line = 0;  // of the header, or of the first row without one
-    std::string id;
-    std::string name;
-    std::vector<JasparRow> rows;
-};
-
-JasparRow jasparRow(std::string_view text, size_t line, const Problems& problems) {
-    std::string plain(text);
-    std::replace(plain.begin(), plain.end(), '[', ' ');
-    std::replace(plain.begin(), plain.end(), ']', ' ');
-    const std::vector<std::string_view> items = words(plain);
-    JasparRow row;
-    row.line = line;
-    size_t first = 0;
-    if (!items.empty() && baseOfLetter(items[0]) >= 0) {
-        row.base = baseOfLetter(items[0]);
-        first = 1;
-    }
-    for (size_t i = first; i < items.size(); ++i) {
-        double count = 0.0;
-        if (!parseCount(items[i], count)) {
-            problems.at(line, quoted(items[i]) + " is not a count (a number of at least 0)");
-        }
-        row.counts.push_back(count);
-    }
-    if (row.counts.empty()) {
-        problems.at(line, "a row without counts");
-    }
-    return row;
-}
-
-CountMatrix finishJaspar(JasparMatrix& pending, const Problems& problems) {
-    const std::string what = "matrix " + quoted(pending.id);
-    auto& rows = pending.rows;
-    if (rows.size() != 4) {
-        problems.at(pending.line, what + " has " + std::to_string(rows.size()) +
-                                      " rows; a matrix has four (A, C, G, T)");
-    }
-    const bool lettered = rows[0].base >= 0;
-    for (const JasparRow& row : rows) {
-        if ((row.base >= 0) != lettered) {
-            problems.at(row.line,
-                        "the rows of " + what + " must all begin with their letter or none");
-        }
-    }
-    if (lettered) {
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const JasparRow& a, const JasparRow& b) { return a.base < b.base; });
-        for (int b = 0; b < 4; ++b) {
-            if (rows[static_cast<size_t>(b)].base != b) {
-                problems.at(pending.line, what + " has no row " + std::string(1, "ACGT"[b]));
-            }
-        }
-    }
-    CountMatrix matrix;
-    matrix.id = std::move(pending.id);
-    matrix.name = std::move(pending.name);
-    const size_t width = rows[0].counts.size();
-    for (const JasparRow& row : rows) {
-        if (row.counts.size() != width) {
-            problems.at(row.line, "a row of " + std::to_string(row.counts.size()) +
-                                      " counts in a matrix whose rows have " +
-                                      std::to_string(width));
-        }
-    }
-    matrix.columns.resize(width);
-    for (size_t l = 0; l < width; ++l) {
-        for (size_t b = 0; b < 4; ++b) {
-            matrix.columns[l][b] = rows[b].counts[l];
-        }
-    }
-    checkColumns(matrix, pending.line, problems);
-    return matrix;
-}
-
-// ---------------------------------------------------------------- MEME
-
-void checkAlphabet(std::string_view text, size_t line, const Problems& problems) {
-    std::string_view rest = trimmed(text.substr(std::string_view("ALPHABET").size()));
-    if (rest.empty() || rest[0] != '=' || trimmed(rest.substr(1)) != "ACGT") {
-        problems.at(line, quoted(text) + ": only the DNA alphabet is read (\"ALPHABET= ACGT\")");
-    }
-}
-
-// The counts of a probability: p x sites, whole when near a whole number.
-double memeCount(double probability, double sites) {
-    const double count = probability * sites;
-    const double whole = std::round(count);
-    return std::fabs(count - whole) <= kWholeCountTolerance ? whole : count;
-}
-
-struct MemeHeader {
-    long width = -1;  // -1 when not given
-    double sites = kMemeDefaultSites;
-};
-
-MemeHeader memeHeader(std::string_view text, size_t line, const Problems& problems) {
-    const size_t colon = text.find(':');
-    // "key= value" and "key=value" alike: split after every '='.
-    std::string spaced;
-    for (const char c : text.substr(colon == std::string_view::npos ? text.size() : colon + 1)) {
-        spaced += c;
-        if (c == '=') {
-            spaced += ' ';
-        }
-    }
-    MemeHeader header;
-    const std::vector<std::string_view> items = words(spaced);
-    for (size_t i = 0; i + 1 < items.size(); ++i) {
-        const std::string_view key = items[i];
-        const std::string_view value = items[i + 1];
-        if (key == "alength=") {
-            if (value != "4") {
-                problems.at(line, "alength= " + std::string(value) + "; a DNA matrix has 4");
-            }
-        } else if (key == "w=") {
-            if (!parseWhole(value, header.width) || header.width < 1) {
-                problems.at(line, "w= " + std::string(value) + " is not a number of columns");
-            }
-        } else if (key == "nsites=") {
-            if (!parseCount(value, header.sites) || !(header.sites > 0.0)) {
-                problems.at(line, "nsites= " + std::string(value) + " is not a number of sites");
-            }
-        }
-    }
-    return header;
-}
-
-CountMatrix memeMotif(Lines& lines, const Problems& problems) {
-    const size_t motifLine = lines.number();
-    const std::vector<std::string_view> head = words(lines.text());
-    if (head.size() < 2) {
-        problems.at(motifLine, "MOTIF without an ID");
-    }
-    CountMatrix matrix;
-    matrix.id = std::string(head[1]);
-    matrix.name = afterWords(lines.text(), 2);
-    const std::string what = "MOTIF " + matrix.id;
-
-    while (true) {
-        if (!lines.next() || firstWord(lines.text()) == "MOTIF") {
-            problems.at(motifLine, what + " has no letter-probability matrix");
-        }
-        if (startsWith(lines.text(), "letter-probability matrix")) {
-            break;
-        }
-    }
-    const size_t headerLine = lines.number();
-    const MemeHeader header = memeHeader(lines.text(), headerLine, problems);
-
-    std::vector<std::array<double, 4>> rows;
-    while (lines.next()) {
-        const std::string_view text = lines.text();
-        if (text.empty() && rows.empty()) {
-            continue;
-        }
-        if (!startsNumber(text)) {
-            lines.keep();
-            break;
-        }
-        const std::vector<std::string_view> items = words(text);
-        if (items.size() != 4) {
-            problems.at(lines.number(), "a row of " + std::to_string(items.size()) +
-                                            " probabilities; rows have four (A, C, G, T)");
-        }
-        std::array<double, 4> row{};
-        for (size_t b = 0; b < 4; ++b) {
-            if (!parseCount(items[b], row[b]) || row[b] > 1.0) {
-                problems.at(lines.number(),
-                            quoted(items[b]) + " is not a probability (a number from 0 to 1)");
-            }
-        }
-        rows.push_back(row);
-    }
-    if (header.width >= 0 && rows.size() != static_cast<size_t>(header.width)) {
-        problems.at(headerLine, what + ": w= " + std::to_string(header.width) + " but " +
-                                    std::to_string(rows.size()) + " rows of probabilities follow");
-    }
-    for (const auto& row : rows) {
-        std::array<double, 4> counts{};
-        for (size_t b = 0; b < 4; ++b) {
-            counts[b] = memeCount(row[b], header.sites);
-        }
-        matrix.columns.push_back(counts);
-    }
-    checkColumns(matrix, motifLine, problems);
-    return matrix;
-}
-
-// ---------------------------------------------------------------- TRANSFAC
-
-struct TransfacRecord {
-    size_t matrixLine = 0;  // the P0 line, 0 without one
-    bool inMatrix = false;
-    std::string id;
-    std::string accession;
-    std::string name;
-    std::array<size_t, 4> columnOf{};  // the P0 column of A, C, G, T
-    std::vector<std::array<double, 4>> columns;
-};
-
-std::array<size_t, 4> transfacOrder(const std::vector<std::string_view>& items, size_t line,
-                                    const Problems& problems) {
-    std::array<size_t, 4> columnOf{};
-    std::array<bool, 4> seen{};
-    bool good = items.size() == 5;
-    for (size_t i = 1; good && i < 5; ++i) {
-        const int base = baseOfLetter(items[i]);
-        good = base >= 0 && !seen[static_cast<size_t>(base)];
-        if (good) {
-            seen[static_cast<size_t>(base)] = true;
-            columnOf[static_cast<size_t>(base)] = i - 1;
-        }
-    }
-    if (!good) {
-        problems.at(line, "the P0 line must name the columns A, C, G and T");
-    }
-    return columnOf;
-}
-
-void transfacRow(TransfacRecord& record, const std::vector<std::string_view>& items, size_t line,
-                 const Problems& problems) {
-    const std::string expected = std::to_string(record.columns.size() + 1);
-    long number = 0;
-    if (!parseWhole(items[0], number) || std::to_string(number) != expected) {
-        problems.at(line, "row " + quoted(items[0]) + " where row " + expected + " was expected");
-    }
-    const std::string fourCounts = "; rows have four counts (A, C, G, T)";
-    if (items.size() < 5) {
-        problems.at(line, "row " + expected + " has " + std::to_string(items.size() - 1) +
-                              " counts" + fourCounts);
-    }
-    std::array<double, 5> read{};
-    for (size_t i = 0; i < 4; ++i) {
-        if (!parseCount(items[1 + i], read[i])) {
-            problems.at(line, quoted(items[1 + i]) + " is not a count (a number of at least 0)");
-        }
-    }
-    if (items.size() > 5 && parseCount(items[5], read[4])) {
-        problems.at(line, "row " + expected + " has more than four counts" + fourCounts);
-    }
-    std::array<double, 4> counts{};
-    for (size_t b = 0; b < 4; ++b) {
-        counts[b] = read[record.columnOf[b]];
-    }
-    record.columns.push_back(counts);
-}
-
-void finishTransfac(TransfacRecord& record, const std::string& title,
-                    std::vector<CountMatrix>& matrices, const Problems& problems) {
-    if (record.matrixLine == 0) {
-        return;  // a record without a matrix (a release header): nothing to read
-    }
-    CountMatrix matrix;
-    matrix.id = !record.id.empty()          ? record.id
-                : !record.accession.empty() ? record.accession
-                                            : title + "_" + std::to_string(matrices.size() + 1);
-    matrix.name = std::move(record.name);
-    matrix.columns = std::move(record.columns);
-    checkColumns(matrix, record.matrixLine, problems);
-    matrices.push_back(std::move(matrix));
-}
+// How much of a text the format is told from.
+constexpr size_t kLookedAt = 64 * 1024;
 
 bool isTransfacTag(std::string_view word) {
-    for (const std::string_view tag :
-         {"AC", "ID", "NA", "DE", "BF", "P0", "PO", "XX", "VV", "//"}) {
+    for (const std::string_view tag : {"AC", "ID", "NA", "DE", "BF", "P0", "PO", "XX", "VV", "//",
+                                       "CC", "BA", "BS", "CO", "HC", "OS", "OC", "DT"}) {
         if (word == tag) {
             return true;
         }
@@ -469,9 +29,100 @@ bool isTransfacTag(std::string_view word) {
     return false;
 }
 
+// The lines of the text that are not blank, trimmed, from the first
+// `kLookedAt` bytes.
+std::vector<std::string_view> filledLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t at = 0;
+    while (at < std::min(text.size(), kLookedAt)) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view line = trimmed(text.substr(at, end - at));
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+// ">CONSENSUS<TAB>NAME<TAB>threshold...".
+bool isHomerHeader(std::string_view line) {
+    const size_t first = line.find('\t');
+    const size_t second = line.find('\t', first == std::string_view::npos ? first : first + 1);
+    if (second == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view third = line.substr(second + 1);
+    return isNumber(trimmed(third.substr(0, third.find('\t'))));
+}
+
+bool isLetters(std::string_view line) {
+    return std::all_of(line.begin(), line.end(),
+                       [](unsigned char c) { return std::isalpha(c) != 0; });
+}
+
+// What the content says, and the formats the extension may still settle it
+// to (`open`): four-column or HOMER when every matrix is four rows of four
+// numbers, JASPAR too when they are taken for four columns, and HOMER for
+// four columns under '>' headers.
+struct ContentFormat {
+    MatrixFormat format = MatrixFormat::Unknown;
+    std::vector<MatrixFormat> open;
+};
+
+ContentFormat rowLayoutFormat(std::string_view text, std::string_view line) {
+    std::istringstream in{std::string(text.substr(0, std::min(text.size(), kLookedAt)))};
+    const LayoutGuess guess = rowLayoutOf(rowBlocks(in));
+    const bool fourRows = guess.layout == RowLayout::FourRows;
+    const bool angled = line[0] == '>';
+    if (angled && isHomerHeader(line) && !(guess.sure && fourRows)) {
+        return {MatrixFormat::Homer, {}};
+    }
+    std::vector<MatrixFormat> open;
+    if (!guess.sure) {
+        open.push_back(fourRows ? MatrixFormat::FourColumn : MatrixFormat::Jaspar);
+    }
+    if (angled && !(guess.sure && fourRows)) {
+        open.push_back(MatrixFormat::Homer);
+    }
+    return {fourRows ? MatrixFormat::Jaspar : MatrixFormat::FourColumn, open};
+}
+
+ContentFormat contentFormat(std::string_view text) {
+    const std::vector<std::string_view> lines = filledLines(text);
+    if (lines.empty()) {
+        return {};
+    }
+    const std::string_view line = lines[0];
+    // MEME's report has a banner of '*' lines above its "MEME version".
+    const bool starred = line.find_first_not_of('*') == std::string_view::npos;
+    for (size_t i = 0; i < std::min<size_t>(lines.size(), starred ? 12 : 1); ++i) {
+        if (startsWith(lines[i], "MEME version")) {
+            return {MatrixFormat::Meme, {}};
+        }
+    }
+    if (line[0] == '<') {
+        return {MatrixFormat::MemeXml, {}};
+    }
+    if (isTransfacTag(firstWord(line))) {
+        return {MatrixFormat::Transfac, {}};
+    }
+    if (line[0] == '>' && lines.size() > 1 && isLetters(lines[1])) {
+        return {MatrixFormat::JasparSites, {}};
+    }
+    if (line[0] == '>' || line[0] == '#' || line[0] == '[' || startsNumber(line) ||
+        baseOfLetter(firstWord(line)) >= 0) {
+        return rowLayoutFormat(text, line);
+    }
+    return {};
+}
+
 }  // namespace
 
 double CountMatrix::siteCount() const {
+    if (!sites.empty()) {
+        return static_cast<double>(sites.size());
+    }
     double largest = 0.0;
     for (const auto& n : columns) {
         largest = std::max(largest, n[0] + n[1] + n[2] + n[3]);
@@ -483,162 +134,35 @@ MatrixFormat matrixFormatOfExtension(const std::string& extension) {
     std::string lower = extension;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower == "jaspar" || lower == "pfm") {
-        return MatrixFormat::Jaspar;
-    }
-    if (lower == "meme") {
-        return MatrixFormat::Meme;
-    }
-    if (lower == "transfac" || lower == "dat") {
-        return MatrixFormat::Transfac;
+    static const std::vector<std::pair<std::string_view, MatrixFormat>> formats = {
+        {"jaspar", MatrixFormat::Jaspar},     {"pfm", MatrixFormat::Jaspar},
+        {"sites", MatrixFormat::JasparSites}, {"meme", MatrixFormat::Meme},
+        {"xml", MatrixFormat::MemeXml},       {"cb", MatrixFormat::FourColumn},
+        {"motif", MatrixFormat::Homer},       {"motifs", MatrixFormat::Homer},
+        {"transfac", MatrixFormat::Transfac}, {"dat", MatrixFormat::Transfac}};
+    for (const auto& [known, format] : formats) {
+        if (lower == known) {
+            return format;
+        }
     }
     return MatrixFormat::Unknown;
 }
 
 MatrixFormat matrixFormatOfContent(std::string_view text) {
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = std::min(text.find('\n', at), text.size());
-        const std::string_view line = trimmed(text.substr(at, end - at));
-        at = end + 1;
-        const std::string_view first = firstWord(line);
-        if (line.empty()) {
-            continue;
-        }
-        if (startsWith(line, "MEME version")) {
-            return MatrixFormat::Meme;
-        }
-        if (line[0] == '>' || startsNumber(line) || baseOfLetter(first) >= 0 ||
-            startsWith(line, "[")) {
-            return MatrixFormat::Jaspar;
-        }
-        return isTransfacTag(first) ? MatrixFormat::Transfac : MatrixFormat::Unknown;
-    }
-    return MatrixFormat::Unknown;
+    return contentFormat(text).format;
 }
 
-std::vector<CountMatrix> readJasparMatrices(std::istream& in, const std::string& name,
-                                            const std::string& title) {
-    const Problems problems(name);
-    Lines lines(in);
-    std::vector<CountMatrix> matrices;
-    JasparMatrix pending;
-    bool open = false;
-    while (lines.nextFilled()) {
-        const std::string_view text = lines.text();
-        if (text[0] == '>') {
-            if (open) {
-                matrices.push_back(finishJaspar(pending, problems));
-            }
-            pending = JasparMatrix{};
-            pending.line = lines.number();
-            pending.id = std::string(firstWord(text.substr(1)));
-            pending.name = afterWords(text.substr(1), 1);
-            if (pending.id.empty()) {
-                problems.at(lines.number(), "a header without an ID");
-            }
-            open = true;
-            continue;
-        }
-        if (!open) {
-            pending = JasparMatrix{};  // four rows without a header: the file's one matrix
-            pending.line = lines.number();
-            pending.id = title;
-            open = true;
-        } else if (pending.rows.size() == 4) {
-            problems.at(lines.number(), "a fifth row in matrix " + quoted(pending.id) +
-                                            " (a matrix has four: A, C, G, T)");
-        }
-        pending.rows.push_back(jasparRow(text, lines.number(), problems));
-    }
-    if (open) {
-        matrices.push_back(finishJaspar(pending, problems));
-    }
-    if (matrices.empty()) {
-        problems.whole("no matrix");
-    }
-    return matrices;
-}
-
-std::vector<CountMatrix> readMemeMatrices(std::istream& in, const std::string& name) {
-    const Problems problems(name);
-    Lines lines(in);
-    std::vector<CountMatrix> matrices;
-    bool version = false;
-    while (lines.nextFilled()) {
-        const std::string_view text = lines.text();
-        if (startsWith(text, "MEME version")) {
-            version = true;
-            continue;
-        }
-        if (!version) {
-            problems.at(lines.number(), "the file does not begin with \"MEME version\"");
-        }
-        if (startsWith(text, "ALPHABET")) {
-            checkAlphabet(text, lines.number(), problems);
-        } else if (firstWord(text) == "MOTIF") {
-            matrices.push_back(memeMotif(lines, problems));
-        } else if (startsWith(text, "letter-probability matrix")) {
-            problems.at(lines.number(), "a letter-probability matrix without its MOTIF line");
-        }
-        // Anything else (strands, background frequencies, URL, log-odds
-        // matrices) is passed over.
-    }
-    if (matrices.empty()) {
-        problems.whole("no matrix (no MOTIF)");
-    }
-    return matrices;
-}
-
-std::vector<CountMatrix> readTransfacMatrices(std::istream& in, const std::string& name,
-                                              const std::string& title) {
-    const Problems problems(name);
-    Lines lines(in);
-    std::vector<CountMatrix> matrices;
-    TransfacRecord record;
-    while (lines.nextFilled()) {
-        const std::string_view text = lines.text();
-        const std::vector<std::string_view> items = words(text);
-        const std::string_view tag = items.front();
-        if (tag == "//") {
-            finishTransfac(record, title, matrices, problems);
-            record = TransfacRecord{};
-            continue;
-        }
-        const bool row = std::isdigit(static_cast<unsigned char>(text[0])) != 0;
-        if (row && !record.inMatrix) {
-            problems.at(lines.number(), "a numbered row without a P0 line above it");
-        }
-        if (row) {
-            transfacRow(record, items, lines.number(), problems);
-            continue;
-        }
-        record.inMatrix = false;
-        if (tag == "ID") {
-            record.id = afterWords(text, 1);
-        } else if (tag == "AC") {
-            record.accession = afterWords(text, 1);
-        } else if (tag == "NA") {
-            record.name = afterWords(text, 1);
-        } else if (tag == "P0" || tag == "PO") {
-            if (record.matrixLine != 0) {
-                problems.at(lines.number(),
-                            "a second matrix before the \"//\" that ends the first");
-            }
-            record.columnOf = transfacOrder(items, lines.number(), problems);
-            record.matrixLine = lines.number();
-            record.inMatrix = true;
-        }
-    }
-    finishTransfac(record, title, matrices, problems);
-    if (matrices.empty()) {
-        problems.whole("no matrix (no P0 line)");
-    }
-    return matrices;
+MatrixFormat matrixFormatOf(std::string_view text, const std::string& extension) {
+    const ContentFormat content = contentFormat(text);
+    const MatrixFormat named = matrixFormatOfExtension(extension);
+    const bool settles =
+        std::find(content.open.begin(), content.open.end(), named) != content.open.end();
+    return content.format == MatrixFormat::Unknown || settles ? named : content.format;
 }
 
 std::vector<CountMatrix> readMatrices(std::string_view text, MatrixFormat format,
-                                      const std::string& name, const std::string& title) {
+                                      const std::string& name, const std::string& title,
+                                      const MatrixReading& reading) {
     if (format == MatrixFormat::Unknown) {
         format = matrixFormatOfContent(text);
     }
@@ -646,8 +170,16 @@ std::vector<CountMatrix> readMatrices(std::string_view text, MatrixFormat format
     switch (format) {
         case MatrixFormat::Jaspar:
             return readJasparMatrices(in, name, title);
+        case MatrixFormat::JasparSites:
+            return readJasparSites(in, name, title);
         case MatrixFormat::Meme:
-            return readMemeMatrices(in, name);
+            return readMemeMatrices(in, name, reading);
+        case MatrixFormat::MemeXml:
+            return readMemeXmlMatrices(in, name, reading);
+        case MatrixFormat::FourColumn:
+            return readFourColumnMatrices(in, name, title);
+        case MatrixFormat::Homer:
+            return readHomerMatrices(in, name, reading);
         case MatrixFormat::Transfac:
             return readTransfacMatrices(in, name, title);
         case MatrixFormat::Unknown:
@@ -657,36 +189,74 @@ std::vector<CountMatrix> readMatrices(std::string_view text, MatrixFormat format
     if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
         problems.whole("no matrix");
     }
-    problems.whole("not a count matrix file (JASPAR, MEME or TRANSFAC)");
+    problems.whole(
+        "not a count matrix file (JASPAR, JASPAR sites, MEME, MEME XML, four-column, "
+        "ClusterBuster, HOMER or TRANSFAC)");
 }
 
-std::vector<CountMatrix> readMatrixFile(const std::string& path) {
+std::vector<CountMatrix> readMatrixFile(const std::string& path, const MatrixReading& reading) {
     const std::unique_ptr<InputSource> source = InputSource::open(path, NameRule::Wide);
     if (source == nullptr) {
         throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
     }
     const std::string text = source->readAll();
-    return readMatrices(text, matrixFormatOfExtension(wideExtension(path)), source->name(),
-                        inputTitle(path, NameRule::Wide));
+    return readMatrices(text, matrixFormatOf(text, wideExtension(path)), source->name(),
+                        inputTitle(path, NameRule::Wide), reading);
 }
 
 SiteCollection collectionFromMatrix(const CountMatrix& matrix, const SequenceRecord& background) {
     SiteCollection collection;
     collection.baseName = matrix.id;
     collection.siteLength = static_cast<int32_t>(matrix.columns.size());
-    collection.matrixCounts = matrix.columns;
-    collection.matrixSiteCount = matrix.siteCount();
+    if (matrix.sites.empty()) {
+        collection.matrixCounts = matrix.columns;
+        collection.matrixSiteCount = matrix.siteCount();
+    }
+    for (const std::string& text : matrix.sites) {
+        SiteHit site(collection.siteLength);
+        site.site = text;
+        collection.sites.push_back(std::move(site));
+    }
     buildModel(collection, background);
     return collection;
 }
 
 std::vector<SiteCollection> loadMatrixCollections(const std::string& path,
-                                                  const SequenceRecord& background) {
+                                                  const SequenceRecord& background,
+                                                  const MatrixReading& reading) {
     std::vector<SiteCollection> collections;
-    for (const CountMatrix& matrix : readMatrixFile(path)) {
+    for (const CountMatrix& matrix : readMatrixFile(path, reading)) {
         collections.push_back(collectionFromMatrix(matrix, background));
     }
     return collections;
+}
+
+std::vector<std::string> renameDuplicateIds(std::vector<CountMatrix>& matrices,
+                                            std::unordered_set<std::string>& taken,
+                                            const std::string& name) {
+    // A new ID also leaves alone the IDs of the matrices still to come.
+    std::unordered_multiset<std::string> later;
+    for (const CountMatrix& matrix : matrices) {
+        later.insert(matrix.id);
+    }
+    std::vector<std::string> messages;
+    for (size_t i = 0; i < matrices.size(); ++i) {
+        std::string& id = matrices[i].id;
+        later.erase(later.find(id));
+        if (taken.insert(id).second) {
+            continue;
+        }
+        std::string renamed;
+        for (size_t k = 2; renamed.empty() || taken.count(renamed) > 0 || later.count(renamed) > 0;
+             ++k) {
+            renamed = id + "." + std::to_string(k);
+        }
+        messages.push_back(name + ": matrix " + std::to_string(i + 1) + " has the ID " +
+                           quoted(id) + " of an earlier matrix; it is titled " + quoted(renamed));
+        id = renamed;
+        taken.insert(renamed);
+    }
+    return messages;
 }
 
 }  // namespace xoprex

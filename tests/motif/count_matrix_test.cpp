@@ -8,22 +8,28 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sstream>
+#include <tuple>
+#include <unordered_set>
 
+#include "input_files.h"
 #include "motif/scoring.h"
 #include "motif_test_support.h"
 
 using namespace xoprex;
 using motif_test::bitsOf;
 using motif_test::makeCollection;
+using motif_test::readFile;
+using motif_test::splitLines;
 using motif_test::TempFolder;
 using motif_test::writeFile;
 
 namespace {
 
 // A whole-count matrix and sites that have exactly those counts: column l
-// lists each base as often as it is counted, and '-' (which counts nothing)
+// lists each base as often as it is counted, and 'X' (which counts nothing)
 // for the sites left over, shuffled. Position 0 counts every site, so the
 // largest column total is the number of sites.
 struct MatrixWithSites {
@@ -49,7 +55,7 @@ MatrixWithSites randomMatrix(std::mt19937& random) {
         for (size_t b = 0; b < 4; ++b) {
             letters += std::string(static_cast<size_t>(counts[b]), "ACGT"[b]);
         }
-        letters += std::string(static_cast<size_t>(gaps), '-');
+        letters += std::string(static_cast<size_t>(gaps), 'X');
         std::shuffle(letters.begin(), letters.end(), random);
         for (size_t i = 0; i < letters.size(); ++i) {
             result.sites[i][static_cast<size_t>(l)] = letters[i];
@@ -59,42 +65,115 @@ MatrixWithSites randomMatrix(std::mt19937& random) {
     return result;
 }
 
-std::string jasparText(const MatrixWithSites& m, bool lettered) {
-    std::string text = ">M1 random\n";
-    for (size_t b = 0; b < 4; ++b) {
-        if (lettered) {
-            text += "ACGT"[b];
-            text += " [";
-        }
-        for (const auto& column : m.columns) {
-            text += ' ';
-            text += std::to_string(column[b]);
-        }
-        text += lettered ? " ]\n" : "\n";
-    }
-    return text;
-}
-
-std::string memeText(const MatrixWithSites& m) {
-    std::string text =
-        "MEME version 5\n\nALPHABET= ACGT\n\nMOTIF M1\nletter-probability matrix: "
-        "alength= 4 w= " +
-        std::to_string(m.columns.size()) + " nsites= " + std::to_string(m.sites.size()) + " E= 0\n";
+std::string probability(int count, size_t sites) {
     char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.6f", count / static_cast<double>(sites));
+    return buffer;
+}
+
+// Row b of the four-row layout, or the row of position l of the
+// four-column layout, its numbers after `separator`.
+std::string baseRow(const MatrixWithSites& m, size_t b, const std::string& separator) {
+    std::string text;
     for (const auto& column : m.columns) {
-        for (size_t b = 0; b < 4; ++b) {
-            std::snprintf(buffer, sizeof buffer, " %.6f",
-                          column[b] / static_cast<double>(m.sites.size()));
-            text += buffer;
-        }
-        text += '\n';
+        text += separator + std::to_string(column[b]);
+    }
+    return text;
+}
+std::string positionRow(const std::array<int, 4>& column, const std::string& separator,
+                        size_t probabilitiesOf = 0) {
+    std::string text;
+    for (size_t b = 0; b < 4; ++b) {
+        text += (b == 0 ? "" : separator) + (probabilitiesOf > 0
+                                                 ? probability(column[b], probabilitiesOf)
+                                                 : std::to_string(column[b]));
+    }
+    return text + "\n";
+}
+
+// JASPAR's four rows under `header` ("" for the bare .pfm).
+std::string fourRowText(const MatrixWithSites& m, const std::string& header, bool lettered) {
+    std::string text = header.empty() ? "" : header + "\n";
+    for (size_t b = 0; b < 4; ++b) {
+        text += lettered ? std::string(1, "ACGT"[b]) + "  [" + baseRow(m, b, " ") + " ]\n"
+                         : baseRow(m, b, "\t") + "\n";
     }
     return text;
 }
 
-// P0 names the columns in the order `order`.
-std::string transfacText(const MatrixWithSites& m, const std::string& order) {
-    std::string text = "ID  M1\nXX\nP0";
+// Four columns under `header`, ClusterBuster's comments below it.
+std::string fourColumnText(const MatrixWithSites& m, const std::string& header) {
+    std::string text = header + "\n";
+    if (header[0] == '>') {
+        text += "# TF random\n# comment\n";
+    }
+    for (const auto& column : m.columns) {
+        text += positionRow(column, "\t");
+    }
+    return text;
+}
+
+std::string homerText(const MatrixWithSites& m) {
+    std::string text = ">M1\trandom\t6.25\t-10.5\t0\tT:17.0(44.7%),B:20.2(1.1%),P:1e-4\n";
+    for (const auto& column : m.columns) {
+        text += positionRow(column, "\t", m.sites.size());
+    }
+    return text;
+}
+
+// The minimal format, or MEME's report around the same matrix.
+std::string memeText(const MatrixWithSites& m, bool report) {
+    const std::string w = std::to_string(m.columns.size());
+    const std::string n = std::to_string(m.sites.size());
+    const std::string dashes(80, '-');
+    std::string text = report ? std::string(80, '*') + "\nMEME - Motif discovery tool\n" +
+                                    std::string(80, '*') + "\nMEME version 5.5.4 (Release)\n\n" +
+                                    "ALPHABET= ACGT\n\nMOTIF M1 random\twidth = " + w +
+                                    "  sites = " + n + "  llr = 99  E-value = 1e-5\n" + dashes +
+                                    "\nSimplified        A  ::a:\nlog-odds matrix: alength= 4 "
+                                    "w= " +
+                                    w + " n= 100 bayes= 4\n"
+                              : "MEME version 5\n\nALPHABET= ACGT\n\nMOTIF M1 random\n";
+    for (size_t l = 0; report && l < m.columns.size(); ++l) {
+        text += " -12  34  -1000  7\n";
+    }
+    text += (report ? dashes + "\n" : "") + "letter-probability matrix: alength= 4 w= " + w +
+            " nsites= " + n + " E= 0\n";
+    for (const auto& column : m.columns) {
+        text += " " + positionRow(column, "  ", m.sites.size());
+    }
+    return text + (report ? dashes + "\n\tMotif M1 MEME-1 regular expression\n" + dashes +
+                                "\nTGTGA\n" + dashes + "\n\nTime  0.1 secs.\n"
+                          : "");
+}
+
+std::string memeXmlText(const MatrixWithSites& m) {
+    std::string text =
+        "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n<!DOCTYPE MEME[\n<!ELEMENT "
+        "MEME (training_set, model, motifs)>\n]>\n<MEME version=\"5.5.4\">\n<training_set>\n"
+        "<alphabet name=\"DNA\" like=\"dna\">\n<letter id=\"A\" symbol=\"A\"/>\n<letter "
+        "id=\"C\" symbol=\"C\"/>\n<letter id=\"G\" symbol=\"G\"/>\n<letter id=\"T\" "
+        "symbol=\"T\"/>\n<letter id=\"N\" symbol=\"N\" equals=\"ACGT\"/>\n</alphabet>\n"
+        "</training_set>\n<motifs>\n<motif id=\"motif_1\" name=\"M1\" alt=\"random\" width=\"" +
+        std::to_string(m.columns.size()) + "\" sites=\"" + std::to_string(m.sites.size()) +
+        "\">\n<scores><alphabet_matrix><alphabet_array><value letter_id=\"A\">-5</value>"
+        "</alphabet_array></alphabet_matrix></scores>\n<probabilities>\n<alphabet_matrix>\n";
+    for (const auto& column : m.columns) {
+        text += "<alphabet_array>\n";
+        for (size_t b = 0; b < 4; ++b) {
+            text += "<value letter_id=\"" + std::string(1, "ACGT"[b]) + "\">" +
+                    probability(column[b], m.sites.size()) + "</value>\n";
+        }
+        text += "</alphabet_array>\n";
+    }
+    return text + "</alphabet_matrix>\n</probabilities>\n</motif>\n</motifs>\n</MEME>\n";
+}
+
+// P0 names the columns in the order `order`; the dialect's PO rows hold
+// decimal counts under DE, CC, BA and BS lines.
+std::string transfacText(const MatrixWithSites& m, const std::string& order, bool dialect) {
+    std::string text =
+        dialect ? "AC  M1\nXX\nDE  M1 random\nNA  random\nPO" : "ID  M1\nXX\nNA  random\nXX\nP0";
     for (const char letter : order) {
         text += "  ";
         text += letter;
@@ -104,12 +183,113 @@ std::string transfacText(const MatrixWithSites& m, const std::string& order) {
         text += l < 9 ? "0" : "";
         text += std::to_string(l + 1);
         for (const char letter : order) {
-            text += ' ';
-            text += std::to_string(m.columns[l][std::string("ACGT").find(letter)]);
+            text += ' ' + std::to_string(m.columns[l][std::string("ACGT").find(letter)]);
+            text += dialect ? ".0" : "";
         }
         text += " N\n";
     }
-    return text + "XX\n//\n";
+    return text + (dialect ? "XX\nCC  data_type:sites\nBA  some sites\nBS  ACGT; 1; 4;; p\nXX\n"
+                           : "XX\n//\n");
+}
+
+// A .sites record per site, the site in upper case within lower-case
+// flanks.
+std::string sitesText(const MatrixWithSites& m) {
+    std::string text;
+    for (size_t i = 0; i < m.sites.size(); ++i) {
+        text += ">M1 random " + std::to_string(i + 1) + "\n" + std::string("acgtt").substr(i % 5) +
+                m.sites[i] + "ttgca\n";
+    }
+    return text;
+}
+
+// Every format's writer, the format it is, an extension it is read with,
+// the ID and name it gives and whether its probabilities need the sites
+// as the reading's default.
+struct FormatCase {
+    std::string label;
+    std::function<std::string(const MatrixWithSites&, std::mt19937&)> write;
+    MatrixFormat format;
+    std::string extension;
+    std::string id = "M1";
+    std::string name = "random";
+    bool defaultSites = false;
+};
+
+std::vector<FormatCase> formatCases() {
+    using M = MatrixWithSites;
+    using R = std::mt19937;
+    return {
+        {"JASPAR", [](const M& m, R&) { return fourRowText(m, ">M1 random", true); },
+         MatrixFormat::Jaspar, "jaspar"},
+        {"four rows under >", [](const M& m, R&) { return fourRowText(m, ">M1 random", false); },
+         MatrixFormat::Jaspar, "txt"},
+        {"four rows under #", [](const M& m, R&) { return fourRowText(m, "#M1 random", false); },
+         MatrixFormat::Jaspar, "txt"},
+        {"bare .pfm", [](const M& m, R&) { return fourRowText(m, "", false); },
+         MatrixFormat::Jaspar, "pfm", "m", ""},
+        {"four columns under #", [](const M& m, R&) { return fourColumnText(m, "#M1 random"); },
+         MatrixFormat::FourColumn, "txt"},
+        {"ClusterBuster", [](const M& m, R&) { return fourColumnText(m, ">M1 random"); },
+         MatrixFormat::FourColumn, "cb"},
+        {"HOMER", [](const M& m, R&) { return homerText(m); }, MatrixFormat::Homer, "motif", "M1",
+         "random", true},
+        {"MEME", [](const M& m, R&) { return memeText(m, false); }, MatrixFormat::Meme, "meme"},
+        {"MEME report", [](const M& m, R&) { return memeText(m, true); }, MatrixFormat::Meme,
+         "txt"},
+        {"MEME XML", [](const M& m, R&) { return memeXmlText(m); }, MatrixFormat::MemeXml, "xml"},
+        {"TRANSFAC",
+         [](const M& m, R& random) {
+             std::string order = "ACGT";
+             std::shuffle(order.begin(), order.end(), random);
+             return transfacText(m, order, false);
+         },
+         MatrixFormat::Transfac, "dat"},
+        {"TRANSFAC dialect", [](const M& m, R&) { return transfacText(m, "ACGT", true); },
+         MatrixFormat::Transfac, "transfac"},
+        {"JASPAR sites", [](const M& m, R&) { return sitesText(m); }, MatrixFormat::JasparSites,
+         "sites"},
+    };
+}
+
+// Expects `actual` to give the model of `expected` and the same score to
+// every window, bit for bit: the counts, frequencies and totals, the term
+// tables of all eleven methods and the per-window scores of random windows.
+void expectSameModel(const SiteCollection& expected, SiteCollection actual,
+                     const SequenceRecord& background, std::mt19937& random) {
+    SiteCollection sites = expected;
+    ASSERT_EQ(actual.siteLength, sites.siteLength);
+    EXPECT_EQ(actual.siteCount(), sites.siteCount());
+    const auto length = static_cast<size_t>(sites.siteLength);
+    for (size_t l = 0; l < length; ++l) {
+        const PositionRecord& a = sites.model.positions[l];
+        const PositionRecord& b = actual.model.positions[l];
+        EXPECT_EQ(a.counts, b.counts) << "position " << l;
+        EXPECT_EQ(a.frequencies, b.frequencies) << "position " << l;
+        EXPECT_EQ(a.consensus, b.consensus) << "position " << l;
+    }
+    EXPECT_EQ(bitsOf(actual.model.totalRsequence), bitsOf(sites.model.totalRsequence));
+    EXPECT_EQ(bitsOf(actual.model.totalRelativeEntropy), bitsOf(sites.model.totalRelativeEntropy));
+    for (int method = 1; method <= 11; ++method) {
+        const TermTable expectedTerms(method, sites, background);
+        const TermTable actualTerms(method, actual, background);
+        EXPECT_EQ(
+            std::memcmp(expectedTerms.row(0), actualTerms.row(0), sizeof(double) * 256 * length), 0)
+            << "method " << method;
+        for (int trial = 0; trial < 30; ++trial) {
+            std::string text;
+            for (size_t l = 0; l < length; ++l) {
+                text += "ACGTNRX"[random() % 7];
+            }
+            SiteHit window(sites.siteLength);
+            window.site = text;
+            SiteHit same = window;
+            scoreWindow(method, window, background, sites);
+            scoreWindow(method, same, background, actual);
+            ASSERT_EQ(bitsOf(window.score), bitsOf(same.score))
+                << "method " << method << " window " << window.site;
+        }
+    }
 }
 
 std::vector<CountMatrix> read(MatrixFormat format, const std::string& text,
@@ -130,46 +310,45 @@ InputError readError(MatrixFormat format, const std::string& text) {
 
 }  // namespace
 
+// A matrix written in every format from the counts of a site list gives the
+// model and scores of those sites; the content tells its format (the
+// extension settling four rows of four numbers, which either layout may
+// be).
 TEST(CountMatrix, GivesTheModelAndTermsOfItsSitesInEveryFormat) {
     std::mt19937 random(20240611);
     SequenceRecord genome;
     genome.sequence = "AATTTACGATTTAAGCATTAGAAT";
     computeBackgroundComposition(genome);
+    const std::vector<FormatCase> cases = formatCases();
     for (int trial = 0; trial < 40; ++trial) {
         const MatrixWithSites m = randomMatrix(random);
-        std::string order = "ACGT";
-        std::shuffle(order.begin(), order.end(), random);
-        const std::vector<std::string> texts = {jasparText(m, trial % 2 == 0), memeText(m),
-                                                transfacText(m, order)};
-        for (const SequenceRecord& background : {SequenceRecord{}, genome}) {
-            const SiteCollection sites = makeCollection(m.sites, background);
-            for (const std::string& text : texts) {
-                const std::vector<CountMatrix> matrices = read(MatrixFormat::Unknown, text);
-                ASSERT_EQ(matrices.size(), 1u) << text;
+        for (const FormatCase& format : cases) {
+            const std::string text = format.write(m, random);
+            SCOPED_TRACE(format.label + ":\n" + text);
+            // Four rows of four numbers may be either layout: in a .txt
+            // file they are read as the writer meant.
+            const bool square = m.columns.size() == 4 && format.extension == "txt";
+            const MatrixFormat told = matrixFormatOf(text, format.extension);
+            if (!square) {
+                EXPECT_EQ(told, format.format);
+            }
+            if (m.columns.size() != 4) {
+                EXPECT_EQ(matrixFormatOfContent(text), format.format);
+            }
+            MatrixReading reading;
+            if (format.defaultSites) {
+                reading.defaultSites = static_cast<double>(m.sites.size());
+            }
+            const std::vector<CountMatrix> matrices =
+                readMatrices(text, square ? format.format : told, "m.txt", "m", reading);
+            ASSERT_EQ(matrices.size(), 1u);
+            EXPECT_EQ(matrices[0].id, format.id);
+            EXPECT_EQ(matrices[0].name, format.name);
+            for (const SequenceRecord& background : {SequenceRecord{}, genome}) {
                 const SiteCollection matrix = collectionFromMatrix(matrices[0], background);
-                SCOPED_TRACE(text);
-                EXPECT_TRUE(matrix.sites.empty());
-                EXPECT_EQ(matrix.baseName, "M1");
-                ASSERT_EQ(matrix.siteLength, sites.siteLength);
-                EXPECT_EQ(matrix.siteCount(), sites.siteCount());
-                for (size_t l = 0; l < m.columns.size(); ++l) {
-                    const PositionRecord& a = sites.model.positions[l];
-                    const PositionRecord& b = matrix.model.positions[l];
-                    EXPECT_EQ(a.counts, b.counts) << "position " << l;
-                    EXPECT_EQ(a.frequencies, b.frequencies) << "position " << l;
-                    EXPECT_EQ(a.consensus, b.consensus) << "position " << l;
-                }
-                EXPECT_EQ(bitsOf(matrix.model.totalRsequence), bitsOf(sites.model.totalRsequence));
-                EXPECT_EQ(bitsOf(matrix.model.totalRelativeEntropy),
-                          bitsOf(sites.model.totalRelativeEntropy));
-                for (int method = 1; method <= 11; ++method) {
-                    const TermTable expected(method, sites, background);
-                    const TermTable actual(method, matrix, background);
-                    EXPECT_EQ(std::memcmp(expected.row(0), actual.row(0),
-                                          sizeof(double) * 256 * m.columns.size()),
-                              0)
-                        << "method " << method;
-                }
+                EXPECT_EQ(matrix.baseName, format.id);
+                EXPECT_EQ(matrix.fromMatrix(), format.format != MatrixFormat::JasparSites);
+                expectSameModel(makeCollection(m.sites, background), matrix, background, random);
             }
         }
     }
@@ -204,6 +383,11 @@ TEST(CountMatrix, MalformedMatricesGiveClearErrors) {
     const auto M = MatrixFormat::Meme;
     const auto T = MatrixFormat::Transfac;
     const auto U = MatrixFormat::Unknown;
+    const auto S = MatrixFormat::JasparSites;
+    const auto F = MatrixFormat::FourColumn;
+    const auto H = MatrixFormat::Homer;
+    const auto X = MatrixFormat::MemeXml;
+    const std::string xml = "<MEME>\n<motifs>\n<motif name=\"a\" width=\"1\" sites=\"4\">\n";
     const std::string meme = "MEME version 4\nMOTIF a\nletter-probability matrix: w= 2\n";
     const struct {
         MatrixFormat format;
@@ -252,6 +436,35 @@ TEST(CountMatrix, MalformedMatricesGiveClearErrors) {
         {T, "ID a\nP0 A C G T\nXX\n01 1 2 3 4\n", 4, "a numbered row without a P0 line"},
         {T, "ID a\nP0 A C G T\n01 1 1 1 1\nP0 A C G T\n", 4, "a second matrix before"},
         {T, "ID a\nP0 A C G T\nXX\n//\n", 2, "matrix \"a\" has no column"},
+        // Log-odds and weight matrices are refused by name.
+        {U, ">M1\n-1.2 0.5 0.3 -2\n0.1 0.2 0.3 0.4\n", 2, "\"-1.2\" is not a count"},
+        {U, ">M1\nA -1 2\nC 1 2\nG 1 2\nT 1 2\n", 2, "log-odds and weight matrices are not read"},
+        {T, "ID a\nP0 A C G T\n01 -0.5 1 1 1\n", 3, "log-odds and weight matrices are not read"},
+        {M, meme + "-0.25 0.25 0.5 0.5\n", 4, "log-odds and weight matrices are not read"},
+        {S, ">s1\nacTGTGAtt\n>s2\naTGTGtt\n", 3,
+         "the site of record \"s2\" has 4 letters; the first has 5"},
+        {S, ">s1 x 1\nacTGTGAtt\n>s1 x 2\nacgt\n", 3,
+         "record \"s1 x 2\" has no site in upper case"},
+        {S, ">s1\nacTGtGAtt\n", 1, "record \"s1\" has two runs of upper case"},
+        {S, "TGTGA\n>s1\nTGTGA\n", 1, "a sequence before the first \">\" header"},
+        {F, ">M1\n1 2 3\n", 2, "a row of 3 numbers; rows have four"},
+        {F, "#M1\nA 1 2 3 4\n", 2, "a row that begins with a letter"},
+        {H, ">M1\tx\t5\n0.5 0.5 0 1.5\n", 2, "\"1.5\" is not a probability"},
+        {H, "0.5 0.5 0 0\n", 1, "rows before the first"},
+        {X, xml, 3, "the file ends inside <motif>"},
+        {X, "<STREME>\n", 1, "only MEME's XML output (<MEME>) is read"},
+        {X, "<MEME>\n<motifs>\n</MEME>\n", 3, "</MEME> where </motifs> was expected"},
+        {X, "<MEME>\n<a b=c>\n", 2, "the attribute b of <a> has no quoted value"},
+        {X, "<MEME>\n<!-- open\n", 2, "a comment that does not end"},
+        {X, "<MEME></MEME>\n", 0, "no matrix (no <motif> in <motifs>)"},
+        {X, xml + "<probabilities><alphabet_matrix><alphabet_array>\n<value letter_id=\"E\">", 5,
+         "letter_id \"E\" is not a base"},
+        {X,
+         xml + "<probabilities><alphabet_matrix><alphabet_array>\n<value letter_id=\"A\">1"
+               "</value></alphabet_array>",
+         5, "a position of motif \"a\" without C"},
+        {X, xml + "<probabilities><alphabet_matrix></alphabet_matrix></probabilities></motif>", 3,
+         "motif \"a\": width=1 but 0 positions"},
     };
     for (const auto& c : cases) {
         const InputError error = readError(c.format, c.text);
@@ -297,7 +510,8 @@ TEST(CountMatrix, SeveralMatricesOfOneFileComeInOrder) {
               "VV  release header\nXX\n//\n"
               "AC  M00001\nXX\nID  F$ONE\nNA  One\nXX\nP0      A      C      G      T\n"
               "01      1      2      2      0      S\nXX\nBA  3 sites\n//\n"
-              "AC  M00002\nXX\nPO  T G C A\n01 4 0 0 0 T\n02 0 0 0 4 A\nXX\n");
+              "AC  M00002\nXX\nPO  T G C A\n01 4 0 0 0 T\n02 0 0 0 4 A\nXX\n"
+              "AC  M00003\nP0 A C G T\n01 1 1 1 1\n");
     writeFile("crp.pfm", "1 0\n0 1\n0 0\n0 0\n");
     writeFile("by_content.txt", "\n  ID  F$X\nP0 A C G T\n01 1 1 1 1\n//\n");
 
@@ -316,7 +530,9 @@ TEST(CountMatrix, SeveralMatricesOfOneFileComeInOrder) {
           {"MA0003.1", "Third", {{9, 0, 0, 0}}}}},
         {"set.meme", {{"one", "First", {{1, 1, 1, 1}}}, {"two", "", {{2, 0, 0, 0}, {0, 0, 1, 1}}}}},
         {"set.Dat",
-         {{"F$ONE", "One", {{1, 2, 2, 0}}}, {"M00002", "", {{0, 0, 0, 4}, {4, 0, 0, 0}}}}},
+         {{"F$ONE", "One", {{1, 2, 2, 0}}},
+          {"M00002", "", {{0, 0, 0, 4}, {4, 0, 0, 0}}},
+          {"M00003", "", {{1, 1, 1, 1}}}}},
         {"crp.pfm", {{"crp", "", {{1, 0, 0, 0}, {0, 1, 0, 0}}}}},
         {"by_content.txt", {{"F$X", "", {{1, 1, 1, 1}}}}},
     };
@@ -347,6 +563,11 @@ TEST(CountMatrix, FormatsByExtensionAndContent) {
                                                            {"Meme", MatrixFormat::Meme},
                                                            {"transfac", MatrixFormat::Transfac},
                                                            {"DAT", MatrixFormat::Transfac},
+                                                           {"sites", MatrixFormat::JasparSites},
+                                                           {"xml", MatrixFormat::MemeXml},
+                                                           {"CB", MatrixFormat::FourColumn},
+                                                           {"motif", MatrixFormat::Homer},
+                                                           {"motifs", MatrixFormat::Homer},
                                                            {"txt", MatrixFormat::Unknown},
                                                            {"", MatrixFormat::Unknown}}) {
         EXPECT_EQ(matrixFormatOfExtension(extension), format) << extension;
@@ -360,7 +581,130 @@ TEST(CountMatrix, FormatsByExtensionAndContent) {
              {"\r\nAC  M1\n", MatrixFormat::Transfac},
              {"//\n", MatrixFormat::Transfac},
              {"MOTIF a\n", MatrixFormat::Unknown},
-             {"", MatrixFormat::Unknown}}) {
+             {"", MatrixFormat::Unknown},
+             {"****\nMEME - Motif discovery tool\n****\nMEME version 5\n", MatrixFormat::Meme},
+             {"<?xml version='1.0'?>\n<MEME>\n", MatrixFormat::MemeXml},
+             {">s1 CRP 1\nacgTGTGAtt\n", MatrixFormat::JasparSites},
+             {">a\n1 2 3 4\n1 2 3 4\n", MatrixFormat::FourColumn},
+             {"#a b\n1 2 3 4\n", MatrixFormat::FourColumn},
+             {"#a b\n1 2 3\n1 2 3\n1 2 3\n1 2 3\n", MatrixFormat::Jaspar},
+             {">TGA\tname\t6.5\n0.1 0.2 0.3 0.4\n", MatrixFormat::Homer},
+             {"CC  comment\n", MatrixFormat::Transfac}}) {
         EXPECT_EQ(matrixFormatOfContent(text), format) << text;
     }
+    // Four rows of four numbers: the layout whose columns (four rows) or
+    // rows (four columns) alone total alike, which the extension settles.
+    const std::string byColumn = ">a\n1 0 3 2\n1 2 0 1\n1 1 1 1\n1 1 0 0\n";
+    const std::string byRow = ">a\n1 1 1 1\n0 2 1 1\n3 0 1 0\n2 1 1 0\n";
+    const std::string oneRow = ">a\n1 2 3 4\n";
+    for (const auto& [text, extension, format] :
+         std::vector<std::tuple<std::string, std::string, MatrixFormat>>{
+             {byColumn, "txt", MatrixFormat::Jaspar},
+             {byColumn, "cb", MatrixFormat::FourColumn},
+             {byColumn, "motif", MatrixFormat::Homer},
+             {byColumn, "meme", MatrixFormat::Jaspar},
+             {byRow, "txt", MatrixFormat::FourColumn},
+             {byRow, "pfm", MatrixFormat::Jaspar},
+             {oneRow, "jaspar", MatrixFormat::FourColumn},
+             {oneRow, "motif", MatrixFormat::Homer},
+             {"hello\n", "jaspar", MatrixFormat::Jaspar},
+             {"MEME version 4\n", "jaspar", MatrixFormat::Meme}}) {
+        EXPECT_EQ(matrixFormatOf(text, extension), format) << extension << ":\n" << text;
+    }
+}
+
+// The samples of tests/data/motifs, one per dialect as its makers lay it
+// out: each gives its IDs and names, and its first matrix, counted from the
+// crp example's 17 sites, gives their model and scores bit for bit; read
+// from gzip data or standard input, each gives the same.
+TEST(CountMatrix, SamplesOfEveryDialectGiveTheirSites) {
+    TempFolder folder;
+    const std::string data = std::string(XOPREX_TEST_DATA) + "/motifs/";
+    std::mt19937 random(17);
+    const std::string crpSites = std::string(XOPREX_EXAMPLES) + "/crp_sites.txt";
+    const SiteCollection crp = loadCollection(crpSites, SequenceRecord{});
+    using Strings = std::vector<std::string>;
+    const Strings memeIds = {"TGTGATCGAGGTCACACTT", "TACTGT"};
+    const Strings jasparIds = {"MX0001.1", "MX0002.1"};
+    const struct {
+        std::string file;
+        Strings ids;
+        Strings names;
+    } samples[] = {
+        {"meme.txt", memeIds, {"MEME-1", "MEME-2"}},
+        {"meme.xml", memeIds, {"MEME-1", "MEME-2"}},
+        {"crp.jaspar", jasparIds, {"CRP", "second"}},
+        {"MX0001.1.pfm", {"MX0001.1"}, {""}},
+        {"MX0001.1.sites", {"MX0001.1"}, {"CRP"}},
+        {"crp_four_column.txt", jasparIds, {"CRP", "second"}},
+        {"crp_four_row.txt", jasparIds, {"CRP", "second"}},
+        {"crp.cb", {"CRP", "second"}, {"MX0001.1", ""}},
+        {"crp.motif", memeIds, {"CRP(HTH)/Ecoli-CRP-ChIP-Seq/Homer", "second/Homer"}},
+        {"crp.transfac", {"E$CRP_01", "E$SECOND_01"}, {"CRP", "second"}},
+        {"crp_dialect.dat", {"CRP", "second"}, {"", ""}},
+    };
+    // HOMER gives no number of sites.
+    const MatrixReading seventeen{17.0};
+    for (const auto& sample : samples) {
+        SCOPED_TRACE(sample.file);
+        std::filesystem::copy_file(data + sample.file, sample.file);
+        const std::vector<CountMatrix> matrices = readMatrixFile(sample.file, seventeen);
+        ASSERT_EQ(matrices.size(), sample.ids.size());
+        for (size_t i = 0; i < matrices.size(); ++i) {
+            EXPECT_EQ(matrices[i].id, sample.ids[i]);
+            EXPECT_EQ(matrices[i].name, sample.names[i]);
+            EXPECT_EQ(matrices[i].columns.size(), i == 0 ? 19u : 6u);
+        }
+        const SiteCollection first = collectionFromMatrix(matrices[0], SequenceRecord{});
+        expectSameModel(crp, first, SequenceRecord{}, random);
+        if (sample.file.ends_with(".sites")) {
+            EXPECT_EQ(matrices[0].sites, splitLines(readFile(crpSites)));
+        }
+
+        const std::string packed = xoprex::testing::gzipFile(sample.file);
+        const std::vector<CountMatrix> unpacked = readMatrixFile(packed, seventeen);
+        xoprex::testing::StandardInputFrom input(packed);
+        const std::vector<CountMatrix> piped = readMatrixFile("-", seventeen);
+        for (const auto* copy : {&unpacked, &piped}) {
+            ASSERT_EQ(copy->size(), matrices.size());
+            for (size_t i = 0; i < matrices.size(); ++i) {
+                const bool bare = copy == &piped && sample.file.ends_with(".pfm");
+                EXPECT_EQ((*copy)[i].id, bare ? "stdin" : matrices[i].id);
+                EXPECT_EQ((*copy)[i].name, matrices[i].name);
+                EXPECT_EQ((*copy)[i].columns, matrices[i].columns);
+                EXPECT_EQ((*copy)[i].sites, matrices[i].sites);
+            }
+        }
+    }
+}
+
+// Later matrices of a taken ID become ID.2, ID.3, ... past every name taken
+// in earlier files and every ID still to come; one message each.
+TEST(CountMatrix, DuplicateIdsAreToldApartAcrossFiles) {
+    const auto withIds = [](const std::vector<std::string>& ids) {
+        std::vector<CountMatrix> matrices(ids.size());
+        for (size_t i = 0; i < ids.size(); ++i) {
+            matrices[i].id = ids[i];
+        }
+        return matrices;
+    };
+    const auto idsOf = [](const std::vector<CountMatrix>& matrices) {
+        std::vector<std::string> ids;
+        for (const CountMatrix& matrix : matrices) {
+            ids.push_back(matrix.id);
+        }
+        return ids;
+    };
+    std::unordered_set<std::string> taken;
+    std::vector<CountMatrix> first = withIds({"CRP", "LexA", "CRP", "CRP.2", "CRP", "LexA"});
+    const std::vector<std::string> messages = renameDuplicateIds(first, taken, "a.meme");
+    EXPECT_EQ(idsOf(first),
+              (std::vector<std::string>{"CRP", "LexA", "CRP.3", "CRP.2", "CRP.4", "LexA.2"}));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0],
+              "a.meme: matrix 3 has the ID \"CRP\" of an earlier matrix; it is titled \"CRP.3\"");
+    std::vector<CountMatrix> second = withIds({"LexA", "FNR", "CRP.3"});
+    EXPECT_EQ(renameDuplicateIds(second, taken, "b.jaspar").size(), 2u);
+    EXPECT_EQ(idsOf(second), (std::vector<std::string>{"LexA.3", "FNR", "CRP.3.2"}));
+    EXPECT_EQ(taken.size(), 9u);
 }

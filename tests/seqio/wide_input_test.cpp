@@ -1,14 +1,13 @@
 // What the command line reads beside the desktop program's rules: the wide
 // name rule, standard input, record names and every record of a GenBank
 // file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "base/file_names.h"
+#include "input_files.h"
 #include "seqio/sequence.h"
 #include "seqio_test_support.h"
 
@@ -16,6 +15,8 @@ namespace xoprex::seqio_test {
 namespace {
 
 using WideInputTest = TempFolderTest;
+using testing::gzipFile;
+using testing::StandardInputFrom;
 
 const InputRules kWide{NameRule::Wide, false};
 const InputRules kWideAll{NameRule::Wide, true};
@@ -28,28 +29,6 @@ const std::string kGenBank =
     "ORIGIN      \n"
     "        1 acgtacgtac gt\n"
     "//\n";
-
-// Standard input reads the given file while the object lives.
-class StandardInputFrom {
-  public:
-    explicit StandardInputFrom(const std::string& path) : saved_(::dup(STDIN_FILENO)) {
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        ::dup2(fd, STDIN_FILENO);
-        ::close(fd);
-    }
-    ~StandardInputFrom() {
-        ::dup2(saved_, STDIN_FILENO);
-        ::close(saved_);
-    }
-
-  private:
-    int saved_;
-};
-
-std::string gzipFile(const std::string& path) {
-    EXPECT_EQ(std::system(("gzip -k -f -n " + path).c_str()), 0);
-    return path + ".gz";
-}
 
 TEST(WideRule, ExtensionsAndTitles) {
     struct Case {

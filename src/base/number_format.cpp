@@ -235,6 +235,12 @@ void appendGeneralC(std::string& out, double value, int precision) {
     out.append(buf, writeGeneralWith(buf, value, std::min(precision, kMaxScaledPrecision), 2));
 }
 
+std::string formatGeneralC(double value, int precision) {
+    std::string out;
+    appendGeneralC(out, value, precision);
+    return out;
+}
+
 void appendGeneral(std::string& out, double value, int precision) {
     if (precision > kMaxScaledPrecision && std::isfinite(value) && value != 0.0) {
         Rounded rounded;

@@ -23,6 +23,7 @@ void appendGeneral(std::string& out, double value, int precision = 6);
 // digits (7.42148e-09, 1e+06), for the formats other programs read;
 // precision up to 17.
 void appendGeneralC(std::string& out, double value, int precision = 6);
+std::string formatGeneralC(double value, int precision = 6);
 
 // The longest text writeGeneral writes.
 inline constexpr size_t kGeneralMaxLength = 32;

@@ -58,6 +58,7 @@ struct SearchArgs {
     bool allRecords = false;
     bool quiet = false;
     std::string topology = "circular";
+    std::string backgroundFile;
     bool skipAmbiguous = false;
     bool pooledQ = false;
 };
@@ -240,7 +241,7 @@ void reportFailure(const std::vector<std::string>& lines) {
 
 // A number in the general notation of the messages, zero without its sign.
 std::string plainGeneral(double value) {
-    return xoprex::formatGeneral(value == 0.0 ? 0.0 : value);
+    return xoprex::formatGeneralC(value == 0.0 ? 0.0 : value);
 }
 
 // A figure known to about 1%: two significant digits, or the whole number
@@ -287,7 +288,7 @@ int runSearchCommand(const SearchArgs& args) {
         const std::vector<std::string> listed = readCollectionList(args.collectionList);
         collections.insert(collections.end(), listed.begin(), listed.end());
     }
-    inputsOfTheRun = {args.sequence, args.options, args.collectionList};
+    inputsOfTheRun = {args.sequence, args.options, args.collectionList, args.backgroundFile};
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
     if (!args.outDir.empty()) {
@@ -306,12 +307,12 @@ int runSearchCommand(const SearchArgs& args) {
     for (const std::string& path : args.motifs) {
         inputs.collections.push_back({path, "", true});
     }
-    // A named options file, or Options.txt here, must be whole; without
-    // either the search runs on the factory defaults.
+    // A named options file must be whole; without one the search runs on
+    // the factory defaults (an Options.txt here, which the desktop program
+    // writes, is not taken unless named).
     inputs.optionsPath = args.options;
-    if (inputs.optionsPath.empty() && std::filesystem::exists("Options.txt")) {
-        inputs.optionsPath = "Options.txt";
-    }
+    const bool unusedOptionsFile =
+        inputs.optionsPath.empty() && std::filesystem::exists("Options.txt");
     inputs.optionsSource =
         inputs.optionsPath.empty() ? xoprex::OptionsSource::Factory : xoprex::OptionsSource::File;
     inputs.optionSettings = args.settings;
@@ -346,6 +347,7 @@ int runSearchCommand(const SearchArgs& args) {
                                                 : xoprex::TopologyRule::Circular;
     inputs.skipAmbiguous = args.skipAmbiguous;
     inputs.pooledQValues = args.pooledQ;
+    inputs.backgroundPath = args.backgroundFile;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
@@ -362,6 +364,15 @@ int runSearchCommand(const SearchArgs& args) {
         progress.erase();
         std::cerr << "xoprex: warning: " << warning << '\n';
     };
+    control.onNote = [&progress](const std::string& text) {
+        progress.erase();
+        std::cerr << "xoprex: note: " << text << '\n';
+    };
+    if (unusedOptionsFile) {
+        control.onNote(
+            "Options.txt in this folder is not used: the search runs on the factory "
+            "defaults and the flags (--options Options.txt takes it)");
+    }
     // A file of matrices may hold several: every summary line names its
     // collection then.
     const bool several = collections.size() > 1 || !args.motifs.empty();
@@ -370,7 +381,7 @@ int runSearchCommand(const SearchArgs& args) {
         const std::string who = several ? summary.collection + ": " : std::string();
         std::cerr << "xoprex: " << who << "cut-off " << plainGeneral(summary.cutOff) << " (p-value "
                   << roughFigure(summary.pValue) << "): " << roughFigure(summary.expected)
-                  << " hits expected by chance in " << xoprex::formatGeneral(summary.windows, 12)
+                  << " hits expected by chance in " << xoprex::formatGeneralC(summary.windows, 12)
                   << " windows, " << summary.passed << " found";
         if (summary.passed != summary.found) {
             std::cerr << " (" << summary.found << " after the both-strand rule)";
@@ -490,8 +501,8 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     searchCmd
         ->add_option("--options", search.options,
-                     "Options file (default: Options.txt in the current folder if there "
-                     "is one, else the factory defaults); the flags below override it")
+                     "Options file (default: none, the factory defaults); the flags below "
+                     "override it")
         ->type_name("FILE");
     searchCmd
         ->add_option("--out-dir", search.outDir,
@@ -509,6 +520,12 @@ int main(int argc, char** argv) {
                      "LOCUS line says, FASTA records and records that say nothing linear")
         ->check(CLI::IsMember({"circular", "linear", "auto"}))
         ->type_name("circular|linear|auto");
+    searchCmd
+        ->add_option("--bgfile", search.backgroundFile,
+                     "Background file: one line \"A 0.29\" per base (longer words, a Markov "
+                     "background's higher orders, are passed over); every record's scores and "
+                     "p-values take it instead of the uniform background or option 3's")
+        ->type_name("FILE");
     searchCmd->add_flag("--skip-ambiguous", search.skipAmbiguous,
                         "Leave out windows holding any letter other than A, C, G, T: neither "
                         "hits nor counted among the windows tested");

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/errors.h"
+#include "base/number_format.h"
 #include "motif/cutoff.h"
 #include "motif/scoring.h"
 #include "pipeline/guidance.h"
@@ -69,10 +70,18 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
     if (inputs.pValue) {
         search.distributions->focusOnPValue(background, *inputs.pValue);
-        const ScoreCutOff cut = search.distributions->of(background).pValueCutOff(*inputs.pValue);
+        const ScoreDistribution& distribution = search.distributions->of(background);
+        const ScoreCutOff cut = distribution.pValueCutOff(*inputs.pValue);
         options.cutOff = cut.score;
         options.literalCutOff = true;
         cutOffTail = cut.tail;
+        const double best = bestWindowScore(options.method, search.collection, background);
+        const bool reachable = lowerIsBetter(options.method) ? best < cut.score : best > cut.score;
+        if (!reachable && control.onNote) {
+            control.onNote(search.names.title + ": no window can reach the p-value cut-off " +
+                           formatGeneralC(*inputs.pValue) + "; its best has p-value " +
+                           formatGeneralC(distribution.pValue(best)));
+        }
         if (searchCount > kKeptDistributions) {
             // Hundreds of matrices: one distribution at a time, built again
             // when the p-values are written.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "base/errors.h"
 #include "base/run_log.h"
 #include "base/tasks.h"
+#include "motif/background_file.h"
 #include "motif/site_collection.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
@@ -54,7 +56,8 @@ void throwIfCancelled(const SearchControl& control) {
 
 void checkOutputs(const SearchInputs& inputs, const Options& options, const Searches& searches) {
     std::vector<NamedCollection> named;
-    std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath};
+    std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath,
+                                           inputs.backgroundPath};
     for (const auto& search : searches) {
         named.push_back(search->names);
         inputPaths.push_back(search->names.path);
@@ -98,6 +101,72 @@ void countHits(SearchControl::Summary& summary, const RecordInfo& record, const 
         }
     }
 }
+
+void note(const SearchControl& control, const std::string& text) {
+    if (control.onNote) {
+        control.onNote(text);
+    }
+}
+
+// The first record's background: a background file's, or with option 3 a
+// one-record target's own composition; and a note of what was not applied.
+void chooseBackground(SequenceRecord& first, bool severalRecords, const Options& options,
+                      const std::optional<BackgroundFile>& file, const SearchControl& control) {
+    if (file) {
+        applyBackground(first, *file);
+        if (options.backgroundFromGenome) {
+            note(control,
+                 "the background file replaces option 3 (the background from the "
+                 "target's composition)");
+        }
+    } else if (options.backgroundFromGenome && severalRecords) {
+        note(control,
+             "option 3 (the background from the target's composition) applies to "
+             "targets of one record only: the records of this one are scored against "
+             "the uniform background (--bgfile gives them another)");
+    } else if (options.backgroundFromGenome) {
+        computeBackgroundComposition(first);
+    }
+}
+
+// The G + C share of a sample of the target's bases (its first records, up
+// to kSampledBases), against the background's.
+class CompositionSample {
+  public:
+    void add(const std::string& text) {
+        if (at_ + gc_ >= kSampledBases) {
+            return;
+        }
+        for (const char c : {'G', 'C'}) {
+            gc_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
+        }
+        for (const char c : {'A', 'T'}) {
+            at_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
+        }
+    }
+    // A note when the sample's G + C share is more than ten points from the
+    // background's.
+    void noteIfFar(const SequenceRecord& background, const SearchControl& control) const {
+        if (at_ + gc_ == 0) {
+            return;
+        }
+        const double target = static_cast<double>(gc_) / static_cast<double>(at_ + gc_);
+        const auto& p = background.backgroundFrequencies;
+        const double assumed = (p[1] + p[2]) / (p[0] + p[1] + p[2] + p[3]);
+        if (std::fabs(target - assumed) > 0.10) {
+            note(control, "the target is " + std::to_string(std::lround(100 * target)) +
+                              "% G + C and the background " +
+                              std::to_string(std::lround(100 * assumed)) +
+                              "%: the hits expected by chance assume that background "
+                              "(--bgfile FILE or --background genome give another)");
+        }
+    }
+
+  private:
+    static constexpr size_t kSampledBases = 4'000'000;
+    size_t gc_ = 0;
+    size_t at_ = 0;
+};
 
 // Records shorter than this are scanned on one thread: a thread's share of
 // a few kilobases does not repay its start-up and the fresh memory it touches.
@@ -152,6 +221,16 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     const Searches searches = collectionSearches(inputs, runOptions);
     checkOutputs(inputs, runOptions, searches);
+    std::optional<BackgroundFile> backgroundFile;
+    if (!inputs.backgroundPath.empty()) {
+        backgroundFile = readBackgroundFile(inputs.backgroundPath);
+        if (backgroundFile->higherOrderLines > 0) {
+            note(control, "the background file's " +
+                              std::to_string(backgroundFile->higherOrderLines) +
+                              " lines of higher orders are passed over: the bases are drawn "
+                              "independently");
+        }
+    }
     // The run log is that of the last collection's search.
     CollectionSearch& last = *searches.back();
 
@@ -181,9 +260,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (runOptions.logResults) {
         sequenceLogs = std::make_unique<SequenceLogs>(runBaseName, first.format == 'G');
     }
-    if (runOptions.backgroundFromGenome && !reader.more()) {
-        computeBackgroundComposition(placed.record);
-    }
+    chooseBackground(placed.record, reader.more(), runOptions, backgroundFile, control);
 
     for (const auto& search : searches) {
         const bool logged = search.get() == &last;
@@ -223,10 +300,15 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
     RecordFeed feed(reader, placed.to);
+    CompositionSample composition;
     for (size_t index = 0;; ++index) {
         throwIfCancelled(control);
         const Topology stated = placed.record.topology;
         applyTopology(placed.record, inputs.topology);
+        if (backgroundFile && index > 0) {
+            applyBackground(placed.record, *backgroundFile);
+        }
+        composition.add(placed.record.sequence);
         const SequenceRecord& record = placed.record;
         if (sequenceLogs != nullptr) {
             sequenceLogs->add(record);
@@ -264,6 +346,12 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (sequenceLogs != nullptr) {
         sequenceLogs->commit();
     }
+    if (const size_t left = reader.recordsLeft(); left > 0) {
+        note(control, std::to_string(left) + " more GenBank record" + (left == 1 ? "" : "s") +
+                          " of " + inputs.sequencePath +
+                          " not searched: only the first is, unless --all-records");
+    }
+    composition.noteIfFar(background, control);
 
     // The q-values of every collection together, when asked for: all their
     // p-values first.

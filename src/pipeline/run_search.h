@@ -94,6 +94,10 @@ struct SearchInputs {
     // q-values over every collection of the run together (M summed) instead
     // of each collection on its own.
     bool pooledQValues = false;
+    // A background file (motif/background_file.h) whose base probabilities
+    // every record's scores and p-values take instead of the uniform ones
+    // or option 3's composition; empty for none.
+    std::string backgroundPath;
 };
 
 struct SearchControl {
@@ -119,6 +123,11 @@ struct SearchControl {
     // method outside 1 to 11, a relative threshold outside (0, 1)); the run
     // log and the results do not mention them.
     std::function<void(const std::string&)> onWarning;
+    // A choice the search made on its own that the user should know of (one
+    // sentence each): option 3 not applied to a target of several records,
+    // GenBank records left unread, a motif that cannot reach the p-value
+    // cut-off, a target whose composition is far from the background.
+    std::function<void(const std::string&)> onNote;
     // Every results file written (the results table and the other formats),
     // with its format.
     std::function<void(ResultFormat, const std::string&)> onOutput;

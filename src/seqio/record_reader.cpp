@@ -93,9 +93,9 @@ struct RecordReader::State {
                 return at;
             }
             // A match may straddle what is held and what comes next.
-            from = std::max(from, held().size() >= pattern.size()
-                                      ? held().size() - pattern.size() + 1
-                                      : size_t{0});
+            from =
+                std::max(from, held().size() >= pattern.size() ? held().size() - pattern.size() + 1
+                                                               : size_t{0});
             if (!fill()) {
                 return std::string_view::npos;
             }
@@ -251,8 +251,7 @@ bool RecordReader::next(SequenceRecord& record) {
         return false;
     }
     s.finished = true;  // unless the extent finds a record after this one
-    const size_t length =
-        s.format == SequenceFormat::Fasta ? s.fastaExtent() : s.genBankExtent();
+    const size_t length = s.format == SequenceFormat::Fasta ? s.fastaExtent() : s.genBankExtent();
     SequenceSet one;
     s.parse(length, one);
     s.started = true;
@@ -265,6 +264,34 @@ bool RecordReader::next(SequenceRecord& record) {
 
 bool RecordReader::more() const {
     return !state_->finished;
+}
+
+size_t RecordReader::recordsLeft() {
+    State& s = *state_;
+    if (s.format != SequenceFormat::GenBank || s.allRecords || !s.started) {
+        return 0;
+    }
+    // Counts the LOCUS lines of what is held, keeps only what a line could
+    // still straddle, and reads on.
+    constexpr std::string_view kLocus = "\nLOCUS";
+    // The rest starts on the line after the first record's "//".
+    while (s.held().size() < kLocus.size() && s.fill()) {
+    }
+    size_t count = s.held().substr(0, kLocus.size() - 1) == kLocus.substr(1) ? 1 : 0;
+    size_t from = 0;
+    for (;;) {
+        const std::string_view held = s.held();
+        for (size_t at = held.find(kLocus, from); at != std::string_view::npos;
+             at = held.find(kLocus, at + 1)) {
+            ++count;
+        }
+        const size_t keep = std::min(held.size(), kLocus.size() - 1);
+        s.begin = s.end - keep;
+        from = 0;
+        if (!s.fill()) {
+            return count;
+        }
+    }
 }
 
 const std::string& RecordReader::baseName() const {

@@ -30,6 +30,12 @@ class RecordReader {
     // it: the reader has found where it starts).
     bool more() const;
 
+    // Once the first record of a GenBank file read alone (InputRules without
+    // allGenBankRecords) is taken: the records the rest of the input holds
+    // (its LOCUS lines). Reads the rest, a piece at a time; 0 for FASTA or
+    // when every record is read.
+    size_t recordsLeft();
+
     // The target's path up to its extension (SequenceSet::baseName).
     const std::string& baseName() const;
 

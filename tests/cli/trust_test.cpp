@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -222,6 +223,78 @@ TEST(Trust, PooledQValuesFollowTheirDefinition) {
         running = std::min(running, tests[k].first * windows / static_cast<double>(k + 1));
         EXPECT_NEAR(std::stod(tests[k].second), running, running * 1e-4 + 1e-12) << k;
     }
+}
+
+// A background file scores and tests every record as option 3 would with
+// that composition; option 3 on a target of several records is not applied,
+// with a word.
+TEST(Trust, BackgroundFileActsAsTheCompositionWould) {
+    TempDir dir;
+    const std::string text = xoprex::testing::randomText(3000, "AAATTTGCACGTATAT", 31);
+    dir.write("one.fas", ">one\n" + text + "\n");
+    dir.write("two.fas", ">one\n" + text + "\n>two\n" + text + "\n");
+    dir.write("c.txt", readFile(std::string(XOPREX_EXAMPLES) + "/crp_sites.txt"));
+    // The composition as option 3 makes it: strand-symmetric.
+    double at = 0, gc = 0;
+    for (const char c : text) {
+        (c == 'A' || c == 'T' ? at : gc) += 1;
+    }
+    char file[200];
+    std::snprintf(file, sizeof file, "# composition\nA %.17g\nC %.17g\nG %.17g\nT %.17g\nAA 0.1\n",
+                  at / 6000, gc / 6000, gc / 6000, at / 6000);
+    dir.write("bg.txt", file);
+    const std::string search = kXoprex +
+                               " search --collection c.txt --no-log --method iseq "
+                               "--pvalue 1e-3 --stdout tsv --sequence ";
+    const auto rows = [](const std::string& path) {
+        std::string kept;
+        std::istringstream in(readFile(path));
+        for (std::string line; std::getline(in, line);) {
+            kept += line.rfind('#', 0) == 0 ? "" : line + "\n";
+        }
+        return kept;
+    };
+    ASSERT_EQ(run(search + "one.fas --background genome > genome.tsv 2> err.txt"), 0);
+    ASSERT_EQ(run(search + "one.fas --bgfile bg.txt > file.tsv 2> err.txt"), 0);
+    EXPECT_EQ(rows("file.tsv"), rows("genome.tsv"));
+    EXPECT_NE(readFile("err.txt").find("1 lines of higher orders"), std::string::npos);
+    // Both records take the file; option 3 leaves them uniform.
+    ASSERT_EQ(run(search + "two.fas --bgfile bg.txt > two.tsv 2> err.txt"), 0);
+    EXPECT_EQ(readTable("two.tsv").rows.size(), 2 * readTable("file.tsv").rows.size());
+    ASSERT_EQ(run(search + "two.fas --background genome > g2.tsv 2> err.txt"), 0);
+    EXPECT_NE(readFile("err.txt").find("option 3"), std::string::npos) << readFile("err.txt");
+    ASSERT_EQ(run(search + "two.fas > u2.tsv 2> err.txt"), 0);
+    EXPECT_EQ(rows("g2.tsv"), rows("u2.tsv"));
+    // Mistakes name the file and the line.
+    dir.write("bad.txt", "A 0.3\nC x\n");
+    EXPECT_EQ(run(search + "one.fas --bgfile bad.txt > out.txt 2>&1"), 2);
+    EXPECT_NE(readFile("out.txt").find("bad.txt, line 2"), std::string::npos)
+        << readFile("out.txt");
+}
+
+// A word on standard error for every choice made without being asked.
+TEST(Trust, SilentChoicesAreSaid) {
+    TempDir dir;
+    const std::string genBank = readFile(std::string(XOPREX_EXAMPLES) + "/pPCP1.gbk");
+    dir.write("three.gbk", genBank + genBank + genBank);
+    dir.write("c.txt", readFile(std::string(XOPREX_EXAMPLES) + "/crp_sites.txt"));
+    dir.write("short.txt", "ACG\nACG\nACT\n");
+    dir.write("at.fas", ">at\n" + xoprex::testing::randomText(20000, "AAAATTTTGC", 5) + "\n");
+    const std::string search = kXoprex + " search --no-log --format tsv --quiet ";
+    const auto saysIt = [&](const std::string& arguments, const std::string& words) {
+        EXPECT_EQ(run(search + arguments + " 2> err.txt"), 0) << arguments;
+        EXPECT_NE(readFile("err.txt").find(words), std::string::npos)
+            << arguments << ": " << readFile("err.txt");
+    };
+    saysIt("--sequence three.gbk --collection c.txt", "2 more GenBank records of three.gbk");
+    saysIt("--sequence three.gbk --collection short.txt --pvalue 1e-9",
+           "short: no window can reach the p-value cut-off 1e-09; its best has p-value");
+    saysIt("--sequence at.fas --collection c.txt",
+           "the target is 20% G + C and the background 50%");
+    run(kXoprex + " options --write-defaults Options.txt > /dev/null");
+    saysIt("--sequence at.fas --collection c.txt", "Options.txt in this folder is not used");
+    EXPECT_EQ(run(search + "--sequence three.gbk --all-records --collection c.txt 2> err.txt"), 0);
+    EXPECT_EQ(readFile("err.txt").find("GenBank record"), std::string::npos);
 }
 
 // The formats other programs read, read by them: pandas takes the TSV with

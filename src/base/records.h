@@ -70,7 +70,7 @@ struct SiteHit {
     double upMean = 0.0;
     double downMean = 0.0;
     double localMean = 0.0;
-    int32_t position = 0;    // strand-dependent position (forward: 0-based start)
+    int64_t position = 0;    // strand-dependent position (forward: 0-based start)
     int32_t siteLength = 0;  // motif length L, fixed at creation
     int32_t distance = 0;
     bool strand = false;  // true: sequence as read; false: reverse complement
@@ -133,7 +133,7 @@ struct RecordInfo {
     size_t length = 0;  // characters of the forward strand
     // Forward indices of the bytes without a complement, in increasing order
     // (usually none).
-    std::vector<uint32_t> uncomplemented;
+    std::vector<uint64_t> uncomplemented;
     std::array<double, 4> backgroundFrequencies{0.25, 0.25, 0.25, 0.25};  // A, C, G, T
     double backgroundEntropy = 2.0;
 };

@@ -74,6 +74,15 @@ char* writeUnsigned(char* at, int64_t value) {
     return std::to_chars(at, at + kIntegerRoom, static_cast<uint32_t>(value)).ptr;
 }
 
+// A position (1-based): its unsigned 32-bit value, as coordinates are
+// written, within the first 4 Gb; the whole number beyond.
+char* writePosition(char* at, int64_t value) {
+    if (value >= 0 && value > int64_t{UINT32_MAX}) {
+        return std::to_chars(at, at + 2 * kIntegerRoom, value).ptr;
+    }
+    return writeUnsigned(at, value);
+}
+
 // Rows per chunk when a record's rows are formatted on two threads (about
 // 0.8 MB of text), and the rows from which that pays.
 constexpr size_t kRowsPerChunk = 8192;
@@ -300,7 +309,7 @@ void writeHitRow(std::string& out, const SiteHit& hit) {
     *p++ = ',';
     p = writeText(p, type);
     *p++ = ',';
-    p = writeUnsigned(p, static_cast<int64_t>(hit.position) + 1);
+    p = writePosition(p, hit.position + 1);
     *p++ = ',';
     *p++ = flagDigit(gene.sense);
     *p++ = ',';

@@ -63,7 +63,7 @@ void appendSeqId(std::string& out, std::string_view name) {
 
 // The k-th byte of the forward strand that the reverse strand keeps.
 int64_t keptByte(const RecordInfo& record, int64_t k) {
-    const std::vector<uint32_t>& gaps = record.uncomplemented;
+    const std::vector<uint64_t>& gaps = record.uncomplemented;
     // Bytes left out before the k-th kept one: gaps j with gaps[j] - j <= k.
     size_t low = 0;
     size_t high = gaps.size();

@@ -51,7 +51,7 @@ const HitGene& unavailableGene() {
 
 // Closest start among the genes that strictly enclose the position, looking
 // at most at three genes from the one before `nearest`.
-bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int32_t position,
+bool enclosingGene(const std::vector<GeneRecord>& genes, size_t nearest, int64_t position,
                    int64_t textLength, size_t& found, int64_t& distance) {
     distance = textLength;
     bool any = false;

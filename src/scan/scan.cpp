@@ -135,7 +135,7 @@ RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     if (!fullyComplementable(record.sequence.data(), record.sequence.size())) {
         for (size_t i = 0; i < record.sequence.size(); ++i) {
             if (complementOf(static_cast<unsigned char>(record.sequence[i])) == '\0') {
-                info.uncomplemented.push_back(static_cast<uint32_t>(i));
+                info.uncomplemented.push_back(i);
             }
         }
     }

@@ -43,7 +43,7 @@ SiteHit hitOfRow(const HitRow& row, int64_t length) {
             position -= length;
         }
     }
-    hit.position = static_cast<int32_t>(position);
+    hit.position = position;
     return hit;
 }
 

@@ -104,7 +104,7 @@ void HitKeeper::appendEntry(uint32_t start, double score, const WindowMeans& mea
 // strand, so none of them has a partner; a second-pass hit's partner can
 // only be a first-pass hit still holding that strand (not yet replaced), and
 // of the two positions it may hold, the lower list index comes first.
-size_t HitKeeper::firstPassPartner(bool strand, int32_t position) {
+size_t HitKeeper::firstPassPartner(bool strand, int64_t position) {
     const int64_t at = position;
     const size_t below = firstPass_.find(at - siteLength_, lowCursor_);
     const size_t above = firstPass_.find(at + siteLength_, highCursor_);

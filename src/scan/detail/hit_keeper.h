@@ -124,8 +124,8 @@ class HitKeeper {
     template <class Window>
     void keep(uint32_t start, double score, const WindowMeans& means, Window window);
     void beginStrand(bool forward, size_t n, const std::vector<CandidateList>& lists);
-    int32_t positionOf(int pass, uint32_t start) const {
-        return static_cast<int32_t>(forward_[pass] ? start : strandLength_[pass] - start);
+    int64_t positionOf(int pass, uint32_t start) const {
+        return static_cast<int64_t>(forward_[pass] ? start : strandLength_[pass] - start);
     }
     bool strandOf(size_t listIndex) const;
     double scoreOf(size_t listIndex) const;
@@ -136,7 +136,7 @@ class HitKeeper {
     void sortEntries();
     void returnTemporaryMemory();
     void reserveHits();
-    size_t firstPassPartner(bool strand, int32_t position);
+    size_t firstPassPartner(bool strand, int64_t position);
     void release();
 
     // Positions of the first pass's hits, as keys in increasing order (the
@@ -184,7 +184,7 @@ void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Win
         return;
     }
     const bool strand = forward_[pass_];
-    const int32_t position = positionOf(pass_, start);
+    const int64_t position = positionOf(pass_, start);
     const size_t partner = fresh_ ? firstPassPartner(strand, position)
                                   : index_.findPartner(strand, position, siteLength_);
     if (partner == kNoPartner) {

@@ -19,8 +19,11 @@ namespace xoprex::scan_detail {
 uint64_t scoreKey(double score, bool lowerIsBetterScore);
 
 // Place key of a position: its unsigned 32-bit value.
-inline uint64_t positionKey(int32_t position) {
-    return static_cast<uint32_t>(position);
+inline uint64_t positionKey(int64_t position) {
+    // Within the first 2 Gb (every position of a record that short) the
+    // unsigned 32-bit value, as the results table writes positions.
+    return position >= 0 && position > INT32_MAX ? static_cast<uint64_t>(position)
+                                                 : static_cast<uint32_t>(position);
 }
 
 // The stable order of the entries by their place keys: order[k] is the

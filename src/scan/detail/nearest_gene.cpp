@@ -8,7 +8,7 @@ namespace {
 
 // Continues the walk at gene `next` with the best gene `chosen`, its
 // distance `best` and the last distance `last`.
-size_t continueWalk(const std::vector<GeneRecord>& genes, int32_t position, size_t next,
+size_t continueWalk(const std::vector<GeneRecord>& genes, int64_t position, size_t next,
                     size_t chosen, int64_t last, int64_t& best) {
     for (size_t g = next; g < genes.size(); ++g) {
         if (std::llabs(last) > std::llabs(best)) {
@@ -30,7 +30,7 @@ size_t continueWalk(const std::vector<GeneRecord>& genes, int32_t position, size
 
 }  // namespace
 
-size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
+size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int64_t position, int64_t textLength,
                          int64_t& best) {
     best = textLength;
     return continueWalk(genes, position, 0, 0, 0, best);
@@ -47,7 +47,7 @@ NearestGeneIndex::NearestGeneIndex(const std::vector<GeneRecord>& genes) : genes
     }
 }
 
-size_t NearestGeneIndex::find(int32_t position, int64_t textLength, int64_t& best) const {
+size_t NearestGeneIndex::find(int64_t position, int64_t textLength, int64_t& best) const {
     // Genes 0 .. taken - 1 are all taken by the walk (see the header).
     const size_t taken = static_cast<size_t>(
         std::upper_bound(prefixMax_.begin(), prefixMax_.end(), static_cast<int64_t>(position)) -

@@ -30,14 +30,14 @@ namespace xoprex::scan_detail {
 // Raw distance of a position from a gene's start, in the gene's direction:
 // start - position for a direct-strand gene, position - start for a
 // complementary one, so a positive distance lies upstream.
-inline int64_t geneDistance(const GeneRecord& gene, int32_t position) {
+inline int64_t geneDistance(const GeneRecord& gene, int64_t position) {
     const int64_t start = gene.begin;
     return gene.sense ? start - position : position - start;
 }
 
 // Index of the nearest gene of a non-empty table; `best` receives its raw
 // distance (start - position for a direct gene, position - start otherwise).
-size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int32_t position, int64_t textLength,
+size_t nearestGeneByWalk(const std::vector<GeneRecord>& genes, int64_t position, int64_t textLength,
                          int64_t& best);
 
 class NearestGeneIndex {
@@ -45,7 +45,7 @@ class NearestGeneIndex {
     // `genes` must stay unchanged while the index is used.
     explicit NearestGeneIndex(const std::vector<GeneRecord>& genes);
     // The same result as nearestGeneByWalk on the table.
-    size_t find(int32_t position, int64_t textLength, int64_t& best) const;
+    size_t find(int64_t position, int64_t textLength, int64_t& best) const;
 
   private:
     const std::vector<GeneRecord>& genes_;

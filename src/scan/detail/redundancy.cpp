@@ -3,7 +3,10 @@
 namespace xoprex::scan_detail {
 
 uint64_t RedundancyIndex::key(bool strand, int64_t position) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(position)) << 1) | (strand ? 1u : 0u);
+    // Positions lie far within +-2^61, so the key of every one differs from
+    // the empty slot's (all bits set).
+    constexpr int64_t kMiddle = int64_t{1} << 61;
+    return static_cast<uint64_t>(position + kMiddle) << 1 | (strand ? 1u : 0u);
 }
 
 void RedundancyIndex::rebuild(const std::vector<SiteHit>& hits) {
@@ -88,14 +91,11 @@ RedundancyIndex::Slot& RedundancyIndex::findOrAdd(uint64_t k) {
 }
 
 size_t RedundancyIndex::firstWith(bool strand, int64_t position) const {
-    if (position < INT32_MIN || position > INT32_MAX) {
-        return kNoPartner;
-    }
     const Slot* slot = find(key(strand, position));
     return slot == nullptr || slot->head == kEnd ? kNoPartner : slot->head;
 }
 
-size_t RedundancyIndex::findPartner(bool strand, int32_t position, int32_t length) const {
+size_t RedundancyIndex::findPartner(bool strand, int64_t position, int32_t length) const {
     const size_t above = firstWith(!strand, static_cast<int64_t>(position) + length);
     const size_t below = firstWith(!strand, static_cast<int64_t>(position) - length);
     return above < below ? above : below;  // kNoPartner is the largest size_t
@@ -134,15 +134,15 @@ void RedundancyIndex::remove(uint32_t index, uint64_t k) {
     }
 }
 
-void RedundancyIndex::appended(size_t index, bool strand, int32_t position) {
+void RedundancyIndex::appended(size_t index, bool strand, int64_t position) {
     if (next_.size() <= index) {
         next_.resize(index + 1, kEnd);
     }
     insert(static_cast<uint32_t>(index), key(strand, position));
 }
 
-void RedundancyIndex::replaced(size_t index, bool strandBefore, int32_t positionBefore,
-                               bool strandAfter, int32_t positionAfter) {
+void RedundancyIndex::replaced(size_t index, bool strandBefore, int64_t positionBefore,
+                               bool strandAfter, int64_t positionAfter) {
     remove(static_cast<uint32_t>(index), key(strandBefore, positionBefore));
     insert(static_cast<uint32_t>(index), key(strandAfter, positionAfter));
 }

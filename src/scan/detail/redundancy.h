@@ -33,14 +33,14 @@ class RedundancyIndex {
 
     // First list index whose strand differs from `strand` and whose position
     // is position + length or position - length; kNoPartner when none.
-    size_t findPartner(bool strand, int32_t position, int32_t length) const;
+    size_t findPartner(bool strand, int64_t position, int32_t length) const;
 
     // Entry `index` (the new last index) was appended.
-    void appended(size_t index, bool strand, int32_t position);
+    void appended(size_t index, bool strand, int64_t position);
     void appended(size_t index, const SiteHit& hit) { appended(index, hit.strand, hit.position); }
     // Entry `index` moved from (strand, position) `before` to `after`.
-    void replaced(size_t index, bool strandBefore, int32_t positionBefore, bool strandAfter,
-                  int32_t positionAfter);
+    void replaced(size_t index, bool strandBefore, int64_t positionBefore, bool strandAfter,
+                  int64_t positionAfter);
     void replaced(size_t index, const SiteHit& before, const SiteHit& after) {
         replaced(index, before.strand, before.position, after.strand, after.position);
     }

@@ -127,6 +127,7 @@ struct RecordHits {
 // go: its names, its length and background, and the bytes its reverse
 // strand leaves out (for the forward coordinates of reverse-strand hits).
 struct RecordInfo {
+    size_t number = 0;  // the record's place in the target, from 1
     char format = 'F';  // 'F' FASTA, 'G' GenBank
     std::string description;
     std::string name;

@@ -59,6 +59,11 @@ struct SearchArgs {
     bool quiet = false;
     std::string topology = "circular";
     std::string backgroundFile;
+    bool formatGiven = false;
+    std::string outTable;
+    std::vector<std::string> motifIds;
+    std::optional<double> nsites;
+    size_t maxStoredHits = 1'000'000;
     bool skipAmbiguous = false;
     bool pooledQ = false;
 };
@@ -288,7 +293,8 @@ int runSearchCommand(const SearchArgs& args) {
         const std::vector<std::string> listed = readCollectionList(args.collectionList);
         collections.insert(collections.end(), listed.begin(), listed.end());
     }
-    inputsOfTheRun = {args.sequence, args.options, args.collectionList, args.backgroundFile};
+    inputsOfTheRun = {args.sequence, args.options, args.collectionList, args.backgroundFile,
+                      args.outTable};
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
     if (!args.outDir.empty()) {
@@ -330,11 +336,28 @@ int runSearchCommand(const SearchArgs& args) {
         xoprex::ResultFormat format;
         xoprex::formatNamed(args.standardOutput, format);
         inputs.standardOutput = format;
-        // The table goes to standard output: so the run log goes to
-        // standard error, and the format is not written to a file too.
+        // The table goes to standard output, so the run log goes to standard
+        // error; and nothing else is written unless asked for: files only in
+        // the formats --format names, the logs only with --log.
         control.logEcho = &std::cerr;
-        std::erase(inputs.formats, format);
+        if (!args.formatGiven) {
+            inputs.formats.clear();
+        }
+        const bool logAsked = std::any_of(args.settings.begin(), args.settings.end(),
+                                          [](const xoprex::OptionSetting& setting) {
+                                              return setting.number == 1 && setting.value == 1.0;
+                                          });
+        if (!logAsked) {
+            inputs.runLogFile = false;
+            inputs.optionSettings.push_back({1, 0.0});
+        }
     }
+    inputs.outTablePath = args.outTable;
+    inputs.motifIds = args.motifIds;
+    if (args.nsites) {
+        inputs.defaultSites = *args.nsites;
+    }
+    inputs.maxStoredHits = args.maxStoredHits;
     inputs.commandLine = args.commandLine;
     inputs.pValue = args.pValue;
     inputs.outputFolder = xoprex::withTrailingSeparator(args.outDir);
@@ -554,10 +577,36 @@ int main(int argc, char** argv) {
         ->type_name("P");
     searchCmd
         ->add_option("--stdout", search.standardOutput,
-                     "Write the results in this format to standard output instead of a file "
-                     "(the run log then goes to standard error)")
+                     "Write one table of every collection's results in this format to standard "
+                     "output (the rows' motif_id tells the collections apart); nothing else is "
+                     "written unless asked: files only in the formats --format names, the logs "
+                     "only with --log (the run log's lines go to standard error)")
         ->check(CLI::IsMember({"tsv", "bed", "gff3"}))
         ->type_name("tsv|bed|gff3");
+    searchCmd
+        ->add_option("--out-table", search.outTable,
+                     "Write the same one table of every collection's results to FILE (TSV, or "
+                     "BED or GFF3 by its extension)")
+        ->type_name("FILE");
+    searchCmd
+        ->add_option("--motif", search.motifIds,
+                     "Search only the matrices of the --motifs files with this ID or alt ID "
+                     "(repeatable); an ID that names none is an error")
+        ->allow_extra_args(false)
+        ->type_name("ID");
+    searchCmd
+        ->add_option("--nsites", search.nsites,
+                     "The sites a matrix of probabilities stands for when its file gives no "
+                     "number (default: 20)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
+    searchCmd
+        ->add_option("--max-stored-hits", search.maxStoredHits,
+                     "Per collection, the passing windows kept for the q-values (default: "
+                     "1000000); beyond, rows are written with their p-values as they come and "
+                     "the collection's q-values left empty")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
     for (int i = 0; i < argc; ++i) {
         search.commandLine += (i == 0 ? std::string("xoprex") : " " + std::string(argv[i]));
     }
@@ -587,6 +636,7 @@ int main(int argc, char** argv) {
     return guarded([&] {
         if (*searchCmd) {
             restartWithHugePageHeap(argv);
+            search.formatGiven = searchCmd->count("--format") > 0;
             return runSearchCommand(search);
         }
         if (*optionsCmd) {

@@ -1,9 +1,11 @@
 #include "pipeline/collection_search.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 #include "base/errors.h"
+#include "base/file_names.h"
 #include "base/number_format.h"
 #include "motif/cutoff.h"
 #include "motif/scoring.h"
@@ -18,43 +20,122 @@ bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
 }
 
+// What the formats say of a collection's results besides its rows.
+ResultContext resultContext(const SearchInputs& inputs, const CollectionSearch& search,
+                            const SequenceRecord& background) {
+    ResultContext context;
+    context.commandLine = inputs.commandLine;
+    context.targetPath = inputs.sequencePath;
+    context.collectionPath = search.names.path;
+    context.collectionTitle = search.names.title;
+    context.motifId = search.matrix ? search.matrix->id : search.names.title;
+    context.motifAltId = search.matrix ? search.matrix->name : std::string();
+    context.pValue = inputs.pValue;
+    context.bestScore = bestWindowScore(search.options.method, search.collection, background);
+    return context;
+}
+
+// The memory each collection's row spools keep before they go to temporary
+// files: 32 MB, shared out among many collections.
+size_t spoolMemory(size_t collections) {
+    constexpr size_t kTotal = size_t{256} << 20;
+    return std::clamp(kTotal / std::max<size_t>(collections, 1), size_t{1} << 20, size_t{32} << 20);
+}
+
 }  // namespace
 
 bool writesFormat(const SearchInputs& inputs, ResultFormat format) {
     return std::find(inputs.formats.begin(), inputs.formats.end(), format) != inputs.formats.end();
 }
 
-// Whether the run keeps its records' results for results other than the
-// results table, which is written as the records pass.
-bool keepsRecords(const SearchInputs& inputs) {
-    return inputs.standardOutput.has_value() ||
-           std::any_of(inputs.formats.begin(), inputs.formats.end(),
-                       [](ResultFormat f) { return f != ResultFormat::Csv; });
+ResultFormat outTableFormat(const SearchInputs& inputs) {
+    ResultFormat format = ResultFormat::Tsv;
+    const std::string extension = wideExtension(inputs.outTablePath);
+    if (!formatNamed(extension, format) || format == ResultFormat::Csv) {
+        format = ResultFormat::Tsv;
+    }
+    return format;
 }
 
-// Whether the run writes p-values (TSV or GFF3 results).
+// The formats of the rows a collection makes as the records pass: those of
+// its own files besides the results table, and those of the one table.
+std::vector<ResultFormat> rowFormats(const SearchInputs& inputs) {
+    std::vector<ResultFormat> formats;
+    for (const ResultFormat format : inputs.formats) {
+        if (format != ResultFormat::Csv) {
+            formats.push_back(format);
+        }
+    }
+    if (inputs.standardOutput) {
+        formats.push_back(*inputs.standardOutput);
+    }
+    if (!inputs.outTablePath.empty()) {
+        formats.push_back(outTableFormat(inputs));
+    }
+    return formats;
+}
+
 bool writesPValues(const SearchInputs& inputs) {
-    return std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
-           (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
+    const std::vector<ResultFormat> formats = rowFormats(inputs);
+    return std::any_of(formats.begin(), formats.end(), carriesPValues);
 }
 
-Searches collectionSearches(const SearchInputs& inputs, const Options& options) {
+Searches collectionSearches(const SearchInputs& inputs, const Options& options,
+                            const SearchControl& control) {
     Searches searches;
+    // Matrix IDs are told apart from each other and from the site lists'
+    // titles: a later matrix of an ID already taken is renamed ID.2, ID.3.
+    std::unordered_set<std::string> taken;
+    for (const CollectionSource& source : inputs.collections) {
+        if (!source.matrices) {
+            taken.insert(source.title);
+        }
+    }
+    std::vector<bool> selected(inputs.motifIds.size(), false);
+    std::string matrixFiles;
     for (const CollectionSource& source : inputs.collections) {
         if (!source.matrices) {
             searches.push_back(std::make_unique<CollectionSearch>(source, inputs, options));
             continue;
         }
-        for (CountMatrix& matrix : readMatrixFile(source.path)) {
+        matrixFiles += (matrixFiles.empty() ? "" : ", ") + source.path;
+        std::vector<CountMatrix> matrices =
+            readMatrixFile(source.path, MatrixReading{inputs.defaultSites});
+        if (!inputs.motifIds.empty()) {
+            std::erase_if(matrices, [&](const CountMatrix& matrix) {
+                bool wanted = false;
+                for (size_t k = 0; k < inputs.motifIds.size(); ++k) {
+                    if (matrix.id == inputs.motifIds[k] || matrix.name == inputs.motifIds[k]) {
+                        selected[k] = true;
+                        wanted = true;
+                    }
+                }
+                return !wanted;
+            });
+        }
+        for (const std::string& renamed : renameDuplicateIds(matrices, taken, source.path)) {
+            if (control.onNote) {
+                control.onNote(renamed);
+            }
+        }
+        for (CountMatrix& matrix : matrices) {
+            if (matrix.sites.empty() && !options.literalCutOff && !inputs.pValue) {
+                throw InputError(InputProblem::Options, source.path,
+                                 "The count matrices of " + source.path +
+                                     " have no sites to take a relative threshold from: give "
+                                     "the cut-off score (--literal) or a p-value (--pvalue)");
+            }
             searches.push_back(
                 std::make_unique<CollectionSearch>(source, inputs, options, std::move(matrix)));
         }
     }
-    if (inputs.standardOutput && searches.size() > 1) {
-        throw InputError(InputProblem::Options, searches.back()->names.path,
-                         "Standard output takes the results of one collection; " +
-                             searches.back()->names.path + " gives " +
-                             std::to_string(searches.size()));
+    for (size_t k = 0; k < inputs.motifIds.size(); ++k) {
+        if (!selected[k]) {
+            throw InputError(
+                InputProblem::Options, "",
+                "--motif " + inputs.motifIds[k] + " names no matrix of " +
+                    (matrixFiles.empty() ? std::string("the --motifs files") : matrixFiles));
+        }
     }
     return searches;
 }
@@ -103,6 +184,12 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
             search.distributions->prepare(background, options.cutOff);
         }
     }
+    const std::vector<ResultFormat> formats = rowFormats(inputs);
+    if (!formats.empty()) {
+        search.rows =
+            std::make_unique<ResultRows>(formats, resultContext(inputs, search, background),
+                                         options, inputs.maxStoredHits, spoolMemory(searchCount));
+    }
     search.summary.collection = search.names.title;
     search.summary.cutOff = options.cutOff;
     if (control.onSummary) {
@@ -144,38 +231,24 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
     return found;
 }
 
-// Writes the results in every format asked for; returns the results
-// table's name, or the first file written without it.
-PValues resultPValues(CollectionSearch& search) {
-    return pValuesOf(search.results, search.distributions->ofEvery(search.results));
+PValues resultPValues(CollectionSearch& search, const SequenceRecord& background) {
+    if (search.rows == nullptr) {
+        return {};
+    }
+    return search.rows->pValues(
+        [&](double score) { return search.distributions->of(background).pValue(score); });
 }
 
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,
                             CollectionSearch& search, const Significance& significance) {
-    const Options& options = search.options;
-    ResultContext context;
-    context.commandLine = inputs.commandLine;
-    context.targetPath = inputs.sequencePath;
-    context.collectionPath = search.names.path;
-    context.collectionTitle = search.names.title;
-    context.motifId = search.matrix ? search.matrix->id : search.names.title;
-    context.motifAltId = search.matrix ? search.matrix->name : std::string();
-    context.pValue = inputs.pValue;
-    if (keepsRecords(inputs)) {
-        SequenceRecord first;
-        first.backgroundFrequencies = search.results.front().record->backgroundFrequencies;
-        first.backgroundEntropy = search.results.front().record->backgroundEntropy;
-        context.bestScore = bestWindowScore(options.method, search.collection, first);
-    }
-    context.significance = significance;
     std::string first;
     for (const ResultFormat format : inputs.formats) {
         const std::string path = resultsPath(search.names.resultsName, format);
         if (format == ResultFormat::Csv) {
-            search.table->finish(options);
+            search.table->finish(search.options);
         } else {
             OutputFile file(path);  // whole or absent; only the results table is synced
-            writeResults(format, context, options, search.results, file);
+            writeTable(format, {search.rows.get()}, {significance}, file);
             file.commit();
         }
         if (control.onOutput) {
@@ -184,10 +257,6 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
         if (first.empty() || format == ResultFormat::Csv) {
             first = path;
         }
-    }
-    if (inputs.standardOutput) {
-        StreamSink out(std::cout, "standard output");
-        writeResults(*inputs.standardOutput, context, options, search.results, out);
     }
     return first;
 }

@@ -25,12 +25,12 @@
 
 namespace xoprex {
 
-// Whether the run writes the format to a file; keeps its records' results
-// for results other than the results table, which is written as the records
-// pass; writes p-values (TSV or GFF3 results).
+// Whether the run writes the format to a file of each collection; writes
+// p-values (TSV or GFF3 results, files or the one table); and the format of
+// the one table written to outTablePath.
 bool writesFormat(const SearchInputs& inputs, ResultFormat format);
-bool keepsRecords(const SearchInputs& inputs);
 bool writesPValues(const SearchInputs& inputs);
+ResultFormat outTableFormat(const SearchInputs& inputs);
 
 // One collection of the run, from its source (a file of sites, or one
 // matrix of a file of matrices, titled by its ID).
@@ -52,19 +52,25 @@ struct CollectionSearch {
     std::unique_ptr<Distributions> distributions;
     ScanCache cache;
     std::unique_ptr<ResultsTableWriter> table;
-    std::vector<RecordResults> results;  // kept for the formats besides the table
+    std::unique_ptr<ResultRows> rows;  // the formats besides the results table
     SearchControl::Summary summary;
 };
 using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 
 // The collections of the run, in order: each file of sites, and each
-// matrix of each file of matrices (read here, for their titles).
-Searches collectionSearches(const SearchInputs& inputs, const Options& options);
+// matrix of each file of matrices (read here, for their titles; only those
+// inputs.motifIds names, when it names any), a matrix whose ID another
+// collection has renamed ID.2, ID.3 (with a note). Raises InputError for an
+// ID that names no matrix and for a matrix without sites and without a
+// cut-off it can take (a literal one or a p-value).
+Searches collectionSearches(const SearchInputs& inputs, const Options& options,
+                            const SearchControl& control);
 
 // The collection's cut-off (from its self-scores, or the score of a p-value
-// cut-off against `background`, the first record's), its motif score log,
-// its integrative window and relaxation, its distributions, and what the
-// cut-off means (its summary); `searchCount` collections in the run.
+// cut-off against `background`, the run's), its motif score log, its
+// integrative window and relaxation, its distributions, its rows for the
+// formats besides the results table, and what the cut-off means (its
+// summary); `searchCount` collections in the run.
 void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
                const SequenceRecord& background, size_t searchCount, const SearchControl& control);
 
@@ -76,11 +82,11 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
                          const SearchControl& control, unsigned threads, bool skipAmbiguous,
                          RunLog* log);
 
-// The p-values of the collection's results (its distributions, built again
-// if they were let go).
-PValues resultPValues(CollectionSearch& search);
+// The p-values of the collection's kept rows under the run's background
+// (its distributions, built again if they were let go).
+PValues resultPValues(CollectionSearch& search, const SequenceRecord& background);
 
-// Writes the collection's results in every format asked for, the TSV and
+// Writes the collection's own files in every format asked for, the TSV and
 // GFF3 with `significance`; returns the results table's name, or the first
 // file written without it.
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,

@@ -63,7 +63,7 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
         inputPaths.push_back(search->names.path);
     }
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
-                       options.logResults, inputPaths);
+                       options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths);
 }
 
 // The record's topology as the search scans it.
@@ -168,6 +168,29 @@ class CompositionSample {
     size_t at_ = 0;
 };
 
+// The one table of every collection's rows: to standard output and to its
+// file, when asked for.
+void writeOneTable(const SearchInputs& inputs, const Searches& searches,
+                   const std::vector<Significance>& significance, const SearchControl& control) {
+    std::vector<ResultRows*> sets;
+    for (const auto& search : searches) {
+        sets.push_back(search->rows.get());
+    }
+    if (!inputs.outTablePath.empty()) {
+        OutputFile file(inputs.outTablePath);
+        const ResultFormat format = outTableFormat(inputs);
+        writeTable(format, sets, significance, file);
+        file.commit();
+        if (control.onOutput) {
+            control.onOutput(format, inputs.outTablePath);
+        }
+    }
+    if (inputs.standardOutput) {
+        StreamSink out(std::cout, "standard output");
+        writeTable(*inputs.standardOutput, sets, significance, out);
+    }
+}
+
 // Records shorter than this are scanned on one thread: a thread's share of
 // a few kilobases does not repay its start-up and the fresh memory it touches.
 constexpr size_t kThreadedLength = 64 * 1024;
@@ -215,11 +238,11 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     const std::string runBaseName = inputs.outputFolder + inputs.sequenceTitle;
     OptionsReading reading;
     const Options runOptions = searchOptions(inputs, reading);
-    if (const std::optional<SettingsProblem> problem = checkSettings(inputs, runOptions)) {
+    if (const std::optional<SettingsProblem> problem = checkSettings(inputs)) {
         throw InputError(problem->usage ? InputProblem::Usage : InputProblem::Options,
                          problem->path, problem->message);
     }
-    const Searches searches = collectionSearches(inputs, runOptions);
+    const Searches searches = collectionSearches(inputs, runOptions, control);
     checkOutputs(inputs, runOptions, searches);
     std::optional<BackgroundFile> backgroundFile;
     if (!inputs.backgroundPath.empty()) {
@@ -234,7 +257,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     // The run log is that of the last collection's search.
     CollectionSearch& last = *searches.back();
 
-    RunLog log(runLogName(runBaseName), control.logEcho);
+    RunLog log(inputs.runLogFile ? runLogName(runBaseName) : std::string(), control.logEcho);
     if (control.onLine) {
         log.setObserver(control.onLine);
     }
@@ -295,7 +318,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                 resultsPath(search->names.resultsName, ResultFormat::Csv), threads);
         }
     }
-    const bool keepRecords = keepsRecords(inputs);
     // Targets of thousands of small records write five lines each in quick
     // succession: flush them a few times a second rather than line by line.
     log.setFlushInterval(std::chrono::milliseconds(50));
@@ -333,8 +355,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             }
             countHits(search.summary, *info, found, stated);
             recordHits += found.hits.size();
-            if (keepRecords) {
-                search.results.push_back({info, std::move(found)});
+            if (search.rows != nullptr) {
+                search.rows->add(*info, found, [&search, &background](double score) {
+                    return search.distributions->of(background).pValue(score);
+                });
             }
         }
         progress.recordDone(recordHits);
@@ -353,20 +377,43 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     composition.noteIfFar(background, control);
 
-    // The q-values of every collection together, when asked for: all their
-    // p-values first.
-    std::vector<PValues> pooled;
-    if (inputs.pooledQValues && writesPValues(inputs)) {
+    // Each collection's p-values and q-values: on its own, or with every
+    // collection's together.
+    std::vector<PValues> tests;
+    std::vector<Significance> significance(searches.size());
+    if (writesPValues(inputs)) {
         for (const auto& search : searches) {
-            pooled.push_back(resultPValues(*search));
-            search->distributions.reset();
+            tests.push_back(resultPValues(*search, background));
+            search->rows->release();
+            if (searches.size() > kKeptDistributions) {
+                search->distributions->release();
+            }
+        }
+        std::vector<const PValues*> all;
+        for (size_t k = 0; k < searches.size(); ++k) {
+            all.push_back(&tests[k]);
+            if (!inputs.pooledQValues && !searches[k]->rows->overflowed()) {
+                significance[k].qValues = std::move(qValuesOf({&tests[k]}).front());
+            }
+        }
+        if (inputs.pooledQValues) {
+            std::vector<std::vector<double>> pooled = qValuesOf(all);
+            for (size_t k = 0; k < searches.size(); ++k) {
+                if (!searches[k]->rows->overflowed()) {
+                    significance[k].qValues = std::move(pooled[k]);
+                }
+            }
+        }
+        for (size_t k = 0; k < searches.size(); ++k) {
+            significance[k].pValues = std::move(tests[k].hits);
+            if (searches[k]->rows->overflowed()) {
+                note(control, searches[k]->names.title + ": more than " +
+                                  std::to_string(inputs.maxStoredHits) +
+                                  " windows passed the cut-off: their q-values are left empty "
+                                  "(--max-stored-hits raises the limit)");
+            }
         }
     }
-    std::vector<const PValues*> pooledSets;
-    for (const PValues& set : pooled) {
-        pooledSets.push_back(&set);
-    }
-    std::vector<std::vector<double>> pooledQ = qValuesOf(pooledSets);
 
     std::string written;
     for (size_t k = 0; k < searches.size(); ++k) {
@@ -376,15 +423,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             log.writeJoined("Saving results to ", search.names.resultsName);
             checkLog(log);
         }
-        Significance significance;
-        if (!pooled.empty()) {
-            significance = {std::move(pooled[k].hits), std::move(pooledQ[k])};
-        } else if (writesPValues(inputs)) {
-            PValues p = resultPValues(search);
-            significance.qValues = std::move(qValuesOf({&p}).front());
-            significance.pValues = std::move(p.hits);
-        }
-        const std::string path = writeAllResults(inputs, control, search, significance);
+        const std::string path = writeAllResults(inputs, control, search, significance[k]);
         search.distributions.reset();  // written: its p-values are not needed again
         if (written.empty()) {
             written = path;
@@ -397,6 +436,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             control.onSummary(search.summary);
         }
     }
+    writeOneTable(inputs, searches, significance, control);
     return written;
 }
 

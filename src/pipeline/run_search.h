@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "motif/count_matrix.h"
 #include "options/option_table.h"
 #include "report/result_formats.h"
 #include "seqio/sequence.h"
@@ -69,10 +70,27 @@ struct SearchInputs {
     // or with the factory defaults, the run log names the options in effect.
     std::vector<OptionSetting> optionSettings;
     // The results' formats, each written as the results table's name with
-    // the format's extension (default: the results table alone), and one
-    // written to standard output instead, if any.
+    // the format's extension (default: the results table alone).
     std::vector<ResultFormat> formats = {ResultFormat::Csv};
+    // One table of every collection's rows (their motif IDs telling them
+    // apart, one header) in TSV, BED or GFF3, written to standard output,
+    // and to outTablePath when it is not empty (the format its extension
+    // names; TSV when none).
     std::optional<ResultFormat> standardOutput;
+    std::string outTablePath;
+    // The run log's file (TITLE.log); without it the run log's lines go only
+    // where SearchControl::logEcho sends them.
+    bool runLogFile = true;
+    // A collection whose passing windows exceed this writes its rows as they
+    // come, with their p-values, and leaves their q-values empty (q-values
+    // rank every passing window; keeping them all may not fit in memory).
+    size_t maxStoredHits = 1'000'000;
+    // Of the count-matrix files, only the matrices of these IDs or alt IDs
+    // (every matrix when empty); an ID that names none is refused.
+    std::vector<std::string> motifIds;
+    // The sites a matrix of probabilities stands for when its file gives no
+    // number.
+    double defaultSites = kMemeDefaultSites;
     // The command line, for the TSV's comment lines.
     std::string commandLine;
     // A p-value cut-off: the cut-off becomes the literal score whose p-value

@@ -35,8 +35,11 @@ struct NamedCollection {
 // other) or when an output would replace one of `inputs` (same normalised
 // path, or same file); OutputError when a name is longer than a file system
 // takes.
+// `runLog`: whether the run log has a file; `oneTable` the file of the one
+// table of every collection's rows, if any.
 void checkSearchOutputs(const std::vector<NamedCollection>& collections,
                         const std::string& runBaseName, const std::vector<ResultFormat>& formats,
-                        bool logResults, const std::vector<std::string>& inputs);
+                        bool logResults, bool runLog, const std::string& oneTable,
+                        const std::vector<std::string>& inputs);
 
 }  // namespace xoprex

@@ -49,7 +49,7 @@ void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading
     }
 }
 
-std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const Options& options) {
+std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs) {
     if (inputs.collections.empty()) {
         return SettingsProblem{"--collection, --collections or --motifs is required", "", true};
     }
@@ -60,19 +60,6 @@ std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const O
             (isStandardInput(inputs.sequencePath) ? 1 : 0) >
         1) {
         return SettingsProblem{"standard input (-) can be only one of the inputs", "", true};
-    }
-    if (inputs.collections.size() > 1 && inputs.standardOutput) {
-        return SettingsProblem{
-            "--stdout takes one collection; with several, write files with --format", "", true};
-    }
-    for (const CollectionSource& source : inputs.collections) {
-        if (source.matrices && !options.literalCutOff && !inputs.pValue) {
-            return SettingsProblem{
-                "The count matrices of " + source.path +
-                    " have no sites to take a relative threshold from: give the cut-off score "
-                    "(--literal) or a p-value (--pvalue)",
-                source.path, false};
-        }
     }
     return std::nullopt;
 }

@@ -24,14 +24,13 @@ void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading
 
 // What is wrong with a combination of a search's settings, found before the
 // target or any collection is read: no collection, standard input named
-// twice, standard output asked of several collections, count matrices
-// without a cut-off they can have. `usage` tells a mistake in how the search
+// twice. `usage` tells a mistake in how the search
 // was asked for (the command line's status 1) from one in its inputs.
 struct SettingsProblem {
     std::string message;
     std::string path;  // the input concerned, if any
     bool usage = false;
 };
-std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const Options& options);
+std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs);
 
 }  // namespace xoprex

@@ -1,11 +1,16 @@
 #include "report/result_formats.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/number_format.h"
 #include "base/version.h"
 #include "report/block_writer.h"
@@ -22,10 +27,18 @@ void appendInteger(std::string& out, Integer value) {
     out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-// A text in a TSV field: tabs and line ends become blanks.
+// Marks in a spooled row where a value is filled in when the rows are
+// written out (no text field holds them: control characters become blanks).
+constexpr char kPValueMark = '\x01';     // a TSV row's p-value
+constexpr char kQValueMark = '\x02';     // a TSV row's q-value
+constexpr char kFeatureMark = '\x03';    // a GFF3 feature's number
+constexpr char kGffValuesMark = '\x04';  // a GFF3 feature's p_value and q_value attributes
+
+// A text in a TSV field: tabs, line ends and other control characters
+// become blanks.
 void appendField(std::string& out, std::string_view text) {
     for (const char c : text) {
-        out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
     }
 }
 
@@ -97,17 +110,16 @@ void appendComment(std::string& text, std::string_view key, std::string_view val
     appendField(text, value);
 }
 
-void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Options& options,
-                    const std::vector<RecordResults>& results) {
-    size_t windows = 0;
-    for (const RecordResults& record : results) {
-        windows += record.hits.windowsScored;
+// The comment lines of one collection's results: the run's (version,
+// command, target) with the first, then the collection's own.
+void appendTsvComments(std::string& text, const ResultContext& context, const Options& options,
+                       double windows, bool first) {
+    if (first) {
+        text += "# xoprex ";
+        text += version();
+        appendComment(text, tsv_comment::kCommand, context.commandLine);
+        appendComment(text, tsv_comment::kTarget, context.targetPath);
     }
-    std::string& text = writer.text();
-    text += "# xoprex ";
-    text += version();
-    appendComment(text, tsv_comment::kCommand, context.commandLine);
-    appendComment(text, tsv_comment::kTarget, context.targetPath);
     appendComment(text, tsv_comment::kCollection, context.collectionPath);
     appendComment(text, tsv_comment::kCollectionTitle, context.collectionTitle);
     appendComment(text, tsv_comment::kMethod, "");
@@ -125,17 +137,7 @@ void writeTsvHeader(BlockWriter& writer, const ResultContext& context, const Opt
         text += options.literalCutOff ? " (literal)" : " (computed)";
     }
     appendComment(text, tsv_comment::kWindows, "");
-    appendInteger(text, windows);
-    text += '\n';
-    text += tsvHeaderLine();
-    writer.lineDone();
-}
-
-// A p-value or q-value with six significant digits; empty without them.
-void appendProbability(std::string& text, const std::vector<double>& values, size_t index) {
-    if (!values.empty()) {
-        appendGeneralC(text, values[index], 6);
-    }
+    appendInteger(text, static_cast<uint64_t>(windows));
 }
 
 // Whether the hit was related to a gene (its record has a gene table).
@@ -143,7 +145,8 @@ bool annotated(const SiteHit& hit) {
     return hit.siteClass != SiteClass::Unknown;
 }
 
-void writeTsvRow(std::string& text, const Row& row, const ResultContext& context, size_t index) {
+// A row with the marks of its p-value and q-value.
+void writeTsvRow(std::string& text, const Row& row, const ResultContext& context) {
     const SiteHit& hit = row.hit;
     const HitGene::Fields& gene = hit.gene.fields();
     appendField(text, context.motifId);
@@ -158,9 +161,9 @@ void writeTsvRow(std::string& text, const Row& row, const ResultContext& context
     text += hit.strand ? "\t+\t" : "\t-\t";
     appendGeneralC(text, hit.score, kDigits);
     text += '\t';
-    appendProbability(text, context.significance.pValues, index);
+    text += kPValueMark;
     text += '\t';
-    appendProbability(text, context.significance.qValues, index);
+    text += kQValueMark;
     text += '\t';
     appendField(text, hit.site.view());
     text += '\t';
@@ -234,35 +237,24 @@ void writeBedRow(std::string& text, const Row& row, std::string_view name, int s
 
 constexpr std::string_view kAttributeReserved = ";=&,\t";
 
-void writeGffHeader(BlockWriter& writer, const std::vector<RecordResults>& results) {
-    std::string& text = writer.text();
-    text += "##gff-version 3\n";
-    for (const RecordResults& result : results) {
-        const RecordInfo& record = *result.record;
-        text += "##sequence-region ";
-        appendSeqId(text, record.name);
-        text += " 1 ";
-        appendInteger(text, record.length);
-        text += '\n';
-        writer.lineDone();
-    }
-    // Records whose sites run over their origin are marked circular.
-    for (const RecordResults& result : results) {
-        const RecordInfo& record = *result.record;
-        const bool circular = std::any_of(
-            result.hits.hits.begin(), result.hits.hits.end(),
-            [&record](const SiteHit& hit) { return acrossOrigin(record, siteSpan(record, hit)); });
-        if (!circular) {
-            continue;
-        }
-        appendSeqId(text, record.name);
-        text += "\txoprex\tregion\t1\t";
-        appendInteger(text, record.length);
-        text += "\t.\t+\t.\tID=";
-        appendEscaped(text, record.name, kAttributeReserved);
-        text += ";Is_circular=true\n";
-        writer.lineDone();
-    }
+// A record's "##sequence-region" line.
+void appendSequenceRegion(std::string& text, const RecordInfo& record) {
+    text += "##sequence-region ";
+    appendSeqId(text, record.name);
+    text += " 1 ";
+    appendInteger(text, record.length);
+    text += '\n';
+}
+
+// The region feature marking a record circular (one of its sites runs over
+// its origin).
+void appendCircularRegion(std::string& text, std::string_view name, uint64_t length) {
+    appendSeqId(text, name);
+    text += "\txoprex\tregion\t1\t";
+    appendInteger(text, length);
+    text += "\t.\t+\t.\tID=";
+    appendEscaped(text, name, kAttributeReserved);
+    text += ";Is_circular=true\n";
 }
 
 // "KEY=" of a feature's attributes, after a ';' unless it is the first.
@@ -274,8 +266,8 @@ void appendAttributeKey(std::string& text, std::string_view key, bool first = fa
     text += '=';
 }
 
-void writeGffRow(std::string& text, const Row& row, size_t number, const ResultContext& context,
-                 const Significance& significance) {
+// A feature with the marks of its number and its p-value and q-value.
+void writeGffRow(std::string& text, const Row& row, const ResultContext& context) {
     const SiteHit& hit = row.hit;
     appendSeqId(text, row.record.name);
     text += "\txoprex\tTF_binding_site\t";
@@ -287,7 +279,7 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     text += hit.strand ? "\t+\t.\t" : "\t-\t.\t";
     appendAttributeKey(text, gff3_attribute::kId, true);
     text += "site";
-    appendInteger(text, number);
+    text += kFeatureMark;
     appendAttributeKey(text, gff3_attribute::kName);
     appendEscaped(text, context.collectionTitle, kAttributeReserved);
     appendAttributeKey(text, gff3_attribute::kMotifId);
@@ -298,12 +290,7 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     }
     appendAttributeKey(text, gff3_attribute::kSite);
     appendEscaped(text, hit.site.view(), kAttributeReserved);
-    if (!significance.pValues.empty()) {
-        appendAttributeKey(text, gff3_attribute::kPValue);
-        appendGeneralC(text, significance.pValues[number - 1], 6);
-        appendAttributeKey(text, gff3_attribute::kQValue);
-        appendGeneralC(text, significance.qValues[number - 1], 6);
-    }
+    text += kGffValuesMark;
     if (annotated(hit)) {
         const HitGene::Fields& gene = hit.gene.fields();
         appendAttributeKey(text, gff3_attribute::kType);
@@ -322,7 +309,298 @@ void writeGffRow(std::string& text, const Row& row, size_t number, const ResultC
     text += '\n';
 }
 
+// Appends `value` with six significant digits.
+void appendProbability(std::string& text, double value) {
+    appendGeneralC(text, value, 6);
+}
+
 }  // namespace
+
+// ---- spools
+
+// Text appended in order, held in memory up to a limit and in a temporary
+// file beyond it (removed when the spool goes, whatever happens).
+class ResultRows::Spool {
+  public:
+    explicit Spool(size_t memoryLimit) : limit_(memoryLimit) {}
+    ~Spool() {
+        if (file_ != nullptr) {
+            std::fclose(file_);
+        }
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    std::string& text() { return memory_; }
+    bool empty() const { return memory_.empty() && fileBytes_ == 0; }
+    // Moves the text held to the file once it passes the limit.
+    void lineDone() {
+        if (memory_.size() >= limit_) {
+            spill();
+        }
+    }
+    // Calls take(chunk) for the whole text in order.
+    template <class Take>
+    void read(Take&& take) {
+        if (file_ != nullptr && fileBytes_ > 0) {
+            std::rewind(file_);
+            std::string chunk(size_t{1} << 20, '\0');
+            size_t left = fileBytes_;
+            while (left > 0) {
+                const size_t got = std::fread(chunk.data(), 1, std::min(left, chunk.size()), file_);
+                if (got == 0) {
+                    throw OutputError("", std::string("Cannot read back a temporary file: ") +
+                                              std::strerror(errno));
+                }
+                take(std::string_view(chunk.data(), got));
+                left -= got;
+            }
+            std::fseek(file_, 0, SEEK_END);
+        }
+        take(std::string_view(memory_));
+    }
+
+  private:
+    void spill() {
+        if (file_ == nullptr) {
+            file_ = std::tmpfile();
+            if (file_ == nullptr) {
+                throw OutputError(
+                    "", std::string("Cannot create a temporary file: ") + std::strerror(errno));
+            }
+        }
+        if (std::fwrite(memory_.data(), 1, memory_.size(), file_) != memory_.size()) {
+            throw OutputError(
+                "", std::string("Cannot write a temporary file: ") + std::strerror(errno));
+        }
+        fileBytes_ += memory_.size();
+        memory_.clear();
+    }
+
+    size_t limit_;
+    std::string memory_;
+    std::FILE* file_ = nullptr;
+    size_t fileBytes_ = 0;
+};
+
+ResultRows::ResultRows(const std::vector<ResultFormat>& formats, ResultContext context,
+                       const Options& options, size_t maxStoredTests, size_t spoolMemory)
+    : context_(std::move(context)), options_(options), maxStoredTests_(maxStoredTests) {
+    for (const ResultFormat format : formats) {
+        if (format != ResultFormat::Csv && !spools_.contains(format)) {
+            spools_.emplace(format, std::make_unique<Spool>(spoolMemory));
+        }
+    }
+    if (spools_.contains(ResultFormat::Gff3)) {
+        regions_ = std::make_unique<Spool>(spoolMemory);
+    }
+}
+
+ResultRows::~ResultRows() = default;
+
+void ResultRows::add(const RecordInfo& record, const RecordHits& found,
+                     const std::function<double(double)>& pValueNow) {
+    windows_ += static_cast<double>(found.windowsScored);
+    if (regions_ != nullptr) {
+        appendSequenceRegion(regions_->text(), record);
+        regions_->lineDone();
+    }
+    const bool store = !overflowed_ && hitScores_.size() + droppedScores_.size() +
+                                               found.hits.size() + found.droppedScores.size() <=
+                                           maxStoredTests_;
+    if (!store && !overflowed_) {
+        overflowed_ = true;
+        std::vector<double>().swap(droppedScores_);
+    }
+    const bool lower = lowerIsBetter(options_.method);
+    const double cutOff = lower ? -options_.cutOff : options_.cutOff;
+    const double best = lower ? -context_.bestScore : context_.bestScore;
+    bool crossing = false;
+    for (size_t h = 0; h < found.hits.size(); ++h) {
+        const SiteHit& hit = found.hits[h];
+        const Row row{record, hit, siteSpan(record, hit)};
+        crossing = crossing || acrossOrigin(record, row.span);
+        // Stored, a hit's p-value is filled in at the end; beyond the limit
+        // it is written now, and its q-value left empty.
+        const double score = found.windowScore(h);
+        std::string pText;
+        if (store) {
+            hitScores_.push_back(score);
+        } else if (pValueNow) {
+            appendProbability(pText, pValueNow(score));
+        }
+        for (auto& [format, spool] : spools_) {
+            std::string& text = spool->text();
+            const size_t at = text.size();
+            switch (format) {
+                case ResultFormat::Tsv:
+                    writeTsvRow(text, row, context_);
+                    break;
+                case ResultFormat::Bed:
+                    writeBedRow(text, row, context_.motifId,
+                                bedScore(lower ? -hit.score : hit.score, cutOff, best));
+                    break;
+                case ResultFormat::Gff3:
+                    writeGffRow(text, row, context_);
+                    break;
+                case ResultFormat::Csv:
+                    break;
+            }
+            if (!store) {
+                fillNow(text, at, pText);
+            }
+            spool->lineDone();
+        }
+    }
+    if (store) {
+        droppedScores_.insert(droppedScores_.end(), found.droppedScores.begin(),
+                              found.droppedScores.end());
+    }
+    if (crossing) {
+        circular_.emplace_back(record.number, record.name, record.length);
+    }
+}
+
+// A row made beyond the limit: its p-value written in place, no q-value.
+void ResultRows::fillNow(std::string& text, size_t from, const std::string& pText) {
+    std::string done;
+    for (size_t k = from; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c == kPValueMark) {
+            done += pText;
+        } else if (c == kGffValuesMark) {
+            if (!pText.empty()) {
+                appendAttributeKey(done, gff3_attribute::kPValue);
+                done += pText;
+            }
+        } else if (c != kQValueMark) {
+            done += c;
+        }
+    }
+    text.replace(from, std::string::npos, done);
+}
+
+PValues ResultRows::pValues(const std::function<double(double)>& pValue) const {
+    PValues p;
+    p.windows = windows_;
+    if (!pValue) {
+        return p;
+    }
+    p.hits.reserve(hitScores_.size());
+    for (const double score : hitScores_) {
+        p.hits.push_back(pValue(score));
+    }
+    p.dropped.reserve(droppedScores_.size());
+    for (const double score : droppedScores_) {
+        p.dropped.push_back(pValue(score));
+    }
+    return p;
+}
+
+void ResultRows::release() {
+    std::vector<double>().swap(hitScores_);
+    std::vector<double>().swap(droppedScores_);
+}
+
+void writeTable(ResultFormat format, const std::vector<ResultRows*>& sets,
+                const std::vector<Significance>& significance, TextSink& out) {
+    BlockWriter writer(out);
+    std::string& text = writer.text();
+    if (format == ResultFormat::Tsv) {
+        for (size_t k = 0; k < sets.size(); ++k) {
+            appendTsvComments(text, sets[k]->context_, sets[k]->options_, sets[k]->windows_,
+                              k == 0);
+        }
+        if (!sets.empty()) {
+            text += '\n';
+        }
+        text += tsvHeaderLine();
+        writer.lineDone();
+    } else if (format == ResultFormat::Gff3) {
+        text += "##gff-version 3\n";
+        if (!sets.empty() && sets.front()->regions_ != nullptr) {
+            // The records are those of every set: their regions once.
+            sets.front()->regions_->read([&](std::string_view chunk) {
+                writer.text() += chunk;
+                writer.lineDone();
+            });
+        }
+        // Records whose sites run over their origin, in any set, are marked
+        // circular, once each, in record order.
+        std::vector<ResultRows::CircularRecord> circular;
+        for (const ResultRows* set : sets) {
+            circular.insert(circular.end(), set->circular_.begin(), set->circular_.end());
+        }
+        std::stable_sort(circular.begin(), circular.end(),
+                         [](const auto& a, const auto& b) { return a.number < b.number; });
+        for (size_t k = 0; k < circular.size(); ++k) {
+            if (k == 0 || circular[k].number != circular[k - 1].number) {
+                appendCircularRegion(writer.text(), circular[k].name, circular[k].length);
+                writer.lineDone();
+            }
+        }
+    }
+    size_t feature = 0;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        const auto found = sets[k]->spools_.find(format);
+        if (found == sets[k]->spools_.end()) {
+            continue;
+        }
+        const std::vector<double> none;
+        const std::vector<double>& p = k < significance.size() ? significance[k].pValues : none;
+        const std::vector<double>& q = k < significance.size() ? significance[k].qValues : none;
+        size_t nextP = 0, nextQ = 0;
+        found->second->read([&](std::string_view chunk) {
+            size_t from = 0;
+            for (size_t at = 0; at < chunk.size(); ++at) {
+                const char c = chunk[at];
+                if (static_cast<unsigned char>(c) > kGffValuesMark || c == '\0') {
+                    continue;
+                }
+                std::string& into = writer.text();
+                into.append(chunk.substr(from, at - from));
+                from = at + 1;
+                if (c == kPValueMark) {
+                    if (nextP < p.size()) {
+                        appendProbability(into, p[nextP]);
+                    }
+                    ++nextP;
+                } else if (c == kQValueMark) {
+                    if (nextQ < q.size()) {
+                        appendProbability(into, q[nextQ]);
+                    }
+                    ++nextQ;
+                } else if (c == kFeatureMark) {
+                    appendInteger(into, ++feature);
+                } else if (c == kGffValuesMark) {
+                    if (nextP < p.size()) {
+                        appendAttributeKey(into, gff3_attribute::kPValue);
+                        appendProbability(into, p[nextP]);
+                    }
+                    if (nextQ < q.size()) {
+                        appendAttributeKey(into, gff3_attribute::kQValue);
+                        appendProbability(into, q[nextQ]);
+                    }
+                    ++nextP;
+                    ++nextQ;
+                }
+                writer.lineDone();
+            }
+            writer.text().append(chunk.substr(from));
+            writer.lineDone();
+        });
+    }
+    writer.finish();
+}
+
+void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
+                  const std::vector<RecordResults>& results, TextSink& out) {
+    ResultRows rows({format}, context, options, SIZE_MAX);
+    for (const RecordResults& result : results) {
+        rows.add(*result.record, result.hits, {});
+    }
+    writeTable(format, {&rows}, {context.significance}, out);
+}
 
 PValues pValuesOf(const std::vector<RecordResults>& results,
                   const std::vector<const ScoreDistribution*>& distributions) {
@@ -409,44 +687,6 @@ SiteSpan siteSpan(const RecordInfo& record, const SiteHit& hit) {
     const int64_t first = keptByte(record, wrapped(kept - length - i));
     const int64_t last = keptByte(record, wrapped(kept - 1 - i));
     return {first + 1, last + 1 + (last < first ? n : 0)};
-}
-
-void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
-                  const std::vector<RecordResults>& results, TextSink& out) {
-    BlockWriter writer(out);
-    if (format == ResultFormat::Tsv) {
-        writeTsvHeader(writer, context, options, results);
-    } else if (format == ResultFormat::Gff3) {
-        writeGffHeader(writer, results);
-    }
-    const bool lower = lowerIsBetter(options.method);
-    const double cutOff = lower ? -options.cutOff : options.cutOff;
-    const double best = lower ? -context.bestScore : context.bestScore;
-    const Significance& significance = context.significance;
-    size_t number = 0;
-    for (const RecordResults& result : results) {
-        const RecordInfo& record = *result.record;
-        for (const SiteHit& hit : result.hits.hits) {
-            const Row row{record, hit, siteSpan(record, hit)};
-            std::string& text = writer.text();
-            switch (format) {
-                case ResultFormat::Tsv:
-                    writeTsvRow(text, row, context, number++);
-                    break;
-                case ResultFormat::Bed:
-                    writeBedRow(text, row, context.motifId,
-                                bedScore(lower ? -hit.score : hit.score, cutOff, best));
-                    break;
-                case ResultFormat::Gff3:
-                    writeGffRow(text, row, ++number, context, significance);
-                    break;
-                case ResultFormat::Csv:
-                    break;
-            }
-            writer.lineDone();
-        }
-    }
-    writer.finish();
 }
 
 }  // namespace xoprex

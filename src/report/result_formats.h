@@ -25,6 +25,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,7 +90,78 @@ struct SiteSpan {
 };
 SiteSpan siteSpan(const RecordInfo& record, const SiteHit& hit);
 
-// Writes the whole table of every record's hits in `format` (not Csv).
+// One collection's rows in the formats other programs read (TSV, BED,
+// GFF3), made as the records pass so that nothing of a record is kept once
+// its rows are made: the text goes to a spool per format (in memory up to
+// `spoolMemory` bytes, in a temporary file beyond), and each hit's p-value
+// and q-value to a place filled in when the rows are written out, from the
+// window scores kept for them (8 bytes a hit, and a score for each window
+// the both-strand rule dropped, which the q-values rank too). Once more than
+// `maxStoredTests` such scores would be kept, no more are: the rows made from
+// then on carry their p-value at once and every row of the collection leaves
+// its q-value empty. A temporary file that cannot be written raises
+// OutputError.
+class ResultRows {
+  public:
+    ResultRows(const std::vector<ResultFormat>& formats, ResultContext context,
+               const Options& options, size_t maxStoredTests, size_t spoolMemory = 32u << 20);
+    ~ResultRows();
+    ResultRows(const ResultRows&) = delete;
+    ResultRows& operator=(const ResultRows&) = delete;
+
+    // Makes the rows of a record's hits. `pValueNow` gives a window score's
+    // p-value, asked only beyond the limit (empty: no p-values to write).
+    void add(const RecordInfo& record, const RecordHits& hits,
+             const std::function<double(double)>& pValueNow);
+
+    // Whether the limit was passed (the q-values stay empty).
+    bool overflowed() const { return overflowed_; }
+    // The p-values of the hits kept (in order) and of the windows the
+    // both-strand rule dropped, with the windows tested: what q-values are
+    // computed from.
+    PValues pValues(const std::function<double(double)>& pValue) const;
+    // Lets the kept scores go (once their p-values are taken).
+    void release();
+
+    const ResultContext& context() const { return context_; }
+    const Options& options() const { return options_; }
+
+  private:
+    friend void writeTable(ResultFormat, const std::vector<ResultRows*>&,
+                           const std::vector<Significance>&, TextSink&);
+    class Spool;
+    struct CircularRecord {
+        CircularRecord(size_t n, std::string s, uint64_t l)
+            : number(n), name(std::move(s)), length(l) {}
+        size_t number;
+        std::string name;
+        uint64_t length;
+    };
+    static void fillNow(std::string& text, size_t from, const std::string& pText);
+
+    ResultContext context_;
+    Options options_;
+    size_t maxStoredTests_;
+    std::map<ResultFormat, std::unique_ptr<Spool>> spools_;
+    std::unique_ptr<Spool> regions_;  // GFF3's sequence regions, one a record
+    std::vector<CircularRecord> circular_;
+    std::vector<double> hitScores_;
+    std::vector<double> droppedScores_;
+    double windows_ = 0.0;
+    bool overflowed_ = false;
+};
+
+// Writes the rows of several collections as one table in `format`: one
+// header (for TSV the comment lines of every collection, for GFF3 the
+// records' regions once), then each collection's rows in turn, with the
+// p-values and q-values of `significance` (one entry per collection, in its
+// hits' order; empty or missing: none, or only those written at once) in
+// their places. GFF3 features are numbered through the whole table.
+void writeTable(ResultFormat format, const std::vector<ResultRows*>& sets,
+                const std::vector<Significance>& significance, TextSink& out);
+
+// The whole table of one collection's kept results in `format` (not Csv),
+// with context.significance.
 void writeResults(ResultFormat format, const ResultContext& context, const Options& options,
                   const std::vector<RecordResults>& results, TextSink& out);
 

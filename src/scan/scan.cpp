@@ -128,6 +128,7 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
 
 RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     RecordInfo info;
+    info.number = index + 1;
     info.format = record.format;
     info.description = record.description;
     info.name = record.name.empty() ? "record_" + std::to_string(index + 1) : record.name;

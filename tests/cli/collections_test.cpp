@@ -128,9 +128,6 @@ TEST(Collections, ListsAndTheirMistakes) {
     EXPECT_EQ(run(search + "--collections missing.txt > out.txt 2>&1"), 2);
     EXPECT_EQ(run(search + "> out.txt 2>&1"), 1);
     EXPECT_EQ(run(search + "--collection - --collection - < short.txt > out.txt 2>&1"), 1);
-    EXPECT_EQ(run(search + "--collection short.txt --collection a/crp.txt --stdout tsv "
-                           "> out.txt 2>&1"),
-              1);
 }
 
 // The counts of the sites as a JASPAR matrix and as a MEME motif.
@@ -214,11 +211,6 @@ TEST(Collections, MatricesFindWhatTheirSitesFind) {
     };
     EXPECT_EQ(rows("p_M10_Ri_p1e-05.tsv"), rows("p_CRP_Ri_p1e-05.tsv"));
     EXPECT_EQ(rows("p_M43_Ri_p1e-05.tsv"), rows("p_CRP_Ri_p1e-05.tsv"));
-    // Several matrices of a file do not share standard output.
-    dir.write("two.jaspar", countsOf(sites, false) + countsOf(sites, false).replace(1, 3, "TWO"));
-    EXPECT_EQ(run(std::string(XOPREX_CLI) + " search --sequence p.gbk --motifs two.jaspar "
-                                            "--pvalue 1e-4 --stdout tsv > out.txt 2>&1"),
-              2);
 }
 
 }  // namespace

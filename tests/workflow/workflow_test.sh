@@ -66,38 +66,37 @@ if [ "$mode" = slurm ]; then
 fi
 
 python3 - results << 'END'
-import glob
 import os
 import sys
 
 results = sys.argv[1]
 columns = ("motif_id motif_alt_id record start end strand score p_value q_value site distance "
-           "type gene_strand "
-           "gene_start gene_end gene_tag gene product local_mean up_mean dw_mean").split()
-with open(os.path.join(results, "all_hits.tsv")) as table:
-    lines = table.read().splitlines()
+           "type gene_strand gene_start gene_end gene_tag gene product local_mean up_mean "
+           "dw_mean").split()
+with open(os.path.join(results, "all_hits.tsv"), "rb") as table:
+    lines = table.read().decode("utf-8", "surrogateescape").splitlines()
 failures = []
-if lines[0].split("\t") != ["genome", "collection"] + columns:
+if lines[0].split("\t") != ["genome"] + columns:
     failures.append(f"header: {lines[0]}")
 rows = [line.split("\t") for line in lines[1:]]
 total = 0
 for genome in ("pPCP1", "pPCP1_fasta"):
-    for collection in ("crp_sites", "lexa_sites", "MX0001.1", "lexA_box"):
-        tsvs = glob.glob(os.path.join(results, genome, f"{genome}_{collection}_*.tsv"))
-        if len(tsvs) != 1:
-            failures.append(f"{genome} {collection}: {len(tsvs)} results TSVs")
-            continue
-        with open(tsvs[0]) as tsv:
-            own = [line for line in tsv.read().splitlines() if not line.startswith("#")]
-        gathered = ["\t".join(row[2:]) for row in rows if row[:2] == [genome, collection]]
-        print(f"{genome}\t{collection}\t{len(gathered)} rows (its TSV: {len(own) - 1})")
-        if own[0] != "\t".join(columns) or not own[1:]:
-            failures.append(f"{tsvs[0]}: other columns or no hits")
-        if gathered != own[1:]:
-            failures.append(f"{genome} {collection}: gathered rows differ from {tsvs[0]}")
-        total += len(gathered)
+    path = os.path.join(results, genome, genome + ".tsv")
+    with open(path, "rb") as tsv:
+        own = [line for line in tsv.read().decode("utf-8", "surrogateescape").splitlines()
+               if not line.startswith("#")]
+    gathered = ["\t".join(row[1:]) for row in rows if row[0] == genome]
+    motifs = sorted({row.split("\t")[0] for row in own[1:]})
+    print(f"{genome}\t{len(gathered)} rows of motifs {motifs} (its table: {len(own) - 1})")
+    if own[0] != "\t".join(columns) or not own[1:]:
+        failures.append(f"{path}: other columns or no hits")
+    if motifs != sorted(["crp_sites", "lexa_sites", "MX0001.1", "lexA_box"]):
+        failures.append(f"{path}: the hits of {motifs}")
+    if gathered != own[1:]:
+        failures.append(f"{genome}: gathered rows differ from {path}")
+    total += len(gathered)
 if total != len(rows):
-    failures.append(f"{len(rows) - total} rows of other genomes or collections")
+    failures.append(f"{len(rows) - total} rows of other genomes")
 for failure in failures:
     print("FAIL:", failure)
 sys.exit(1 if failures else 0)

@@ -1,5 +1,7 @@
 #include "base/file_names.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 namespace xoprex {
@@ -90,6 +92,48 @@ bool sameFile(const std::string& a, const std::string& b) {
     }
     error.clear();
     return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+namespace {
+
+std::string normalised(const std::string& path) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+}  // namespace
+
+void InputFiles::add(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    struct stat info {};
+    if (isStandardInput(path)) {
+        if (fstat(0, &info) == 0) {
+            byFile_.emplace(std::pair<uint64_t, uint64_t>(info.st_dev, info.st_ino),
+                            "standard input");
+        }
+        return;
+    }
+    byPath_.emplace(normalised(path), path);
+    if (stat(path.c_str(), &info) == 0) {
+        byFile_.emplace(std::pair<uint64_t, uint64_t>(info.st_dev, info.st_ino), path);
+    }
+}
+
+const std::string* InputFiles::replacedBy(const std::string& output) const {
+    if (const auto found = byPath_.find(normalised(output)); found != byPath_.end()) {
+        return &found->second;
+    }
+    struct stat info {};
+    if (stat(output.c_str(), &info) == 0) {
+        const auto found = byFile_.find({info.st_dev, info.st_ino});
+        if (found != byFile_.end()) {
+            return &found->second;
+        }
+    }
+    return nullptr;
 }
 
 std::string withTrailingSeparator(const std::string& folder) {

@@ -1,7 +1,11 @@
 // Rules for the names of the files a search reads and writes.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace xoprex {
 
@@ -36,6 +40,23 @@ std::string wideExtension(const std::string& path, std::string* baseName = nullp
 // rule; under the wide rule the name without folder, ".gz" and last
 // extension ("data/genome.fna.gz" -> "genome"), or "stdin".
 std::string inputTitle(const std::string& path, NameRule rule);
+
+// The files a run reads, to tell at once whether an output would replace one
+// of them: by the absolute, normalised path (whether or not the file exists),
+// and by device and inode (links, "..", other spellings, and standard input
+// redirected from a file, named "-"). Each check costs one stat of the
+// output, whatever the number of inputs.
+class InputFiles {
+  public:
+    // Records an input ("-": standard input; "" is passed over).
+    void add(const std::string& path);
+    // The input `output` would replace, or nullptr.
+    const std::string* replacedBy(const std::string& output) const;
+
+  private:
+    std::unordered_map<std::string, std::string> byPath_;
+    std::map<std::pair<uint64_t, uint64_t>, std::string> byFile_;
+};
 
 // The folder with one trailing separator ("" stays "").
 std::string withTrailingSeparator(const std::string& folder);

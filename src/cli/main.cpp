@@ -226,19 +226,26 @@ void addOptionFlags(CLI::App& command, std::vector<xoprex::OptionSetting>& setti
 // The files of the command that "OprexLog.txt" must never replace.
 std::vector<std::string> inputsOfTheRun;
 
+// Where failure messages go besides "OprexLog.txt": standard output, or
+// standard error when standard output carries the results.
+std::ostream* failureEcho = &std::cout;
+
 // Writes the message lines to "OprexLog.txt" in the current folder (unless
-// that file is one of the run's inputs) and to standard output.
+// that file is one of the run's inputs, standard input included) and to
+// failureEcho.
 void reportFailure(const std::vector<std::string>& lines) {
+    xoprex::InputFiles inputs;
     for (const std::string& input : inputsOfTheRun) {
-        if (xoprex::sameFile(input, "OprexLog.txt")) {
-            for (const std::string& line : lines) {
-                std::cout << line << '\n';
-            }
-            std::cout.flush();
-            return;
-        }
+        inputs.add(input);
     }
-    xoprex::RunLog log("OprexLog.txt");
+    if (inputs.replacedBy("OprexLog.txt") != nullptr) {
+        for (const std::string& line : lines) {
+            *failureEcho << line << '\n';
+        }
+        failureEcho->flush();
+        return;
+    }
+    xoprex::RunLog log("OprexLog.txt", failureEcho);
     for (const std::string& line : lines) {
         log.writeLine(line);
     }
@@ -333,6 +340,7 @@ int runSearchCommand(const SearchArgs& args) {
         }
     }
     if (!args.standardOutput.empty()) {
+        failureEcho = &std::cerr;
         xoprex::ResultFormat format;
         xoprex::formatNamed(args.standardOutput, format);
         inputs.standardOutput = format;
@@ -353,6 +361,7 @@ int runSearchCommand(const SearchArgs& args) {
         }
     }
     inputs.outTablePath = args.outTable;
+    inputs.otherInputs = {args.collectionList};
     inputs.motifIds = args.motifIds;
     if (args.nsites) {
         inputs.defaultSites = *args.nsites;
@@ -399,13 +408,19 @@ int runSearchCommand(const SearchArgs& args) {
     // A file of matrices may hold several: every summary line names its
     // collection then.
     const bool several = collections.size() > 1 || !args.motifs.empty();
-    control.onSummary = [several, &args, &progress](const xoprex::SearchControl::Summary& summary) {
+    control.onSummary = [several, &progress](const xoprex::SearchControl::Summary& summary) {
         progress.erase();
         const std::string who = several ? summary.collection + ": " : std::string();
-        std::cerr << "xoprex: " << who << "cut-off " << plainGeneral(summary.cutOff) << " (p-value "
-                  << roughFigure(summary.pValue) << "): " << roughFigure(summary.expected)
-                  << " hits expected by chance in " << xoprex::formatGeneralC(summary.windows, 12)
-                  << " windows, " << summary.passed << " found";
+        std::cerr << "xoprex: " << who << "cut-off " << plainGeneral(summary.cutOff);
+        if (std::isnan(summary.pValue)) {
+            std::cerr << " (p-value out of reach): " << xoprex::formatGeneralC(summary.windows, 12)
+                      << " windows, " << summary.passed << " found";
+        } else {
+            std::cerr << " (p-value " << roughFigure(summary.pValue)
+                      << "): " << roughFigure(summary.expected) << " hits expected by chance in "
+                      << xoprex::formatGeneralC(summary.windows, 12) << " windows, "
+                      << summary.passed << " found";
+        }
         if (summary.passed != summary.found) {
             std::cerr << " (" << summary.found << " after the both-strand rule)";
         }

@@ -102,7 +102,7 @@ BackgroundFile parseBackgroundFile(std::istream& in, const std::string& name) {
 BackgroundFile readBackgroundFile(const std::string& path) {
     const std::unique_ptr<InputSource> source = InputSource::open(path, NameRule::Wide);
     if (source == nullptr) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     std::istringstream in(source->readAll());
     return parseBackgroundFile(in, source->name());

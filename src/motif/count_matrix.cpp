@@ -197,7 +197,7 @@ std::vector<CountMatrix> readMatrices(std::string_view text, MatrixFormat format
 std::vector<CountMatrix> readMatrixFile(const std::string& path, const MatrixReading& reading) {
     const std::unique_ptr<InputSource> source = InputSource::open(path, NameRule::Wide);
     if (source == nullptr) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     const std::string text = source->readAll();
     return readMatrices(text, matrixFormatOf(text, wideExtension(path)), source->name(),

@@ -184,7 +184,7 @@ SiteCollection loadCollection(const std::string& path, const SequenceRecord& bac
 
     const std::unique_ptr<InputSource> source = InputSource::open(path, rules.names);
     if (source == nullptr) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     const std::string& name = source->name();
     std::string text = source->readAll();

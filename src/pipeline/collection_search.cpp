@@ -1,6 +1,8 @@
 #include "pipeline/collection_search.h"
 
 #include <algorithm>
+#include <limits>
+#include <stdexcept>
 #include <unordered_set>
 #include <utility>
 
@@ -19,6 +21,12 @@ namespace {
 bool carriesPValues(ResultFormat format) {
     return format == ResultFormat::Tsv || format == ResultFormat::Gff3;
 }
+
+// Why a model has no p-values: its distribution of window scores does not
+// fit the room set aside for it.
+constexpr const char* kOutOfReach =
+    "the p-values of its windows cannot be computed within the memory set aside for them (at "
+    "most 16,777,216 distinct scores of a window)";
 
 // What the formats say of a collection's results besides its rows.
 ResultContext resultContext(const SearchInputs& inputs, const CollectionSearch& search,
@@ -150,9 +158,22 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     search.distributions = std::make_unique<Distributions>(options.method, search.collection);
     std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
     if (inputs.pValue) {
-        search.distributions->focusOnPValue(background, *inputs.pValue);
+        ScoreCutOff cut;
+        try {
+            search.distributions->focusOnPValue(background, *inputs.pValue);
+            cut = search.distributions->of(background).pValueCutOff(*inputs.pValue);
+        } catch (const std::length_error&) {
+            throw InputError(InputProblem::Options, search.names.path,
+                             search.names.title + ": " + kOutOfReach +
+                                 ": give a literal cut-off (--literal --threshold) instead of "
+                                 "--pvalue");
+        } catch (const std::invalid_argument&) {
+            throw InputError(InputProblem::Options, search.names.path,
+                             search.names.title + ": " + kOutOfReach +
+                                 ": give a literal cut-off (--literal --threshold) instead of "
+                                 "--pvalue");
+        }
         const ScoreDistribution& distribution = search.distributions->of(background);
-        const ScoreCutOff cut = distribution.pValueCutOff(*inputs.pValue);
         options.cutOff = cut.score;
         options.literalCutOff = true;
         cutOffTail = cut.tail;
@@ -193,10 +214,16 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     search.summary.collection = search.names.title;
     search.summary.cutOff = options.cutOff;
     if (control.onSummary) {
-        search.summary.pValue =
-            cutOffTail && !options.integrative
-                ? *cutOffTail
-                : cutOffPValue(search.collection, background, options.cutOff, options.method);
+        try {
+            search.summary.pValue =
+                cutOffTail && !options.integrative
+                    ? *cutOffTail
+                    : cutOffPValue(search.collection, background, options.cutOff, options.method);
+        } catch (const std::length_error&) {
+            search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
+        } catch (const std::invalid_argument&) {
+            search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
+        }
     }
 }
 
@@ -231,12 +258,31 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
     return found;
 }
 
-PValues resultPValues(CollectionSearch& search, const SequenceRecord& background) {
+PValues resultPValues(CollectionSearch& search, const SequenceRecord& background,
+                      const SearchControl& control) {
     if (search.rows == nullptr) {
         return {};
     }
-    return search.rows->pValues(
-        [&](double score) { return search.distributions->of(background).pValue(score); });
+    try {
+        return search.rows->pValues(
+            [&](double score) { return search.distributions->of(background).pValue(score); });
+    } catch (const std::length_error&) {
+    } catch (const std::invalid_argument&) {
+    }
+    if (control.onNote) {
+        control.onNote(search.names.title + ": " + kOutOfReach +
+                       ": its p-values and q-values are left empty");
+    }
+    return search.rows->pValues({});
+}
+
+double pValueNow(CollectionSearch& search, const SequenceRecord& background, double score) {
+    try {
+        return search.distributions->of(background).pValue(score);
+    } catch (const std::length_error&) {
+    } catch (const std::invalid_argument&) {
+    }
+    return std::numeric_limits<double>::quiet_NaN();
 }
 
 std::string writeAllResults(const SearchInputs& inputs, const SearchControl& control,

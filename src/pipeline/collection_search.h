@@ -83,8 +83,13 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
                          RunLog* log);
 
 // The p-values of the collection's kept rows under the run's background
-// (its distributions, built again if they were let go).
-PValues resultPValues(CollectionSearch& search, const SequenceRecord& background);
+// (its distributions, built again if they were let go); none, with a note,
+// when the model's distribution is out of reach (a motif of hundreds of
+// positions, say).
+PValues resultPValues(CollectionSearch& search, const SequenceRecord& background,
+                      const SearchControl& control);
+// A window score's p-value now (NaN when the distribution is out of reach).
+double pValueNow(CollectionSearch& search, const SequenceRecord& background, double score);
 
 // Writes the collection's own files in every format asked for, the TSV and
 // GFF3 with `significance`; returns the results table's name, or the first

@@ -58,9 +58,12 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     std::vector<NamedCollection> named;
     std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath,
                                            inputs.backgroundPath};
+    inputPaths.insert(inputPaths.end(), inputs.otherInputs.begin(), inputs.otherInputs.end());
+    for (const CollectionSource& source : inputs.collections) {
+        inputPaths.push_back(source.path);
+    }
     for (const auto& search : searches) {
         named.push_back(search->names);
-        inputPaths.push_back(search->names.path);
     }
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
                        options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths);
@@ -357,7 +360,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             recordHits += found.hits.size();
             if (search.rows != nullptr) {
                 search.rows->add(*info, found, [&search, &background](double score) {
-                    return search.distributions->of(background).pValue(score);
+                    return pValueNow(search, background, score);
                 });
             }
         }
@@ -383,7 +386,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     std::vector<Significance> significance(searches.size());
     if (writesPValues(inputs)) {
         for (const auto& search : searches) {
-            tests.push_back(resultPValues(*search, background));
+            tests.push_back(resultPValues(*search, background, control));
             search->rows->release();
             if (searches.size() > kKeptDistributions) {
                 search->distributions->release();

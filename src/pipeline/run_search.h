@@ -93,6 +93,9 @@ struct SearchInputs {
     double defaultSites = kMemeDefaultSites;
     // The command line, for the TSV's comment lines.
     std::string commandLine;
+    // Files the run read besides those above (a list of collections): no
+    // output may replace them either.
+    std::vector<std::string> otherInputs;
     // A p-value cut-off: the cut-off becomes the literal score whose p-value
     // is the largest not above it (over --threshold; relaxed like any other
     // in integrative mode), and the results are named after it

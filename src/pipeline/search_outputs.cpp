@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 
 #include "base/errors.h"
 #include "base/file_names.h"
@@ -14,20 +15,19 @@ namespace {
 constexpr size_t kMaxFileNameLength = 255;
 
 void checkTitlesDiffer(const std::vector<NamedCollection>& collections) {
-    for (size_t k = 0; k < collections.size(); ++k) {
-        const NamedCollection& search = collections[k];
-        for (size_t j = 0; j < k; ++j) {
-            const NamedCollection& other = collections[j];
-            if (other.title != search.title) {
-                continue;
-            }
-            const std::string which = other.path == search.path
-                                          ? "two collections of " + search.path
-                                          : "collections " + other.path + " and " + search.path;
-            throw InputError(InputProblem::Overwrite, search.path,
-                             which + " have the same title, " + search.title +
-                                 ": their results would replace each other");
+    std::unordered_map<std::string, const NamedCollection*> byTitle;
+    for (const NamedCollection& search : collections) {
+        const auto [found, added] = byTitle.emplace(search.title, &search);
+        if (added) {
+            continue;
         }
+        const NamedCollection& other = *found->second;
+        const std::string which = other.path == search.path
+                                      ? "two collections of " + search.path
+                                      : "collections " + other.path + " and " + search.path;
+        throw InputError(InputProblem::Overwrite, search.path,
+                         which + " have the same title, " + search.title +
+                             ": their results would replace each other");
     }
 }
 
@@ -67,16 +67,23 @@ void checkSearchOutputs(const std::vector<NamedCollection>& collections,
             collection.resultsName, formats, collection.reportPrefix, logResults);
         outputs.insert(outputs.end(), own.begin(), own.end());
     }
+    InputFiles read;
+    for (const std::string& input : inputs) {
+        read.add(input);
+    }
     for (const std::string& output : outputs) {
-        if (std::filesystem::path(output).filename().string().size() > kMaxFileNameLength) {
-            throw OutputError(output,
-                              "Cannot create " + output + ": " + std::strerror(ENAMETOOLONG));
+        const size_t length = std::filesystem::path(output).filename().string().size();
+        if (length > kMaxFileNameLength) {
+            // The name comes from the inputs' titles (a matrix's ID, say).
+            throw InputError(InputProblem::Format, output,
+                             "Cannot create " + output + ": " + std::strerror(ENAMETOOLONG) + " (" +
+                                 std::to_string(length) + " characters, of at most " +
+                                 std::to_string(kMaxFileNameLength) +
+                                 "; the title of the target or of a collection makes it)");
         }
-        for (const std::string& input : inputs) {
-            if (!input.empty() && sameFile(output, input)) {
-                throw InputError(InputProblem::Overwrite, output,
-                                 "output " + output + " would overwrite input " + input);
-            }
+        if (const std::string* input = read.replacedBy(output)) {
+            throw InputError(InputProblem::Overwrite, output,
+                             "output " + output + " would overwrite input " + *input);
         }
     }
 }

@@ -427,7 +427,10 @@ void ResultRows::add(const RecordInfo& record, const RecordHits& found,
         if (store) {
             hitScores_.push_back(score);
         } else if (pValueNow) {
-            appendProbability(pText, pValueNow(score));
+            const double p = pValueNow(score);
+            if (!std::isnan(p)) {
+                appendProbability(pText, p);
+            }
         }
         for (auto& [format, spool] : spools_) {
             std::string& text = spool->text();

@@ -160,7 +160,7 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
 void readFastaFile(const std::string& path, SequenceSet& set) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     seqio_detail::parseFasta(buffer, path, set);
 }

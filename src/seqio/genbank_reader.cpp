@@ -556,7 +556,7 @@ void parseGenBank(TextBuffer& buffer, const std::string& path, SequenceSet& set,
 void readGenBankFile(const std::string& path, SequenceSet& set, bool allRecords) {
     TextBuffer buffer;
     if (!seqio_detail::readWholeFile(path, buffer)) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     seqio_detail::parseGenBank(buffer, path, set, allRecords);
 }

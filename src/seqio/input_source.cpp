@@ -127,7 +127,8 @@ struct InputSource::State {
         }
         size_t got = 0;
         if (!raw->read(to, n, got)) {
-            throw InputError(InputProblem::Unreadable, name, "Incorrect file name: " + name);
+            throw InputError(InputProblem::Unreadable, name,
+                             "Cannot read " + name + ": " + std::strerror(errno));
         }
         rawEnded = got == 0;
         return got;
@@ -274,6 +275,22 @@ struct InputSource::State {
 
 InputSource::InputSource(std::unique_ptr<State> state) : state_(std::move(state)) {}
 InputSource::~InputSource() = default;
+
+InputError cannotOpen(const std::string& path) {
+    struct stat info {};
+    std::string reason;
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        if (!path.empty() && errno != ENOENT) {
+            reason = std::strerror(errno);
+        }
+    } else if (!S_ISDIR(info.st_mode) && ::access(path.c_str(), R_OK) != 0) {
+        reason = std::strerror(errno);
+    }
+    if (reason.empty()) {
+        return InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+    }
+    return InputError(InputProblem::Unreadable, path, "Cannot read " + path + ": " + reason);
+}
 
 std::unique_ptr<InputSource> InputSource::open(const std::string& path, NameRule rule) {
     auto state = std::make_unique<State>();

@@ -13,12 +13,18 @@
 #include <streambuf>
 #include <string>
 
+#include "base/errors.h"
 #include "base/file_names.h"
 
 namespace xoprex {
 
 // The name messages give standard input.
 inline constexpr char kStandardInputName[] = "standard input";
+
+// The error for an input that cannot be opened, naming the file and why:
+// "Incorrect file name: PATH" for a file that is not there (or a folder),
+// "Cannot read PATH: REASON" for one the system refuses (no permission).
+InputError cannotOpen(const std::string& path);
 
 class InputSource {
   public:

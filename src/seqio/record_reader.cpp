@@ -210,7 +210,7 @@ RecordReader::RecordReader(const std::string& path, const InputRules& rules)
     }
     s.source = InputSource::open(path, rules.names);
     if (s.source == nullptr) {
-        throw InputError(InputProblem::Unreadable, path, "Incorrect file name: " + path);
+        throw cannotOpen(path);
     }
     s.name = standardInput ? std::string(kStandardInputName) : path;
     s.remaining = s.source->sizeHint();

@@ -9,10 +9,16 @@
 namespace xoprex {
 
 RunLog::RunLog(const std::string& fileName, std::ostream* echo)
-    : fileName_(fileName),
-      file_(fileName, std::ios::out | std::ios::trunc),
-      echo_(echo),
-      lastFlush_(std::chrono::steady_clock::now()) {}
+    : fileName_(fileName), echo_(echo), lastFlush_(std::chrono::steady_clock::now()) {
+    if (fileName.empty()) {
+        return;  // no file: the echo alone
+    }
+    errno = 0;
+    file_.open(fileName, std::ios::out | std::ios::trunc);
+    if (!file_.is_open()) {
+        failure_ = errno != 0 ? std::strerror(errno) : "it cannot be created";
+    }
+}
 
 RunLog::~RunLog() {
     const std::lock_guard<std::mutex> lock(mutex_);

@@ -1,8 +1,8 @@
 // The run log writes every line twice, to its file and to standard output
 // (or another echo stream), flushing both (optionally a few times a second
-// rather than line by line). A file that cannot be opened drops its half
-// silently; a write to an open file that fails is remembered (failure()), so
-// that the run can report it.
+// rather than line by line). A file that cannot be opened drops its half,
+// and a write to an open file that fails is remembered (failure()), so that
+// the run can report either; the echo goes on.
 #pragma once
 
 #include <chrono>
@@ -43,8 +43,8 @@ class RunLog {
     // Flushes buffered lines once the interval has passed since the last flush.
     void flushIfStale();
 
-    // The system's reason when a write to the open file failed, else empty
-    // (the file is flushed first).
+    // The system's reason when the file could not be opened (a name given)
+    // or a write to it failed, else empty (the file is flushed first).
     std::string failure();
     const std::string& fileName() const { return fileName_; }
 

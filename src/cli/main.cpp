@@ -305,10 +305,17 @@ int runSearchCommand(const SearchArgs& args) {
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
     if (!args.outDir.empty()) {
+        // A folder that is not there is made, with its parents, as the
+        // field's tools do.
         std::error_code error;
-        if (!std::filesystem::is_directory(args.outDir, error)) {
+        const bool exists = std::filesystem::exists(args.outDir, error);
+        if (exists && !std::filesystem::is_directory(args.outDir, error)) {
+            std::cerr << "xoprex: output folder " << args.outDir << " is not a folder\n";
+            return kInputError;
+        }
+        if (!exists && !std::filesystem::create_directories(args.outDir, error) && error) {
             std::cerr << "xoprex: output folder " << args.outDir
-                      << (error ? ": " + error.message() : std::string(" does not exist")) << '\n';
+                      << " cannot be made: " << error.message() << '\n';
             return kInputError;
         }
     }

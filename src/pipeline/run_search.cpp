@@ -261,6 +261,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     CollectionSearch& last = *searches.back();
 
     RunLog log(inputs.runLogFile ? runLogName(runBaseName) : std::string(), control.logEcho);
+    checkLog(log);  // a run log that cannot be created fails the run at once
     if (control.onLine) {
         log.setObserver(control.onLine);
     }

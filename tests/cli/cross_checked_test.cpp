@@ -1,11 +1,19 @@
 // Whole searches checked against another run of the same work: a genome
-// piped through standard input against the same search on the file.
+// piped through standard input against the same search on the file, and the
+// p-values of integrative mode against those of each hit's own window in a
+// search that keeps every window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "random_text.h"
 #include "temp_dir.h"
@@ -68,6 +76,91 @@ TEST(StandardInput, APipedGenomeGivesTheResultsOfItsFile) {
             << extension;
     }
     EXPECT_EQ(withoutNames(readFile("pipe/stdin.log")), withoutNames(readFile("file/genome.log")));
+}
+
+struct Row {
+    double score = 0.0;
+    double p = 0.0;
+    double q = 0.0;
+};
+using Window = std::tuple<std::string, long, long, std::string>;  // record, start, end, strand
+
+// The rows of a TSV by their window.
+std::map<Window, Row> tsvRows(const std::string& path) {
+    std::map<Window, Row> rows;
+    std::istringstream in(readFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("record\t", 0) == 0) {
+            continue;
+        }
+        std::istringstream fields(line);
+        Window window;
+        Row row;
+        fields >> std::get<0>(window) >> std::get<1>(window) >> std::get<2>(window) >>
+            std::get<3>(window) >> row.score >> row.p >> row.q;
+        rows[window] = row;
+    }
+    return rows;
+}
+
+TEST(IntegrativePValues, AreThoseOfEachHitsOwnWindowWhateverTheCollections) {
+    TempDir dir;
+    std::filesystem::copy_file(kExamples + "pPCP1.gbk", dir.file("p.gbk"));
+    std::filesystem::copy_file(kExamples + "crp_sites.txt", dir.file("crp.txt"));
+    dir.write("short.txt", "TTGACATAT\nTTGACTTAT\nATGACATTA\nTTTACAAAT\n");
+    for (const char* folder : {"both", "alone", "all"}) {
+        std::filesystem::create_directories(dir.file(folder));
+    }
+    const std::string common = "--sequence p.gbk --keep-redundant --format tsv --quiet ";
+    const std::string integrative = common + "--integrative -30,-1,1,30 --relaxation 1.2 ";
+    ASSERT_EQ(sh(xoprex() + integrative +
+                 "--collection crp.txt --collection short.txt --out-dir both/ > /dev/null"),
+              0)
+        << readFile("err.txt");
+    for (const std::string collection : {"crp", "short"}) {
+        SCOPED_TRACE(collection);
+        const std::string tsv = "p_" + collection + "_Ri_0.800.tsv";
+        // Every window a hit, with its own score's p-value.
+        ASSERT_EQ(sh(xoprex() + common + "--collection " + collection +
+                     ".txt --literal --threshold -1e6 --out-dir all/ > /dev/null"),
+                  0)
+            << readFile("err.txt");
+        ASSERT_EQ(sh(xoprex() + integrative + "--collection " + collection +
+                     ".txt --out-dir alone/ > /dev/null"),
+                  0)
+            << readFile("err.txt");
+        EXPECT_EQ(withoutNames(readFile("both/" + tsv)), withoutNames(readFile("alone/" + tsv)));
+
+        const std::string allTsv = "all/p_" + collection + "_Ri_-1000000.000.tsv";
+        const std::map<Window, Row> all = tsvRows(allTsv);
+        const std::map<Window, Row> hits = tsvRows("both/" + tsv);
+        ASSERT_GT(hits.size(), 3u);
+        std::smatch windows;
+        const std::string allText = readFile(allTsv);
+        ASSERT_TRUE(std::regex_search(allText, windows, std::regex("# windows scored: (\\d+)")));
+        ASSERT_EQ(all.size(), std::stoul(windows[1]));
+        size_t rescored = 0;
+        std::vector<Row> byP;
+        for (const auto& [window, hit] : hits) {
+            const auto own = all.find(window);
+            ASSERT_NE(own, all.end()) << std::get<0>(window) << " " << std::get<1>(window);
+            // Both within 1e-3 of the exact tail, printed to 6 digits.
+            EXPECT_NEAR(hit.p, own->second.p, 2.1e-3 * own->second.p) << std::get<1>(window);
+            rescored += hit.score != own->second.score;
+            byP.push_back(hit);
+        }
+        EXPECT_GT(rescored, 0u);  // the scores are the re-scored ones, the p-values not
+        std::sort(byP.begin(), byP.end(), [](const Row& a, const Row& b) {
+            return a.p < b.p || (a.p == b.p && a.q < b.q);
+        });
+        for (size_t i = 0; i < byP.size(); ++i) {
+            EXPECT_GE(byP[i].q, byP[i].p);
+            if (i > 0) {
+                EXPECT_GE(byP[i].q, byP[i - 1].q) << "q-values not monotone in p-values";
+            }
+        }
+    }
 }
 
 }  // namespace

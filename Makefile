@@ -70,7 +70,7 @@ gui: build
 	$(BUILD)/src/ui/xoprex-gui
 
 screenshots: build
-	@bash scripts/screenshots.sh $(BUILD)/src/ui/xoprex-gui docs
+	@bash scripts/screenshots.sh $(BUILD)/src/ui/xoprex-screenshots docs
 
 # The programs, the manual page, the desktop entry and its icon under PREFIX.
 install: build

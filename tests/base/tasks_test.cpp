@@ -126,7 +126,7 @@ TEST(Tasks, HandOffEndsCleanlyWhicheverSideFails) {
 
 TEST(Tasks, SharedTextsAndGenesAreCopiedOnManyThreads) {
     const SharedText text(std::string(40, 'p'));
-    const SharedText lasting = SharedText::lasting("intergenic");
+    static const SharedText lasting = SharedText::lasting("intergenic");
     const HitGene gene(HitGene::Fields{text, "crp", lasting, 10, 20, true});
     runTasks(64, 2, [&](size_t, unsigned) {
         for (int i = 0; i < 2000; ++i) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <isa-l/igzip_lib.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -491,14 +492,29 @@ void requireSameReading(const Reading& streamed, const Reading& whole, const std
     }
 }
 
+// A signal whose handler does nothing and lets the system call it
+// interrupts fail with EINTR (no SA_RESTART), as a program's own timers may.
+void nothing(int) {}
+constexpr int kInterrupt = SIGUSR1;
+
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = nothing;
+    sigemptyset(&action.sa_mask);
+    sigaction(kInterrupt, &action, nullptr);
+}
+
 // Writes bytes into a named pipe in pieces, each only once the reader has
 // taken the one before, so that every read of the pipe returns at most one
-// piece. Ends when every byte is written or the reader has gone; dropped,
+// piece; meanwhile it interrupts the reading thread (the one that makes the
+// feeder) with signals, while it opens the pipe and now and then while it
+// reads. Ends when every byte is written or the reader has gone; dropped,
 // it stops waiting for the reader.
 class PipeFeeder {
   public:
     PipeFeeder(const std::string& path, std::string bytes, std::vector<size_t> pieces)
-        : thread_([this, path, bytes = std::move(bytes), pieces = std::move(pieces)] {
+        : reader_(pthread_self()),
+          thread_([this, path, bytes = std::move(bytes), pieces = std::move(pieces)] {
               feed(path, bytes, pieces);
           }) {}
     ~PipeFeeder() {
@@ -515,10 +531,9 @@ class PipeFeeder {
         // Non-blocking until the reader has opened its end, so that a reader
         // that never does leaves nothing waiting.
         while (fd < 0 && !done_) {
+            interruptReader();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
             fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0) {
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
-            }
         }
         if (fd < 0) {
             return;
@@ -538,13 +553,24 @@ class PipeFeeder {
                 at += static_cast<size_t>(n);
             }
             int waiting = 1;
-            while (!done_ && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+            for (int turn = 1; !done_ && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+                 ++turn) {
+                if (turn % 64 == 0) {
+                    interruptReader();
+                }
                 std::this_thread::yield();
             }
         }
         ::close(fd);
     }
 
+    void interruptReader() {
+        if (!done_) {
+            pthread_kill(reader_, kInterrupt);
+        }
+    }
+
+    const pthread_t reader_;
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
@@ -718,6 +744,7 @@ int fuzzRecordStream(const uint8_t* data, size_t size) {
     std::filesystem::remove(path);
     require(::mkfifo(path.c_str(), 0600) == 0, "cannot make the pipe " + path);
     std::signal(SIGPIPE, SIG_IGN);  // the reader may close its end before every byte is sent
+    catchInterrupts();
     Reading streamed;
     {
         const PipeFeeder feeder(path, bytes, pieceSizes(bytes.size(), most, data[1]));

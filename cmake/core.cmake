@@ -12,8 +12,15 @@ set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
+# Warnings are errors for development and CI; a packager building with
+# another compiler may turn that off (-DXOPREX_WERROR=OFF).
+option(XOPREX_WERROR "Treat compiler warnings as errors" ON)
+set(XOPREX_WARNINGS -Wall -Wextra)
+if(XOPREX_WERROR)
+    list(APPEND XOPREX_WARNINGS -Werror)
+endif()
 # Reproducible floating point: no fused multiply-add contraction, no fast-math.
-add_compile_options(-Wall -Wextra -Werror -ffp-contract=off)
+add_compile_options(${XOPREX_WARNINGS} -ffp-contract=off)
 
 find_package(Threads REQUIRED)
 set(XOPREX_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)

@@ -1,9 +1,19 @@
 #include "harnesses.h"
 
+#include <fcntl.h>
+#include <isa-l/igzip_lib.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -12,16 +22,20 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/errors.h"
 #include "merge/merge.h"
+#include "motif/count_matrix.h"
 #include "motif/site_collection.h"
 #include "options/option_table.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
 #include "scan/integrative.h"
 #include "scan/reverse_complement.h"
+#include "seqio/input_source.h"
+#include "seqio/record_reader.h"
 #include "seqio/sequence.h"
 
 namespace xoprex::fuzz {
@@ -373,6 +387,211 @@ std::string optionsText(Choices& in) {
     return text;
 }
 
+// The model of a collection: one position per site letter, frequencies that
+// add up to 1, finite information contents.
+void requireSoundModel(const SiteCollection& collection) {
+    const auto& positions = collection.model.positions;
+    require(positions.size() == static_cast<size_t>(collection.siteLength),
+            "model: not one position per site letter");
+    for (const PositionRecord& position : positions) {
+        double sum = 0.0;
+        for (const double f : position.frequencies) {
+            require(f >= 0.0 && f <= 1.0, "model: a frequency outside 0..1");
+            sum += f;
+        }
+        require(std::fabs(sum - 1.0) < 1e-9, "model: frequencies that do not add up to 1");
+        require(std::isfinite(position.rsequence) && std::isfinite(position.relativeEntropy),
+                "model: Rsequence or RE not finite");
+    }
+}
+
+// One gzip member of `text` (ISA-L's deflate), so that a harness can feed
+// compressed input built from the fuzzer's plain bytes.
+std::string gzipMember(std::string_view text) {
+    std::string out(text.size() + text.size() / 8 + 1024, '\0');
+    isal_zstream stream;
+    isal_deflate_init(&stream);
+    stream.gzip_flag = IGZIP_GZIP;
+    stream.end_of_stream = 1;
+    stream.next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(text.data()));
+    stream.avail_in = static_cast<uint32_t>(text.size());
+    stream.next_out = reinterpret_cast<uint8_t*>(out.data());
+    stream.avail_out = static_cast<uint32_t>(out.size());
+    require(isal_deflate_stateless(&stream) == COMP_OK, "gzip: the test's own compression failed");
+    out.resize(stream.total_out);
+    return out;
+}
+
+// A record as the reader harnesses compare it: every field a reader sets.
+std::string recordText(const SequenceRecord& record) {
+    std::string text = std::string(1, record.format) + "|" + record.description + "|" +
+                       record.name + "|" + record.sequence + "|";
+    for (const GeneRecord& gene : record.genes) {
+        text += std::to_string(gene.begin) + "," + std::to_string(gene.end) + "," +
+                (gene.sense ? "+" : "-") + "," + gene.locus + "," + gene.gene + "," + gene.product +
+                ";";
+    }
+    return text;
+}
+
+// What a reader made of an input: its records, or that it refused it.
+struct Reading {
+    std::vector<std::string> records;
+    bool refused = false;
+
+    bool operator==(const Reading& other) const = default;
+};
+
+// The input in memory, parsed whole by the reader of its format.
+Reading wholeReading(const std::string& text, bool genBank, bool allRecords) {
+    Reading reading;
+    try {
+        std::istringstream in(text);
+        SequenceSet set;
+        if (genBank) {
+            readGenBankStream(in, set, allRecords);
+        } else {
+            readFastaStream(in, "fuzz.fas", set);
+        }
+        for (const SequenceRecord& record : set.records) {
+            reading.records.push_back(recordText(record));
+        }
+    } catch (const InputError&) {
+        reading = Reading{{}, true};
+    }
+    return reading;
+}
+
+// The file at `path` read record by record (the records handed out before
+// a refusal are dropped: the whole parse has none to compare them with).
+Reading streamedReading(const std::string& path, bool allRecords) {
+    Reading reading;
+    try {
+        InputRules rules;
+        rules.allGenBankRecords = allRecords;
+        RecordReader reader(path, rules);
+        SequenceRecord record;
+        while (reader.next(record)) {
+            reading.records.push_back(recordText(record));
+        }
+    } catch (const InputError&) {
+        reading = Reading{{}, true};
+    }
+    return reading;
+}
+
+void requireSameReading(const Reading& streamed, const Reading& whole, const std::string& what) {
+    require(streamed.refused == whole.refused,
+            what + ": one reading refused the input, the other did not");
+    require(streamed.records.size() == whole.records.size(),
+            what + ": " + std::to_string(streamed.records.size()) + " records instead of " +
+                std::to_string(whole.records.size()));
+    for (size_t r = 0; r < whole.records.size(); ++r) {
+        require(streamed.records[r] == whole.records[r],
+                what + ": record " + std::to_string(r + 1) + " differs from the whole parse");
+    }
+}
+
+// A signal whose handler does nothing and lets the system call it
+// interrupts fail with EINTR (no SA_RESTART), as a program's own timers may.
+void nothing(int) {}
+constexpr int kInterrupt = SIGUSR1;
+
+void catchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = nothing;
+    sigemptyset(&action.sa_mask);
+    sigaction(kInterrupt, &action, nullptr);
+}
+
+// Writes bytes into a named pipe in pieces, each only once the reader has
+// taken the one before, so that every read of the pipe returns at most one
+// piece; meanwhile it interrupts the reading thread (the one that makes the
+// feeder) with signals, while it opens the pipe and now and then while it
+// reads. Ends when every byte is written or the reader has gone; dropped,
+// it stops waiting for the reader.
+class PipeFeeder {
+  public:
+    PipeFeeder(const std::string& path, std::string bytes, std::vector<size_t> pieces)
+        : reader_(pthread_self()),
+          thread_([this, path, bytes = std::move(bytes), pieces = std::move(pieces)] {
+              feed(path, bytes, pieces);
+          }) {}
+    ~PipeFeeder() {
+        done_ = true;
+        thread_.join();
+    }
+    PipeFeeder(const PipeFeeder&) = delete;
+    PipeFeeder& operator=(const PipeFeeder&) = delete;
+
+  private:
+    void feed(const std::string& path, const std::string& bytes,
+              const std::vector<size_t>& pieces) {
+        int fd = -1;
+        // Non-blocking until the reader has opened its end, so that a reader
+        // that never does leaves nothing waiting.
+        while (fd < 0 && !done_) {
+            interruptReader();
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            return;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        size_t at = 0;
+        for (const size_t piece : pieces) {
+            for (size_t end = at + piece; at < end;) {
+                const ssize_t n = ::write(fd, bytes.data() + at, end - at);
+                if (n < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (n <= 0) {
+                    ::close(fd);
+                    return;  // the reader has gone (EPIPE)
+                }
+                at += static_cast<size_t>(n);
+            }
+            int waiting = 1;
+            for (int turn = 1; !done_ && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0;
+                 ++turn) {
+                if (turn % 64 == 0) {
+                    interruptReader();
+                }
+                std::this_thread::yield();
+            }
+        }
+        ::close(fd);
+    }
+
+    void interruptReader() {
+        if (!done_) {
+            pthread_kill(reader_, kInterrupt);
+        }
+    }
+
+    const pthread_t reader_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+// Piece sizes from 1 to `most` that add up to `total`, at most 256 of them.
+std::vector<size_t> pieceSizes(size_t total, size_t most, uint32_t seed) {
+    std::vector<size_t> pieces;
+    const size_t least = std::max<size_t>(1, total / 256);
+    most = std::max(most, least);
+    uint32_t state = seed | 1u;
+    for (size_t left = total; left > 0;) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        const size_t piece = std::min(left, least + state % (most - least + 1));
+        pieces.push_back(piece);
+        left -= piece;
+    }
+    return pieces;
+}
+
 }  // namespace
 
 int fuzzFastaReader(const uint8_t* data, size_t size) {
@@ -417,19 +636,7 @@ int fuzzSiteCollection(const uint8_t* data, size_t size) {
                         site.site.size() == static_cast<size_t>(collection.siteLength),
                     "collection: sites of different lengths");
         }
-        const auto& positions = collection.model.positions;
-        require(positions.size() == static_cast<size_t>(collection.siteLength),
-                "model: not one position per site letter");
-        for (const PositionRecord& position : positions) {
-            double sum = 0.0;
-            for (const double f : position.frequencies) {
-                require(f >= 0.0 && f <= 1.0, "model: a frequency outside 0..1");
-                sum += f;
-            }
-            require(std::fabs(sum - 1.0) < 1e-9, "model: frequencies that do not add up to 1");
-            require(std::isfinite(position.rsequence) && std::isfinite(position.relativeEntropy),
-                    "model: Rsequence or RE not finite");
-        }
+        requireSoundModel(collection);
     });
 }
 
@@ -508,6 +715,132 @@ int fuzzSearch(const uint8_t* data, size_t size) {
     });
 }
 
+int fuzzRecordStream(const uint8_t* data, size_t size) {
+    if (size < 3) {
+        return 0;
+    }
+    // Two bytes of choices, then the input.
+    const uint8_t how = data[0];
+    const bool genBank = (how & 1) != 0;
+    const bool allRecords = (how & 2) != 0;
+    const bool compressed = (how & 4) != 0;
+    const bool twoMembers = (how & 8) != 0;
+    const size_t most = size_t{1} << (how >> 4);  // the largest piece: 1 B to 32 KB
+    const std::string text = textOf(data + 2, size - 2);
+    if (text.rfind("\x1f\x8b", 0) == 0) {
+        return 0;  // the whole parse would take the text for gzip data
+    }
+    std::string bytes = text;
+    if (compressed) {
+        // One member, or the text cut in two members.
+        const size_t cut = twoMembers ? text.size() * data[1] / 255 : text.size();
+        bytes = gzipMember(std::string_view(text).substr(0, cut));
+        if (cut < text.size()) {
+            bytes += gzipMember(std::string_view(text).substr(cut));
+        }
+    }
+    const std::string path = scratch().file(genBank ? "stream.gbk" : "stream.fas");
+    std::filesystem::remove(path);
+    require(::mkfifo(path.c_str(), 0600) == 0, "cannot make the pipe " + path);
+    std::signal(SIGPIPE, SIG_IGN);  // the reader may close its end before every byte is sent
+    catchInterrupts();
+    Reading streamed;
+    {
+        const PipeFeeder feeder(path, bytes, pieceSizes(bytes.size(), most, data[1]));
+        streamed = streamedReading(path, allRecords);
+    }
+    std::filesystem::remove(path);
+    requireSameReading(streamed, wholeReading(text, genBank, allRecords), "record stream");
+    return 0;
+}
+
+int fuzzGzipInput(const uint8_t* data, size_t size) {
+    const std::string bytes = textOf(data, size);
+    // What the input source makes of the bytes, parsed whole; GenBank when
+    // that text starts with LOCUS (every record for an odd length).
+    std::string text;
+    bool refused = false;
+    try {
+        std::istringstream in(bytes);
+        text = InputSource::fromStream(in.rdbuf(), "fuzz")->readAll();
+    } catch (const InputError&) {
+        refused = true;
+    }
+    const bool genBank = text.rfind("LOCUS", 0) == 0;
+    const bool allRecords = size % 2 == 1;
+    const Reading whole = refused ? Reading{{}, true} : wholeReading(text, genBank, allRecords);
+    const std::string path = writeScratchFile(genBank ? "input.gbk" : "input.fas", bytes);
+    requireSameReading(streamedReading(path, allRecords), whole, "gzip input");
+    return 0;
+}
+
+int fuzzCountMatrix(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        if (size < 1) {
+            return;
+        }
+        // One byte of choices, then the text.
+        static constexpr MatrixFormat kFormats[] = {MatrixFormat::Jaspar, MatrixFormat::Meme,
+                                                    MatrixFormat::Transfac, MatrixFormat::Unknown};
+        static constexpr const char* kExtensions[] = {"jaspar", "meme", "transfac", "txt"};
+        const size_t choice = data[0] % 4;
+        const std::string text = textOf(data + 1, size - 1);
+        const std::vector<CountMatrix> matrices =
+            readMatrices(text, kFormats[choice], "fuzz", "matrices");
+        require(!matrices.empty(), "matrices: none and no error");
+        std::string jaspar;
+        for (const CountMatrix& matrix : matrices) {
+            require(!matrix.columns.empty(), "matrices: a matrix without columns");
+            double most = 0.0;
+            for (const auto& column : matrix.columns) {
+                double total = 0.0;
+                for (const double count : column) {
+                    require(std::isfinite(count) && count >= 0.0,
+                            "matrices: a count below 0 or not finite");
+                    total += count;
+                }
+                require(total > 0.0 && std::isfinite(total),
+                        "matrices: a position counting nothing");
+                most = std::max(most, total);
+            }
+            require(matrix.siteCount() == most, "matrices: N is not the largest column total");
+            const SequenceRecord background;
+            requireSoundModel(collectionFromMatrix(matrix, background));
+            // The same counts written as JASPAR, to be read back exactly.
+            jaspar += ">" + (matrix.id.empty() ? std::string("unnamed") : matrix.id) + "\n";
+            for (size_t letter = 0; letter < 4; ++letter) {
+                jaspar += "ACGT"[letter];
+                jaspar += " [";
+                for (const auto& column : matrix.columns) {
+                    char number[32];
+                    std::snprintf(number, sizeof number, " %.17g", column[letter]);
+                    jaspar += number;
+                }
+                jaspar += " ]\n";
+            }
+        }
+        std::istringstream in(jaspar);
+        const std::vector<CountMatrix> again = readJasparMatrices(in, "again", "again");
+        require(again.size() == matrices.size(), "matrices: not as many read back from JASPAR");
+        for (size_t m = 0; m < matrices.size(); ++m) {
+            require(again[m].columns == matrices[m].columns,
+                    "matrices: counts changed by writing and reading JASPAR");
+        }
+        // The file reader, on the same bytes under the format's extension
+        // (gzip-compressed for some choices), finds the same matrices.
+        const bool compressed = data[0] / 4 % 2 == 1;
+        const std::string path = writeScratchFile(
+            std::string("matrices.") + kExtensions[choice] + (compressed ? ".gz" : ""),
+            compressed ? gzipMember(text) : text);
+        const std::vector<CountMatrix> fromFile = readMatrixFile(path);
+        require(fromFile.size() == matrices.size(), "matrices: the file reader found others");
+        for (size_t m = 0; m < matrices.size(); ++m) {
+            require(fromFile[m].columns == matrices[m].columns && fromFile[m].id == matrices[m].id,
+                    "matrices: the file reader read other counts or titles");
+        }
+    });
+}
+
 std::span<const Harness> harnesses() {
     static constexpr Harness kHarnesses[] = {
         {"fasta_reader", fuzzFastaReader},
@@ -517,6 +850,9 @@ std::span<const Harness> harnesses() {
         {"option_texts", fuzzOptionTexts},
         {"merge", fuzzMerge},
         {"search", fuzzSearch},
+        {"record_stream", fuzzRecordStream},
+        {"gzip_input", fuzzGzipInput},
+        {"count_matrix", fuzzCountMatrix},
     };
     return kHarnesses;
 }

@@ -39,6 +39,20 @@ int fuzzMerge(const uint8_t* data, size_t size);
 // A whole search: the bytes drive the making of a small target (FASTA or
 // GenBank), a site collection and an options file.
 int fuzzSearch(const uint8_t* data, size_t size);
+// The record reader fed through a named pipe in small pieces (the first two
+// bytes choose the format, every GenBank record or the first, gzip in one
+// member or two, and the pieces' sizes); its records must be those of a
+// whole parse of the same text, and it must refuse what that parse refuses.
+int fuzzRecordStream(const uint8_t* data, size_t size);
+// The bytes as a target file (gzip data when they start with 1f 8b; GenBank
+// when the text starts with LOCUS, else FASTA): the record reader on the
+// file and a whole parse of what the input source decompresses must agree.
+int fuzzGzipInput(const uint8_t* data, size_t size);
+// The bytes (after a byte of choices) as a count-matrix file of a format or
+// of the format its content shows: every matrix sound, its collection's
+// model sound, its counts read back from JASPAR, and the file reader (plain
+// or gzip) finding the same.
+int fuzzCountMatrix(const uint8_t* data, size_t size);
 
 struct Harness {
     const char* name;  // also the name of its corpus folder, fuzz/corpus/<name>

@@ -12,7 +12,6 @@ packages=(
     libcli11-dev
     libgtest-dev
     libbenchmark-dev
-    zlib1g-dev
     libisal-dev
     dpkg-dev
     xvfb xauth

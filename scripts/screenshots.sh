@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Takes the documentation screenshots of the desktop program under a virtual
-# X display: the main window filled with the bundled example, and the
-# results window of its search on its hits, logo, scores and map tabs. The program grabs its own windows (no image
-# tool needed); the search runs in a scratch folder so nothing is written
-# next to the examples.
-# Usage: scripts/screenshots.sh <xoprex-gui binary> <output folder>
+# X display with xoprex-screenshots (built beside xoprex-gui, not installed):
+# the main window filled with the bundled example, and the results window of
+# its search on its hits, logo, scores and map tabs. The program grabs its
+# own windows (no image tool needed); the search runs in a scratch folder so
+# nothing is written next to the examples.
+# Usage: scripts/screenshots.sh <xoprex-screenshots binary> <output folder>
 set -euo pipefail
 
-gui=$(realpath "${1:?usage: screenshots.sh <xoprex-gui> <output folder>}")
-mkdir -p "${2:?usage: screenshots.sh <xoprex-gui> <output folder>}"
+usage="usage: screenshots.sh <xoprex-screenshots> <output folder>"
+program=$(realpath "${1:?$usage}")
+mkdir -p "${2:?$usage}"
 out=$(realpath "$2")
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -28,11 +30,9 @@ shots=(main_dialog.png results_window.png motif_logo.png score_histogram.png gen
 for shot in "${shots[@]}"; do rm -f "$out/$shot"; done
 
 cd "$work"
-XOPREX_SCREENSHOTS="$out" \
-XOPREX_SCREENSHOT_SEQUENCE="$work/pPCP1.gbk" \
-XOPREX_SCREENSHOT_COLLECTION="$work/crp_sites.txt" \
 QT_QPA_PLATFORM=xcb \
-    timeout 180 xvfb-run -a -s "-screen 0 1280x900x24" "$gui" >"$work/run.log" 2>&1 || {
+    timeout 180 xvfb-run -a -s "-screen 0 1280x900x24" \
+    "$program" "$out" "$work/pPCP1.gbk" "$work/crp_sites.txt" >"$work/run.log" 2>&1 || {
     cat "$work/run.log" >&2
     echo "screenshots: the program failed" >&2
     exit 1

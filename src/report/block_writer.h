@@ -9,12 +9,9 @@
 // finish().
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "base/output_file.h"
 #include "base/tasks.h"
@@ -46,21 +43,11 @@ class BlockWriter {
 
   private:
     void handOver();
-    void queue(std::string&& block);
-    void writeBlocks();
-
-    void stopThread() noexcept;
 
     TextSink& out_;
     std::string text_;
-    BackgroundThread thread_;
-    std::mutex mutex_;
-    std::condition_variable queued_;   // a block or the end is waiting for the thread
-    std::condition_variable written_;  // the thread took a block off the queue
-    std::deque<std::string> queue_;
-    std::vector<std::string> spares_;  // written blocks, kept for their storage
-    bool ending_ = false;
-    bool failed_ = false;  // the writing thread's sink failed; thread_.join() rethrows
+    // The blocks on their way to the writing thread, once it is started.
+    std::unique_ptr<OrderedHandOff<std::string>> behind_;
     bool writeBehind_;
 };
 

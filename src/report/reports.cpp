@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 #include "base/number_format.h"
-#include "base/tasks.h"
 #include "report/block_writer.h"
+#include "report/row_chunks.h"
 
 namespace xoprex {
 namespace {
@@ -83,124 +80,6 @@ char* writePosition(char* at, int64_t value) {
     return writeUnsigned(at, value);
 }
 
-// Rows per chunk when a record's rows are formatted on two threads (about
-// 0.8 MB of text), and the rows from which that pays.
-constexpr size_t kRowsPerChunk = 8192;
-constexpr size_t kRowsWorthSplitting = 2 * kRowsPerChunk;
-
-void writeRows(BlockWriter& writer, const std::vector<SiteHit>& hits, size_t begin, size_t end) {
-    for (size_t i = begin; i < end; ++i) {
-        writeHitRow(writer.text(), hits[i]);
-        writer.lineDone();
-    }
-}
-
-// The rows of many hits on two threads: chunks of kRowsPerChunk rows
-// alternate between the calling thread, which formats the even ones straight
-// into the writer, and a helper, which formats the odd ones into two buffers
-// in turn; the calling thread appends each odd chunk in its place. The
-// memory stays at two chunk buffers however many rows there are.
-class AlternatingRows {
-  public:
-    AlternatingRows(BlockWriter& writer, const std::vector<SiteHit>& hits)
-        : writer_(writer),
-          hits_(hits),
-          chunks_((hits.size() + kRowsPerChunk - 1) / kRowsPerChunk) {}
-
-    void write() {
-        BackgroundThread helper;
-        if (!helper.start([this] { formatOddChunks(); })) {
-            writeRows(writer_, hits_, 0, hits_.size());  // no second thread
-            return;
-        }
-        try {
-            writeChunks();
-        } catch (...) {
-            stopHelper();
-            helper.join();
-            throw;
-        }
-        helper.join();
-        if (helperError_) {
-            std::rethrow_exception(helperError_);
-        }
-    }
-
-  private:
-    struct Slot {
-        std::string text;
-        bool full = false;  // holds a chunk not yet appended
-    };
-
-    size_t first(size_t chunk) const { return chunk * kRowsPerChunk; }
-    size_t last(size_t chunk) const { return std::min(hits_.size(), first(chunk) + kRowsPerChunk); }
-    Slot& slotOf(size_t chunk) { return slots_[(chunk / 2) % 2]; }
-
-    void writeChunks() {
-        for (size_t chunk = 0; chunk < chunks_; ++chunk) {
-            if (chunk % 2 == 0) {
-                writeRows(writer_, hits_, first(chunk), last(chunk));
-                continue;
-            }
-            Slot& slot = slotOf(chunk);
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] { return slot.full || helperDone_; });
-            if (!slot.full) {
-                return;  // the helper failed; write() passes its error on
-            }
-            lock.unlock();
-            writer_.text() += slot.text;
-            writer_.lineDone();
-            lock.lock();
-            slot.full = false;
-            changed_.notify_all();
-        }
-    }
-
-    void formatOddChunks() {
-        try {
-            for (size_t chunk = 1; chunk < chunks_; chunk += 2) {
-                Slot& slot = slotOf(chunk);
-                {
-                    std::unique_lock<std::mutex> lock(mutex_);
-                    changed_.wait(lock, [&] { return !slot.full || stopped_; });
-                    if (stopped_) {
-                        break;
-                    }
-                }
-                slot.text.clear();
-                for (size_t i = first(chunk); i < last(chunk); ++i) {
-                    writeHitRow(slot.text, hits_[i]);
-                }
-                const std::lock_guard<std::mutex> lock(mutex_);
-                slot.full = true;
-                changed_.notify_all();
-            }
-        } catch (...) {
-            helperError_ = std::current_exception();
-        }
-        const std::lock_guard<std::mutex> lock(mutex_);
-        helperDone_ = true;
-        changed_.notify_all();
-    }
-
-    void stopHelper() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        stopped_ = true;
-        changed_.notify_all();
-    }
-
-    BlockWriter& writer_;
-    const std::vector<SiteHit>& hits_;
-    const size_t chunks_;
-    Slot slots_[2];
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool helperDone_ = false;
-    bool stopped_ = false;
-    std::exception_ptr helperError_;
-};
-
 void writeRecordBlock(BlockWriter& writer, const RecordInfo& record, const RecordHits& found,
                       int& digits, unsigned threads) {
     std::string& text = writer.text();
@@ -218,11 +97,8 @@ void writeRecordBlock(BlockWriter& writer, const RecordInfo& record, const Recor
     }
     // The first row switches the table to its row format, which then stays.
     digits = kRowDigits;
-    if (threads > 1 && hits.size() >= kRowsWorthSplitting) {
-        AlternatingRows(writer, hits).write();
-    } else {
-        writeRows(writer, hits, 0, hits.size());
-    }
+    writeRows(writer, hits.size(), threads,
+              [&hits](std::string& out, size_t i) { writeHitRow(out, hits[i]); });
 }
 
 void writeSummary(BlockWriter& writer, const Options& options, size_t records, size_t siteCount,

@@ -302,7 +302,11 @@ std::unique_ptr<InputSource> InputSource::open(const std::string& path, NameRule
         if (path.empty() || std::filesystem::is_directory(path, error)) {
             return nullptr;
         }
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Opening a named pipe waits for its writer; a signal may cut that short.
+        int fd = -1;
+        do {
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             return nullptr;
         }

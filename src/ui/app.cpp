@@ -4,7 +4,6 @@
 #include "ui/app_icon.h"
 #include "ui/help_viewer.h"
 #include "ui/main_dialog.h"
-#include "ui/screenshot_tour.h"
 
 COprex_AppApp::COprex_AppApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("XOprex"));
@@ -17,7 +16,6 @@ COprex_AppApp::COprex_AppApp(int& argc, char** argv) : QApplication(argc, argv) 
 
 int COprex_AppApp::run() {
     COprex_AppDlg dialog;
-    xoprex::ui::ScreenshotTour::startIfRequested(dialog);
     dialog.exec();
     return 0;
 }

@@ -18,40 +18,39 @@ constexpr int kSettleMs = 700;
 constexpr int kPollMs = 200;
 constexpr int kMaxWaitMs = 120000;
 
-void save(QWidget& widget, const QString& path) {
+}  // namespace
+
+ScreenshotTour* ScreenshotTour::start(COprex_AppDlg& dialog, const QString& folder,
+                                      const QString& sequence, const QString& collection) {
+    QDir().mkpath(folder);
+    auto* tour = new ScreenshotTour(dialog, folder, sequence, collection);
+    QTimer::singleShot(kSettleMs, tour, [tour] { tour->fillAndShootMain(); });
+    return tour;
+}
+
+ScreenshotTour::ScreenshotTour(COprex_AppDlg& dialog, QString folder, QString sequence,
+                               QString collection)
+    : QObject(&dialog),
+      dialog_(dialog),
+      folder_(std::move(folder)),
+      sequence_(std::move(sequence)),
+      collection_(std::move(collection)) {}
+
+void ScreenshotTour::save(QWidget& widget, const QString& file) {
+    const QString path = folder_ + QLatin1Char('/') + file;
     if (widget.grab().save(path, "PNG")) {
         std::printf("screenshot: %s\n", qPrintable(path));
     } else {
         std::fprintf(stderr, "screenshot: could not write %s\n", qPrintable(path));
+        ++failures_;
     }
 }
-
-}  // namespace
-
-void ScreenshotTour::startIfRequested(COprex_AppDlg& dialog) {
-    const QString folder = qEnvironmentVariable("XOPREX_SCREENSHOTS");
-    if (folder.isEmpty()) {
-        return;
-    }
-    QDir().mkpath(folder);
-    auto* tour = new ScreenshotTour(dialog, folder);
-    QTimer::singleShot(kSettleMs, tour, [tour] { tour->fillAndShootMain(); });
-}
-
-ScreenshotTour::ScreenshotTour(COprex_AppDlg& dialog, QString folder)
-    : QObject(&dialog), dialog_(dialog), folder_(std::move(folder)) {}
 
 void ScreenshotTour::fillAndShootMain() {
-    const QString sequence = qEnvironmentVariable("XOPREX_SCREENSHOT_SEQUENCE");
-    const QString collection = qEnvironmentVariable("XOPREX_SCREENSHOT_COLLECTION");
-    if (!sequence.isEmpty()) {
-        dialog_.chooseSequenceFile(sequence);
-    }
-    if (!collection.isEmpty()) {
-        dialog_.chooseCollectionFile(collection);
-    }
+    dialog_.chooseSequenceFile(sequence_);
+    dialog_.chooseCollectionFile(collection_);
     QTimer::singleShot(kSettleMs, this, [this] {
-        save(dialog_, folder_ + QStringLiteral("/main_dialog.png"));
+        save(dialog_, QStringLiteral("main_dialog.png"));
         if (auto* search = dialog_.findChild<QPushButton*>(QStringLiteral("searchButton"))) {
             search->click();
         }
@@ -67,6 +66,7 @@ void ScreenshotTour::waitForResults() {
     }
     if (waited_ >= kMaxWaitMs) {
         std::fprintf(stderr, "screenshot: no results window appeared\n");
+        ++failures_;
         finish();
         return;
     }
@@ -99,7 +99,7 @@ void ScreenshotTour::shootTab(int step) {
     }
     QTimer::singleShot(kSettleMs, this, [this, step, file = QString::fromLatin1(file)] {
         if (CResultDialog* window = dialog_.resultsWindow()) {
-            save(*window, folder_ + QLatin1Char('/') + file);
+            save(*window, file);
         }
         shootTab(step + 1);
     });

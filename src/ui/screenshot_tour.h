@@ -1,11 +1,9 @@
-// Documentation screenshots taken from inside the program. When the
-// environment names a folder in XOPREX_SCREENSHOTS, the tour fills the main
-// window (XOPREX_SCREENSHOT_SEQUENCE and XOPREX_SCREENSHOT_COLLECTION name
-// the example inputs), saves "main_dialog.png", runs the search, saves the
-// results window on its Hits, Logo, Scores and Genome map tabs
-// ("results_window.png", "motif_logo.png", "score_histogram.png",
-// "genome_map.png") and closes the program. Without the variable it does
-// nothing.
+// The documentation screenshots, taken by the program xoprex-screenshots
+// (screenshots_main.cpp, make screenshots): the tour fills the main window
+// with the example inputs it is given, saves "main_dialog.png", runs the
+// search, saves the results window on its Hits, Logo, Scores and Genome map
+// tabs ("results_window.png", "motif_logo.png", "score_histogram.png",
+// "genome_map.png") and closes the main window.
 #pragma once
 
 #include <QObject>
@@ -18,11 +16,16 @@ namespace xoprex::ui {
 class ScreenshotTour : public QObject {
     Q_OBJECT
   public:
-    // Starts the tour on `dialog` when the environment asks for it.
-    static void startIfRequested(COprex_AppDlg& dialog);
+    // Starts the tour on `dialog` (shown by the caller), the pictures going
+    // to `folder`. The tour belongs to the dialog.
+    static ScreenshotTour* start(COprex_AppDlg& dialog, const QString& folder,
+                                 const QString& sequence, const QString& collection);
+    // Whether every picture was written.
+    bool succeeded() const { return failures_ == 0; }
 
   private:
-    ScreenshotTour(COprex_AppDlg& dialog, QString folder);
+    ScreenshotTour(COprex_AppDlg& dialog, QString folder, QString sequence, QString collection);
+    void save(QWidget& widget, const QString& file);
     void fillAndShootMain();
     void waitForResults();
     void shootTab(int step);
@@ -30,7 +33,10 @@ class ScreenshotTour : public QObject {
 
     COprex_AppDlg& dialog_;
     QString folder_;
+    QString sequence_;
+    QString collection_;
     int waited_ = 0;
+    int failures_ = 0;
 };
 
 }  // namespace xoprex::ui

@@ -120,13 +120,19 @@ TEST(Cli, InvalidIntervalsStopEvenWithIntegrativeModeOff) {
               "Error: overlapping intervals for integration. Please check Options file!\n");
 }
 
-TEST(Cli, MissingOutputFolderIsReported) {
+// An output folder that is not there is made with its parents; one that
+// names a file is refused.
+TEST(Cli, MissingOutputFolderIsMadeAndAFileRefused) {
     TempDir dir;
     dir.write("sites.txt", kSites);
     dir.write("ok.fas", ">s\nACGTACGTACGTTTGACAACGT\n");
-    const Result result = runCli(search("ok.fas", "sites.txt") + " --out-dir no/such/folder");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.output.find("no/such/folder"), std::string::npos);
+    const Result made = runCli(search("ok.fas", "sites.txt") + " --out-dir no/such/folder");
+    EXPECT_EQ(made.status, 0) << made.output;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("no/such/folder/ok.log")));
+    const Result file = runCli(search("ok.fas", "sites.txt") + " --out-dir ok.fas");
+    EXPECT_EQ(file.status, 2);
+    EXPECT_NE(file.output.find("output folder ok.fas is not a folder"), std::string::npos)
+        << file.output;
 }
 
 TEST(Cli, MergeJoinsRecordsAndReportsFailures) {

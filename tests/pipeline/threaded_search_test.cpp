@@ -1,7 +1,8 @@
 // Whole searches with one and with two threads: the results table and the
 // run log (elapsed seconds aside) must be the same bytes, for targets of many
-// records (scanned side by side) and of one long record (strands and chunks
-// scanned in parallel); cancel and progress must work while threads scan.
+// records (scanned one after the other, the long ones on every thread) and of
+// one long record (strands and chunks scanned in parallel); cancel and
+// progress must work while threads scan.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -94,8 +95,8 @@ void writeFasta(const std::string& path, const std::vector<std::string>& records
     }
 }
 
-// Many records of mixed sizes, long enough on average to be scanned side by
-// side: some shorter than the neighbourhood, one shorter than a site, one
+// Many records of mixed sizes, some long enough to be scanned on every
+// thread: some shorter than the neighbourhood, one shorter than a site, one
 // with lower-case letters (dropped from the reverse strand, which is then
 // shorter).
 std::vector<std::string> manyRecords() {

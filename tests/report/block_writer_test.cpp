@@ -1,14 +1,17 @@
 // The block writer hands the stream exactly the lines it was given, in
 // order, whether the text fits one block or spans several, written on the
-// calling thread or behind it on a second one.
+// calling thread or behind it on a second one. Rows formatted on one thread
+// or two (report/row_chunks.h) reach it as the same text.
 #include "report/block_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "base/errors.h"
+#include "report/row_chunks.h"
 
 namespace xoprex {
 namespace {
@@ -84,6 +87,57 @@ TEST(BlockWriter, FailingSinkReachesTheCaller) {
             EXPECT_THROW(writeThrough(text, sink, writeBehind), OutputError)
                 << room << " bytes, write behind " << writeBehind;
         }
+    }
+}
+
+void numberedRow(std::string& out, size_t i) {
+    out += "row " + std::to_string(i) + ",some text\n";
+}
+
+void rowsThrough(TextSink& sink, size_t rows, unsigned threads, const RowFormatter& row) {
+    BlockWriter writer(sink, threads > 1);
+    writer.text() += "header\n";
+    writer.lineDone();
+    writeRows(writer, rows, threads, row);
+    writer.finish();
+}
+
+TEST(RowChunks, TwoThreadsWriteTheSameText) {
+    for (const size_t rows : {size_t{0}, size_t{1}, kRowsWorthSplitting - 1, kRowsWorthSplitting,
+                              5 * kRowsPerChunk + 17, 40 * kRowsPerChunk}) {
+        std::string texts[2];
+        for (const unsigned threads : {1u, 2u}) {
+            std::ostringstream out;
+            StreamSink sink(out, "rows");
+            rowsThrough(sink, rows, threads, numberedRow);
+            texts[threads - 1] = out.str();
+        }
+        EXPECT_EQ(texts[0], texts[1]) << rows << " rows";
+        std::string expected = "header\n";
+        for (size_t i = 0; i < rows; ++i) {
+            numberedRow(expected, i);
+        }
+        EXPECT_EQ(texts[1], expected) << rows << " rows";
+    }
+}
+
+TEST(RowChunks, AFailureOnEitherThreadReachesTheCaller) {
+    const size_t rows = 12 * kRowsPerChunk;
+    // Rows of an even chunk are the caller's, of an odd one the helper's.
+    for (const size_t failing : {size_t{3}, kRowsPerChunk + 5, 9 * kRowsPerChunk}) {
+        const auto row = [failing](std::string& out, size_t i) {
+            if (i == failing) {
+                throw std::runtime_error("no row " + std::to_string(i));
+            }
+            numberedRow(out, i);
+        };
+        std::ostringstream out;
+        StreamSink sink(out, "rows");
+        EXPECT_THROW(rowsThrough(sink, rows, 2, row), std::runtime_error) << failing;
+    }
+    for (const size_t room : {size_t{0}, BlockWriter::kBlockSize + 100}) {
+        FullSink sink(room);
+        EXPECT_THROW(rowsThrough(sink, rows, 2, numberedRow), OutputError) << room;
     }
 }
 

@@ -1,0 +1,23 @@
+// xoprex-screenshots FOLDER SEQUENCE COLLECTION: the desktop program's main
+// window and results window, as the documentation shows them, saved as PNG
+// files in FOLDER (screenshot_tour.h). Not installed: scripts/screenshots.sh
+// (make screenshots) runs it under a virtual X display.
+#include <cstdio>
+
+#include "ui/app.h"
+#include "ui/main_dialog.h"
+#include "ui/screenshot_tour.h"
+
+int main(int argc, char** argv) {
+    COprex_AppApp app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 4) {
+        std::fprintf(stderr, "usage: xoprex-screenshots FOLDER SEQUENCE COLLECTION\n");
+        return 1;
+    }
+    COprex_AppDlg dialog;
+    const xoprex::ui::ScreenshotTour* tour =
+        xoprex::ui::ScreenshotTour::start(dialog, arguments[1], arguments[2], arguments[3]);
+    dialog.exec();
+    return tour->succeeded() ? 0 : 1;
+}

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -38,7 +41,44 @@ std::string temporaryName(const std::string& path, std::mt19937_64& random) {
     return (final.parent_path() / ("." + name + "." + suffix)).string();
 }
 
+// The names of the temporaries in use, for removeTemporaryFiles: copies in
+// memory of their own, so that a signal handler can read them at any time.
+constexpr size_t kTemporarySlots = 4096;
+std::atomic<char*> temporaries[kTemporarySlots];
+
+// Keeps a copy of `name` in a free slot; kTemporarySlots when none is free
+// (that temporary is then not removed on a signal).
+size_t rememberTemporary(const std::string& name) {
+    char* copy = static_cast<char*>(std::malloc(name.size() + 1));
+    if (copy == nullptr) {
+        return kTemporarySlots;
+    }
+    std::memcpy(copy, name.c_str(), name.size() + 1);
+    for (size_t slot = 0; slot < kTemporarySlots; ++slot) {
+        char* expected = nullptr;
+        if (temporaries[slot].compare_exchange_strong(expected, copy)) {
+            return slot;
+        }
+    }
+    std::free(copy);
+    return kTemporarySlots;
+}
+
+void forgetTemporary(size_t slot) {
+    if (slot < kTemporarySlots) {
+        std::free(temporaries[slot].exchange(nullptr));
+    }
+}
+
 }  // namespace
+
+void removeTemporaryFiles() noexcept {
+    for (auto& slot : temporaries) {
+        if (const char* name = slot.load()) {
+            ::unlink(name);
+        }
+    }
+}
 
 void StreamSink::write(std::string_view text) {
     out_.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -55,7 +95,7 @@ void StreamSink::flush() {
 }
 
 OutputFile::OutputFile(std::string path, Durability durability)
-    : path_(std::move(path)), target_(path_), durability_(durability) {
+    : path_(std::move(path)), target_(path_), slot_(kTemporarySlots), durability_(durability) {
     struct stat status {};
     if (::stat(path_.c_str(), &status) == 0) {
         if (!S_ISREG(status.st_mode)) {
@@ -83,15 +123,29 @@ OutputFile::OutputFile(std::string path, Durability durability)
         return std::mt19937_64((static_cast<uint64_t>(device()) << 32) ^ device() ^
                                static_cast<uint64_t>(::getpid()));
     }();
+    // The signals that end the process wait while the temporary is made and
+    // remembered, so that removeTemporaryFiles never misses it.
+    sigset_t fatal;
+    sigset_t before;
+    sigemptyset(&fatal);
+    for (const int signal : {SIGPIPE, SIGXFSZ, SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&fatal, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &fatal, &before);
+    int error = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = temporaryName(target_, random);
         fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0 || errno != EEXIST) {
+        error = errno;
+        if (fd_ >= 0 || error != EEXIST) {
             break;
         }
     }
+    if (fd_ >= 0) {
+        slot_ = rememberTemporary(temporary_);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd_ < 0) {
-        const int error = errno;
         temporary_.clear();
         throw OutputError(path_, "Cannot create " + path_ + ": " + systemReason(error));
     }
@@ -112,6 +166,8 @@ void OutputFile::discard() noexcept {
         ::unlink(temporary_.c_str());
         temporary_.clear();
     }
+    forgetTemporary(slot_);
+    slot_ = kTemporarySlots;
 }
 
 void OutputFile::fail(const std::string& what, int error) {
@@ -148,6 +204,8 @@ void OutputFile::commit() {
         fail("Cannot create", errno);
     }
     temporary_.clear();
+    forgetTemporary(slot_);
+    slot_ = kTemporarySlots;
     committed_ = true;
 }
 

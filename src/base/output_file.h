@@ -71,10 +71,16 @@ class OutputFile : public TextSink {
     std::string path_;
     std::string target_;     // the file the temporary replaces (path_ or what it links to)
     std::string temporary_;  // empty when writing directly
+    size_t slot_;            // where removeTemporaryFiles finds the temporary
     Durability durability_;
     int fd_ = -1;
     bool committed_ = false;
 };
+
+// Removes the temporary file of every OutputFile not yet committed: for a
+// process stopped by a signal, which runs no destructor. Safe in a signal
+// handler (it only unlinks names kept ready for it).
+void removeTemporaryFiles() noexcept;
 
 // The whole text to `path` through an OutputFile.
 void writeWholeFile(const std::string& path, std::string_view text,

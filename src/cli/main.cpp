@@ -5,12 +5,16 @@
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
 // message also in "OprexLog.txt"), 3 when the system failed (memory, disk,
 // writes; the message also in "OprexLog.txt").
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -441,8 +445,9 @@ int runSearchCommand(const SearchArgs& args) {
         if (summary.acrossEnds > 0) {
             std::cerr << "xoprex: " << who << summary.acrossEnds
                       << (summary.acrossEnds == 1 ? " hit runs" : " hits run")
-                      << " across the end of a record not known to be circular (--topology "
-                         "auto scans FASTA records and linear GenBank records as linear)\n";
+                      << " across the end of a record not known to be circular (windows run "
+                         "across every record's end by default; --topology auto keeps them "
+                         "within FASTA and linear GenBank records)\n";
         }
     };
     control.onOutput = [&report, &progress](xoprex::ResultFormat format, const std::string& path) {
@@ -468,6 +473,40 @@ int runMergeCommand(const std::string& input, std::string output) {
     xoprex::mergeGenBankFile(input, output);
     std::cout << "Merged file: " << output << '\n';
     return 0;
+}
+
+// A signal that ends the process: the temporaries of the files being
+// written go first. A closed pipe (SIGPIPE, `xoprex ... --stdout tsv | head`)
+// ends it quietly, as the signal would; any other fatal signal (SIGXFSZ, a
+// file past `ulimit -f`; SIGTERM, SIGINT, SIGHUP) with one message and
+// status 3.
+extern "C" void onFatalSignal(int signal) {
+    xoprex::removeTemporaryFiles();
+    if (signal == SIGPIPE) {
+        ::signal(SIGPIPE, SIG_DFL);
+        ::raise(SIGPIPE);
+        ::_exit(128 + SIGPIPE);
+    }
+    const char* message = signal == SIGXFSZ
+                              ? "xoprex: stopped: a file grew past the size limit (ulimit -f)\n"
+                              : "xoprex: stopped by a signal\n";
+    ::write(STDERR_FILENO, message, std::strlen(message));
+    ::_exit(kSystemError);
+}
+
+void catchFatalSignals() {
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGPIPE, SIGXFSZ, SIGTERM, SIGINT, SIGHUP}) {
+        // A signal ignored by whoever started us (nohup, a caller ignoring
+        // SIGXFSZ so that writes fail instead) stays ignored.
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool asksForHelp(int argc, char** argv) {
@@ -655,6 +694,7 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : kUsageError;
     }
 
+    catchFatalSignals();
     return guarded([&] {
         if (*searchCmd) {
             restartWithHugePageHeap(argv);

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -135,28 +136,60 @@ TEST(Failures, FullDeviceLeavesNoPartialTable) {
     }
 }
 
-TEST(Failures, KillWhileSavingLeavesNoPartialTable) {
+// Whether the results table's temporary is in the current folder.
+bool saving() {
+    for (const std::string& name : entries(".")) {
+        if (name.rfind(std::string(".") + kTable, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A signal while the table is being saved: SIGKILL leaves the temporary (no
+// code runs) but never a table under its final name; SIGTERM and SIGINT end
+// the run with status 3 and remove the temporary too.
+TEST(Failures, SignalWhileSavingLeavesNoPartialTable) {
     TempDir dir;
     dir.write("sites.txt", kSites);
     dir.write("all.txt", optionsWith(kEveryWindow));
     writeTarget(dir, "t.fas", 400000);  // about 80 MB of rows
-    const pid_t pid = start(searchArgs("t.fas", "all.txt"));
-    const auto saving = [] {
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT}) {
+        const pid_t pid = start(searchArgs("t.fas", "all.txt"));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!saving() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(saving()) << "the table was never being saved";
+        kill(pid, signal);
+        EXPECT_EQ(finish(pid), signal == SIGKILL ? 128 + SIGKILL : 3) << signal;
+        EXPECT_FALSE(fs::exists(kTable));
+        if (signal != SIGKILL) {
+            EXPECT_FALSE(saving()) << signal;
+            EXPECT_NE(readFile("stderr.txt").find("stopped by a signal"), std::string::npos);
+        }
         for (const std::string& name : entries(".")) {
-            if (name.rfind(std::string(".") + kTable, 0) == 0) {
-                return true;
+            if (name.front() == '.') {
+                fs::remove(name);
             }
         }
-        return false;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!saving() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_TRUE(saving()) << "the table was never being saved";
-    kill(pid, SIGKILL);
-    EXPECT_EQ(finish(pid), 128 + SIGKILL);
-    EXPECT_FALSE(fs::exists(kTable));
+}
+
+// A reader that stops early (`| head`) ends the run as the closed pipe's
+// signal would, without an error message.
+TEST(Failures, ClosedPipeEndsTheRunQuietly) {
+    TempDir dir;
+    dir.write("sites.txt", kSites);
+    dir.write("all.txt", optionsWith(kEveryWindow));
+    writeTarget(dir, "t.fas", 100000);
+    const std::string command = std::string("bash -c 'set -o pipefail; ") + XOPREX_CLI +
+                                " search --sequence t.fas --collection sites.txt --options "
+                                "all.txt --stdout tsv 2> err.txt | head -c 100 > /dev/null'";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGPIPE);
+    EXPECT_EQ(readFile("err.txt").find("xoprex: stopped"), std::string::npos);
+    EXPECT_EQ(readFile("err.txt").find("Cannot write"), std::string::npos);
 }
 
 TEST(Failures, OutputsNamedLikeInputsAreRefusedBeforeAnythingIsWritten) {

@@ -5,6 +5,7 @@
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
 // message also in "OprexLog.txt"), 3 when the system failed (memory, disk,
 // writes; the message also in "OprexLog.txt").
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -36,6 +37,7 @@
 #include "options/option_table.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
+#include "seqio/input_source.h"
 
 namespace {
 
@@ -68,6 +70,7 @@ struct SearchArgs {
     std::vector<std::string> motifIds;
     std::optional<double> nsites;
     size_t maxStoredHits = 1'000'000;
+    uint64_t maxRecordLength = xoprex::InputRules::kDefaultMaxRecordBytes;
     bool skipAmbiguous = false;
     bool pooledQ = false;
 };
@@ -272,24 +275,40 @@ std::string roughFigure(double value) {
 }
 
 // The paths of a collection list: one a line, blank lines and lines
-// starting with '#' skipped, blanks around a path dropped.
+// starting with '#' skipped, blanks around a path dropped. An entry that
+// cannot be read is refused with its line and the reason.
 std::vector<std::string> readCollectionList(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
-                                 "Cannot read the collection list " + path);
+    const std::unique_ptr<xoprex::InputSource> source =
+        xoprex::InputSource::open(path, xoprex::NameRule::Wide);
+    if (source == nullptr) {
+        const xoprex::InputError error = xoprex::cannotOpen(path);
+        throw xoprex::InputError(
+            xoprex::InputProblem::Unreadable, path,
+            "Cannot read the collection list " + path + " (" + error.what() + ")");
     }
+    const std::string text = source->readAll();
     std::vector<std::string> paths;
-    for (std::string line; std::getline(in, line);) {
+    size_t number = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t feed = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, feed - at);
+        at = feed + 1;
+        ++number;
         const size_t begin = line.find_first_not_of(" \t\r");
         if (begin == std::string::npos || line[begin] == '#') {
             continue;
         }
-        paths.push_back(line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin));
-    }
-    if (in.bad()) {
-        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
-                                 "Cannot read the collection list " + path);
+        const std::string entry = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
+        struct stat status {};
+        if (!xoprex::isStandardInput(entry) &&
+            (::stat(entry.c_str(), &status) != 0 || S_ISDIR(status.st_mode) ||
+             ::access(entry.c_str(), R_OK) != 0)) {
+            throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
+                                     "The collection list " + path + ", line " +
+                                         std::to_string(number) + ": " +
+                                         xoprex::cannotOpen(entry).what());
+        }
+        paths.push_back(entry);
     }
     if (paths.empty()) {
         throw xoprex::InputError(xoprex::InputProblem::Format, path,
@@ -385,6 +404,7 @@ int runSearchCommand(const SearchArgs& args) {
     // extensions, "-" for standard input).
     inputs.rules.names = xoprex::NameRule::Wide;
     inputs.rules.allGenBankRecords = args.allRecords;
+    inputs.rules.maxRecordBytes = args.maxRecordLength;
     inputs.topology = args.topology == "linear" ? xoprex::TopologyRule::Linear
                       : args.topology == "auto" ? xoprex::TopologyRule::Auto
                                                 : xoprex::TopologyRule::Circular;
@@ -668,6 +688,13 @@ int main(int argc, char** argv) {
                      "the collection's q-values left empty")
         ->check(CLI::PositiveNumber)
         ->type_name("N");
+    searchCmd
+        ->add_option("--max-record-length", search.maxRecordLength,
+                     "The most bytes one record of the target may take in its file (default: "
+                     "4G; K, M, G, T for powers of 1024); a longer record is refused")
+        ->transform(CLI::AsSizeValue(false))
+        ->check(CLI::PositiveNumber)
+        ->type_name("SIZE");
     for (int i = 0; i < argc; ++i) {
         search.commandLine += (i == 0 ? std::string("xoprex") : " " + std::string(argv[i]));
     }

@@ -317,6 +317,61 @@ std::vector<std::string> readCollectionList(const std::string& path) {
     return paths;
 }
 
+// Standard error gathered into large writes while it is not a terminal
+// (with --stdout the run log goes there, several lines a record: one write
+// each would cost more than the search); restored, with what it holds
+// written, when the object goes.
+class BufferedStandardError : public std::streambuf {
+  public:
+    BufferedStandardError() {
+        if (::isatty(STDERR_FILENO) == 0) {
+            setp(buffer_, buffer_ + sizeof buffer_);
+            previous_ = std::cerr.rdbuf(this);
+            std::cerr.unsetf(std::ios::unitbuf);
+        }
+    }
+    ~BufferedStandardError() override {
+        if (previous_ != nullptr) {
+            sync();
+            std::cerr.rdbuf(previous_);
+            std::cerr.setf(std::ios::unitbuf);
+        }
+    }
+    BufferedStandardError(const BufferedStandardError&) = delete;
+    BufferedStandardError& operator=(const BufferedStandardError&) = delete;
+
+  protected:
+    int overflow(int c) override {
+        if (sync() != 0) {
+            return traits_type::eof();
+        }
+        if (c != traits_type::eof()) {
+            *pptr() = static_cast<char>(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        const char* at = pbase();
+        while (at < pptr()) {
+            const ssize_t written = ::write(STDERR_FILENO, at, static_cast<size_t>(pptr() - at));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                break;  // nowhere to tell; what is held is dropped
+            }
+            at += written;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return 0;
+    }
+
+  private:
+    char buffer_[1 << 16];
+    std::streambuf* previous_ = nullptr;
+};
+
 int runSearchCommand(const SearchArgs& args) {
     std::vector<std::string> collections = args.collections;
     if (!args.collectionList.empty()) {
@@ -369,7 +424,9 @@ int runSearchCommand(const SearchArgs& args) {
             inputs.formats.push_back(format);
         }
     }
+    std::optional<BufferedStandardError> bufferedErrors;
     if (!args.standardOutput.empty()) {
+        bufferedErrors.emplace();
         failureEcho = &std::cerr;
         xoprex::ResultFormat format;
         xoprex::formatNamed(args.standardOutput, format);

@@ -25,16 +25,17 @@ bool writesFormat(const SearchInputs& inputs, ResultFormat format) {
 }
 
 // Whether the run keeps its records' results for results other than the
-// results table, which is written as the records pass.
+// results table, which is written as the records pass, or for the report.
 bool keepsRecords(const SearchInputs& inputs) {
-    return inputs.standardOutput.has_value() ||
+    return inputs.standardOutput.has_value() || !inputs.reportPath.empty() ||
            std::any_of(inputs.formats.begin(), inputs.formats.end(),
                        [](ResultFormat f) { return f != ResultFormat::Csv; });
 }
 
-// Whether the run writes p-values (TSV or GFF3 results).
+// Whether the run writes p-values (TSV or GFF3 results, or the report).
 bool writesPValues(const SearchInputs& inputs) {
-    return std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
+    return !inputs.reportPath.empty() ||
+           std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
            (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
 }
 
@@ -105,7 +106,7 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     }
     search.summary.collection = search.names.title;
     search.summary.cutOff = options.cutOff;
-    if (control.onSummary) {
+    if (control.onSummary || !inputs.reportPath.empty()) {
         search.summary.pValue =
             cutOffTail && !options.integrative
                 ? *cutOffTail
@@ -141,6 +142,9 @@ RecordHits analyzeRecord(const SequenceRecord& record, size_t index, CollectionS
         log->writeValue("Sorting results for sequence: ", sequenceNumber);
     }
     annotateHits(record, found, search.options);
+    if (search.keepsGenes && !found.hits.empty() && !record.genes.empty()) {
+        search.genesOfRecords.emplace(index, record.genes);
+    }
     return found;
 }
 
@@ -168,6 +172,9 @@ std::string writeAllResults(const SearchInputs& inputs, const SearchControl& con
         context.bestScore = bestWindowScore(options.method, search.collection, first);
     }
     context.significance = significance;
+    if (!inputs.reportPath.empty()) {
+        search.significance = significance;
+    }
     std::string first;
     for (const ResultFormat format : inputs.formats) {
         const std::string path = resultsPath(search.names.resultsName, format);

@@ -5,6 +5,7 @@
 // OutputError, as runSearch says.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +28,8 @@ namespace xoprex {
 
 // Whether the run writes the format to a file; keeps its records' results
 // for results other than the results table, which is written as the records
-// pass; writes p-values (TSV or GFF3 results).
+// pass (or for the report); writes p-values (TSV or GFF3 results, or the
+// report).
 bool writesFormat(const SearchInputs& inputs, ResultFormat format);
 bool keepsRecords(const SearchInputs& inputs);
 bool writesPValues(const SearchInputs& inputs);
@@ -37,7 +39,9 @@ bool writesPValues(const SearchInputs& inputs);
 struct CollectionSearch {
     CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
                      const Options& runOptions, std::optional<CountMatrix> countMatrix = {})
-        : options(runOptions), matrix(std::move(countMatrix)) {
+        : options(runOptions),
+          matrix(std::move(countMatrix)),
+          keepsGenes(!inputs.reportPath.empty()) {
         const std::string title = matrix ? matrixTitle(matrix->id) : source.title;
         const OutputNaming naming{inputs.outputFolder, inputs.sequenceTitle, title};
         names = {source.path, title, resultsTableName(options, inputs.pValue, naming),
@@ -47,6 +51,7 @@ struct CollectionSearch {
     NamedCollection names;
     Options options;
     std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix
+    bool keepsGenes = false;            // of the records with hits, for the report
     SiteCollection collection;
     std::unique_ptr<IntegrativeWindow> window;
     std::unique_ptr<Distributions> distributions;
@@ -54,6 +59,10 @@ struct CollectionSearch {
     std::unique_ptr<ResultsTableWriter> table;
     std::vector<RecordResults> results;  // kept for the formats besides the table
     SearchControl::Summary summary;
+    // For the run's report: the results' p- and q-values, and the genes of
+    // the records with hits (by record index).
+    Significance significance;
+    std::map<size_t, std::vector<GeneRecord>> genesOfRecords;
 };
 using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 

@@ -20,6 +20,7 @@
 #include "motif/site_collection.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
+#include "pipeline/run_report.h"
 #include "pipeline/search_outputs.h"
 #include "pipeline/search_settings.h"
 #include "report/collection_logs.h"
@@ -397,6 +398,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             control.onSummary(search.summary);
         }
     }
+    writeRunReport(inputs, searches);
     return written;
 }
 

@@ -98,6 +98,10 @@ struct SearchInputs {
     // every record's scores and p-values take instead of the uniform ones
     // or option 3's composition; empty for none.
     std::string backgroundPath;
+    // The run's HTML report (pipeline/run_report.h), written last; empty for
+    // none. Asking for it keeps the records' results and computes every
+    // hit's p-value, as the TSV does.
+    std::string reportPath;
 };
 
 struct SearchControl {

@@ -65,6 +65,20 @@ std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const O
         return SettingsProblem{
             "--stdout takes one collection; with several, write files with --format", "", true};
     }
+    if (!inputs.reportPath.empty()) {
+        std::vector<std::string> read = {inputs.sequencePath, inputs.optionsPath,
+                                         inputs.backgroundPath};
+        for (const CollectionSource& source : inputs.collections) {
+            read.push_back(source.path);
+        }
+        for (const std::string& input : read) {
+            if (!input.empty() && sameFile(inputs.reportPath, input)) {
+                return SettingsProblem{
+                    "The report " + inputs.reportPath + " would replace the input " + input,
+                    inputs.reportPath, false};
+            }
+        }
+    }
     for (const CollectionSource& source : inputs.collections) {
         if (source.matrices && !options.literalCutOff && !inputs.pValue) {
             return SettingsProblem{

@@ -1,0 +1,17 @@
+// The run's HTML report (report/html_report.h), filled from the searches of
+// a run once their results are written: the settings, and per collection its
+// model, self-scores, cut-off and what it means, the hits of the records
+// with hits (with their genes) and the top hits by p-value. writeRunReport
+// writes SearchInputs::reportPath whole or not at all (OutputError when it
+// cannot); it does nothing without a report path.
+#pragma once
+
+#include "pipeline/collection_search.h"
+#include "report/html_report.h"
+
+namespace xoprex {
+
+RunReport runReportOf(const SearchInputs& inputs, const Searches& searches);
+void writeRunReport(const SearchInputs& inputs, const Searches& searches);
+
+}  // namespace xoprex

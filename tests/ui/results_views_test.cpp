@@ -23,6 +23,7 @@
 #include "ui/picture_data.h"
 #include "ui/result_dialog.h"
 
+using namespace xoprex;
 using namespace xoprex::ui;
 
 namespace {

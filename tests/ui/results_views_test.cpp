@@ -185,11 +185,25 @@ class ResultsViewsTest : public QObject {
         QCOMPARE(window.tabs()->currentWidget(), window.hitsView());
         const int hits = window.hitsView()->model()->rowCount();
         QVERIFY(hits >= 4);
+        // Enter in a filter box filters and leaves the window open.
+        auto* text = window.hitsView()->findChild<QLineEdit*>(QStringLiteral("hitsText"));
+        text->setFocus();
+        QTest::keyClicks(text, QStringLiteral("no such hit"));
+        QTest::keyClick(text, Qt::Key_Return);
+        QTest::keyClick(text, Qt::Key_Enter);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.result(), int(QDialog::Rejected));
+        QCOMPARE(window.hitsView()->filter()->rowCount(), 0);
+        text->clear();
 
         window.tabs()->setCurrentWidget(window.genomeMap()->parentWidget()->parentWidget());
         QVERIFY(services.errors.empty());
         GenomeMap* map = window.genomeMap();
         QCOMPARE(map->trackCount(), 1);
+        // Hovering a record's name shows the whole of it.
+        QVERIFY(map->toolTipAt(QPoint(10, static_cast<int>(MapGeometry::kLineY)))
+                    .startsWith(
+                        QString::fromStdString(window.hitsView()->model()->table().records[0])));
         // The last hit of the table that lies on the reverse strand.
         int row = hits - 1;
         while (row > 0 && window.hitsView()->model()->hit(row).forward) {

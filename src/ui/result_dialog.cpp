@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 #include "base/errors.h"
@@ -288,6 +289,15 @@ void CResultDialog::load() {
         return;
     }
     const xoprex::ui::ResultsSummary summary = readSummary(in);
+    // The cut-off the run used ("+12.385; - Computed"): a p-value cut-off's
+    // cannot be told from the options file.
+    if (!summary.cutOff.empty()) {
+        char* end = nullptr;
+        const double cutOff = std::strtod(summary.cutOff.c_str(), &end);
+        if (end != summary.cutOff.c_str()) {
+            tableCutOff_ = cutOff;
+        }
+    }
     summary_->setText(sources_.resultsPath);
     const std::string tsvPath =
         xoprex::resultsPath(ss(sources_.resultsPath), xoprex::ResultFormat::Tsv);
@@ -399,7 +409,8 @@ bool CResultDialog::loadPictures() {
     for (const xoprex::ui::HitRow& row : table.rows) {
         hitScores.push_back(row.score);
     }
-    scores_->setScores(pictures_->selfScores, hitScores, pictures_->options.cutOff,
+    scores_->setScores(pictures_->selfScores, hitScores,
+                       tableCutOff_.value_or(pictures_->options.cutOff),
                        QString::fromStdString(xoprex::methodLabel(pictures_->options.method)));
     map_->setData(pictures_->records, table);
     // Many records: the map starts with those that have hits.

@@ -20,6 +20,7 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -113,4 +114,5 @@ class CResultDialog : public QDialog {
     QCheckBox* withHits_ = nullptr;
     std::unique_ptr<xoprex::ui::RunPictures> pictures_;
     bool picturesTried_ = false;
+    std::optional<double> tableCutOff_;  // as the results table states it
 };

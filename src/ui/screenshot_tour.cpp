@@ -1,6 +1,8 @@
 #include "ui/screenshot_tour.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
@@ -50,8 +52,16 @@ void ScreenshotTour::fillAndShootMain() {
     if (!collection.isEmpty()) {
         dialog_.chooseCollectionFile(collection);
     }
+    const QString report = qEnvironmentVariable("XOPREX_SCREENSHOT_REPORT");
+    if (auto* path = dialog_.findChild<QLineEdit*>(QStringLiteral("reportPath"));
+        path != nullptr && !report.isEmpty()) {
+        path->setText(report);
+    }
     QTimer::singleShot(kSettleMs, this, [this] {
         save(dialog_, folder_ + QStringLiteral("/main_dialog.png"));
+        if (auto* extra = dialog_.findChild<QWidget*>(QStringLiteral("extraGroup"))) {
+            save(*extra, folder_ + QStringLiteral("/extra_group.png"));
+        }
         if (auto* search = dialog_.findChild<QPushButton*>(QStringLiteral("searchButton"))) {
             search->click();
         }
@@ -92,6 +102,9 @@ void ScreenshotTour::shootTab(int step) {
     }
     const auto& [tab, file] = kShots[step];
     QTabWidget* tabs = shown->tabs();
+    if (auto* withHits = shown->findChild<QCheckBox*>(QStringLiteral("onlyRecordsWithHits"))) {
+        withHits->setChecked(true);
+    }
     for (int index = 0; index < tabs->count(); ++index) {
         if (tabs->tabText(index) == QLatin1String(tab)) {
             tabs->setCurrentIndex(index);

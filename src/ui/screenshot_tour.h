@@ -1,7 +1,9 @@
 // Documentation screenshots taken from inside the program. When the
 // environment names a folder in XOPREX_SCREENSHOTS, the tour fills the main
 // window (XOPREX_SCREENSHOT_SEQUENCE and XOPREX_SCREENSHOT_COLLECTION name
-// the example inputs), saves "main_dialog.png", runs the search, saves the
+// the example inputs, XOPREX_SCREENSHOT_REPORT the HTML report the search
+// writes), saves "main_dialog.png" and "extra_group.png", runs the search,
+// saves the
 // results window on its Hits, Logo, Scores and Genome map tabs
 // ("results_window.png", "motif_logo.png", "score_histogram.png",
 // "genome_map.png") and closes the program. Without the variable it does

@@ -4,8 +4,9 @@
 # group, and the results window of its search on its hits, logo, scores and
 # map tabs. The program grabs its own windows (no image tool needed); the
 # search runs in a scratch folder so nothing is written next to the examples.
-# When Debian's chromium is installed, the HTML report the search wrote is
-# captured too (report.png); without it that picture is left as it is.
+# When Debian's chromium is installed (scripts/install-deps.sh --chromium),
+# the HTML report the search wrote is captured too (report.png); without it
+# that picture is left as it is.
 # Usage: scripts/screenshots.sh <xoprex-gui binary> <output folder>
 set -euo pipefail
 

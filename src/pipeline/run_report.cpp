@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/errors.h"
 #include "base/number_format.h"
 #include "base/version.h"
 #include "options/option_table.h"
+#include "pipeline/search_settings.h"
 #include "report/pictures.h"
 
 namespace xoprex {
@@ -126,9 +128,16 @@ RunReport runReportOf(const SearchInputs& inputs, const Searches& searches) {
     report.version = version();
     report.commandLine = inputs.commandLine;
     report.targetPath = inputs.sequencePath;
-    if (!searches.empty()) {
-        report.settings = settingsOf(inputs, searches.front()->options);
+    // The options as the run was given them (a p-value cut-off then
+    // replaced the threshold of each collection); those of the first
+    // collection if the options file went away meanwhile.
+    Options options = searches.empty() ? Options() : searches.front()->options;
+    try {
+        OptionsReading reading;
+        options = searchOptions(inputs, reading);
+    } catch (const InputError&) {
     }
+    report.settings = settingsOf(inputs, options);
     for (const auto& search : searches) {
         report.collections.push_back(collectionOf(inputs, *search));
     }

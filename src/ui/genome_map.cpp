@@ -31,20 +31,19 @@ GenomeMap::GenomeMap(QWidget* parent)
 }
 
 void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable& table) {
-    records_ = records;
     table_ = &table;
     longest_ = 1;
     std::unordered_map<std::string, int> trackOf;
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        trackOf.emplace(records_[i].name, static_cast<int>(i));
-        longest_ = std::max(longest_, records_[i].length);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        trackOf.emplace(records[i].name, static_cast<int>(i));
+        longest_ = std::max(longest_, records[i].length);
     }
     std::vector<int> layoutOfName(table.records.size(), -1);
     for (std::size_t r = 0; r < table.records.size(); ++r) {
         const auto found = trackOf.find(table.records[r]);
         layoutOfName[r] = found == trackOf.end() ? -1 : found->second;
     }
-    hitsByRecord_.assign(records_.size(), {});
+    hitsByRecord_.assign(records.size(), {});
     recordOfRow_.assign(table.rows.size(), -1);
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         const int record = layoutOfName[static_cast<std::size_t>(table.rows[row].record)];
@@ -53,17 +52,17 @@ void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable
             hitsByRecord_[static_cast<std::size_t>(record)].push_back(static_cast<int>(row));
         }
     }
-    mapRecords_.assign(records_.size(), {});
-    for (std::size_t record = 0; record < records_.size(); ++record) {
+    mapRecords_.assign(records.size(), {});
+    for (std::size_t record = 0; record < records.size(); ++record) {
         std::vector<int>& rows = hitsByRecord_[record];
         std::sort(rows.begin(), rows.end(), [&table](int a, int b) {
             return table.rows[static_cast<std::size_t>(a)].start <
                    table.rows[static_cast<std::size_t>(b)].start;
         });
         MapRecord& drawn = mapRecords_[record];
-        drawn.name = records_[record].name;
-        drawn.length = records_[record].length;
-        drawn.genes = records_[record].genes;
+        drawn.name = records[record].name;
+        drawn.length = records[record].length;
+        drawn.genes = records[record].genes;
         drawn.hits.reserve(rows.size());
         for (const int row : rows) {
             const HitRow& hit = table.rows[static_cast<std::size_t>(row)];
@@ -78,8 +77,8 @@ void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable
 void GenomeMap::setOnlyRecordsWithHits(bool on) {
     onlyWithHits_ = on;
     shown_.clear();
-    trackOfRecord_.assign(records_.size(), -1);
-    for (std::size_t record = 0; record < records_.size(); ++record) {
+    trackOfRecord_.assign(mapRecords_.size(), -1);
+    for (std::size_t record = 0; record < mapRecords_.size(); ++record) {
         if (!on || !hitsByRecord_[record].empty()) {
             trackOfRecord_[record] = static_cast<int>(shown_.size());
             shown_.push_back(static_cast<int>(record));
@@ -252,14 +251,13 @@ QString GenomeMap::toolTipAt(const QPoint& point) const {
     if (track < 0) {
         return {};
     }
-    const RecordLayout& record =
-        records_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(track)])];
+    const MapRecord& record =
+        mapRecords_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(track)])];
     if (point.x() < kNameWidth) {
         return QStringLiteral("%1\n%L2 bp, %L3 hits")
             .arg(QString::fromStdString(record.name))
             .arg(record.length)
-            .arg(hitsByRecord_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(track)])]
-                     .size());
+            .arg(record.hits.size());
     }
     const int row = hitAt(point);
     if (row < 0) {

@@ -79,7 +79,6 @@ class GenomeMap : public PictureView {
     // The track of a hit's record, or -1 (not in the target, or not shown).
     int trackOfRow(int row) const;
 
-    std::vector<RecordLayout> records_;
     std::vector<MapRecord> mapRecords_;  // the records with their hits, as drawn
     const HitTable* table_ = nullptr;
     std::vector<std::vector<int>> hitsByRecord_;  // table rows, by start

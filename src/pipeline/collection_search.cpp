@@ -32,9 +32,11 @@ bool keepsRecords(const SearchInputs& inputs) {
                        [](ResultFormat f) { return f != ResultFormat::Csv; });
 }
 
-// Whether the run writes p-values (TSV or GFF3 results, or the report).
+// Whether the run computes its hits' p-values: for TSV or GFF3 results,
+// and for the report when the run cuts at a p-value (its distributions are
+// built anyway; without, their cost would be the report's).
 bool writesPValues(const SearchInputs& inputs) {
-    return !inputs.reportPath.empty() ||
+    return (inputs.pValue && !inputs.reportPath.empty()) ||
            std::any_of(inputs.formats.begin(), inputs.formats.end(), carriesPValues) ||
            (inputs.standardOutput && carriesPValues(*inputs.standardOutput));
 }

@@ -28,8 +28,8 @@ namespace xoprex {
 
 // Whether the run writes the format to a file; keeps its records' results
 // for results other than the results table, which is written as the records
-// pass (or for the report); writes p-values (TSV or GFF3 results, or the
-// report).
+// pass (or for the report); computes p-values (for TSV or GFF3 results, or
+// for the report of a run cut at a p-value).
 bool writesFormat(const SearchInputs& inputs, ResultFormat format);
 bool keepsRecords(const SearchInputs& inputs);
 bool writesPValues(const SearchInputs& inputs);

@@ -135,9 +135,14 @@ void writeTopHits(std::string& out, const ReportCollection& c) {
     if (c.topHits.empty()) {
         return;
     }
+    const bool pValues = !std::isnan(c.topHits.front().pValue);
     out += "<h3>Top hits</h3>\n<p class=\"note\">The " + std::to_string(c.topHits.size()) +
-           " best of " + std::to_string(c.found) +
-           " hits by p-value; click a column's title to sort.</p>\n";
+           " best of " + std::to_string(c.found) + " hits by " + (pValues ? "p-value" : "score") +
+           "; click a column's title to sort." +
+           (pValues ? ""
+                    : " Their p- and q-values are computed when the run writes TSV or GFF3 "
+                      "results or cuts at a p-value (--format tsv, --pvalue).") +
+           "</p>\n";
     out +=
         "<table class=\"sortable\"><thead><tr><th>rank</th><th>record</th><th>start</th>"
         "<th>end</th><th>strand</th><th>score</th><th>p-value</th><th>q-value</th>"

@@ -63,8 +63,8 @@ struct ReportCollection {
     size_t found = 0;       // hits, after the both-strand rule
     size_t records = 0;     // records searched
     std::vector<ReportRecord> recordsWithHits;
-    // The best hits, by p-value (by score without p-values), at most
-    // kReportTopHits.
+    // The best hits, by p-value (by score when the run computed no
+    // p-values), at most kReportTopHits.
     std::vector<ReportHit> topHits;
     std::vector<std::string> outputs;  // the results files written
 };

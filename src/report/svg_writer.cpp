@@ -1,27 +1,34 @@
 #include "report/svg_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 namespace xoprex {
 namespace {
 
-// Coordinates to a hundredth of a pixel, without needless digits.
+// Coordinates to a hundredth of a pixel, without needless digits (a map
+// holds thousands of them).
 void number(std::string& out, double value) {
-    if (!std::isfinite(value)) {
+    if (!std::isfinite(value) || std::fabs(value) > 1e15) {
         value = 0.0;
     }
-    char buffer[32];
-    const double rounded = std::round(value * 100.0) / 100.0;
-    std::snprintf(buffer, sizeof buffer, "%.2f", rounded == 0.0 ? 0.0 : rounded);
-    std::string text(buffer);
-    while (text.back() == '0') {
-        text.pop_back();
+    long long hundredths = std::llround(value * 100.0);
+    if (hundredths < 0) {
+        out += '-';
+        hundredths = -hundredths;
     }
-    if (text.back() == '.') {
-        text.pop_back();
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, hundredths / 100).ptr;
+    out.append(digits, end);
+    const int fraction = static_cast<int>(hundredths % 100);
+    if (fraction != 0) {
+        out += '.';
+        out += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0) {
+            out += static_cast<char>('0' + fraction % 10);
+        }
     }
-    out += text;
 }
 
 void attribute(std::string& out, const char* name, double value) {

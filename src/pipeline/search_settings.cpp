@@ -1,6 +1,7 @@
 #include "pipeline/search_settings.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "base/errors.h"
 #include "base/file_names.h"
@@ -77,6 +78,13 @@ std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs, const O
                     "The report " + inputs.reportPath + " would replace the input " + input,
                     inputs.reportPath, false};
             }
+        }
+        // Found now, not after the whole search.
+        const std::filesystem::path folder = std::filesystem::path(inputs.reportPath).parent_path();
+        std::error_code error;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+            return SettingsProblem{"The report's folder " + folder.string() + " does not exist",
+                                   inputs.reportPath, false};
         }
     }
     for (const CollectionSource& source : inputs.collections) {

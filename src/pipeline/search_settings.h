@@ -25,7 +25,8 @@ void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading
 // What is wrong with a combination of a search's settings, found before the
 // target or any collection is read: no collection, standard input named
 // twice, standard output asked of several collections, count matrices
-// without a cut-off they can have, a report that would replace an input.
+// without a cut-off they can have, a report that would replace an input or
+// whose folder does not exist.
 // `usage` tells a mistake in how the search
 // was asked for (the command line's status 1) from one in its inputs.
 struct SettingsProblem {

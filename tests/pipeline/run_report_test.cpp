@@ -1,7 +1,7 @@
 // The run's HTML report as a search writes it: one well-formed page whose
 // pictures are well-formed SVG, holding what the run found and nothing that
-// reaches outside the file; a report that would replace an input is refused
-// before anything is written.
+// reaches outside the file; a report that would replace an input, or has
+// no folder to go to, is refused before anything is written.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -100,7 +100,7 @@ TEST(RunReport, SearchWritesOneSelfContainedPageOfWhatItFound) {
     expectWellFormed(inputs.reportPath);
 }
 
-TEST(RunReport, AReportNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) {
+TEST(RunReport, AReportThatCouldNotBeWrittenIsRefusedBeforeAnythingIsWritten) {
     const TempDir dir;
     dir.write("sites.txt", readFile(kExamples + "/crp_sites.txt"));
     SearchInputs inputs = crpSearch(dir);
@@ -110,6 +110,8 @@ TEST(RunReport, AReportNamedLikeAnInputIsRefusedBeforeAnythingIsWritten) {
     control.logEcho = nullptr;
     EXPECT_THROW(runSearch(inputs, control), InputError);
     EXPECT_EQ(readFile(dir.file("sites.txt")), readFile(kExamples + "/crp_sites.txt"));
+    inputs.reportPath = dir.file("no/such/folder/report.html");
+    EXPECT_THROW(runSearch(inputs, control), InputError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("pPCP1.log")));
 }
 

@@ -709,9 +709,15 @@ int fuzzSearch(const uint8_t* data, size_t size) {
         inputs.outputFolder = scratch().emptyFolder("out");
         inputs.sequenceTitle = "target";
         inputs.threads = threads;
+        // Chosen last, so that the earlier choices of a corpus file stay.
+        if (in.flag()) {
+            inputs.reportPath = inputs.outputFolder + "report.html";
+        }
         const QuietStandardOutput quiet;
         const std::string results = runSearch(inputs);
         require(std::filesystem::is_regular_file(results), "search: no results table and no error");
+        require(inputs.reportPath.empty() || std::filesystem::is_regular_file(inputs.reportPath),
+                "search: no report and no error");
     });
 }
 

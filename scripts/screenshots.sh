@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Takes the documentation screenshots of the desktop program under a virtual
 # X display with xoprex-screenshots (built beside xoprex-gui, not installed):
-# the main window filled with the bundled example, and the results window of
-# its search on its hits, logo, scores and map tabs. The program grabs its
-# own windows (no image tool needed); the search runs in a scratch folder so
-# nothing is written next to the examples.
+# the main window filled with the bundled example and its Extra group, and
+# the results window of its search on its hits, logo, scores and map tabs.
+# The program grabs its own windows (no image tool needed); the search runs
+# in a scratch folder so nothing is written next to the examples. When
+# Debian's chromium is installed (scripts/install-deps.sh --chromium), the
+# HTML report the search wrote is captured too (report.png); without it that
+# picture is left as it is.
 # Usage: scripts/screenshots.sh <xoprex-screenshots binary> <output folder>
 set -euo pipefail
 
@@ -26,13 +29,15 @@ mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 cp "$root/examples/pPCP1.gbk" "$root/examples/crp_sites.txt" "$work/"
 chmod u+w "$work"/*
-shots=(main_dialog.png results_window.png motif_logo.png score_histogram.png genome_map.png)
+shots=(main_dialog.png extra_group.png results_window.png motif_logo.png score_histogram.png
+    genome_map.png)
 for shot in "${shots[@]}"; do rm -f "$out/$shot"; done
 
 cd "$work"
 QT_QPA_PLATFORM=xcb \
     timeout 180 xvfb-run -a -s "-screen 0 1280x900x24" \
-    "$program" "$out" "$work/pPCP1.gbk" "$work/crp_sites.txt" >"$work/run.log" 2>&1 || {
+    "$program" "$out" "$work/pPCP1.gbk" "$work/crp_sites.txt" "$work/pPCP1_report.html" \
+    >"$work/run.log" 2>&1 || {
     cat "$work/run.log" >&2
     echo "screenshots: the program failed" >&2
     exit 1
@@ -46,3 +51,20 @@ for shot in "${shots[@]}"; do
     fi
     echo "screenshots: $out/$shot"
 done
+
+if command -v chromium >/dev/null; then
+    profile=$(mktemp -d)
+    timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$profile" --hide-scrollbars --screenshot="$out/report.png" \
+        --window-size=1200,1900 "file://$work/pPCP1_report.html" >"$work/chromium.log" 2>&1 || {
+        cat "$work/chromium.log" >&2
+        echo "screenshots: chromium could not capture the report" >&2
+        rm -rf "$profile"
+        exit 1
+    }
+    rm -rf "$profile"
+    echo "screenshots: $out/report.png"
+else
+    echo "screenshots: chromium is not installed: report.png left as it is"
+fi

@@ -73,6 +73,7 @@ struct SearchArgs {
     uint64_t maxRecordLength = xoprex::InputRules::kDefaultMaxRecordBytes;
     bool skipAmbiguous = false;
     bool pooledQ = false;
+    std::string report;  // --report
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -468,6 +469,7 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.skipAmbiguous = args.skipAmbiguous;
     inputs.pooledQValues = args.pooledQ;
     inputs.backgroundPath = args.backgroundFile;
+    inputs.reportPath = args.report;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
     std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
@@ -687,6 +689,11 @@ int main(int argc, char** argv) {
                      "background's higher orders, are passed over); every record's scores and "
                      "p-values take it instead of the uniform background or option 3's")
         ->type_name("FILE");
+    searchCmd
+        ->add_option("--report", search.report,
+                     "Also write a report of the run as one self-contained HTML page: the "
+                     "settings, each collection's logo, self-scores, genome map and top hits")
+        ->type_name("FILE.html");
     searchCmd->add_flag("--skip-ambiguous", search.skipAmbiguous,
                         "Leave out windows holding any letter other than A, C, G, T: neither "
                         "hits nor counted among the windows tested");

@@ -213,7 +213,7 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     }
     search.summary.collection = search.names.title;
     search.summary.cutOff = options.cutOff;
-    if (control.onSummary) {
+    if (control.onSummary || !inputs.reportPath.empty()) {
         try {
             search.summary.pValue =
                 cutOffTail && !options.integrative

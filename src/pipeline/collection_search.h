@@ -18,6 +18,7 @@
 #include "pipeline/progress.h"
 #include "pipeline/run_search.h"
 #include "pipeline/search_outputs.h"
+#include "report/html_report.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
 #include "scan/integrative.h"
@@ -37,7 +38,9 @@ ResultFormat outTableFormat(const SearchInputs& inputs);
 struct CollectionSearch {
     CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
                      const Options& runOptions, std::optional<CountMatrix> countMatrix = {})
-        : options(runOptions), matrix(std::move(countMatrix)) {
+        : options(runOptions),
+          matrix(std::move(countMatrix)),
+          keepsReport(!inputs.reportPath.empty()) {
         const std::string title = matrix ? matrixTitle(matrix->id) : source.title;
         const OutputNaming naming{inputs.outputFolder, inputs.sequenceTitle, title};
         names = {source.path, title, resultsTableName(options, inputs.pValue, naming),
@@ -47,6 +50,7 @@ struct CollectionSearch {
     NamedCollection names;
     Options options;
     std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix
+    bool keepsReport = false;           // the records with hits, for the run's report
     SiteCollection collection;
     std::unique_ptr<IntegrativeWindow> window;
     std::unique_ptr<Distributions> distributions;
@@ -54,6 +58,12 @@ struct CollectionSearch {
     std::unique_ptr<ResultsTableWriter> table;
     std::unique_ptr<ResultRows> rows;  // the formats besides the results table
     SearchControl::Summary summary;
+    // For the run's report: the records with hits as they passed, with
+    // their genes (their hits in the order of the rows), and the rows'
+    // p-values and q-values.
+    std::vector<ReportRecord> reportRecords;
+    size_t recordsSearched = 0;
+    Significance significance;
 };
 using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 

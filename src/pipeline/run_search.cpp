@@ -20,6 +20,7 @@
 #include "motif/site_collection.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
+#include "pipeline/run_report.h"
 #include "pipeline/search_outputs.h"
 #include "pipeline/search_settings.h"
 #include "report/collection_logs.h"
@@ -66,7 +67,8 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
         named.push_back(search->names);
     }
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
-                       options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths);
+                       options.logResults, inputs.runLogFile,
+                       {inputs.outTablePath, inputs.reportPath}, inputPaths);
 }
 
 // The record's topology as the search scans it.
@@ -364,6 +366,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                     return pValueNow(search, background, score);
                 });
             }
+            if (search.keepsReport) {
+                keepForReport(search, *info, record, found);
+            }
         }
         progress.recordDone(recordHits);
         if (!feed.next(placed)) {
@@ -428,6 +433,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             checkLog(log);
         }
         const std::string path = writeAllResults(inputs, control, search, significance[k]);
+        if (search.keepsReport) {
+            search.significance = significance[k];
+        }
         search.distributions.reset();  // written: its p-values are not needed again
         if (written.empty()) {
             written = path;
@@ -441,6 +449,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
     writeOneTable(inputs, searches, significance, control);
+    writeRunReport(inputs, searches);
     return written;
 }
 

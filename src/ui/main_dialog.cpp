@@ -175,8 +175,20 @@ void COprex_AppDlg::connectSignals() {
 
 void COprex_AppDlg::readControls() {
     xoprex::ui::SearchForm& files = values_.files;
-    files.sequencePath = ss(sequencePathEdit_->text());
-    files.collectionPath = ss(collectionPathEdit_->text());
+    // A path typed over the one chosen keeps nothing of it: the file's title,
+    // extension and folder come only with a file chosen (Browse, Merge), so
+    // the search refuses a typed path as the form's rules say, rather than
+    // writing its results under the previous file's name.
+    if (const std::string typed = ss(sequencePathEdit_->text()); typed != files.sequencePath) {
+        files.sequencePath = typed;
+        files.sequenceTitle.clear();
+        files.sequenceExt.clear();
+    }
+    if (const std::string typed = ss(collectionPathEdit_->text()); typed != files.collectionPath) {
+        files.collectionPath = typed;
+        files.collectionTitle.clear();
+        files.collectionExt.clear();
+    }
     files.optionsPath = ss(optionsPathEdit_->text());
     files.pastedSequence = ss(sequencePaste_->toPlainText());
     files.pastedCollection = ss(collectionPaste_->toPlainText());
@@ -241,8 +253,22 @@ void COprex_AppDlg::loadOptions(bool atStartup) {
     xoprex::OptionTexts loaded = values_.options;
     try {
         xoprex::loadOptionTextsFile(path, loaded);
-    } catch (const xoprex::InputError&) {
-        if (atStartup && loadingAtStartup_) {
+    } catch (const xoprex::InputError& error) {
+        if (atStartup && loadingAtStartup_ && QFileInfo::exists(qs(path))) {
+            // The user's file, which this program cannot read (its
+            // permissions): it is left as it is, and the form starts from
+            // the factory defaults, to be saved where the user chooses.
+            loadingAtStartup_ = false;
+            values_.options = xoprex::factoryDefaults();
+            values_.methodText = xoprex::numberToFormLabel(values_.options.methodNumber);
+            showValues();
+            defaultsUntouched_ = false;
+            searchButton_->setEnabled(false);
+            showError(QStringLiteral("Cannot open Options file"),
+                      qs(path) + QStringLiteral(": ") + qs(error.what()) +
+                          QStringLiteral("\nThe file is left as it is; the form shows the factory "
+                                         "defaults (Save Options writes them to a file)."));
+        } else if (atStartup && loadingAtStartup_) {
             loadingAtStartup_ = false;
             applyFactoryDefaults();
         } else {

@@ -4,6 +4,9 @@
 // errors and closing during a search.
 #include "ui/main_dialog.h"
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -193,6 +196,45 @@ class MainDialogTest : public QObject {
         QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Sequence File"));
         QVERIFY(!dialog_->searching());
         QCOMPARE(search.calls, 0);
+
+        // A path typed over a chosen file keeps nothing of that file (its
+        // title would name the results of another genome).
+        dialog_->chooseSequenceFile(kExamples + QStringLiteral("/pPCP1.gbk"));
+        edit("sequencePath")->setText(kExamples + QStringLiteral("/pPCP1.fas"));
+        button("searchButton")->click();
+        QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Sequence File"));
+        dialog_->chooseSequenceFile(kExamples + QStringLiteral("/pPCP1.gbk"));
+        edit("collectionPath")->setText(kExamples + QStringLiteral("/crp.jaspar"));
+        button("searchButton")->click();
+        QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Collection File"));
+        QCOMPARE(search.calls, 0);
+    }
+
+    // The user's Options.txt that this program may not read is left as it
+    // is, with a message; the form starts from the factory defaults.
+    void unreadableOptionsFileIsLeftAlone() {
+        const QString path = start_->filePath(QStringLiteral("Options.txt"));
+        xoprex::OptionTexts texts = xoprex::factoryDefaults();
+        texts.threshold = "0.65";
+        xoprex::writeOptionsFile(path.toStdString(), texts);
+        const QString before = readAll(path);
+        QFile::setPermissions(start_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther);
+        QFile::setPermissions(path, QFile::WriteOwner);
+        const bool root = geteuid() == 0;
+        if (root) {
+            setfsuid(65534);  // file access as nobody, whom the mode keeps out
+        }
+        open();
+        if (root) {
+            setfsuid(0);
+        }
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(services_.lastError(), QStringLiteral("Cannot open Options file"));
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(combo("thresholdCombo")->currentText(), QStringLiteral("0.8"));
+        QVERIFY(!button("searchButton")->isEnabled());
     }
 
     void missingInputsAreRefused() {

@@ -5,6 +5,7 @@
 // OutputError, as runSearch says.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,10 @@ struct CollectionSearch {
     // For the run's report: the records with hits as they passed, with
     // their genes (their hits in the order of the rows), and the rows'
     // p-values and q-values.
+    // A p-value cut-off's score and tail (none when out of reach), and the
+    // p-value of the best window when no window can pass it (NaN otherwise).
+    std::optional<ScoreCutOff> pValueCut;
+    double bestPValue = std::numeric_limits<double>::quiet_NaN();
     std::vector<ReportRecord> reportRecords;
     size_t recordsSearched = 0;
     Significance significance;
@@ -76,13 +81,19 @@ using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 Searches collectionSearches(const SearchInputs& inputs, const Options& options,
                             const SearchControl& control);
 
-// The collection's cut-off (from its self-scores, or the score of a p-value
-// cut-off against `background`, the run's), its motif score log, its
-// integrative window and relaxation, its distributions, its rows for the
-// formats besides the results table, and what the cut-off means (its
-// summary); `searchCount` collections in the run.
-void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
-               const SequenceRecord& background, size_t searchCount, const SearchControl& control);
+// Each collection's cut-off (from its self-scores, or the score of a p-value
+// cut-off against `background`, the run's: those of several collections
+// found on up to `threads` threads), its motif score log, its integrative
+// window and relaxation, its distributions and its rows for the formats
+// besides the results table. Raises InputError for the first collection (in
+// order) whose p-value cut-off is out of reach.
+void fixCutOffs(const Searches& searches, const SearchInputs& inputs,
+                const SequenceRecord& background, unsigned threads, const SearchControl& control);
+
+// What the collection's cut-off means: its p-value (summary.pValue), from
+// the p-value cut-off or to within 1% (NaN when out of reach). Computed once
+// the records are scanned, so that the scan starts without waiting for it.
+void summarizeCutOff(CollectionSearch& search, const SequenceRecord& background);
 
 // The hits of one record (the index-th) with the collection, sorted and
 // annotated; the k-th of `count` scans of the record for the progress. The

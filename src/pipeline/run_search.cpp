@@ -312,12 +312,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     SequenceRecord background;
     background.backgroundFrequencies = first.backgroundFrequencies;
     background.backgroundEntropy = first.backgroundEntropy;
-    for (const auto& search : searches) {
-        fixCutOff(*search, inputs, background, searches.size(), control);
-    }
+    const unsigned threads = resolveThreadCount(inputs.threads);
+    fixCutOffs(searches, inputs, background, threads, control);
 
     LoopProgress progress(control, reader.sizeHint(), log);
-    const unsigned threads = resolveThreadCount(inputs.threads);
     for (const auto& search : searches) {
         if (writesFormat(inputs, ResultFormat::Csv)) {
             search->table = std::make_unique<ResultsTableWriter>(
@@ -442,6 +440,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
         if (logged) {
             checkLog(log);
+        }
+        if (control.onSummary || search.keepsReport) {
+            summarizeCutOff(search, background);
         }
         if (control.onSummary) {
             search.summary.expected = search.summary.pValue * search.summary.windows;

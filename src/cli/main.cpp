@@ -5,6 +5,7 @@
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
 // message also in "OprexLog.txt"), 3 when the system failed (memory, disk,
 // writes; the message also in "OprexLog.txt").
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -786,6 +787,13 @@ int main(int argc, char** argv) {
     }
 
     catchFatalSignals();
+    // A search of thousands of matrices holds a results table open for
+    // each: the soft limit on open files goes up to what the system allows.
+    if (rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     return guarded([&] {
         if (*searchCmd) {
             restartWithHugePageHeap(argv);

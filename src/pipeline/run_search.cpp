@@ -4,6 +4,8 @@
 // every collection, and last each collection's results.
 #include "pipeline/run_search.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -69,6 +71,21 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
                        options.logResults, inputs.runLogFile,
                        {inputs.outTablePath, inputs.reportPath}, inputPaths);
+    // Each collection's results table is written as the records pass, its
+    // file open from the start: thousands of matrices may need more files
+    // than the system lets one process hold.
+    rlimit files{};
+    constexpr size_t kOtherFiles = 64;  // inputs, logs, temporaries, the system's own
+    if (writesFormat(inputs, ResultFormat::Csv) && ::getrlimit(RLIMIT_NOFILE, &files) == 0 &&
+        files.rlim_cur != RLIM_INFINITY && searches.size() + kOtherFiles > files.rlim_cur) {
+        throw InputError(InputProblem::Usage, "",
+                         std::to_string(searches.size()) +
+                             " collections would each hold their results table open, more files "
+                             "than this process may hold (" +
+                             std::to_string(files.rlim_cur) +
+                             ", ulimit -n): write one table of every collection with --stdout "
+                             "or --out-table instead, or search fewer at a time");
+    }
 }
 
 // The record's topology as the search scans it.

@@ -52,6 +52,28 @@ for shot in "${shots[@]}"; do
     echo "screenshots: $out/$shot"
 done
 
+# The results window of a search of 25,000 records (2 kb pieces of E. coli,
+# bench/many_records.sh): the Hits tab and the map of the records with hits.
+if many=$("$root/bench/many_records.sh" "$root/bench/data" 2>/dev/null); then
+    mkdir -p "$work/many" "$work/many_shots"
+    cp "$many" "$work/many/pieces.fna"
+    cp "$root/examples/crp_sites.txt" "$work/many/"
+    QT_QPA_PLATFORM=xcb \
+        timeout 600 xvfb-run -a -s "-screen 0 1280x900x24" \
+        "$program" "$work/many_shots" "$work/many/pieces.fna" "$work/many/crp_sites.txt" \
+        >"$work/many.log" 2>&1 || {
+        cat "$work/many.log" >&2
+        echo "screenshots: the program failed on the 25,000 records" >&2
+        exit 1
+    }
+    cp "$work/many_shots/results_window.png" "$out/many_records_hits.png"
+    cp "$work/many_shots/genome_map.png" "$out/many_records_map.png"
+    echo "screenshots: $out/many_records_hits.png"
+    echo "screenshots: $out/many_records_map.png"
+else
+    echo "screenshots: the E. coli genome could not be fetched: many_records_*.png left as they are"
+fi
+
 if command -v chromium >/dev/null; then
     profile=$(mktemp -d)
     timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \

@@ -451,19 +451,24 @@ Picture scorePicture(const ScorePlot& data, double width, double height) {
     shapes.push_back(text(xOf(data.cutOff) + 4, plotTop + kTextSize,
                           "cut-off " + formatFixed(data.cutOff, 3), TextAnchor::Start, kCutOff));
     shapes.push_back(RectShape{plotLeft, plotTop, plotWidth, plotHeight, std::nullopt, kInk, 1.0});
-    // Legend.
-    const std::string legend[] = {
-        "collection sites (left axis)",
-        "normal fit: mean " + formatFixed(self.mean, 3) + ", sd " + formatFixed(self.deviation, 3),
+    // Legend: a matrix has no sites, hence neither bars nor a fit of its own.
+    std::vector<std::pair<std::string, Colour>> legend;
+    if (data.siteCount > 0) {
+        legend.emplace_back("collection sites (left axis)", kSites);
+        legend.emplace_back("normal fit: mean " + formatFixed(self.mean, 3) + ", sd " +
+                                formatFixed(self.deviation, 3),
+                            kCurve);
+    }
+    legend.emplace_back(
         data.hitsOutside > 0
             ? "hits (right axis; " + std::to_string(data.hitsOutside) + " off the axis)"
-            : std::string("hits (right axis)")};
-    const Colour colours[] = {kSites, kCurve, kHits};
+            : std::string("hits (right axis)"),
+        kHits);
     double x = plotLeft;
-    for (int i = 0; i < 3; ++i) {
-        shapes.push_back(filled(x, kLine + 8, 14, kLine - 4, colours[i]));
-        shapes.push_back(text(x + 18, kLine + 6 + kTextSize, legend[i]));
-        x += 18 + textWidth(legend[i], kTextSize) + 20;
+    for (const auto& [label, colour] : legend) {
+        shapes.push_back(filled(x, kLine + 8, 14, kLine - 4, colour));
+        shapes.push_back(text(x + 18, kLine + 6 + kTextSize, label));
+        x += 18 + textWidth(label, kTextSize) + 20;
     }
     return picture;
 }

@@ -265,8 +265,8 @@ TEST(Failures, NamesTooLongAndThreadCountsOutOfRange) {
 }
 
 TEST(Failures, OutOfMemoryEndsWithAMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #endif
     TempDir dir;
     dir.write("sites.txt", kSites);

@@ -142,8 +142,8 @@ TEST(CliInputs, ByteOrderMarksAreSkipped) {
 // start (FASTA and GenBank). Each is refused, naming the file and what is
 // wrong, within a small memory limit.
 TEST(CliInputs, OversizedRecordsAndZeroFloodsAreRefusedEarly) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
 #endif
     TempDir dir;
     shell("cp " + kExamples + "pPCP1.fas " + kExamples +

@@ -134,4 +134,15 @@ inline void upperInPlace(char* text, size_t n) {
     }
 }
 
+// The sequence lines of a FASTA record from `from` (a line's start) up to
+// the next line that starts with '>' or `limit`: their letters, upper-cased
+// (upperInPlace), moved to `to` (at or before `from`), without the line ends
+// (a line feed, and a carriage return right before one). Returns where it
+// stopped (that line's '>', or `limit`) and the letters moved.
+struct Compacted {
+    char* stop = nullptr;
+    size_t length = 0;
+};
+Compacted compactFastaLines(char* from, char* limit, char* to);
+
 }  // namespace xoprex::seqio_detail

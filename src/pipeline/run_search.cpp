@@ -5,6 +5,7 @@
 #include "pipeline/run_search.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -25,6 +26,7 @@
 #include "report/collection_logs.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
+#include "scan/scan.h"
 #include "seqio/record_reader.h"
 
 namespace xoprex {
@@ -137,12 +139,9 @@ class CompositionSample {
         if (at_ + gc_ >= kSampledBases) {
             return;
         }
-        for (const char c : {'G', 'C'}) {
-            gc_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
-        }
-        for (const char c : {'A', 'T'}) {
-            at_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
-        }
+        const std::array<size_t, 4> counts = countBases(text.data(), text.size());
+        gc_ += counts[1] + counts[2];
+        at_ += counts[0] + counts[3];
     }
     // A note when the sample's G + C share is more than ten points from the
     // background's.

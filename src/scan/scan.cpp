@@ -13,7 +13,9 @@
 #include <iterator>
 #include <memory>
 
+#include "base/cpu_features.h"
 #include "motif/scoring.h"
+#include "scan/detail/simd.h"
 #include "scan/detail/strand_scan.h"
 #include "scan/detail/window_kernel.h"
 #include "scan/integrative.h"
@@ -142,6 +144,35 @@ RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     info.backgroundFrequencies = record.backgroundFrequencies;
     info.backgroundEntropy = record.backgroundEntropy;
     return info;
+}
+
+std::array<size_t, 4> countBases(const char* text, size_t n) {
+    std::array<size_t, 4> counts{};
+    size_t i = 0;
+    if (cpuSupports(InstructionSet::Avx512)) {
+        i = scan_detail::simd::countBases512(text, n, counts);
+    } else if (cpuSupports(InstructionSet::Avx2)) {
+        i = scan_detail::simd::countBases256(text, n, counts);
+    }
+    for (; i < n; ++i) {
+        switch (text[i]) {
+            case 'A':
+                ++counts[0];
+                break;
+            case 'C':
+                ++counts[1];
+                break;
+            case 'G':
+                ++counts[2];
+                break;
+            case 'T':
+                ++counts[3];
+                break;
+            default:
+                break;
+        }
+    }
+    return counts;
 }
 
 }  // namespace xoprex

@@ -11,6 +11,7 @@
 //   window_kernel.h, simd.h         exact block scoring and the filter
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -93,5 +94,8 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
 // from 1: `index` + 1), length, background, and the bytes of its text that
 // have no complement.
 RecordInfo recordInfo(const SequenceRecord& record, size_t index = 0);
+
+// The numbers of A, C, G and T (upper case) in text[0..n).
+std::array<size_t, 4> countBases(const char* text, size_t n);
 
 }  // namespace xoprex

@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -10,7 +11,32 @@
 #include "scan/detail/window_kernel.h"
 
 namespace xoprex::scan_detail {
+namespace {
+
+// Bit k set when byte k of sum is at most limit's.
+__attribute__((target("avx2"))) inline uint64_t within(__m256i sum, __m256i limit) {
+    return static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(sum, limit), sum)));
+}
+
+}  // namespace
+
 namespace simd {
+
+__attribute__((target("avx2,popcnt"))) size_t countBases256(const char* text, size_t n,
+                                                            std::array<size_t, 4>& counts) {
+    const __m256i letters[4] = {_mm256_set1_epi8('A'), _mm256_set1_epi8('C'), _mm256_set1_epi8('G'),
+                                _mm256_set1_epi8('T')};
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i bytes = _mm256_loadu_si256((const __m256i*)(text + i));
+        for (size_t b = 0; b < 4; ++b) {
+            counts[b] += static_cast<size_t>(__builtin_popcount(
+                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, letters[b])))));
+        }
+    }
+    return i;
+}
 
 __attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
                                                double* out) {
@@ -26,40 +52,50 @@ __attribute__((target("avx2"))) void divide256(const double* in, size_t count, d
 
 }  // namespace simd
 
-// The same with AVX2: 32 windows per step in two vectors of 16 sums; the
-// unsigned comparison is max(sum, threshold) == sum.
-__attribute__((target("avx2"))) void WindowKernel::candidates256(size_t count,
-                                                                 const std::vector<uint8_t>& bounds,
-                                                                 uint32_t threshold,
-                                                                 std::vector<uint32_t>& out) const {
+// The filter's sums with AVX2: 32 windows per vector, two vectors per
+// block of 64; "sum <= limit" is min(sum, limit) == sum.
+__attribute__((target("avx2"))) void WindowKernel::survivors256(const uint8_t* codes, size_t count,
+                                                                const uint8_t* rows,
+                                                                uint64_t* masks) const {
     const size_t length = static_cast<size_t>(length_);
-    const uint8_t* codes = classes_.data();
-    const __m256i limit = _mm256_set1_epi16(static_cast<short>(threshold));
-    for (size_t i = 0; i < count; i += 32) {
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
         __m256i s0 = _mm256_setzero_si256(), s1 = _mm256_setzero_si256();
         for (size_t l = 0; l < length; ++l) {
-            const __m256i table = _mm256_broadcastsi128_si256(
-                _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
-            const __m256i picked =
-                _mm256_shuffle_epi8(table, _mm256_loadu_si256((const __m256i*)(codes + i + l)));
-            s0 = _mm256_add_epi16(s0, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(picked)));
-            s1 = _mm256_add_epi16(s1, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(picked, 1)));
+            const __m256i row = _mm256_loadu_si256((const __m256i*)(rows + l * 64));
+            const uint8_t* at = codes + i + l;
+            s0 = _mm256_adds_epu8(s0,
+                                  _mm256_shuffle_epi8(row, _mm256_loadu_si256((const __m256i*)at)));
+            s1 = _mm256_adds_epu8(
+                s1, _mm256_shuffle_epi8(row, _mm256_loadu_si256((const __m256i*)(at + 32))));
         }
-        const uint32_t low = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s0, limit), s0)));
-        const uint32_t high = static_cast<uint32_t>(
-            _mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(s1, limit), s1)));
-        // The last block runs over the codes' padding: its own windows only.
-        const size_t windows = std::min<size_t>(32, count - i);
-        for (uint32_t k = 0; k < 16 && k < windows; ++k) {
-            if (low & (1u << (2 * k))) {
-                out.push_back(static_cast<uint32_t>(i + k));
+        const auto low = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(s0, limit), s0)));
+        const auto high = static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(s1, limit), s1)));
+        masks[b] = static_cast<uint64_t>(high) << 32 | low;
+    }
+}
+
+__attribute__((target("avx2"))) void WindowKernel::bothSurvivors256(
+    const uint8_t* codes, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
+    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+    const size_t length = static_cast<size_t>(length_);
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
+        forwardMasks[b] = 0;
+        reverseMasks[b] = 0;
+        for (size_t half = 0; half < 64; half += 32) {
+            __m256i f = _mm256_setzero_si256(), r = _mm256_setzero_si256();
+            for (size_t l = 0; l < length; ++l) {
+                const __m256i c = _mm256_loadu_si256((const __m256i*)(codes + i + half + l));
+                const __m256i fr = _mm256_loadu_si256((const __m256i*)(forwardRows + l * 64));
+                const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + l * 64));
+                f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, c));
+                r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, c));
             }
-        }
-        for (uint32_t k = 0; k + 16 < windows; ++k) {
-            if (high & (1u << (2 * k))) {
-                out.push_back(static_cast<uint32_t>(i + 16 + k));
-            }
+            forwardMasks[b] |= within(f, limit) << half;
+            reverseMasks[b] |= within(r, limit) << half;
         }
     }
 }

@@ -137,6 +137,21 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* tex
     std::reverse(text + front, text + back);
 }
 
+__attribute__((target("avx512f,avx512bw"))) size_t countBases512(const char* text, size_t n,
+                                                                 std::array<size_t, 4>& counts) {
+    const __m512i letters[4] = {_mm512_set1_epi8('A'), _mm512_set1_epi8('C'), _mm512_set1_epi8('G'),
+                                _mm512_set1_epi8('T')};
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        for (size_t b = 0; b < 4; ++b) {
+            counts[b] += static_cast<size_t>(
+                __builtin_popcountll(_mm512_cmpeq_epi8_mask(bytes, letters[b])));
+        }
+    }
+    return i;
+}
+
 __attribute__((target("avx512f"))) void divide512(const double* in, size_t count, double divisor,
                                                   double* out) {
     const __m512d by = _mm512_set1_pd(divisor);
@@ -152,13 +167,13 @@ __attribute__((target("avx512f"))) void divide512(const double* in, size_t count
 }  // namespace simd
 
 // Lanes are consecutive windows; each lane starts at +0.0 and adds its terms
-// for positions 0, 1, ..., L - 1, exactly as the scalar sum does.
+// for positions 0, 1, ..., L - 1, exactly as the scalar sum does. The terms
+// are looked up by the class codes of the text; for the reverse strand, at
+// position l the code at offset L - 1 - l (its complement's terms).
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockClasses512(
-    const char* text, size_t count, double* out) const {
+    const uint8_t* codes, size_t count, const double* terms, bool reverse, double* out) const {
     const size_t length = static_cast<size_t>(length_);
-    classify(text, count + length - 1);
-    const uint8_t* codes = classes_.data();
-    const double* terms = classTerms_.data();
+    const auto offset = [&](size_t l) { return reverse ? length - 1 - l : l; };
     size_t i = 0;
     for (; i + 32 <= count; i += 32) {
         __m512d a0 = _mm512_setzero_pd(), a1 = _mm512_setzero_pd();
@@ -166,7 +181,7 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
         for (size_t l = 0; l < length; ++l) {
             const __m512d lo = _mm512_loadu_pd(terms + l * 16);
             const __m512d hi = _mm512_loadu_pd(terms + l * 16 + 8);
-            const uint8_t* at = codes + i + l;
+            const uint8_t* at = codes + i + offset(l);
             const __m512i i0 = widen8(_mm_loadl_epi64((const __m128i*)(at)));
             const __m512i i1 = widen8(_mm_loadl_epi64((const __m128i*)(at + 8)));
             const __m512i i2 = widen8(_mm_loadl_epi64((const __m128i*)(at + 16)));
@@ -181,17 +196,8 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
         _mm512_storeu_pd(out + i + 16, a2);
         _mm512_storeu_pd(out + i + 24, a3);
     }
-    for (; i + 8 <= count; i += 8) {
-        __m512d a = _mm512_setzero_pd();
-        for (size_t l = 0; l < length; ++l) {
-            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(codes + i + l)));
-            a = _mm512_add_pd(a, _mm512_permutex2var_pd(_mm512_loadu_pd(terms + l * 16), idx,
-                                                        _mm512_loadu_pd(terms + l * 16 + 8)));
-        }
-        _mm512_storeu_pd(out + i, a);
-    }
     for (; i < count; ++i) {
-        out[i] = table_.score(text + i);
+        out[i] = reverse ? reverseScore(codes + i) : forwardScore(codes + i);
     }
 }
 
@@ -213,34 +219,67 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGat
     }
 }
 
-// 32 windows per vector: the class codes pick each position's byte bound
-// (pshufb within 128-bit lanes holding the 16 bounds), widened to 16 bits and
-// summed; windows whose sum reaches the threshold are candidates. The last
-// block runs over the codes' padding and keeps its own windows only.
-__attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidates512(
-    size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
-    std::vector<uint32_t>& out) const {
+// 64 windows per step: each offset's class codes pick the bounds from a row
+// (a byte shuffle within 128-bit lanes, which hold the same 16 bounds), and
+// saturating byte adds sum them; windows whose sum stays within the limit
+// survive.
+__attribute__((target("avx512f,avx512bw"))) void WindowKernel::survivors512(const uint8_t* codes,
+                                                                            size_t count,
+                                                                            const uint8_t* rows,
+                                                                            uint64_t* masks) const {
     const size_t length = static_cast<size_t>(length_);
-    const uint8_t* codes = classes_.data();
-    const __m512i limit = _mm512_set1_epi16(static_cast<short>(threshold));
-    for (size_t i = 0; i < count; i += 64) {
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
         __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();
+        size_t l = 0;
+        // Two sums side by side, so the adds do not wait on each other.
+        for (; l + 2 <= length; l += 2) {
+            const __m512i r0 = _mm512_loadu_si512(rows + l * 64);
+            const __m512i r1 = _mm512_loadu_si512(rows + l * 64 + 64);
+            s0 = _mm512_adds_epu8(s0, _mm512_shuffle_epi8(r0, _mm512_loadu_si512(codes + i + l)));
+            s1 = _mm512_adds_epu8(s1,
+                                  _mm512_shuffle_epi8(r1, _mm512_loadu_si512(codes + i + l + 1)));
+        }
+        if (l < length) {
+            const __m512i r0 = _mm512_loadu_si512(rows + l * 64);
+            s0 = _mm512_adds_epu8(s0, _mm512_shuffle_epi8(r0, _mm512_loadu_si512(codes + i + l)));
+        }
+        masks[b] = _mm512_cmple_epu8_mask(_mm512_adds_epu8(s0, s1), limit);
+    }
+}
+
+// Both strands at once, two blocks of 64 windows per step: each offset's
+// codes, loaded once, pick the forward and the reverse bounds, and each row
+// of bounds, loaded once, serves both blocks.
+__attribute__((target("avx512f,avx512bw"))) void WindowKernel::bothSurvivors512(
+    const uint8_t* codes, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
+    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+    const size_t length = static_cast<size_t>(length_);
+    const size_t blocks = (count + 63) / 64;
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t b = 0; b < blocks; b += 2) {
+        const uint8_t* at = codes + 64 * b;
+        __m512i f0 = _mm512_setzero_si512(), r0 = _mm512_setzero_si512();
+        __m512i f1 = _mm512_setzero_si512(), r1 = _mm512_setzero_si512();
         for (size_t l = 0; l < length; ++l) {
-            const __m256i table = _mm256_broadcastsi128_si256(
-                _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
-            const __m256i c0 = _mm256_loadu_si256((const __m256i*)(codes + i + l));
-            const __m256i c1 = _mm256_loadu_si256((const __m256i*)(codes + i + l + 32));
-            s0 = _mm512_add_epi16(s0, widen32(_mm256_shuffle_epi8(table, c0)));
-            s1 = _mm512_add_epi16(s1, widen32(_mm256_shuffle_epi8(table, c1)));
+            __m512i forward = _mm512_loadu_si512(forwardRows + l * 64);
+            __m512i reverse = _mm512_loadu_si512(reverseRows + l * 64);
+            __m512i c0 = _mm512_loadu_si512(at + l);
+            __m512i c1 = _mm512_loadu_si512(at + 64 + l);
+            // Each vector is loaded once: without these marks the compiler
+            // folds a load into every shuffle that reads it, and the loads,
+            // not the shuffles, then set the pace.
+            asm("" : "+v"(forward), "+v"(reverse), "+v"(c0), "+v"(c1));
+            f0 = _mm512_adds_epu8(f0, _mm512_shuffle_epi8(forward, c0));
+            r0 = _mm512_adds_epu8(r0, _mm512_shuffle_epi8(reverse, c0));
+            f1 = _mm512_adds_epu8(f1, _mm512_shuffle_epi8(forward, c1));
+            r1 = _mm512_adds_epu8(r1, _mm512_shuffle_epi8(reverse, c1));
         }
-        uint64_t keep = _mm512_cmpge_epu16_mask(s0, limit);
-        keep |= static_cast<uint64_t>(_mm512_cmpge_epu16_mask(s1, limit)) << 32;
-        if (count - i < 64) {
-            keep &= (uint64_t{1} << (count - i)) - 1;  // the last block's windows only
-        }
-        while (keep != 0) {
-            out.push_back(static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctzll(keep))));
-            keep &= keep - 1;
+        forwardMasks[b] = _mm512_cmple_epu8_mask(f0, limit);
+        reverseMasks[b] = _mm512_cmple_epu8_mask(r0, limit);
+        if (b + 1 < blocks) {
+            forwardMasks[b + 1] = _mm512_cmple_epu8_mask(f1, limit);
+            reverseMasks[b + 1] = _mm512_cmple_epu8_mask(r1, limit);
         }
     }
 }

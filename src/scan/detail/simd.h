@@ -38,6 +38,11 @@ void reverse512(char* text, size_t n);
 
 // ---- AVX-512 (avx512.cpp) and AVX2 (avx2.cpp)
 
+// Adds the numbers of A, C, G and T among the whole blocks of 64 (32) bytes
+// at the start of text[0..n) to counts; returns the bytes counted.
+size_t countBases512(const char* text, size_t n, std::array<size_t, 4>& counts);
+size_t countBases256(const char* text, size_t n, std::array<size_t, 4>& counts);
+
 // out[i] = in[i] / divisor for i < count (correctly rounded, like the scalar
 // division).
 void divide512(const double* in, size_t count, double divisor, double* out);

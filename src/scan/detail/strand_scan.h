@@ -9,22 +9,25 @@
 // mode, yields no windows.
 //
 // Both strands are scanned before any window becomes a hit: the windows
-// that pass gather in compact candidate lists (plain mode: the windows of
-// each strand cut into chunks, scored on the threads side by side;
-// integrative mode: the running means are sequential along a strand, so the
-// two strands run side by side, each with its own neighbourhood, the
-// caller's taking the reverse one so that it ends holding that pass's global
-// sum). The reverse strand is read from the forward text a block at a time
-// (ReverseStrandReader) when every byte of the text has a complement, and
-// copied first otherwise. Then the HitKeeper turns the candidates into hits
-// strand after strand, in window order, so the redundancy rule (which
-// depends on list order) sees the same sequence whatever the thread count,
-// and the hit list is allocated once at its exact size.
+// that pass gather in compact candidate lists (plain mode: the windows cut
+// into chunks, scored on the threads side by side; integrative mode: the
+// running means are sequential along a strand, so the two strands run side
+// by side, each with its own neighbourhood, the caller's taking the reverse
+// one so that it ends holding that pass's global sum). When every byte of
+// the text has a complement, a plain scan with the record's kernel scores
+// both strands in one pass over the forward text (the kernel scores a
+// window's reverse complement from its forward letters), and the other
+// scans read the reverse strand from the forward text a block at a time
+// (ReverseStrandReader); otherwise the reverse strand is copied first. Then the HitKeeper turns the
+// candidates into hits strand after strand, in window order, so the redundancy rule (which depends
+// on list order) sees the same sequence whatever the thread count, and the hit list is allocated
+// once at its exact size.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/tasks.h"
@@ -125,13 +128,76 @@ void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& s
     }
 }
 
+// A scorer that scores both strands of a text whose every byte has a
+// complement in one pass over its forward letters (WindowKernel).
+template <class Scorer>
+concept StrandPairScorer = requires(const Scorer& s, const char* t) {
+    s.scoresBothStrands();
+    s.passingBoth(
+        t, size_t{0}, s.bothStrandFilter(0.0, false), s.ownScratch(), [](size_t, double) {},
+        [](size_t, double) {});
+};
+
+// Plain mode, both strands at once over a forward text whose every byte has
+// a complement: chunks of forward windows side by side, each keeping the
+// windows that pass on the forward strand and the reverse windows whose
+// letters they complement. Reverse window j reads the complements of the
+// forward window at N - L - j (around the circle: N + N - L - j for the
+// windows across the end), so a chunk's reverse windows come in decreasing
+// order, those within the strand before those across its end.
+template <class Scorer>
+void scanPlainBoth(StrandScan& scan, const Scorer& kernel) {
+    const StrandJob& job = scan.jobs[0];
+    const size_t n = job.n;
+    const size_t last = n - scan.frame.length;  // the last window within the strand
+    const size_t chunks = (job.end + kWindowsPerChunk - 1) / kWindowsPerChunk;
+    std::vector<CandidateList>& forward = scan.found[0];
+    std::vector<CandidateList>& reverse = scan.found[1];
+    forward.assign(chunks, scan.emptyList());
+    reverse.assign(2 * chunks, scan.emptyList());
+    const auto& filter =
+        kernel.bothStrandFilter(scan.frame.keeper.cutOff(), scan.frame.keeper.lowerIsBetter());
+    const auto workers = static_cast<unsigned>(std::min<size_t>(scan.threads, chunks));
+    std::vector<typename Scorer::Scratch> spare(workers > 1 ? workers - 1 : 0);
+    std::vector<std::vector<std::pair<size_t, double>>> backwards(workers);
+    runTasks(chunks, workers, [&](size_t chunk, unsigned worker) {
+        auto& scratch = worker == 0 ? kernel.ownScratch() : spare[worker - 1];
+        std::vector<std::pair<size_t, double>>& back = backwards[worker];
+        back.clear();
+        CandidateList& ahead = forward[chunk];
+        const size_t begin = chunk * kWindowsPerChunk;
+        const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
+        for (size_t c = begin; c < stop;) {
+            const size_t tick = std::min(stop, c + kWindowsPerTick);
+            job.text.forRanges(c, tick, [&](const char* text, size_t first, size_t count) {
+                kernel.passingBoth(
+                    text, count, filter, scratch,
+                    [&](size_t i, double score) { ahead.keep(first + i, score, 0.0, 0.0, 0.0); },
+                    [&](size_t i, double score) { back.emplace_back(first + i, score); });
+            });
+            scan.frame.ticker.advance(2 * (tick - c));
+            c = tick;
+        }
+        CandidateList& within = reverse[chunks - 1 - chunk];
+        CandidateList& across = reverse[2 * chunks - 1 - chunk];
+        for (size_t k = back.size(); k-- > 0;) {
+            const auto [start, score] = back[k];
+            if (start <= last) {
+                within.keep(last - start, score, 0.0, 0.0, 0.0);
+            } else {
+                across.keep(n + last - start, score, 0.0, 0.0, 0.0);
+            }
+        }
+    });
+}
+
 // Integrative mode: both strands side by side.
 template <class Scorer>
 void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Scorer& scorer,
                      IntegrativeWindow& window) {
     IntegrativeWindow forwardWindow = window;
     for (auto& lists : scan.found) {
-        lists.assign(1, scan.emptyList());
+        lists.clear();
     }
     if (!scan.readBackwards) {
         scan.copyReverse(forwardText);
@@ -140,11 +206,11 @@ void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Sco
         IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
         neighbourhood.beginPass();
         const Scorer local = scorer;
+        CandidateLists kept(scan.found[strand], scan.emptyList());
         const auto scanWith = [&](const StrandJob& job, const auto& text) {
             if (job.scannable) {
                 scanIntegrativeStrand(text, job.n, job.textLength, job.end, job.candidateEnd, local,
-                                      neighbourhood, scan.found[strand].front(), scan.frame.ticker,
-                                      strand == 1);
+                                      neighbourhood, kept, scan.frame.ticker, strand == 1);
             }
         };
         if (strand == 0) {
@@ -212,6 +278,12 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
     scan.readBackwards = fullyComplementable(text.data(), text.size());
     if (options.integrative) {
         scanIntegrative(scan, text, scorer, window);
+    } else if constexpr (StrandPairScorer<Scorer>) {
+        if (scan.readBackwards && scorer.scoresBothStrands()) {
+            scanPlainBoth(scan, scorer);
+        } else {
+            scanPlain(scan, text, scorer);
+        }
     } else {
         scanPlain(scan, text, scorer);
     }

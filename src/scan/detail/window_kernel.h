@@ -9,17 +9,27 @@
 // AVX2 the exact sums stay scalar (its gathers are slower) and only the
 // filter below is vectorised.
 //
-// Bytes whose terms agree at every position form one letter class; with at
-// most 16 classes (the usual case: A, C, G, T, U, the eleven ambiguity codes
-// and everything else) the AVX-512 path looks terms up by class with a
+// Bytes whose terms agree at every position, and whose complements' terms
+// agree too, form one letter class; with at most 16 classes (the usual case:
+// A, C, G, T, the eleven ambiguity codes, N with X and everything else) the
+// text is read as class codes, and a class's terms are those of any of its
+// bytes, bit for bit. The AVX-512 path then looks terms up by class with a
 // two-register permute instead of a gather.
 //
-// For the plain cut-off test a conservative filter runs first: per position
-// an 8-bit upper bound of the term (scaled and rounded up), summed in 16-bit
-// lanes for 32 or 64 windows per step; a window whose bound sum stays below the threshold
-// cannot pass and is skipped, every other window is scored exactly and
-// tested. The filter may let through windows that fail, never drops one that
-// passes.
+// The reverse strand needs no text of its own: the reverse complement of the
+// window at i scores sum over l of term[l][complement of text[i + L - 1 - l]],
+// in the same order, which the class codes of the forward text give as well
+// (for texts whose every byte has a complement).
+//
+// For the plain cut-off test a conservative filter runs first. Per position
+// and class it holds an 8-bit lower bound of the window's distance from the
+// best score (the position's best term less the class's term, scaled so that
+// the distance a window may have and still pass is 250 units, rounded down);
+// the bounds of 32 or 64 windows are summed per instruction with saturating
+// byte adds (a byte shuffle looks them up by class), for each strand. A
+// window whose sum exceeds 251 cannot pass and is skipped; every other window
+// is scored exactly and tested. The filter may let through windows that
+// fail, never drops one that passes.
 #pragma once
 
 #include <array>
@@ -39,6 +49,8 @@ class WindowKernel {
     // gather even when the letters form at most 16 classes (for tests).
     explicit WindowKernel(const TermTable& table, InstructionSet path = preferredInstructionSet(),
                           bool useClasses = true);
+    WindowKernel(const WindowKernel& other);
+    WindowKernel& operator=(const WindowKernel&) = delete;
 
     int siteLength() const { return length_; }
     InstructionSet path() const { return path_; }
@@ -59,7 +71,7 @@ class WindowKernel {
     void passing(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                  Keep&& keep) const {
         passingList(text, count, cutOff, lowerIsBetter);
-        for (const auto& [i, score] : passed_) {
+        for (const auto& [i, score] : scratch_.forward) {
             keep(static_cast<size_t>(i), score);
         }
     }
@@ -69,42 +81,121 @@ class WindowKernel {
     void candidates(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                     std::vector<uint32_t>& out) const;
 
-  private:
-    struct Bound {
-        bool usable = false;
-        uint32_t threshold = 0;  // reject when the bound sum is below it
+    // Whether passingBoth can score the reverse strand from the forward text.
+    bool scoresBothStrands() const { return usesClasses() && length_ > 0; }
+
+    // The filter of one cut-off for both strands (made by bothStrandFilter).
+    struct StrandFilter {
+        enum class Use : uint8_t { Exact, Filter, Nothing };
+        Use use = Use::Exact;
+        std::vector<uint8_t> rows;  // L rows of 64 bytes (16 bounds, 4 times)
     };
-    Bound boundFor(double cutOff, bool lowerIsBetter) const;
+    struct CutFilter {
+        double cutOff = 0.0;
+        bool lowerIsBetter = false;
+        StrandFilter strands[2];  // forward, reverse
+    };
+    // The filter for a cut-off, for texts whose every byte has a complement
+    // (kept until the next call with another cut-off).
+    const CutFilter& bothStrandFilter(double cutOff, bool lowerIsBetter) const;
+
+    // What one thread's passingBoth needs besides the kernel.
+    struct Scratch {
+        std::vector<uint8_t> codes;
+        std::vector<uint64_t> masks[2];
+        std::vector<double> scores[2];
+        std::vector<std::pair<uint32_t, double>> forward, reverse;
+    };
+    // The scratch of the kernel's own thread.
+    Scratch& ownScratch() const { return scratch_; }
+
+    // Both strands of the windows at text + 0 .. count - 1 of a text whose
+    // every byte has a complement (scoresBothStrands): keepForward(i, score)
+    // for each window that passes the filter's cut-off, keepReverse(i,
+    // score) for each whose reverse complement passes, each in increasing
+    // i. Reads text[0 .. count + L - 1).
+    template <class KeepForward, class KeepReverse>
+    void passingBoth(const char* text, size_t count, const CutFilter& filter, Scratch& scratch,
+                     KeepForward&& keepForward, KeepReverse&& keepReverse) const {
+        for (size_t at = 0; at < count; at += kPiece) {
+            const size_t n = count - at < kPiece ? count - at : kPiece;
+            piecePassing(text + at, n, filter, scratch, true);
+            for (const auto& [i, score] : scratch.forward) {
+                keepForward(at + i, score);
+            }
+            for (const auto& [i, score] : scratch.reverse) {
+                keepReverse(at + i, score);
+            }
+        }
+    }
+
+  private:
+    // Windows per piece of passingBoth: their class codes stay in the
+    // core's first cache.
+    static constexpr size_t kPiece = 8192;
+    // Windows whose bound sum exceeds this cannot pass.
+    static constexpr uint8_t kFilterLimit = 251;
+
+    StrandFilter strandFilter(double cutOff, bool lowerIsBetter, bool reverse,
+                              bool complementedOnly) const;
     void passingList(const char* text, size_t count, double cutOff, bool lowerIsBetter) const;
-    void prepareFilter();
-    void classify(const char* text, size_t count) const;
-    void blockClasses512(const char* text, size_t count, double* out) const;
+    const CutFilter& forwardFilter(double cutOff, bool lowerIsBetter) const;
+    // The filter `kept` holds, made again unless it is that of the cut-off.
+    const CutFilter& keptFilter(CutFilter& kept, bool& made, double cutOff, bool lowerIsBetter,
+                                bool both) const;
+    // The windows of one piece (at most kPiece) that pass, into
+    // scratch.forward and, with `both`, scratch.reverse.
+    void piecePassing(const char* text, size_t count, const CutFilter& filter, Scratch& scratch,
+                      bool both) const;
+    void classify(const char* text, size_t count, std::vector<uint8_t>& codes) const;
+    void blockClasses512(const uint8_t* codes, size_t count, const double* terms, bool reverse,
+                         double* out) const;
     void blockGather512(const char* text, size_t count, double* out) const;
-    void candidates512(size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
-                       std::vector<uint32_t>& out) const;
-    void candidates256(size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
-                       std::vector<uint32_t>& out) const;
+    // Bit k of masks[b] is set when window 64 b + k (< count) survives the
+    // filter of `rows`.
+    void survivors512(const uint8_t* codes, size_t count, const uint8_t* rows,
+                      uint64_t* masks) const;
+    void survivors256(const uint8_t* codes, size_t count, const uint8_t* rows,
+                      uint64_t* masks) const;
+    void survivors(const uint8_t* codes, size_t count, const StrandFilter& filter,
+                   std::vector<uint64_t>& masks) const;
+    // The same for both strands at once.
+    void bothSurvivors512(const uint8_t* codes, size_t count, const uint8_t* forwardRows,
+                          const uint8_t* reverseRows, uint64_t* forwardMasks,
+                          uint64_t* reverseMasks) const;
+    void bothSurvivors256(const uint8_t* codes, size_t count, const uint8_t* forwardRows,
+                          const uint8_t* reverseRows, uint64_t* forwardMasks,
+                          uint64_t* reverseMasks) const;
+    double forwardScore(const uint8_t* codes) const {
+        double sum = 0.0;
+        const double* row = forwardTerms_.data();
+        for (int l = 0; l < length_; ++l, row += 16) {
+            sum += row[codes[l]];
+        }
+        return sum;
+    }
+    double reverseScore(const uint8_t* codes) const {
+        double sum = 0.0;
+        const double* row = reverseTerms_.data();
+        for (int l = length_ - 1; l >= 0; --l, row += 16) {
+            sum += row[codes[l]];
+        }
+        return sum;
+    }
 
     const TermTable& table_;
     int length_ = 0;
     InstructionSet path_;
     std::array<uint8_t, 256> classOf_{};
     size_t classCount_ = 0;
-    std::vector<double> classTerms_;  // L rows of 16 terms
-    // Index 0: scores as they are (higher passes); 1: negated scores (the
-    // lower-is-better test "score < cut-off" is "-score > -cut-off").
-    struct Filter {
-        bool usable = false;
-        std::vector<uint8_t> bounds;  // L rows of 16 bytes (by class)
-        double scale = 0.0;           // bound units per score unit
-        double floorSum = 0.0;        // sum over positions of the smallest term
-        double error = 0.0;           // bound on rounding in the sums
-    };
-    Filter filters_[2];
-    mutable std::vector<uint8_t> classes_;      // class codes of the current block
-    mutable std::vector<uint32_t> candidates_;  // scratch of passing()
-    mutable std::vector<double> scores_;        // scratch of passing()
-    mutable std::vector<std::pair<uint32_t, double>> passed_;
+    // Per class: whether one of its bytes has a complement (only those
+    // classes take part in the reverse strand's bounds).
+    std::array<bool, 16> complemented_{};
+    std::vector<double> forwardTerms_;  // L rows of 16 terms, by class
+    std::vector<double> reverseTerms_;  // L rows: position l's terms of the complements
+    mutable Scratch scratch_;
+    mutable CutFilter forward_, both_;
+    mutable bool haveForward_ = false, haveBoth_ = false;
 };
 
 }  // namespace xoprex::scan_detail

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <new>
 #include <random>
 
 #include "motif/scoring.h"
@@ -123,6 +125,64 @@ TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
             EXPECT_NE(window.globalSum, 0.0);
         }
     }
+}
+
+// The system's estimate of the memory available to a new program, in bytes
+// (0 when it cannot be read).
+size_t availableMemory() {
+    std::ifstream info("/proc/meminfo");
+    std::string key;
+    size_t kilobytes = 0;
+    while (info >> key >> kilobytes) {
+        if (key == "MemAvailable:") {
+            return kilobytes * 1024;
+        }
+        info.ignore(256, '\n');
+    }
+    return 0;
+}
+
+// A record past 2^31 bases: poly-A with a CRP site planted beyond 2^31 on
+// each strand, scanned on two threads; both are found at their positions.
+TEST(ScanRecord, PositionsBeyondTwoToThe31AreExact) {
+#ifndef __OPTIMIZE__
+    GTEST_SKIP() << "scanning 4.3 billion windows takes minutes in an unoptimised build";
+#endif
+    constexpr size_t kLength = 2'147'500'000;
+    if (availableMemory() < (size_t{8} << 30)) {
+        GTEST_SKIP() << "needs about 8 GB of available memory (/proc/meminfo)";
+    }
+    SequenceRecord record;
+    try {
+        record.sequence.reserve(kLength);
+    } catch (const std::bad_alloc&) {
+        GTEST_SKIP() << "cannot allocate " << kLength << " bytes";
+    }
+    // Plain pages: 2 MB pages are quicker to fill when the system has them
+    // ready, and far slower when it must first gather them.
+    record.sequence.resize(kLength, 'A');
+    const std::string site = "TGTGAGTTAGCTCACTCAT";
+    const size_t forwardAt = 2'147'484'649;
+    const size_t reverseAt = 2'147'490'000;  // found on the reverse strand at + L
+    record.sequence.replace(forwardAt, site.size(), site);
+    record.sequence.replace(reverseAt, site.size(), reverseComplementText(site));
+    const SiteCollection collection = crpSites(makeRecord("A"));
+    const double siteScore = TermTable(5, collection, record).score(site.data());
+    Options options = plainOptions(5, siteScore - 1e-9);
+    IntegrativeWindow window(options);
+    ScanControl control;
+    control.threads = 2;
+    const RecordHits found = scanned(record, collection, options, window, control);
+    ASSERT_EQ(found.hits.size(), 2u);
+    EXPECT_TRUE(found.hits[0].strand);
+    EXPECT_EQ(found.hits[0].position, static_cast<int64_t>(forwardAt));
+    EXPECT_FALSE(found.hits[1].strand);
+    EXPECT_EQ(found.hits[1].position, static_cast<int64_t>(reverseAt + site.size()));
+    for (const SiteHit& hit : found.hits) {
+        EXPECT_EQ(hit.site, site);
+        EXPECT_EQ(hit.score, siteScore);
+    }
+    EXPECT_EQ(found.windowsScored, 2 * kLength);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "report/collection_logs.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
+#include "scan/annotation.h"
 #include "scan/scan.h"
 #include "seqio/record_reader.h"
 
@@ -177,6 +178,37 @@ void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, Run
     log.writeLine(" ");
 }
 
+// The hits of one record with every collection, sorted and annotated, as
+// analyzeRecord gives them one collection after the other, from one scan of
+// the record for them all (findHitsOfEach); the lines of the collection
+// whose run log it is go to `log`.
+std::vector<RecordHits> analyzeRecordWithEach(const SequenceRecord& record, size_t index,
+                                              const Searches& searches, RunLog& log,
+                                              LoopProgress& progress, const SearchControl& control,
+                                              unsigned threads, bool skipAmbiguous) {
+    const double sequenceNumber = static_cast<double>(index + 1);
+    log.writeValue("Analyzing sequence: ", sequenceNumber);
+    ScanControl scanControl;
+    scanControl.cancel = control.cancel;
+    scanControl.threads = threads;
+    scanControl.skipAmbiguous = skipAmbiguous;
+    scanControl.onProgress = [&progress](double share) { progress.report(share); };
+    std::vector<RecordHits> each(searches.size());
+    std::vector<CollectionScan> scans;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        CollectionSearch& search = *searches[k];
+        scans.push_back(
+            {&search.collection, &search.options, search.window.get(), &each[k], &search.cache});
+    }
+    findHitsOfEach(record, scans, scanControl);
+    progress.report(1.0);
+    log.writeValue("Sorting results for sequence: ", sequenceNumber);
+    for (size_t k = 0; k < searches.size(); ++k) {
+        annotateHits(record, each[k], searches[k]->options);
+    }
+    return each;
+}
+
 // A record with where it lies in the input.
 struct PlacedRecord {
     SequenceRecord record;
@@ -318,12 +350,20 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         // What every collection's results show of the record.
         const auto info = std::make_shared<const RecordInfo>(recordInfo(record, index));
         size_t recordHits = 0;
+        // Several collections: one scan of the record for them all.
+        std::vector<RecordHits> each;
+        if (searches.size() > 1) {
+            each = analyzeRecordWithEach(record, index, searches, log, progress, control,
+                                         recordThreads, inputs.skipAmbiguous);
+        }
         for (size_t k = 0; k < searches.size(); ++k) {
             CollectionSearch& search = *searches[k];
             RunLog* const searchLog = &search == &last ? &log : nullptr;
             RecordHits found =
-                analyzeRecord(record, index, search, progress, k, searches.size(), control,
-                              recordThreads, inputs.skipAmbiguous, searchLog);
+                searches.size() > 1
+                    ? std::move(each[k])
+                    : analyzeRecord(record, index, search, progress, k, searches.size(), control,
+                                    recordThreads, inputs.skipAmbiguous, searchLog);
             if (searchLog != nullptr) {
                 writeRecordEnd(record, clock, log);
             }

@@ -128,6 +128,88 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
     sortHits(options, out);
 }
 
+void findHitsOfEach(const SequenceRecord& record, const std::vector<CollectionScan>& scans,
+                    const ScanControl& control) {
+    using namespace scan_detail;
+    const std::string& text = record.sequence;
+    const bool complementable = fullyComplementable(text.data(), text.size());
+    std::vector<ScanCache> locals(scans.size());
+    std::vector<const WindowKernel*> kernels(scans.size());
+    std::vector<size_t> together, alone;
+    for (size_t k = 0; k < scans.size(); ++k) {
+        const CollectionScan& scan = scans[k];
+        ScanCache::Entry& entry = (scan.cache != nullptr ? *scan.cache : locals[k]).entry();
+        kernels[k] = &entry.kernelFor(scan.options->method, *scan.collection, record);
+        const bool shared = !scan.options->integrative && scan.out->hits.empty() &&
+                            complementable && kernels[k]->scoresBothStrands();
+        (shared ? together : alone).push_back(k);
+    }
+    if (together.size() == 1) {
+        alone.insert(alone.begin(), together.front());
+        together.clear();
+    }
+    // Each scan's share of the progress: its windows over all the scans'.
+    const double all = static_cast<double>(scans.size());
+    const auto progressFrom = [&control, all](double done, double part) {
+        ScanControl step = control;
+        if (control.onProgress) {
+            step.onProgress = [&control, all, done, part](double share) {
+                control.onProgress((done + share * part) / all);
+            };
+        }
+        return step;
+    };
+
+    if (!together.empty()) {
+        // Frames that report nothing: the pass has one ticker for all.
+        ScanControl quiet = control;
+        quiet.onProgress = nullptr;
+        quiet.cancel = nullptr;
+        std::vector<std::unique_ptr<ScanFrame>> frames;
+        std::vector<std::unique_ptr<StrandScan>> strandScans;
+        std::vector<PairScan> pairs;
+        for (const size_t k : together) {
+            const CollectionScan& scan = scans[k];
+            const Options& options = *scan.options;
+            reserveHitCapacity(*scan.out, text.size(), scan.collection->model);
+            frames.push_back(std::make_unique<ScanFrame>(
+                text.size(), kernels[k]->siteLength(), options, *scan.window, quiet, *scan.out,
+                &options, record.topology == Topology::Linear));
+            strandScans.push_back(
+                std::make_unique<StrandScan>(*frames.back(), control.threads, false));
+            StrandScan& strandScan = *strandScans.back();
+            prepareJob(strandScan.jobs[0], text, true, *frames.back());
+            strandScan.readBackwards = true;
+            size_t group = pairs.size();
+            for (size_t j = 0; j < pairs.size(); ++j) {
+                if (pairs[j].kernel->classifiesAlike(*kernels[k])) {
+                    group = pairs[j].group;
+                    break;
+                }
+            }
+            pairs.push_back({&strandScan, kernels[k], group});
+        }
+        const ScanControl step = progressFrom(0.0, static_cast<double>(together.size()));
+        ProgressTicker ticker(step, 2.0 * static_cast<double>(text.size() * together.size()));
+        ticker.advance(0);
+        scanPlainBothEach(pairs, text, std::max(1u, control.threads), ticker);
+        for (size_t t = 0; t < together.size(); ++t) {
+            const CollectionScan& scan = scans[together[t]];
+            StrandScan& strandScan = *strandScans[t];
+            keepFound(strandScan, strandScan.backwardsReader(text));
+            scan.out->windowsScored += windowsTested(strandScan, text, control.skipAmbiguous);
+            shrinkHitList(*scan.out);
+            sortHits(*scan.options, *scan.out);
+        }
+    }
+    for (size_t a = 0; a < alone.size(); ++a) {
+        const CollectionScan& scan = scans[alone[a]];
+        const ScanControl step = progressFrom(static_cast<double>(together.size() + a), 1.0);
+        findHits(record, *scan.collection, *scan.options, *scan.window, *scan.out, step,
+                 scan.cache != nullptr ? scan.cache : &locals[alone[a]]);
+    }
+}
+
 RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     RecordInfo info;
     info.format = record.format;

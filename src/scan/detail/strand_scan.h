@@ -27,11 +27,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "base/tasks.h"
 #include "scan/detail/scan_frame.h"
+#include "scan/detail/window_kernel.h"
 #include "scan/reverse_complement.h"
 
 namespace xoprex::scan_detail {
@@ -128,68 +130,23 @@ void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& s
     }
 }
 
-// A scorer that scores both strands of a text whose every byte has a
-// complement in one pass over its forward letters (WindowKernel).
-template <class Scorer>
-concept StrandPairScorer = requires(const Scorer& s, const char* t) {
-    s.scoresBothStrands();
-    s.passingBoth(
-        t, size_t{0}, s.bothStrandFilter(0.0, false), s.ownScratch(), [](size_t, double) {},
-        [](size_t, double) {});
+// One of the plain scans of a text whose every byte has a complement that
+// scanPlainBothEach runs in one pass (the kernel scores a window's reverse
+// complement from its forward letters); `group` is the first scan whose
+// kernel classifies bytes alike (classifiesAlike), whose class codes it
+// shares.
+struct PairScan {
+    StrandScan* scan = nullptr;
+    const WindowKernel* kernel = nullptr;
+    size_t group = 0;
 };
 
-// Plain mode, both strands at once over a forward text whose every byte has
-// a complement: chunks of forward windows side by side, each keeping the
-// windows that pass on the forward strand and the reverse windows whose
-// letters they complement. Reverse window j reads the complements of the
-// forward window at N - L - j (around the circle: N + N - L - j for the
-// windows across the end), so a chunk's reverse windows come in decreasing
-// order, those within the strand before those across its end.
-template <class Scorer>
-void scanPlainBoth(StrandScan& scan, const Scorer& kernel) {
-    const StrandJob& job = scan.jobs[0];
-    const size_t n = job.n;
-    const size_t last = n - scan.frame.length;  // the last window within the strand
-    const size_t chunks = (job.end + kWindowsPerChunk - 1) / kWindowsPerChunk;
-    std::vector<CandidateList>& forward = scan.found[0];
-    std::vector<CandidateList>& reverse = scan.found[1];
-    forward.assign(chunks, scan.emptyList());
-    reverse.assign(2 * chunks, scan.emptyList());
-    const auto& filter =
-        kernel.bothStrandFilter(scan.frame.keeper.cutOff(), scan.frame.keeper.lowerIsBetter());
-    const auto workers = static_cast<unsigned>(std::min<size_t>(scan.threads, chunks));
-    std::vector<typename Scorer::Scratch> spare(workers > 1 ? workers - 1 : 0);
-    std::vector<std::vector<std::pair<size_t, double>>> backwards(workers);
-    runTasks(chunks, workers, [&](size_t chunk, unsigned worker) {
-        auto& scratch = worker == 0 ? kernel.ownScratch() : spare[worker - 1];
-        std::vector<std::pair<size_t, double>>& back = backwards[worker];
-        back.clear();
-        CandidateList& ahead = forward[chunk];
-        const size_t begin = chunk * kWindowsPerChunk;
-        const size_t stop = std::min(job.end, begin + kWindowsPerChunk);
-        for (size_t c = begin; c < stop;) {
-            const size_t tick = std::min(stop, c + kWindowsPerTick);
-            job.text.forRanges(c, tick, [&](const char* text, size_t first, size_t count) {
-                kernel.passingBoth(
-                    text, count, filter, scratch,
-                    [&](size_t i, double score) { ahead.keep(first + i, score, 0.0, 0.0, 0.0); },
-                    [&](size_t i, double score) { back.emplace_back(first + i, score); });
-            });
-            scan.frame.ticker.advance(2 * (tick - c));
-            c = tick;
-        }
-        CandidateList& within = reverse[chunks - 1 - chunk];
-        CandidateList& across = reverse[2 * chunks - 1 - chunk];
-        for (size_t k = back.size(); k-- > 0;) {
-            const auto [start, score] = back[k];
-            if (start <= last) {
-                within.keep(last - start, score, 0.0, 0.0, 0.0);
-            } else {
-                across.keep(n + last - start, score, 0.0, 0.0, 0.0);
-            }
-        }
-    });
-}
+// The scans, both strands each, in one pass over the text on `threads`
+// threads (strand_pairs.cpp): chunks of forward windows side by side, each
+// keeping the windows that pass on the forward strand and the reverse
+// windows whose letters they complement, progress going to `ticker`.
+void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, unsigned threads,
+                       ProgressTicker& ticker);
 
 // Integrative mode: both strands side by side.
 template <class Scorer>
@@ -278,9 +235,10 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
     scan.readBackwards = fullyComplementable(text.data(), text.size());
     if (options.integrative) {
         scanIntegrative(scan, text, scorer, window);
-    } else if constexpr (StrandPairScorer<Scorer>) {
+    } else if constexpr (std::is_same_v<Scorer, WindowKernel>) {
         if (scan.readBackwards && scorer.scoresBothStrands()) {
-            scanPlainBoth(scan, scorer);
+            std::vector<PairScan> one{{&scan, &scorer, 0}};
+            scanPlainBothEach(one, text, scan.threads, frame.ticker);
         } else {
             scanPlain(scan, text, scorer);
         }

@@ -298,7 +298,8 @@ void WindowKernel::passingList(const char* text, size_t count, double cutOff,
     std::vector<std::pair<uint32_t, double>> all;
     for (size_t at = 0; at < count; at += kPiece) {
         const size_t n = std::min(kPiece, count - at);
-        piecePassing(text + at, n, filter, scratch_, false);
+        classifyText(text + at, n + static_cast<size_t>(length_) - 1, scratch_);
+        passingCodes(n, filter, scratch_, false);
         for (const auto& [i, score] : passed) {
             all.emplace_back(static_cast<uint32_t>(at + i), score);
         }
@@ -308,11 +309,10 @@ void WindowKernel::passingList(const char* text, size_t count, double cutOff,
 
 // The windows of one piece that pass: filtered (survivors scored exactly from
 // their class codes), or all scored (vector sums on AVX-512), or none.
-void WindowKernel::piecePassing(const char* text, size_t count, const CutFilter& filter,
-                                Scratch& scratch, bool both) const {
+void WindowKernel::passingCodes(size_t count, const CutFilter& filter, Scratch& scratch,
+                                bool both) const {
     scratch.forward.clear();
     scratch.reverse.clear();
-    classify(text, count + static_cast<size_t>(length_) - 1, scratch.codes);
     const uint8_t* codes = scratch.codes.data();
     const double cutOff = filter.cutOff;
     const bool lower = filter.lowerIsBetter;

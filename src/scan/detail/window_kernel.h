@@ -119,7 +119,8 @@ class WindowKernel {
                      KeepForward&& keepForward, KeepReverse&& keepReverse) const {
         for (size_t at = 0; at < count; at += kPiece) {
             const size_t n = count - at < kPiece ? count - at : kPiece;
-            piecePassing(text + at, n, filter, scratch, true);
+            classifyText(text + at, n + static_cast<size_t>(length_) - 1, scratch);
+            passingCodes(n, filter, scratch, true);
             for (const auto& [i, score] : scratch.forward) {
                 keepForward(at + i, score);
             }
@@ -129,10 +130,22 @@ class WindowKernel {
         }
     }
 
-  private:
-    // Windows per piece of passingBoth: their class codes stay in the
-    // core's first cache.
+    // passingBoth in two steps, so that kernels that classify bytes alike
+    // (classifiesAlike) share the class codes of a text: the codes of
+    // text[0 .. count) into scratch.codes, then the windows 0 .. count - 1
+    // of scratch.codes that pass into scratch.forward and (with `both`)
+    // scratch.reverse, for at most kPiece windows (codes of count + L - 1
+    // characters).
     static constexpr size_t kPiece = 8192;
+    bool classifiesAlike(const WindowKernel& other) const {
+        return classOf_ == other.classOf_ && path_ == other.path_;
+    }
+    void classifyText(const char* text, size_t count, Scratch& scratch) const {
+        classify(text, count, scratch.codes);
+    }
+    void passingCodes(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
+
+  private:
     // Windows whose bound sum exceeds this cannot pass.
     static constexpr uint8_t kFilterLimit = 251;
 
@@ -143,10 +156,6 @@ class WindowKernel {
     // The filter `kept` holds, made again unless it is that of the cut-off.
     const CutFilter& keptFilter(CutFilter& kept, bool& made, double cutOff, bool lowerIsBetter,
                                 bool both) const;
-    // The windows of one piece (at most kPiece) that pass, into
-    // scratch.forward and, with `both`, scratch.reverse.
-    void piecePassing(const char* text, size_t count, const CutFilter& filter, Scratch& scratch,
-                      bool both) const;
     void classify(const char* text, size_t count, std::vector<uint8_t>& codes) const;
     void blockClasses512(const uint8_t* codes, size_t count, const double* terms, bool reverse,
                          double* out) const;

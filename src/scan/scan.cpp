@@ -180,14 +180,7 @@ void findHitsOfEach(const SequenceRecord& record, const std::vector<CollectionSc
             StrandScan& strandScan = *strandScans.back();
             prepareJob(strandScan.jobs[0], text, true, *frames.back());
             strandScan.readBackwards = true;
-            size_t group = pairs.size();
-            for (size_t j = 0; j < pairs.size(); ++j) {
-                if (pairs[j].kernel->classifiesAlike(*kernels[k])) {
-                    group = pairs[j].group;
-                    break;
-                }
-            }
-            pairs.push_back({&strandScan, kernels[k], group});
+            pairs.push_back({&strandScan, kernels[k]});
         }
         const ScanControl step = progressFrom(0.0, static_cast<double>(together.size()));
         ProgressTicker ticker(step, 2.0 * static_cast<double>(text.size() * together.size()));

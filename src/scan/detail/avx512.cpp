@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "scan/detail/simd.h"
@@ -56,6 +57,54 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classifyBytes512(
     }
     for (; i < count; ++i) {
         out[i] = classOf[static_cast<unsigned char>(text[i])];
+    }
+}
+
+// A byte permute over the table of the 128 bytes below 128 (A, C, G, T to
+// 0..3, the others to 4); a byte from 128 up, or any 4, ends the reading.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool baseLetters512(const char* text,
+                                                                           size_t count,
+                                                                           uint8_t* out) {
+    alignas(64) uint8_t table[128];
+    std::fill(std::begin(table), std::end(table), uint8_t{4});
+    table['A'] = 0;
+    table['C'] = 1;
+    table['G'] = 2;
+    table['T'] = 3;
+    const __m512i low = _mm512_load_si512(table);
+    const __m512i high = _mm512_load_si512(table + 64);
+    const __m512i four = _mm512_set1_epi8(4);
+    for (size_t i = 0; i < count; i += 64) {
+        const __mmask64 valid = count - i >= 64 ? ~__mmask64{0} : (__mmask64{1} << (count - i)) - 1;
+        const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + i);
+        const __m512i letters = _mm512_maskz_permutex2var_epi8(~__mmask64{0}, low, bytes, high);
+        const __mmask64 other =
+            (_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid;
+        if (other != 0) {
+            return false;
+        }
+        _mm512_mask_storeu_epi8(out + i, valid, letters);
+    }
+    return true;
+}
+
+// Three loads of the letters, the first two multiplied by 16 and 4 with adds.
+__attribute__((target("avx512f,avx512bw"))) void baseWords512(const uint8_t* letters,
+                                                              size_t count, uint8_t* words) {
+    size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        __m512i x = _mm512_loadu_si512(letters + i);
+        __m512i y = _mm512_loadu_si512(letters + i + 1);
+        const __m512i z = _mm512_loadu_si512(letters + i + 2);
+        x = _mm512_add_epi8(x, x);
+        x = _mm512_add_epi8(x, x);
+        x = _mm512_add_epi8(x, y);
+        x = _mm512_add_epi8(x, x);
+        x = _mm512_add_epi8(x, x);
+        _mm512_storeu_si512(words + i, _mm512_add_epi8(x, z));
+    }
+    for (; i < count; ++i) {
+        words[i] = static_cast<uint8_t>(16 * letters[i] + 4 * letters[i + 1] + letters[i + 2]);
     }
 }
 
@@ -282,6 +331,63 @@ __attribute__((target("avx512f,avx512bw"))) void WindowKernel::bothSurvivors512(
             reverseMasks[b + 1] = _mm512_cmple_epu8_mask(r1, limit);
         }
     }
+}
+
+namespace {
+
+// The word filter's sums for both strands: `groups` rows of 64 bounds per
+// strand, one byte permute each per block of 64 windows; with a known
+// number of rows (up to 8, motifs of up to 24 positions) every row stays in
+// a register.
+template <size_t kGroups>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void wordSums512(
+    const uint8_t* words, size_t count, size_t groups, const uint8_t* forwardRows,
+    const uint8_t* reverseRows, uint8_t limitValue, uint64_t* forwardMasks,
+    uint64_t* reverseMasks) {
+    const size_t rows = kGroups > 0 ? kGroups : groups;
+    __m512i forward[kGroups > 0 ? kGroups : 1], reverse[kGroups > 0 ? kGroups : 1];
+    if constexpr (kGroups > 0) {
+        for (size_t g = 0; g < kGroups; ++g) {
+            forward[g] = _mm512_loadu_si512(forwardRows + g * 64);
+            reverse[g] = _mm512_loadu_si512(reverseRows + g * 64);
+        }
+    }
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(limitValue));
+    constexpr __mmask64 kAll = ~__mmask64{0};
+    const size_t blocks = (count + 63) / 64;
+    for (size_t b = 0; b < blocks; ++b) {
+        const uint8_t* at = words + 64 * b;
+        __m512i f = _mm512_setzero_si512(), r = _mm512_setzero_si512();
+        for (size_t g = 0; g < rows; ++g) {
+            const __m512i word = _mm512_loadu_si512(at + 3 * g);
+            if constexpr (kGroups > 0) {
+                f = _mm512_adds_epu8(f, _mm512_maskz_permutexvar_epi8(kAll, word, forward[g]));
+                r = _mm512_adds_epu8(r, _mm512_maskz_permutexvar_epi8(kAll, word, reverse[g]));
+            } else {
+                f = _mm512_adds_epu8(
+                    f, _mm512_maskz_permutexvar_epi8(kAll, word, _mm512_loadu_si512(forwardRows + g * 64)));
+                r = _mm512_adds_epu8(
+                    r, _mm512_maskz_permutexvar_epi8(kAll, word, _mm512_loadu_si512(reverseRows + g * 64)));
+            }
+        }
+        forwardMasks[b] = _mm512_cmple_epu8_mask(f, limit);
+        reverseMasks[b] = _mm512_cmple_epu8_mask(r, limit);
+    }
+}
+
+}  // namespace
+
+void WindowKernel::wordSurvivors512(const uint8_t* words, size_t count,
+                                    const uint8_t* forwardRows, const uint8_t* reverseRows,
+                                    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+    using Sums = void (*)(const uint8_t*, size_t, size_t, const uint8_t*, const uint8_t*, uint8_t,
+                          uint64_t*, uint64_t*);
+    static constexpr Sums kSums[] = {wordSums512<0>, wordSums512<1>, wordSums512<2>,
+                                     wordSums512<3>, wordSums512<4>, wordSums512<5>,
+                                     wordSums512<6>, wordSums512<7>, wordSums512<8>};
+    const size_t groups = (static_cast<size_t>(length_) + 2) / 3;
+    kSums[groups < std::size(kSums) ? groups : 0](words, count, groups, forwardRows, reverseRows,
+                                                  kFilterLimit, forwardMasks, reverseMasks);
 }
 
 }  // namespace xoprex::scan_detail

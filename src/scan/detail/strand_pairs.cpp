@@ -3,9 +3,9 @@
 //
 // The windows are cut into chunks, scored on the threads side by side; a
 // chunk's windows within the text go by pieces (WindowKernel::kPiece): each
-// piece is classified once for the scans whose kernels classify bytes alike
-// and then filtered by each; the few windows across the text's end are read
-// by each scan from its own stitched text. Reverse window j reads the
+// piece is read once for all the scans (and classified once for those whose
+// kernels classify bytes alike) and then filtered by each; the few windows
+// across the text's end are read by each scan from its own stitched text. Reverse window j reads the
 // complements of the forward window at N - L - j (around the circle: N + N -
 // L - j for the windows across the end), so a chunk's reverse windows come in
 // decreasing order, those within the strand before those across its end:
@@ -79,37 +79,31 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
             // The windows within the text, a piece at a time.
             for (size_t p = c; p < tick; p += WindowKernel::kPiece) {
                 const size_t pieceEnd = std::min(tick, p + WindowKernel::kPiece);
-                for (size_t g = 0; g < scans.size(); ++g) {
-                    if (scans[g].group != g) {
-                        continue;
-                    }
-                    // The group's windows in the piece and the characters they read.
-                    size_t characters = 0;
-                    for (size_t k = g; k < scans.size(); ++k) {
-                        if (scans[k].group == g && parts[k].inside > p) {
-                            const size_t count = std::min(pieceEnd, parts[k].inside) - p;
-                            characters =
-                                std::max(characters, count + scans[k].scan->frame.length - 1);
-                        }
-                    }
-                    if (characters == 0) {
-                        continue;
-                    }
-                    scans[g].kernel->classifyText(text.data() + p, characters, scratch);
-                    for (size_t k = g; k < scans.size(); ++k) {
-                        if (scans[k].group != g || parts[k].inside <= p) {
-                            continue;
-                        }
+                // The characters the scans' windows in the piece read.
+                size_t characters = 0;
+                for (size_t k = 0; k < scans.size(); ++k) {
+                    if (parts[k].inside > p) {
                         const size_t count = std::min(pieceEnd, parts[k].inside) - p;
-                        scans[k].kernel->passingCodes(count, *parts[k].filter, scratch, true);
-                        const auto forward = keepForward(k, p);
-                        for (const auto& [i, score] : scratch.forward) {
-                            forward(i, score);
-                        }
-                        const auto reverse = keepReverse(k, p);
-                        for (const auto& [i, score] : scratch.reverse) {
-                            reverse(i, score);
-                        }
+                        characters = std::max(characters, count + scans[k].scan->frame.length - 1);
+                    }
+                }
+                if (characters == 0) {
+                    continue;
+                }
+                scans.front().kernel->readText(text.data() + p, characters, scratch);
+                for (size_t k = 0; k < scans.size(); ++k) {
+                    if (parts[k].inside <= p) {
+                        continue;
+                    }
+                    const size_t count = std::min(pieceEnd, parts[k].inside) - p;
+                    scans[k].kernel->passingPiece(count, *parts[k].filter, scratch, true);
+                    const auto forward = keepForward(k, p);
+                    for (const auto& [i, score] : scratch.forward) {
+                        forward(i, score);
+                    }
+                    const auto reverse = keepReverse(k, p);
+                    for (const auto& [i, score] : scratch.reverse) {
+                        reverse(i, score);
                     }
                 }
             }

@@ -132,13 +132,10 @@ void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& s
 
 // One of the plain scans of a text whose every byte has a complement that
 // scanPlainBothEach runs in one pass (the kernel scores a window's reverse
-// complement from its forward letters); `group` is the first scan whose
-// kernel classifies bytes alike (classifiesAlike), whose class codes it
-// shares.
+// complement from its forward letters).
 struct PairScan {
     StrandScan* scan = nullptr;
     const WindowKernel* kernel = nullptr;
-    size_t group = 0;
 };
 
 // The scans, both strands each, in one pass over the text on `threads`
@@ -237,7 +234,7 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
         scanIntegrative(scan, text, scorer, window);
     } else if constexpr (std::is_same_v<Scorer, WindowKernel>) {
         if (scan.readBackwards && scorer.scoresBothStrands()) {
-            std::vector<PairScan> one{{&scan, &scorer, 0}};
+            std::vector<PairScan> one{{&scan, &scorer}};
             scanPlainBothEach(one, text, scan.threads, frame.ticker);
         } else {
             scanPlain(scan, text, scorer);

@@ -89,28 +89,95 @@ WindowKernel::WindowKernel(const TermTable& table, InstructionSet path, bool use
             }
         }
     }
+    for (int l = 0; l < length_; ++l) {
+        for (const char base : {'A', 'C', 'G', 'T'}) {
+            const auto letter = static_cast<unsigned char>(base);
+            forwardBases_.push_back(table.row(l)[letter]);
+            reverseBases_.push_back(table.row(l)[static_cast<unsigned char>(complementOf(letter))]);
+        }
+    }
+    words_ = path_ == InstructionSet::Avx512 && cpuHasByteShuffle() && length_ > 0 &&
+             length_ <= kMaxFilteredLength;
 }
 
 WindowKernel::WindowKernel(const WindowKernel& other)
     : table_(other.table_),
       length_(other.length_),
       path_(other.path_),
+      words_(other.words_),
       classOf_(other.classOf_),
       classCount_(other.classCount_),
       complemented_(other.complemented_),
       forwardTerms_(other.forwardTerms_),
-      reverseTerms_(other.reverseTerms_) {}
+      reverseTerms_(other.reverseTerms_),
+      forwardBases_(other.forwardBases_),
+      reverseBases_(other.reverseBases_) {}
 
-// The bounds of one strand for a cut-off (directions: scores as they are,
-// higher passing; negated for lowerIsBetter, since "score < cut-off" is
-// "-score > -cut-off", and negation is exact). With t[l][c] the signed term
-// of class c at position l and best[l] its largest over the classes that may
-// occur, a window's score is sum(best) - sum(d) with d[l] = best[l] - t[l][c]
-// >= 0. A passing window has score > cut-off - e (e bounds the rounding of
-// the sums), so sum(d) < gap = sum(best) - cut-off + e. With scale = 250 /
-// gap, the bound floor(scale * d), at most scale * d, sums to at most 250
-// over a passing window (the rounding of scale and d moves it by a few ulps
-// only); a sum above 251 (255 once saturated) rejects.
+namespace {
+
+// How a strand's bounds are scaled for a cut-off. With t[m][c] the signed
+// term (negated for lowerIsBetter, since "score < cut-off" is "-score >
+// -cut-off", and negation is exact) of letter c read at window offset m and
+// best[m] its largest over the letters that may occur there, a window's
+// score is sum(best) - sum(d) with d[m] = best[m] - t[m][c] >= 0. A passing
+// window has score > cut-off - e (e bounds the rounding of the sums, 1e-12
+// of the summed magnitudes), so sum(d) < gap = sum(best) - cut-off + e. With
+// scale = 250 / gap, a bound floor(scale * d) (or floor(scale * (d + d' +
+// d'')) for three offsets together) is at most scale * d, so the bounds of a
+// passing window sum to at most 250 (the rounding of scale and d moves them
+// by a few ulps only), and a sum above 251 (255 once saturated) rejects.
+struct Scaling {
+    WindowKernel::StrandFilter::Use use = WindowKernel::StrandFilter::Use::Exact;
+    double scale = 0.0;
+    std::vector<double> best;
+};
+
+// `terms[m]`: the signed terms of the letters that may occur at offset m.
+Scaling scalingOf(const std::vector<std::vector<double>>& terms, double cut) {
+    using Use = WindowKernel::StrandFilter::Use;
+    Scaling scaling;
+    if (!std::isfinite(cut)) {
+        return scaling;  // NaN passes nothing, infinities everything: the exact test
+    }
+    double bestSum = 0.0;
+    double magnitude = 0.0;
+    for (const std::vector<double>& letters : terms) {
+        double best = -INFINITY;
+        double largest = 0.0;
+        for (const double t : letters) {
+            if (!std::isfinite(t)) {
+                return scaling;
+            }
+            best = std::max(best, t);
+            largest = std::max(largest, std::fabs(t));
+        }
+        scaling.best.push_back(best);
+        bestSum += best;
+        magnitude += largest;
+    }
+    const double error = 1e-12 * (magnitude + std::fabs(cut) + 1.0);
+    const double gap = (bestSum - cut) + 3.0 * error;
+    if (!std::isfinite(gap)) {
+        return scaling;
+    }
+    if (!(gap > 0.0)) {
+        scaling.use = Use::Nothing;  // no window can pass
+        return scaling;
+    }
+    scaling.use = Use::Filter;
+    scaling.scale = kScaledGap / gap;
+    return scaling;
+}
+
+uint8_t boundOf(double units) {
+    return static_cast<uint8_t>(units >= 0.0 ? std::min(std::floor(units), 255.0) : 0.0);
+}
+
+}  // namespace
+
+// The bounds of one strand by class code: row m holds the bounds of the
+// classes read at window offset m (for the reverse strand, the complements'
+// terms at position L - 1 - m); classes that cannot occur get 0.
 WindowKernel::StrandFilter WindowKernel::strandFilter(double cutOff, bool lowerIsBetter,
                                                       bool reverse, bool complementedOnly) const {
     StrandFilter filter;
@@ -119,66 +186,83 @@ WindowKernel::StrandFilter WindowKernel::strandFilter(double cutOff, bool lowerI
         return filter;
     }
     const double sign = lowerIsBetter ? -1.0 : 1.0;
-    const double cut = sign * cutOff;
-    if (!std::isfinite(cut)) {
-        return filter;  // NaN passes nothing, infinities everything: the exact test
-    }
     const std::vector<double>& terms = reverse ? reverseTerms_ : forwardTerms_;
     const auto occurs = [&](size_t k) {
         return k < classCount_ && (reverse || complementedOnly ? complemented_[k] : true);
     };
     const size_t length = static_cast<size_t>(length_);
-    std::vector<double> best(length, -INFINITY);
-    double bestSum = 0.0;
-    double magnitude = 0.0;
-    for (size_t l = 0; l < length; ++l) {
-        double largest = 0.0;
+    const auto positionAt = [&](size_t m) { return reverse ? length - 1 - m : m; };
+    std::vector<std::vector<double>> signedTerms(length);
+    for (size_t m = 0; m < length; ++m) {
         for (size_t k = 0; k < 16; ++k) {
-            if (!occurs(k)) {
-                continue;
+            if (occurs(k)) {
+                signedTerms[m].push_back(sign * terms[positionAt(m) * 16 + k]);
             }
-            const double t = sign * terms[l * 16 + k];
-            if (!std::isfinite(t)) {
-                return filter;
-            }
-            best[l] = std::max(best[l], t);
-            largest = std::max(largest, std::fabs(t));
         }
-        bestSum += best[l];
-        magnitude += largest;
     }
-    const double error = 1e-12 * (magnitude + std::fabs(cut) + 1.0);
-    const double gap = (bestSum - cut) + 3.0 * error;
-    if (!std::isfinite(gap)) {
+    const Scaling scaling = scalingOf(signedTerms, sign * cutOff);
+    filter.use = scaling.use;
+    if (filter.use != StrandFilter::Use::Filter) {
         return filter;
     }
-    if (!(gap > 0.0)) {
-        filter.use = StrandFilter::Use::Nothing;  // no window can pass
-        return filter;
-    }
-    const double scale = kScaledGap / gap;
     filter.rows.assign(length * 64, 0);
-    for (size_t l = 0; l < length; ++l) {
-        // The reverse strand's bounds go by the window offset that reads
-        // them: offset m reads the complement at position L - 1 - m.
-        uint8_t* row = filter.rows.data() + (reverse ? length - 1 - l : l) * 64;
+    for (size_t m = 0; m < length; ++m) {
+        uint8_t* row = filter.rows.data() + m * 64;
         for (size_t k = 0; k < 16; ++k) {
             if (!occurs(k)) {
                 continue;
             }
-            const double units = std::floor(scale * (best[l] - sign * terms[l * 16 + k]));
-            const uint8_t bound = static_cast<uint8_t>(units >= 0.0 ? std::min(units, 255.0) : 0.0);
+            const double d = scaling.best[m] - sign * terms[positionAt(m) * 16 + k];
             for (size_t copy = 0; copy < 4; ++copy) {
-                row[copy * 16 + k] = bound;
+                row[copy * 16 + k] = boundOf(scaling.scale * d);
             }
         }
     }
-    filter.use = StrandFilter::Use::Filter;
+    if (words_) {
+        filter.words = wordBounds(cutOff, lowerIsBetter, reverse);
+    }
     return filter;
 }
 
-const WindowKernel::CutFilter& WindowKernel::keptFilter(CutFilter& kept, bool& made, double cutOff,
-                                                        bool lowerIsBetter, bool both) const {
+// The bounds of one strand by word of three bases, for text of A, C, G and T
+// only: row g holds the bound of each word x y z read at window offsets 3g,
+// 3g + 1 and 3g + 2 (those below L), scaled for those four letters alone.
+// Empty when the filter cannot help.
+std::vector<uint8_t> WindowKernel::wordBounds(double cutOff, bool lowerIsBetter,
+                                              bool reverse) const {
+    const double sign = lowerIsBetter ? -1.0 : 1.0;
+    const size_t length = static_cast<size_t>(length_);
+    const std::vector<double>& terms = reverse ? reverseBases_ : forwardBases_;
+    std::vector<std::vector<double>> signedTerms(length);
+    for (size_t m = 0; m < length; ++m) {
+        const size_t position = reverse ? length - 1 - m : m;
+        for (size_t x = 0; x < 4; ++x) {
+            signedTerms[m].push_back(sign * terms[position * 4 + x]);
+        }
+    }
+    const Scaling scaling = scalingOf(signedTerms, sign * cutOff);
+    if (scaling.use != StrandFilter::Use::Filter) {
+        return {};
+    }
+    const size_t groups = (length + 2) / 3;
+    std::vector<uint8_t> rows(groups * 64);
+    for (size_t g = 0; g < groups; ++g) {
+        for (size_t word = 0; word < 64; ++word) {
+            double d = 0.0;
+            for (size_t j = 0; j < 3 && 3 * g + j < length; ++j) {
+                const size_t m = 3 * g + j;
+                const size_t x = (word >> (4 - 2 * j)) & 3;
+                d += scaling.best[m] - signedTerms[m][x];
+            }
+            rows[g * 64 + word] = boundOf(scaling.scale * d);
+        }
+    }
+    return rows;
+}
+
+const WindowKernel::CutFilter& WindowKernel::keptFilter(CutFilter& kept, bool& made,
+                                                        double cutOff, bool lowerIsBetter,
+                                                        bool both) const {
     if (!made || std::memcmp(&kept.cutOff, &cutOff, sizeof cutOff) != 0 ||
         kept.lowerIsBetter != lowerIsBetter) {
         kept.cutOff = cutOff;
@@ -225,6 +309,7 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
     if (path_ == InstructionSet::Avx512) {
         if (usesClasses()) {
             std::vector<uint8_t>& codes = scratch_.codes;
+            scratch_.classified = nullptr;
             for (size_t at = 0; at < count; at += kPiece) {
                 const size_t n = std::min(kPiece, count - at);
                 classify(text + at, n + static_cast<size_t>(length_) - 1, codes);
@@ -241,89 +326,134 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
     }
 }
 
-void WindowKernel::survivors(const uint8_t* codes, size_t count, const StrandFilter& filter,
-                             std::vector<uint64_t>& masks) const {
-    masks.resize((count + 63) / 64);
-    if (path_ == InstructionSet::Avx512) {
-        survivors512(codes, count, filter.rows.data(), masks.data());
-    } else {
-        survivors256(codes, count, filter.rows.data(), masks.data());
-    }
-    if (count % 64 != 0) {
-        masks.back() &= (uint64_t{1} << (count % 64)) - 1;  // the last block's windows only
-    }
-}
-
 void WindowKernel::candidates(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                               std::vector<uint32_t>& out) const {
     out.clear();
     const StrandFilter& filter = forwardFilter(cutOff, lowerIsBetter).strands[0];
+    std::vector<uint64_t>& masks = scratch_.masks[0];
+    scratch_.classified = nullptr;
     for (size_t at = 0; at < count; at += kPiece) {
         const size_t n = std::min(kPiece, count - at);
         if (filter.use != StrandFilter::Use::Filter) {
-            for (size_t i = 0; i < n; ++i) {
-                if (filter.use == StrandFilter::Use::Exact) {
-                    out.push_back(static_cast<uint32_t>(at + i));
-                }
+            for (size_t i = 0; i < n && filter.use == StrandFilter::Use::Exact; ++i) {
+                out.push_back(static_cast<uint32_t>(at + i));
             }
             continue;
         }
         classify(text + at, n + static_cast<size_t>(length_) - 1, scratch_.codes);
-        survivors(scratch_.codes.data(), n, filter, scratch_.masks[0]);
-        for (size_t b = 0; b < scratch_.masks[0].size(); ++b) {
-            for (uint64_t m = scratch_.masks[0][b]; m != 0; m &= m - 1) {
-                out.push_back(
-                    static_cast<uint32_t>(at + 64 * b + static_cast<size_t>(__builtin_ctzll(m))));
+        masks.resize((n + 63) / 64);
+        if (path_ == InstructionSet::Avx512) {
+            survivors512(scratch_.codes.data(), n, filter.rows.data(), masks.data());
+        } else {
+            survivors256(scratch_.codes.data(), n, filter.rows.data(), masks.data());
+        }
+        if (n % 64 != 0) {
+            masks.back() &= (uint64_t{1} << (n % 64)) - 1;
+        }
+        for (size_t b = 0; b < masks.size(); ++b) {
+            for (uint64_t m = masks[b]; m != 0; m &= m - 1) {
+                out.push_back(static_cast<uint32_t>(at + 64 * b +
+                                                    static_cast<size_t>(__builtin_ctzll(m))));
             }
         }
     }
 }
 
-void WindowKernel::passingList(const char* text, size_t count, double cutOff,
-                               bool lowerIsBetter) const {
-    auto& passed = scratch_.forward;
-    passed.clear();
-    const CutFilter& filter = forwardFilter(cutOff, lowerIsBetter);
-    if (filter.strands[0].use == StrandFilter::Use::Exact || !usesClasses()) {
-        auto& scores = scratch_.scores[0];
-        scores.resize(count);
-        block(text, count, scores.data());
-        for (size_t i = 0; i < count; ++i) {
-            if (lowerIsBetter ? scores[i] < cutOff : scores[i] > cutOff) {
-                passed.emplace_back(static_cast<uint32_t>(i), scores[i]);
-            }
-        }
+void WindowKernel::readText(const char* text, size_t characters, Scratch& scratch) const {
+    scratch.text = text;
+    scratch.characters = characters;
+    scratch.classified = nullptr;
+    scratch.bases = false;
+    if (!words_) {
         return;
     }
-    std::vector<std::pair<uint32_t, double>> all;
-    for (size_t at = 0; at < count; at += kPiece) {
-        const size_t n = std::min(kPiece, count - at);
-        classifyText(text + at, n + static_cast<size_t>(length_) - 1, scratch_);
-        passingCodes(n, filter, scratch_, false);
-        for (const auto& [i, score] : passed) {
-            all.emplace_back(static_cast<uint32_t>(at + i), score);
-        }
+    // Room for whole pairs of 64-window blocks and the words' two letters
+    // beyond, as padding of A.
+    const size_t room = (characters + 63) / 64 * 64 + 192;
+    scratch.letters.resize(room);
+    scratch.words.resize(room);
+    scratch.bases = simd::baseLetters512(text, characters, scratch.letters.data());
+    if (scratch.bases) {
+        std::fill(scratch.letters.begin() + static_cast<std::ptrdiff_t>(characters),
+                  scratch.letters.end(), 0);
+        simd::baseWords512(scratch.letters.data(), room - 2, scratch.words.data());
     }
-    passed.swap(all);
 }
 
-// The windows of one piece that pass: filtered (survivors scored exactly from
-// their class codes), or all scored (vector sums on AVX-512), or none.
-void WindowKernel::passingCodes(size_t count, const CutFilter& filter, Scratch& scratch,
+template <class Score>
+void WindowKernel::keepSurvivors(const std::vector<uint64_t>& masks, double cutOff, bool lower,
+                                 Score score, std::vector<std::pair<uint32_t, double>>& passed) {
+    for (size_t b = 0; b < masks.size(); ++b) {
+        for (uint64_t m = masks[b]; m != 0; m &= m - 1) {
+            const size_t i = 64 * b + static_cast<size_t>(__builtin_ctzll(m));
+            const double s = score(i);
+            if (lower ? s < cutOff : s > cutOff) {
+                passed.emplace_back(static_cast<uint32_t>(i), s);
+            }
+        }
+    }
+}
+
+void WindowKernel::passingPiece(size_t count, const CutFilter& filter, Scratch& scratch,
                                 bool both) const {
     scratch.forward.clear();
     scratch.reverse.clear();
+    const StrandFilter& forward = filter.strands[0];
+    const StrandFilter& reverse = filter.strands[1];
+    if (scratch.bases && forward.use == StrandFilter::Use::Filter && !forward.words.empty() &&
+        (!both ||
+         (reverse.use == StrandFilter::Use::Filter && !reverse.words.empty()))) {
+        passingWords(count, filter, scratch, both);
+    } else {
+        passingClasses(count, filter, scratch, both);
+    }
+}
+
+// By words of bases: both strands' survivors in one pass over the words (the
+// forward rows serve as the reverse ones when only the forward strand is
+// asked for), scored exactly from the bases' terms.
+void WindowKernel::passingWords(size_t count, const CutFilter& filter, Scratch& scratch,
+                                bool both) const {
+    const size_t blocks = (count + 63) / 64;
+    scratch.masks[0].resize(blocks);
+    scratch.masks[1].resize(blocks);
+    const uint8_t* forwardRows = filter.strands[0].words.data();
+    wordSurvivors512(scratch.words.data(), count, forwardRows,
+                     both ? filter.strands[1].words.data() : forwardRows,
+                     scratch.masks[0].data(), scratch.masks[1].data());
+    if (count % 64 != 0) {
+        const uint64_t own = (uint64_t{1} << (count % 64)) - 1;  // the last block's windows
+        scratch.masks[0].back() &= own;
+        scratch.masks[1].back() &= own;
+    }
+    const uint8_t* letters = scratch.letters.data();
+    keepSurvivors(
+        scratch.masks[0], filter.cutOff, filter.lowerIsBetter,
+        [&](size_t i) { return sumTerms<4, false>(forwardBases_.data(), letters + i); },
+        scratch.forward);
+    if (both) {
+        keepSurvivors(
+            scratch.masks[1], filter.cutOff, filter.lowerIsBetter,
+            [&](size_t i) { return sumTerms<4, true>(reverseBases_.data(), letters + i); },
+            scratch.reverse);
+    }
+}
+
+// By class codes: filtered (both strands in one pass when both filter),
+// or every window scored (vector sums on AVX-512), or none.
+void WindowKernel::passingClasses(size_t count, const CutFilter& filter, Scratch& scratch,
+                                  bool both) const {
+    if (scratch.classified == nullptr || !scratch.classified->classifiesAlike(*this)) {
+        classify(scratch.text, scratch.characters, scratch.codes);
+        scratch.classified = this;
+    }
     const uint8_t* codes = scratch.codes.data();
     const double cutOff = filter.cutOff;
     const bool lower = filter.lowerIsBetter;
-    const auto passes = [cutOff, lower](double score) {
-        return lower ? score < cutOff : score > cutOff;
-    };
+    const size_t blocks = (count + 63) / 64;
     const bool together = both && filter.strands[0].use == StrandFilter::Use::Filter &&
                           filter.strands[1].use == StrandFilter::Use::Filter;
     if (together) {
-        // One pass over the codes gives both strands' survivors.
-        const size_t blocks = (count + 63) / 64;
         scratch.masks[0].resize(blocks);
         scratch.masks[1].resize(blocks);
         const uint8_t* forwardRows = filter.strands[0].rows.data();
@@ -334,11 +464,6 @@ void WindowKernel::passingCodes(size_t count, const CutFilter& filter, Scratch& 
         } else {
             bothSurvivors256(codes, count, forwardRows, reverseRows, scratch.masks[0].data(),
                              scratch.masks[1].data());
-        }
-        if (count % 64 != 0) {
-            const uint64_t own = (uint64_t{1} << (count % 64)) - 1;  // the last block's windows
-            scratch.masks[0].back() &= own;
-            scratch.masks[1].back() &= own;
         }
     }
     for (int strand = 0; strand < (both ? 2 : 1); ++strand) {
@@ -353,17 +478,17 @@ void WindowKernel::passingCodes(size_t count, const CutFilter& filter, Scratch& 
             case StrandFilter::Use::Filter: {
                 std::vector<uint64_t>& masks = scratch.masks[strand];
                 if (!together) {
-                    survivors(codes, count, strandFilter, masks);
-                }
-                for (size_t b = 0; b < masks.size(); ++b) {
-                    for (uint64_t m = masks[b]; m != 0; m &= m - 1) {
-                        const size_t i = 64 * b + static_cast<size_t>(__builtin_ctzll(m));
-                        const double score = scoreAt(i);
-                        if (passes(score)) {
-                            passed.emplace_back(static_cast<uint32_t>(i), score);
-                        }
+                    masks.resize(blocks);
+                    if (path_ == InstructionSet::Avx512) {
+                        survivors512(codes, count, strandFilter.rows.data(), masks.data());
+                    } else {
+                        survivors256(codes, count, strandFilter.rows.data(), masks.data());
                     }
                 }
+                if (count % 64 != 0) {
+                    masks.back() &= (uint64_t{1} << (count % 64)) - 1;  // the last block's
+                }
+                keepSurvivors(masks, cutOff, lower, scoreAt, passed);
                 break;
             }
             case StrandFilter::Use::Exact:
@@ -374,14 +499,14 @@ void WindowKernel::passingCodes(size_t count, const CutFilter& filter, Scratch& 
                                     strand == 0 ? forwardTerms_.data() : reverseTerms_.data(),
                                     strand == 1, scores.data());
                     for (size_t i = 0; i < count; ++i) {
-                        if (passes(scores[i])) {
+                        if (lower ? scores[i] < cutOff : scores[i] > cutOff) {
                             passed.emplace_back(static_cast<uint32_t>(i), scores[i]);
                         }
                     }
                 } else {
                     for (size_t i = 0; i < count; ++i) {
                         const double score = scoreAt(i);
-                        if (passes(score)) {
+                        if (lower ? score < cutOff : score > cutOff) {
                             passed.emplace_back(static_cast<uint32_t>(i), score);
                         }
                     }

@@ -18,18 +18,21 @@
 //
 // The reverse strand needs no text of its own: the reverse complement of the
 // window at i scores sum over l of term[l][complement of text[i + L - 1 - l]],
-// in the same order, which the class codes of the forward text give as well
-// (for texts whose every byte has a complement).
+// in the same order, which the forward letters give as well (for texts whose
+// every byte has a complement).
 //
-// For the plain cut-off test a conservative filter runs first. Per position
-// and class it holds an 8-bit lower bound of the window's distance from the
-// best score (the position's best term less the class's term, scaled so that
-// the distance a window may have and still pass is 250 units, rounded down);
-// the bounds of 32 or 64 windows are summed per instruction with saturating
-// byte adds (a byte shuffle looks them up by class), for each strand. A
-// window whose sum exceeds 251 cannot pass and is skipped; every other window
-// is scored exactly and tested. The filter may let through windows that
-// fail, never drops one that passes.
+// For the plain cut-off test a conservative filter runs first. It bounds
+// each window's distance from the best score from below: per position the
+// best term less the window's term, scaled so that the distance a window may
+// have and still pass is 250 units, rounded down to 8 bits; a window whose
+// bounds sum (with saturating byte adds) to more than 251 cannot pass and is
+// skipped, every other window is scored exactly and tested. The filter may
+// let through windows that fail, never drops one that passes. Its bounds are
+// looked up by class code, one position at a time, 32 or 64 windows an
+// instruction (a byte shuffle over the 16 classes), or, for stretches of text
+// made of A, C, G and T only, with the AVX-512 byte permutes, by words of
+// three bases (one permute over a table of 64 bounds per three positions);
+// exact scores are then summed from the bases' terms.
 #pragma once
 
 #include <array>
@@ -49,6 +52,7 @@ class WindowKernel {
     // gather even when the letters form at most 16 classes (for tests).
     explicit WindowKernel(const TermTable& table, InstructionSet path = preferredInstructionSet(),
                           bool useClasses = true);
+    // A copy has scratch and filters of its own.
     WindowKernel(const WindowKernel& other);
     WindowKernel& operator=(const WindowKernel&) = delete;
 
@@ -70,25 +74,33 @@ class WindowKernel {
     template <class Keep>
     void passing(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                  Keep&& keep) const {
-        passingList(text, count, cutOff, lowerIsBetter);
-        for (const auto& [i, score] : scratch_.forward) {
-            keep(static_cast<size_t>(i), score);
+        const CutFilter& filter = forwardFilter(cutOff, lowerIsBetter);
+        for (size_t at = 0; at < count; at += kPiece) {
+            const size_t n = count - at < kPiece ? count - at : kPiece;
+            readText(text + at, n + static_cast<size_t>(length_) - 1, scratch_);
+            passingPiece(n, filter, scratch_, false);
+            for (const auto& [i, score] : scratch_.forward) {
+                keep(at + i, score);
+            }
         }
     }
 
-    // Windows that survive the filter (all of them when it cannot help), in
-    // increasing order. Exposed for tests.
+    // Windows that survive the filter by class codes (all of them when it
+    // cannot help), in increasing order. Exposed for tests.
     void candidates(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                     std::vector<uint32_t>& out) const;
+
+    // ---- Both strands from the forward text
 
     // Whether passingBoth can score the reverse strand from the forward text.
     bool scoresBothStrands() const { return usesClasses() && length_ > 0; }
 
-    // The filter of one cut-off for both strands (made by bothStrandFilter).
+    // The filter of one cut-off for one strand.
     struct StrandFilter {
         enum class Use : uint8_t { Exact, Filter, Nothing };
         Use use = Use::Exact;
-        std::vector<uint8_t> rows;  // L rows of 64 bytes (16 bounds, 4 times)
+        std::vector<uint8_t> rows;   // by class: L rows of 64 bytes (16 bounds, 4 times)
+        std::vector<uint8_t> words;  // by word of three bases: ceil(L / 3) rows of 64
     };
     struct CutFilter {
         double cutOff = 0.0;
@@ -99,8 +111,15 @@ class WindowKernel {
     // (kept until the next call with another cut-off).
     const CutFilter& bothStrandFilter(double cutOff, bool lowerIsBetter) const;
 
-    // What one thread's passingBoth needs besides the kernel.
+    // A piece of text as one thread reads it (readText), and what the
+    // filter and the scores of its windows need.
     struct Scratch {
+        const char* text = nullptr;
+        size_t characters = 0;
+        bool bases = false;  // A, C, G and T only: `letters` and `words` are made
+        std::vector<uint8_t> letters;  // 0..3 for A, C, G, T
+        std::vector<uint8_t> words;    // 16 x + 4 y + z for the letters x, y, z at i
+        const WindowKernel* classified = nullptr;  // whose class codes `codes` holds
         std::vector<uint8_t> codes;
         std::vector<uint64_t> masks[2];
         std::vector<double> scores[2];
@@ -119,8 +138,8 @@ class WindowKernel {
                      KeepForward&& keepForward, KeepReverse&& keepReverse) const {
         for (size_t at = 0; at < count; at += kPiece) {
             const size_t n = count - at < kPiece ? count - at : kPiece;
-            classifyText(text + at, n + static_cast<size_t>(length_) - 1, scratch);
-            passingCodes(n, filter, scratch, true);
+            readText(text + at, n + static_cast<size_t>(length_) - 1, scratch);
+            passingPiece(n, filter, scratch, true);
             for (const auto& [i, score] : scratch.forward) {
                 keepForward(at + i, score);
             }
@@ -130,28 +149,27 @@ class WindowKernel {
         }
     }
 
-    // passingBoth in two steps, so that kernels that classify bytes alike
-    // (classifiesAlike) share the class codes of a text: the codes of
-    // text[0 .. count) into scratch.codes, then the windows 0 .. count - 1
-    // of scratch.codes that pass into scratch.forward and (with `both`)
-    // scratch.reverse, for at most kPiece windows (codes of count + L - 1
-    // characters).
+    // passingBoth in two steps, so that several kernels share the reading
+    // of a piece of text: readText takes text[0 .. characters) (characters
+    // at most kPiece + 4096), then passingPiece the windows 0 .. count - 1
+    // of it that pass (count + L - 1 at most `characters`), into
+    // scratch.forward and, with `both`, scratch.reverse (which assumes that
+    // every byte has a complement). Kernels that classify bytes alike share
+    // the class codes.
     static constexpr size_t kPiece = 8192;
-    bool classifiesAlike(const WindowKernel& other) const {
-        return classOf_ == other.classOf_ && path_ == other.path_;
-    }
-    void classifyText(const char* text, size_t count, Scratch& scratch) const {
-        classify(text, count, scratch.codes);
-    }
-    void passingCodes(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
+    void readText(const char* text, size_t characters, Scratch& scratch) const;
+    void passingPiece(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
 
   private:
     // Windows whose bound sum exceeds this cannot pass.
     static constexpr uint8_t kFilterLimit = 251;
 
+    bool classifiesAlike(const WindowKernel& other) const {
+        return classOf_ == other.classOf_ && path_ == other.path_;
+    }
     StrandFilter strandFilter(double cutOff, bool lowerIsBetter, bool reverse,
                               bool complementedOnly) const;
-    void passingList(const char* text, size_t count, double cutOff, bool lowerIsBetter) const;
+    std::vector<uint8_t> wordBounds(double cutOff, bool lowerIsBetter, bool reverse) const;
     const CutFilter& forwardFilter(double cutOff, bool lowerIsBetter) const;
     // The filter `kept` holds, made again unless it is that of the cut-off.
     const CutFilter& keptFilter(CutFilter& kept, bool& made, double cutOff, bool lowerIsBetter,
@@ -161,33 +179,43 @@ class WindowKernel {
                          double* out) const;
     void blockGather512(const char* text, size_t count, double* out) const;
     // Bit k of masks[b] is set when window 64 b + k (< count) survives the
-    // filter of `rows`.
+    // filter of `rows` (by class), or of `forwardRows` and `reverseRows`
+    // for both strands at once, or of the word bounds (wordSurvivors512).
     void survivors512(const uint8_t* codes, size_t count, const uint8_t* rows,
                       uint64_t* masks) const;
     void survivors256(const uint8_t* codes, size_t count, const uint8_t* rows,
                       uint64_t* masks) const;
-    void survivors(const uint8_t* codes, size_t count, const StrandFilter& filter,
-                   std::vector<uint64_t>& masks) const;
-    // The same for both strands at once.
     void bothSurvivors512(const uint8_t* codes, size_t count, const uint8_t* forwardRows,
                           const uint8_t* reverseRows, uint64_t* forwardMasks,
                           uint64_t* reverseMasks) const;
     void bothSurvivors256(const uint8_t* codes, size_t count, const uint8_t* forwardRows,
                           const uint8_t* reverseRows, uint64_t* forwardMasks,
                           uint64_t* reverseMasks) const;
+    void wordSurvivors512(const uint8_t* words, size_t count, const uint8_t* forwardRows,
+                          const uint8_t* reverseRows, uint64_t* forwardMasks,
+                          uint64_t* reverseMasks) const;
+    // The piece's windows by class codes (classified on first need) or by
+    // words of bases.
+    void passingClasses(size_t count, const CutFilter& filter, Scratch& scratch,
+                        bool both) const;
+    void passingWords(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
+    template <class Score>
+    static void keepSurvivors(const std::vector<uint64_t>& masks, double cutOff, bool lower,
+                              Score score, std::vector<std::pair<uint32_t, double>>& passed);
     double forwardScore(const uint8_t* codes) const {
-        double sum = 0.0;
-        const double* row = forwardTerms_.data();
-        for (int l = 0; l < length_; ++l, row += 16) {
-            sum += row[codes[l]];
-        }
-        return sum;
+        return sumTerms<16, false>(forwardTerms_.data(), codes);
     }
     double reverseScore(const uint8_t* codes) const {
+        return sumTerms<16, true>(reverseTerms_.data(), codes);
+    }
+    // The terms of positions 0, 1, ..., L - 1 from rows of `width` terms,
+    // looked up by the codes at 0, 1, ... or, `backwards`, at L - 1, L - 2,
+    // ..., summed in position order from +0.0.
+    template <size_t width, bool backwards>
+    double sumTerms(const double* rows, const uint8_t* codes) const {
         double sum = 0.0;
-        const double* row = reverseTerms_.data();
-        for (int l = length_ - 1; l >= 0; --l, row += 16) {
-            sum += row[codes[l]];
+        for (int l = 0; l < length_; ++l) {
+            sum += rows[static_cast<size_t>(l) * width + codes[backwards ? length_ - 1 - l : l]];
         }
         return sum;
     }
@@ -195,6 +223,7 @@ class WindowKernel {
     const TermTable& table_;
     int length_ = 0;
     InstructionSet path_;
+    bool words_ = false;  // the filter by words of bases (AVX-512 byte permutes)
     std::array<uint8_t, 256> classOf_{};
     size_t classCount_ = 0;
     // Per class: whether one of its bytes has a complement (only those
@@ -202,6 +231,8 @@ class WindowKernel {
     std::array<bool, 16> complemented_{};
     std::vector<double> forwardTerms_;  // L rows of 16 terms, by class
     std::vector<double> reverseTerms_;  // L rows: position l's terms of the complements
+    std::vector<double> forwardBases_;  // L rows of 4 terms: A, C, G, T
+    std::vector<double> reverseBases_;  // L rows: position l's terms of T, G, C, A
     mutable Scratch scratch_;
     mutable CutFilter forward_, both_;
     mutable bool haveForward_ = false, haveBoth_ = false;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <iterator>
 #include <memory>
@@ -32,6 +33,12 @@ void reserveHitCapacity(RecordHits& out, size_t textLength, const MotifModel& mo
     // hint (the scan grows the list to its exact size itself), so it is
     // capped at N and at kMaxReservedHits, and skipped when it is not a
     // usable number.
+    // log10(N) / lambda is log2(N), below the bit width of N: a hint that
+    // stays below 1 by a margin needs no logarithms (most short records).
+    const double bits = static_cast<double>(std::bit_width(textLength));
+    if (bits + 2.0 - model.totalRelativeEntropy < -0.01) {
+        return;
+    }
     const double n = static_cast<double>(textLength);
     const double expected = std::trunc(
         4.0 * std::exp(std::log(2.0) * (std::log10(n) / kLambda - model.totalRelativeEntropy)));

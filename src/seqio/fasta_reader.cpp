@@ -82,7 +82,12 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         throw InputError(InputProblem::Format, path, "Incorrect FASTA file: " + path);
     }
 
-    reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
+    // Room for the records up front in a large input (a small one may hold
+    // a single record of a larger input: the count would cost a pass).
+    constexpr size_t kCountFrom = size_t{1} << 20;
+    if (buffer.size >= kCountFrom) {
+        reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
+    }
 
     // `line` holds the header of the record being read.
     bool pending = true;

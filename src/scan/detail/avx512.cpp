@@ -60,52 +60,64 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classifyBytes512(
     }
 }
 
-// A byte permute over the table of the 128 bytes below 128 (A, C, G, T to
-// 0..3, the others to 4); a byte from 128 up, or any 4, ends the reading.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool baseLetters512(const char* text,
-                                                                           size_t count,
-                                                                           uint8_t* out) {
+// The letters of the 64 bytes of text[0..count) at `at` (0 past count);
+// false for a byte that is not a base.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool lettersAt(
+    const char* text, size_t count, size_t at, __m512i low, __m512i high, __m512i four,
+    __m512i& letters) {
+    const __mmask64 valid = at >= count        ? 0
+                            : count - at >= 64 ? ~__mmask64{0}
+                                               : (__mmask64{1} << (count - at)) - 1;
+    const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + at);
+    letters = _mm512_maskz_permutex2var_epi8(valid, low, bytes, high);
+    return ((_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid) == 0;
+}
+
+// 64 bytes at a time: their letters by a byte permute over the table of the
+// 128 bytes below 128 (A, C, G, T to 0..3, the others to 4; bytes from 128
+// up have none), the next block's first two letters brought in by two more
+// permutes over both blocks, and the word 16 x + 4 y + z with adds.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool baseWords512(const char* text,
+                                                                         size_t count,
+                                                                         uint8_t* words) {
     alignas(64) uint8_t table[128];
+    alignas(64) uint8_t second[64];
+    alignas(64) uint8_t third[64];
     std::fill(std::begin(table), std::end(table), uint8_t{4});
     table['A'] = 0;
     table['C'] = 1;
     table['G'] = 2;
     table['T'] = 3;
+    for (uint8_t j = 0; j < 64; ++j) {
+        second[j] = static_cast<uint8_t>(j + 1);
+        third[j] = static_cast<uint8_t>(j + 2);
+    }
     const __m512i low = _mm512_load_si512(table);
     const __m512i high = _mm512_load_si512(table + 64);
+    const __m512i one = _mm512_load_si512(second);
+    const __m512i two = _mm512_load_si512(third);
     const __m512i four = _mm512_set1_epi8(4);
+    __m512i current;
+    if (!lettersAt(text, count, 0, low, high, four, current)) {
+        return false;
+    }
     for (size_t i = 0; i < count; i += 64) {
-        const __mmask64 valid = count - i >= 64 ? ~__mmask64{0} : (__mmask64{1} << (count - i)) - 1;
-        const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + i);
-        const __m512i letters = _mm512_maskz_permutex2var_epi8(~__mmask64{0}, low, bytes, high);
-        const __mmask64 other =
-            (_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid;
-        if (other != 0) {
+        __m512i next;
+        if (!lettersAt(text, count, i + 64, low, high, four, next)) {
             return false;
         }
-        _mm512_mask_storeu_epi8(out + i, valid, letters);
+        constexpr __mmask64 kAll = ~__mmask64{0};
+        const __m512i y = _mm512_maskz_permutex2var_epi8(kAll, current, one, next);
+        const __m512i z = _mm512_maskz_permutex2var_epi8(kAll, current, two, next);
+        __m512i word = _mm512_add_epi8(current, current);
+        word = _mm512_add_epi8(word, word);
+        word = _mm512_add_epi8(word, y);
+        word = _mm512_add_epi8(word, word);
+        word = _mm512_add_epi8(word, word);
+        _mm512_storeu_si512(words + i, _mm512_add_epi8(word, z));
+        current = next;
     }
     return true;
-}
-
-// Three loads of the letters, the first two multiplied by 16 and 4 with adds.
-__attribute__((target("avx512f,avx512bw"))) void baseWords512(const uint8_t* letters,
-                                                              size_t count, uint8_t* words) {
-    size_t i = 0;
-    for (; i + 64 <= count; i += 64) {
-        __m512i x = _mm512_loadu_si512(letters + i);
-        __m512i y = _mm512_loadu_si512(letters + i + 1);
-        const __m512i z = _mm512_loadu_si512(letters + i + 2);
-        x = _mm512_add_epi8(x, x);
-        x = _mm512_add_epi8(x, x);
-        x = _mm512_add_epi8(x, y);
-        x = _mm512_add_epi8(x, x);
-        x = _mm512_add_epi8(x, x);
-        _mm512_storeu_si512(words + i, _mm512_add_epi8(x, z));
-    }
-    for (; i < count; ++i) {
-        words[i] = static_cast<uint8_t>(16 * letters[i] + 4 * letters[i + 1] + letters[i + 2]);
-    }
 }
 
 // 64 bytes at a time: the complement of each byte from the table's first
@@ -364,10 +376,10 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void wordSums512(
                 f = _mm512_adds_epu8(f, _mm512_maskz_permutexvar_epi8(kAll, word, forward[g]));
                 r = _mm512_adds_epu8(r, _mm512_maskz_permutexvar_epi8(kAll, word, reverse[g]));
             } else {
-                f = _mm512_adds_epu8(
-                    f, _mm512_maskz_permutexvar_epi8(kAll, word, _mm512_loadu_si512(forwardRows + g * 64)));
-                r = _mm512_adds_epu8(
-                    r, _mm512_maskz_permutexvar_epi8(kAll, word, _mm512_loadu_si512(reverseRows + g * 64)));
+                f = _mm512_adds_epu8(f, _mm512_maskz_permutexvar_epi8(
+                                            kAll, word, _mm512_loadu_si512(forwardRows + g * 64)));
+                r = _mm512_adds_epu8(r, _mm512_maskz_permutexvar_epi8(
+                                            kAll, word, _mm512_loadu_si512(reverseRows + g * 64)));
             }
         }
         forwardMasks[b] = _mm512_cmple_epu8_mask(f, limit);
@@ -377,9 +389,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void wordSums512(
 
 }  // namespace
 
-void WindowKernel::wordSurvivors512(const uint8_t* words, size_t count,
-                                    const uint8_t* forwardRows, const uint8_t* reverseRows,
-                                    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+void WindowKernel::wordSurvivors512(const uint8_t* words, size_t count, const uint8_t* forwardRows,
+                                    const uint8_t* reverseRows, uint64_t* forwardMasks,
+                                    uint64_t* reverseMasks) const {
     using Sums = void (*)(const uint8_t*, size_t, size_t, const uint8_t*, const uint8_t*, uint8_t,
                           uint64_t*, uint64_t*);
     static constexpr Sums kSums[] = {wordSums512<0>, wordSums512<1>, wordSums512<2>,

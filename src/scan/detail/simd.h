@@ -19,13 +19,11 @@ namespace xoprex::scan_detail::simd {
 void classifyBytes512(const std::array<uint8_t, 256>& classOf, const char* text, size_t count,
                       uint8_t* out);
 
-// out[i] = 0, 1, 2, 3 for text[i] = A, C, G, T, for i < count; false when
-// text[0..count) holds another byte (out is then left unfinished).
-bool baseLetters512(const char* text, size_t count, uint8_t* out);
-
-// words[i] = 16 letters[i] + 4 letters[i + 1] + letters[i + 2] for i <
-// count (letters 0..3; reads letters[0 .. count + 2)).
-void baseWords512(const uint8_t* letters, size_t count, uint8_t* words);
+// With x, y, z the letters (0, 1, 2, 3 for A, C, G, T) of text[i], text[i
+// + 1] and text[i + 2] (0 past count): words[i] = 16 x + 4 y + z for the i
+// below count rounded up to 64. False, with words unfinished, when
+// text[0..count) holds another byte.
+bool baseWords512(const char* text, size_t count, uint8_t* words);
 
 // Appends the reverse complement of text[0..n) through the complement table
 // (0: no complement, the byte is dropped; bytes from 128 up have none).

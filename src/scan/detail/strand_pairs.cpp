@@ -5,12 +5,13 @@
 // chunk's windows within the text go by pieces (WindowKernel::kPiece): each
 // piece is read once for all the scans (and classified once for those whose
 // kernels classify bytes alike) and then filtered by each; the few windows
-// across the text's end are read by each scan from its own stitched text. Reverse window j reads the
-// complements of the forward window at N - L - j (around the circle: N + N -
-// L - j for the windows across the end), so a chunk's reverse windows come in
-// decreasing order, those within the strand before those across its end:
-// each chunk has one reverse list for each, filled backwards at its end.
+// across the text's end are read by each scan from its own stitched text. Reverse window j reads
+// the complements of the forward window at N - L - j (around the circle: N + N - L - j for the
+// windows across the end), so a chunk's reverse windows come in decreasing order, those within the
+// strand before those across its end: each chunk has one reverse list for each, filled backwards at
+// its end.
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -55,12 +56,12 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
     }
     const auto workers = static_cast<unsigned>(std::min<size_t>(threads, chunks));
     std::vector<WindowKernel::Scratch> spare(workers > 1 ? workers - 1 : 0);
-    // Per worker and scan: the reverse windows of its chunk, in forward order.
-    std::vector<std::vector<Passed>> backwards(workers, std::vector<Passed>(scans.size()));
-    runTasks(chunks, workers, [&](size_t chunk, unsigned worker) {
+    const auto task = [&](size_t chunk, unsigned worker) {
         WindowKernel::Scratch& scratch =
             worker == 0 ? scans.front().kernel->ownScratch() : spare[worker - 1];
-        std::vector<Passed>& back = backwards[worker];
+        // Per scan: the reverse windows of the chunk, in forward order.
+        std::vector<Passed>& back = scratch.held;
+        back.resize(scans.size());
         for (Passed& passed : back) {
             passed.clear();
         }
@@ -139,7 +140,8 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
                 }
             }
         }
-    });
+    };
+    runTasks(chunks, workers, std::ref(task));
 }
 
 }  // namespace xoprex::scan_detail

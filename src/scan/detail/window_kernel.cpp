@@ -98,6 +98,9 @@ WindowKernel::WindowKernel(const TermTable& table, InstructionSet path, bool use
     }
     words_ = path_ == InstructionSet::Avx512 && cpuHasByteShuffle() && length_ > 0 &&
              length_ <= kMaxFilteredLength;
+    baseOf_['C'] = 1;
+    baseOf_['G'] = 2;
+    baseOf_['T'] = 3;
 }
 
 WindowKernel::WindowKernel(const WindowKernel& other)
@@ -111,7 +114,8 @@ WindowKernel::WindowKernel(const WindowKernel& other)
       forwardTerms_(other.forwardTerms_),
       reverseTerms_(other.reverseTerms_),
       forwardBases_(other.forwardBases_),
-      reverseBases_(other.reverseBases_) {}
+      reverseBases_(other.reverseBases_),
+      baseOf_(other.baseOf_) {}
 
 namespace {
 
@@ -260,9 +264,8 @@ std::vector<uint8_t> WindowKernel::wordBounds(double cutOff, bool lowerIsBetter,
     return rows;
 }
 
-const WindowKernel::CutFilter& WindowKernel::keptFilter(CutFilter& kept, bool& made,
-                                                        double cutOff, bool lowerIsBetter,
-                                                        bool both) const {
+const WindowKernel::CutFilter& WindowKernel::keptFilter(CutFilter& kept, bool& made, double cutOff,
+                                                        bool lowerIsBetter, bool both) const {
     if (!made || std::memcmp(&kept.cutOff, &cutOff, sizeof cutOff) != 0 ||
         kept.lowerIsBetter != lowerIsBetter) {
         kept.cutOff = cutOff;
@@ -352,8 +355,8 @@ void WindowKernel::candidates(const char* text, size_t count, double cutOff, boo
         }
         for (size_t b = 0; b < masks.size(); ++b) {
             for (uint64_t m = masks[b]; m != 0; m &= m - 1) {
-                out.push_back(static_cast<uint32_t>(at + 64 * b +
-                                                    static_cast<size_t>(__builtin_ctzll(m))));
+                out.push_back(
+                    static_cast<uint32_t>(at + 64 * b + static_cast<size_t>(__builtin_ctzll(m))));
             }
         }
     }
@@ -367,17 +370,9 @@ void WindowKernel::readText(const char* text, size_t characters, Scratch& scratc
     if (!words_) {
         return;
     }
-    // Room for whole pairs of 64-window blocks and the words' two letters
-    // beyond, as padding of A.
-    const size_t room = (characters + 63) / 64 * 64 + 192;
-    scratch.letters.resize(room);
-    scratch.words.resize(room);
-    scratch.bases = simd::baseLetters512(text, characters, scratch.letters.data());
-    if (scratch.bases) {
-        std::fill(scratch.letters.begin() + static_cast<std::ptrdiff_t>(characters),
-                  scratch.letters.end(), 0);
-        simd::baseWords512(scratch.letters.data(), room - 2, scratch.words.data());
-    }
+    // Room for whole pairs of 64-window blocks and the rows' reach beyond.
+    scratch.words.resize((characters + 63) / 64 * 64 + 128 + 3 * ((length_ + 2) / 3));
+    scratch.bases = simd::baseWords512(text, characters, scratch.words.data());
 }
 
 template <class Score>
@@ -401,8 +396,7 @@ void WindowKernel::passingPiece(size_t count, const CutFilter& filter, Scratch& 
     const StrandFilter& forward = filter.strands[0];
     const StrandFilter& reverse = filter.strands[1];
     if (scratch.bases && forward.use == StrandFilter::Use::Filter && !forward.words.empty() &&
-        (!both ||
-         (reverse.use == StrandFilter::Use::Filter && !reverse.words.empty()))) {
+        (!both || (reverse.use == StrandFilter::Use::Filter && !reverse.words.empty()))) {
         passingWords(count, filter, scratch, both);
     } else {
         passingClasses(count, filter, scratch, both);
@@ -419,22 +413,28 @@ void WindowKernel::passingWords(size_t count, const CutFilter& filter, Scratch& 
     scratch.masks[1].resize(blocks);
     const uint8_t* forwardRows = filter.strands[0].words.data();
     wordSurvivors512(scratch.words.data(), count, forwardRows,
-                     both ? filter.strands[1].words.data() : forwardRows,
-                     scratch.masks[0].data(), scratch.masks[1].data());
+                     both ? filter.strands[1].words.data() : forwardRows, scratch.masks[0].data(),
+                     scratch.masks[1].data());
     if (count % 64 != 0) {
         const uint64_t own = (uint64_t{1} << (count % 64)) - 1;  // the last block's windows
         scratch.masks[0].back() &= own;
         scratch.masks[1].back() &= own;
     }
-    const uint8_t* letters = scratch.letters.data();
+    const char* text = scratch.text;
     keepSurvivors(
         scratch.masks[0], filter.cutOff, filter.lowerIsBetter,
-        [&](size_t i) { return sumTerms<4, false>(forwardBases_.data(), letters + i); },
-        scratch.forward);
+        [&](size_t i) { return table_.score(text + i); }, scratch.forward);
     if (both) {
         keepSurvivors(
             scratch.masks[1], filter.cutOff, filter.lowerIsBetter,
-            [&](size_t i) { return sumTerms<4, true>(reverseBases_.data(), letters + i); },
+            [&](size_t i) {
+                double sum = 0.0;
+                for (int l = 0; l < length_; ++l) {
+                    const auto byte = static_cast<unsigned char>(text[i + length_ - 1 - l]);
+                    sum += reverseBases_[static_cast<size_t>(l) * 4 + baseOf_[byte]];
+                }
+                return sum;
+            },
             scratch.reverse);
     }
 }

@@ -116,14 +116,15 @@ class WindowKernel {
     struct Scratch {
         const char* text = nullptr;
         size_t characters = 0;
-        bool bases = false;  // A, C, G and T only: `letters` and `words` are made
-        std::vector<uint8_t> letters;  // 0..3 for A, C, G, T
-        std::vector<uint8_t> words;    // 16 x + 4 y + z for the letters x, y, z at i
+        bool bases = false;          // A, C, G and T only: `words` are made
+        std::vector<uint8_t> words;  // 16 x + 4 y + z for the letters x, y, z (0..3) at i
         const WindowKernel* classified = nullptr;  // whose class codes `codes` holds
         std::vector<uint8_t> codes;
         std::vector<uint64_t> masks[2];
         std::vector<double> scores[2];
         std::vector<std::pair<uint32_t, double>> forward, reverse;
+        // What a driver of several scans holds per scan (scanPlainBothEach).
+        std::vector<std::vector<std::pair<size_t, double>>> held;
     };
     // The scratch of the kernel's own thread.
     Scratch& ownScratch() const { return scratch_; }
@@ -196,8 +197,7 @@ class WindowKernel {
                           uint64_t* reverseMasks) const;
     // The piece's windows by class codes (classified on first need) or by
     // words of bases.
-    void passingClasses(size_t count, const CutFilter& filter, Scratch& scratch,
-                        bool both) const;
+    void passingClasses(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
     void passingWords(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
     template <class Score>
     static void keepSurvivors(const std::vector<uint64_t>& masks, double cutOff, bool lower,
@@ -229,10 +229,11 @@ class WindowKernel {
     // Per class: whether one of its bytes has a complement (only those
     // classes take part in the reverse strand's bounds).
     std::array<bool, 16> complemented_{};
-    std::vector<double> forwardTerms_;  // L rows of 16 terms, by class
-    std::vector<double> reverseTerms_;  // L rows: position l's terms of the complements
-    std::vector<double> forwardBases_;  // L rows of 4 terms: A, C, G, T
-    std::vector<double> reverseBases_;  // L rows: position l's terms of T, G, C, A
+    std::vector<double> forwardTerms_;   // L rows of 16 terms, by class
+    std::vector<double> reverseTerms_;   // L rows: position l's terms of the complements
+    std::vector<double> forwardBases_;   // L rows of 4 terms: A, C, G, T
+    std::vector<double> reverseBases_;   // L rows: position l's terms of T, G, C, A
+    std::array<uint8_t, 256> baseOf_{};  // 0..3 for A, C, G, T
     mutable Scratch scratch_;
     mutable CutFilter forward_, both_;
     mutable bool haveForward_ = false, haveBoth_ = false;

@@ -13,9 +13,9 @@
 #       bowtie-examples), and
 #   (b) a 50 Mb target of 25,000 records of 2 kb cut from that genome at
 #       fixed positions (built once under bench/data/).
-# On (a) it also times the integrative search (X = -500, J = 500) and a
-# search keeping about 100,000 hits (literal cut-off 3.5), against the
-# default search. On (b) it times xoprex against the streaming yardstick,
+# On (a) it also times the integrative search (X = -500, J = 500), a
+# search keeping about 100,000 hits (literal cut-off 3.5) and one cut at a
+# p-value (1e-5, with the TSV and its p-values), against the default search. On (b) it times xoprex against the streaming yardstick,
 # and on (b) four times over (200 Mb) it shows that memory does not grow
 # with the file. Then, on (a), 20 collections in one pass against one, and
 # last a search where every window is a hit (literal cut-off -1000: 9.9
@@ -363,7 +363,12 @@ program genome_integrative xoprex "$xoprex" search --sequence "$genome" --collec
     --options "$opt_integrative" --out-dir "$outdir/genome_integrative/"
 program genome_hits xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
     --options "$opt_hits" --out-dir "$outdir/genome_hits/"
+program genome_pvalue xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
+    --options "$opt_default" --pvalue 1e-5 --format csv,tsv --out-dir "$outdir/genome_pvalue/"
 if [ -n "$before" ]; then
+    program genome_before_pvalue xoprex "$before" search --sequence "$genome" \
+        --collection "$sites" --options "$opt_default" --pvalue 1e-5 --format csv,tsv \
+        --out-dir "$outdir/genome_before_pvalue/"
     program genome_before_integrative xoprex "$before" search --sequence "$genome" \
         --collection "$sites" --options "$opt_integrative" \
         --out-dir "$outdir/genome_before_integrative/"
@@ -379,9 +384,11 @@ header "x dflt"
 genome_bytes=$(stat -c %s "$genome")
 row "integrative, X=-500 J=500" genome_integrative genome_xoprex "$genome_bytes"
 row "literal cut-off 3.5" genome_hits genome_xoprex "$genome_bytes"
+row "p-value 1e-5, results table and TSV" genome_pvalue genome_xoprex "$genome_bytes"
 if [ -n "$before" ]; then
     row "before: integrative, X=-500 J=500" genome_before_integrative genome_xoprex "$genome_bytes"
     row "before: literal cut-off 3.5" genome_before_hits genome_xoprex "$genome_bytes"
+    row "before: p-value 1e-5, table and TSV" genome_before_pvalue genome_xoprex "$genome_bytes"
 fi
 
 command=()

@@ -35,6 +35,19 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool complement64(
     return _mm512_test_epi8_mask(complement, complement) == ~__mmask64{0};
 }
 
+// The letters of the 64 bytes of text[0..count) at `at` (0 past count);
+// false for a byte that is not a base.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool lettersAt(
+    const char* text, size_t count, size_t at, __m512i low, __m512i high, __m512i four,
+    __m512i& letters) {
+    const __mmask64 valid = at >= count        ? 0
+                            : count - at >= 64 ? ~__mmask64{0}
+                                               : (__mmask64{1} << (count - at)) - 1;
+    const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + at);
+    letters = _mm512_maskz_permutex2var_epi8(valid, low, bytes, high);
+    return ((_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid) == 0;
+}
+
 }  // namespace
 
 namespace simd {
@@ -58,19 +71,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classifyBytes512(
     for (; i < count; ++i) {
         out[i] = classOf[static_cast<unsigned char>(text[i])];
     }
-}
-
-// The letters of the 64 bytes of text[0..count) at `at` (0 past count);
-// false for a byte that is not a base.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool lettersAt(
-    const char* text, size_t count, size_t at, __m512i low, __m512i high, __m512i four,
-    __m512i& letters) {
-    const __mmask64 valid = at >= count        ? 0
-                            : count - at >= 64 ? ~__mmask64{0}
-                                               : (__mmask64{1} << (count - at)) - 1;
-    const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + at);
-    letters = _mm512_maskz_permutex2var_epi8(valid, low, bytes, high);
-    return ((_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid) == 0;
 }
 
 // 64 bytes at a time: their letters by a byte permute over the table of the

@@ -74,15 +74,8 @@ class WindowKernel {
     template <class Keep>
     void passing(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                  Keep&& keep) const {
-        const CutFilter& filter = forwardFilter(cutOff, lowerIsBetter);
-        for (size_t at = 0; at < count; at += kPiece) {
-            const size_t n = count - at < kPiece ? count - at : kPiece;
-            readText(text + at, n + static_cast<size_t>(length_) - 1, scratch_);
-            passingPiece(n, filter, scratch_, false);
-            for (const auto& [i, score] : scratch_.forward) {
-                keep(at + i, score);
-            }
-        }
+        eachPiece(text, count, forwardFilter(cutOff, lowerIsBetter), scratch_, false, keep,
+                  [](size_t, double) {});
     }
 
     // Windows that survive the filter by class codes (all of them when it
@@ -137,23 +130,13 @@ class WindowKernel {
     template <class KeepForward, class KeepReverse>
     void passingBoth(const char* text, size_t count, const CutFilter& filter, Scratch& scratch,
                      KeepForward&& keepForward, KeepReverse&& keepReverse) const {
-        for (size_t at = 0; at < count; at += kPiece) {
-            const size_t n = count - at < kPiece ? count - at : kPiece;
-            readText(text + at, n + static_cast<size_t>(length_) - 1, scratch);
-            passingPiece(n, filter, scratch, true);
-            for (const auto& [i, score] : scratch.forward) {
-                keepForward(at + i, score);
-            }
-            for (const auto& [i, score] : scratch.reverse) {
-                keepReverse(at + i, score);
-            }
-        }
+        eachPiece(text, count, filter, scratch, true, keepForward, keepReverse);
     }
 
     // passingBoth in two steps, so that several kernels share the reading
-    // of a piece of text: readText takes text[0 .. characters) (characters
-    // at most kPiece + 4096), then passingPiece the windows 0 .. count - 1
-    // of it that pass (count + L - 1 at most `characters`), into
+    // of a piece of text: readText takes text[0 .. characters), then
+    // passingPiece the windows 0 .. count - 1 (at most kPiece) of it that
+    // pass (count + L - 1 at most `characters`), into
     // scratch.forward and, with `both`, scratch.reverse (which assumes that
     // every byte has a complement). Kernels that classify bytes alike share
     // the class codes.
@@ -164,6 +147,23 @@ class WindowKernel {
   private:
     // Windows whose bound sum exceeds this cannot pass.
     static constexpr uint8_t kFilterLimit = 251;
+
+    // The windows of text + 0 .. count - 1 that pass, a piece at a time.
+    template <class KeepForward, class KeepReverse>
+    void eachPiece(const char* text, size_t count, const CutFilter& filter, Scratch& scratch,
+                   bool both, KeepForward&& keepForward, KeepReverse&& keepReverse) const {
+        for (size_t at = 0; at < count; at += kPiece) {
+            const size_t n = count - at < kPiece ? count - at : kPiece;
+            readText(text + at, n + static_cast<size_t>(length_) - 1, scratch);
+            passingPiece(n, filter, scratch, both);
+            for (const auto& [i, score] : scratch.forward) {
+                keepForward(at + i, score);
+            }
+            for (const auto& [i, score] : scratch.reverse) {
+                keepReverse(at + i, score);
+            }
+        }
+    }
 
     bool classifiesAlike(const WindowKernel& other) const {
         return classOf_ == other.classOf_ && path_ == other.path_;

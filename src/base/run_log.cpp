@@ -38,6 +38,7 @@ RunLog::~RunLog() {
 }
 
 void RunLog::flushLocked(std::chrono::steady_clock::time_point now) {
+    handOverLocked();
     if (file_.is_open() && failure_.empty()) {
         file_.flush();
         if (!file_) {
@@ -51,13 +52,27 @@ void RunLog::flushLocked(std::chrono::steady_clock::time_point now) {
     pending_ = false;
 }
 
-void RunLog::writeLine(const std::string& text) {
+void RunLog::handOverLocked() {
+    if (!held_.empty()) {
+        if (file_.is_open() && failure_.empty()) {
+            file_.write(held_.data(), static_cast<std::streamsize>(held_.size()));
+        }
+        held_.clear();
+    }
+}
+
+void RunLog::writeParts(std::string_view first, std::string_view second) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (file_.is_open() && failure_.empty()) {
-        file_ << text << '\n';
+        held_.append(first).append(second) += '\n';
+        if (held_.size() >= kHeldMost) {
+            handOverLocked();
+        }
     }
     if (echo_ != nullptr) {
-        *echo_ << text << '\n';
+        echo_->write(first.data(), static_cast<std::streamsize>(first.size()));
+        echo_->write(second.data(), static_cast<std::streamsize>(second.size()));
+        echo_->put('\n');
     }
     const auto time = now();
     if (interval_.count() == 0 || time - lastFlush_ >= interval_) {
@@ -66,8 +81,15 @@ void RunLog::writeLine(const std::string& text) {
         pending_ = true;
     }
     if (observer_) {
-        observer_(text);
+        std::string line;
+        line.reserve(first.size() + second.size());
+        line.append(first).append(second);
+        observer_(line);
     }
+}
+
+void RunLog::writeLine(const std::string& text) {
+    writeParts(text, {});
 }
 
 void RunLog::setFlushInterval(std::chrono::milliseconds interval) {
@@ -91,11 +113,13 @@ std::string RunLog::failure() {
 }
 
 void RunLog::writeValue(const std::string& text, double value) {
-    writeLine(text + formatGeneral(value, 6));
+    char number[kGeneralMaxLength];
+    const char* end = writeGeneral(number, value, 6);
+    writeParts(text, std::string_view(number, static_cast<size_t>(end - number)));
 }
 
 void RunLog::writeJoined(const std::string& first, const std::string& second) {
-    writeLine(first + second);
+    writeParts(first, second);
 }
 
 }  // namespace xoprex

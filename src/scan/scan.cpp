@@ -191,7 +191,6 @@ void findHitsOfEach(const SequenceRecord& record, const std::vector<CollectionSc
         }
         const ScanControl step = progressFrom(0.0, static_cast<double>(together.size()));
         ProgressTicker ticker(step, 2.0 * static_cast<double>(text.size() * together.size()));
-        ticker.advance(0);
         scanPlainBothEach(pairs, text, std::max(1u, control.threads), ticker);
         for (size_t t = 0; t < together.size(); ++t) {
             const CollectionScan& scan = scans[together[t]];

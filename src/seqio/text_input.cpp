@@ -103,8 +103,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2"))) Compacted compactLines51
 
 }  // namespace
 
-Compacted compactFastaLines(char* from, char* limit, char* to) {
-    if (preferredInstructionSet() == InstructionSet::Avx512 && cpuHasByteCompress()) {
+Compacted compactFastaLines(char* from, char* limit, char* to, InstructionSet path) {
+    if (path == InstructionSet::Avx512 && cpuHasByteCompress()) {
         return compactLines512(from, limit, to);
     }
     return compactLines(from, limit, to);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "scan/detail/simd.h"
@@ -36,6 +37,52 @@ __attribute__((target("avx2,popcnt"))) size_t countBases256(const char* text, si
         }
     }
     return i;
+}
+
+// 32 bytes at a time: each byte's letter by a byte shuffle on its low four
+// bits, checked against the letter those four bits stand for (A, C, G and T
+// differ in them), then the words 4 x + y in place.
+__attribute__((target("avx2"))) bool baseWords256(const char* text, size_t count, uint8_t* words) {
+    alignas(32) uint8_t letterOf[32] = {};
+    alignas(32) uint8_t byteOf[32];
+    std::fill(std::begin(byteOf), std::end(byteOf), uint8_t{0xFF});
+    byteOf[15] = byteOf[31] = 0;  // a byte that low four bits 15 never stand for
+    const char bases[] = {'A', 'C', 'G', 'T'};
+    for (uint8_t x = 0; x < 4; ++x) {
+        const auto low = static_cast<uint8_t>(bases[x] & 15);
+        letterOf[low] = letterOf[low + 16] = x;
+        byteOf[low] = byteOf[low + 16] = static_cast<uint8_t>(bases[x]);
+    }
+    const __m256i letters = _mm256_load_si256((const __m256i*)letterOf);
+    const __m256i expected = _mm256_load_si256((const __m256i*)byteOf);
+    const __m256i lowBits = _mm256_set1_epi8(15);
+    const size_t whole = (count + 31) / 32 * 32;
+    size_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const __m256i bytes = _mm256_loadu_si256((const __m256i*)(text + i));
+        const __m256i low = _mm256_and_si256(bytes, lowBits);
+        const __m256i same = _mm256_cmpeq_epi8(bytes, _mm256_shuffle_epi8(expected, low));
+        if (_mm256_movemask_epi8(same) != -1) {
+            return false;
+        }
+        _mm256_storeu_si256((__m256i*)(words + i), _mm256_shuffle_epi8(letters, low));
+    }
+    for (; i < count; ++i) {
+        const auto byte = static_cast<uint8_t>(text[i]);
+        if (byteOf[byte & 15] != byte) {
+            return false;
+        }
+        words[i] = letterOf[byte & 15];
+    }
+    std::fill(words + count, words + whole + 32, uint8_t{0});
+    for (i = 0; i < whole; i += 32) {
+        __m256i x = _mm256_loadu_si256((const __m256i*)(words + i));
+        const __m256i y = _mm256_loadu_si256((const __m256i*)(words + i + 1));
+        x = _mm256_add_epi8(x, x);
+        x = _mm256_add_epi8(x, x);
+        _mm256_storeu_si256((__m256i*)(words + i), _mm256_add_epi8(x, y));
+    }
+    return true;
 }
 
 __attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
@@ -93,6 +140,32 @@ __attribute__((target("avx2"))) void WindowKernel::bothSurvivors256(
                 const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + l * 64));
                 f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, c));
                 r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, c));
+            }
+            forwardMasks[b] |= within(f, limit) << half;
+            reverseMasks[b] |= within(r, limit) << half;
+        }
+    }
+}
+
+// The word filter's sums with words of two bases: ceil(L / 2) rows of 16
+// bounds (in each 16-byte lane), one byte shuffle each per strand and 32
+// windows.
+__attribute__((target("avx2"))) void WindowKernel::wordSurvivors256(
+    const uint8_t* words, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
+    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+    const size_t groups = (static_cast<size_t>(length_) + 1) / 2;
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
+        forwardMasks[b] = 0;
+        reverseMasks[b] = 0;
+        for (size_t half = 0; half < 64; half += 32) {
+            __m256i f = _mm256_setzero_si256(), r = _mm256_setzero_si256();
+            for (size_t g = 0; g < groups; ++g) {
+                const __m256i word = _mm256_loadu_si256((const __m256i*)(words + i + half + 2 * g));
+                const __m256i fr = _mm256_loadu_si256((const __m256i*)(forwardRows + g * 64));
+                const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + g * 64));
+                f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, word));
+                r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, word));
             }
             forwardMasks[b] |= within(f, limit) << half;
             reverseMasks[b] |= within(r, limit) << half;

@@ -42,6 +42,11 @@ size_t complementedBlocks512(const std::array<char, 256>& table, const char* tex
 // Reverses text[0..n) in place.
 void reverse512(char* text, size_t n);
 
+// ---- AVX2 (avx2.cpp)
+
+// The same as baseWords512 for words of two letters: words[i] = 4 x + y.
+bool baseWords256(const char* text, size_t count, uint8_t* words);
+
 // ---- AVX-512 (avx512.cpp) and AVX2 (avx2.cpp)
 
 // Adds the numbers of A, C, G and T among the whole blocks of 64 (32) bytes

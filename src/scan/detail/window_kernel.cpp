@@ -96,8 +96,9 @@ WindowKernel::WindowKernel(const TermTable& table, InstructionSet path, bool use
             reverseBases_.push_back(table.row(l)[static_cast<unsigned char>(complementOf(letter))]);
         }
     }
-    words_ = path_ == InstructionSet::Avx512 && cpuHasByteShuffle() && length_ > 0 &&
-             length_ <= kMaxFilteredLength;
+    if (length_ > 0 && length_ <= kMaxFilteredLength && path_ != InstructionSet::Scalar) {
+        wordLength_ = path_ == InstructionSet::Avx512 && cpuHasByteShuffle() ? 3 : 2;
+    }
     baseOf_['C'] = 1;
     baseOf_['G'] = 2;
     baseOf_['T'] = 3;
@@ -107,7 +108,7 @@ WindowKernel::WindowKernel(const WindowKernel& other)
     : table_(other.table_),
       length_(other.length_),
       path_(other.path_),
-      words_(other.words_),
+      wordLength_(other.wordLength_),
       classOf_(other.classOf_),
       classCount_(other.classCount_),
       complemented_(other.complemented_),
@@ -222,16 +223,16 @@ WindowKernel::StrandFilter WindowKernel::strandFilter(double cutOff, bool lowerI
             }
         }
     }
-    if (words_) {
+    if (wordLength_ > 0) {
         filter.words = wordBounds(cutOff, lowerIsBetter, reverse);
     }
     return filter;
 }
 
-// The bounds of one strand by word of three bases, for text of A, C, G and T
-// only: row g holds the bound of each word x y z read at window offsets 3g,
-// 3g + 1 and 3g + 2 (those below L), scaled for those four letters alone.
-// Empty when the filter cannot help.
+// The bounds of one strand by word of k bases, for text of A, C, G and T
+// only: row g holds the bound of each word read at window offsets k g .. k g
+// + k - 1 (those below L), scaled for those four letters alone (words of two
+// have 16, repeated in each 16-byte lane). Empty when the filter cannot help.
 std::vector<uint8_t> WindowKernel::wordBounds(double cutOff, bool lowerIsBetter,
                                               bool reverse) const {
     const double sign = lowerIsBetter ? -1.0 : 1.0;
@@ -248,14 +249,16 @@ std::vector<uint8_t> WindowKernel::wordBounds(double cutOff, bool lowerIsBetter,
     if (scaling.use != StrandFilter::Use::Filter) {
         return {};
     }
-    const size_t groups = (length + 2) / 3;
+    const size_t k = wordLength_;
+    const size_t words = size_t{1} << (2 * k);
+    const size_t groups = (length + k - 1) / k;
     std::vector<uint8_t> rows(groups * 64);
     for (size_t g = 0; g < groups; ++g) {
         for (size_t word = 0; word < 64; ++word) {
             double d = 0.0;
-            for (size_t j = 0; j < 3 && 3 * g + j < length; ++j) {
-                const size_t m = 3 * g + j;
-                const size_t x = (word >> (4 - 2 * j)) & 3;
+            for (size_t j = 0; j < k && k * g + j < length; ++j) {
+                const size_t m = k * g + j;
+                const size_t x = (word % words >> (2 * (k - 1 - j))) & 3;
                 d += scaling.best[m] - signedTerms[m][x];
             }
             rows[g * 64 + word] = boundOf(scaling.scale * d);
@@ -367,12 +370,13 @@ void WindowKernel::readText(const char* text, size_t characters, Scratch& scratc
     scratch.characters = characters;
     scratch.classified = nullptr;
     scratch.bases = false;
-    if (!words_) {
+    if (wordLength_ == 0) {
         return;
     }
-    // Room for whole pairs of 64-window blocks and the rows' reach beyond.
-    scratch.words.resize((characters + 63) / 64 * 64 + 128 + 3 * ((length_ + 2) / 3));
-    scratch.bases = simd::baseWords512(text, characters, scratch.words.data());
+    // Room for whole 64-window blocks and the rows' reach beyond.
+    scratch.words.resize((characters + 63) / 64 * 64 + 128 + static_cast<size_t>(length_));
+    scratch.bases = wordLength_ == 3 ? simd::baseWords512(text, characters, scratch.words.data())
+                                     : simd::baseWords256(text, characters, scratch.words.data());
 }
 
 template <class Score>
@@ -412,9 +416,14 @@ void WindowKernel::passingWords(size_t count, const CutFilter& filter, Scratch& 
     scratch.masks[0].resize(blocks);
     scratch.masks[1].resize(blocks);
     const uint8_t* forwardRows = filter.strands[0].words.data();
-    wordSurvivors512(scratch.words.data(), count, forwardRows,
-                     both ? filter.strands[1].words.data() : forwardRows, scratch.masks[0].data(),
-                     scratch.masks[1].data());
+    const uint8_t* reverseRows = both ? filter.strands[1].words.data() : forwardRows;
+    if (wordLength_ == 3) {
+        wordSurvivors512(scratch.words.data(), count, forwardRows, reverseRows,
+                         scratch.masks[0].data(), scratch.masks[1].data());
+    } else {
+        wordSurvivors256(scratch.words.data(), count, forwardRows, reverseRows,
+                         scratch.masks[0].data(), scratch.masks[1].data());
+    }
     if (count % 64 != 0) {
         const uint64_t own = (uint64_t{1} << (count % 64)) - 1;  // the last block's windows
         scratch.masks[0].back() &= own;

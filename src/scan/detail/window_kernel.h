@@ -30,9 +30,9 @@
 // let through windows that fail, never drops one that passes. Its bounds are
 // looked up by class code, one position at a time, 32 or 64 windows an
 // instruction (a byte shuffle over the 16 classes), or, for stretches of text
-// made of A, C, G and T only, with the AVX-512 byte permutes, by words of
-// three bases (one permute over a table of 64 bounds per three positions);
-// exact scores are then summed from the bases' terms.
+// made of A, C, G and T only, by words of bases: three with the AVX-512 byte
+// permutes (one permute over a table of 64 bounds per three positions), two
+// otherwise (one byte shuffle over 16 bounds per two positions).
 #pragma once
 
 #include <array>
@@ -93,7 +93,7 @@ class WindowKernel {
         enum class Use : uint8_t { Exact, Filter, Nothing };
         Use use = Use::Exact;
         std::vector<uint8_t> rows;   // by class: L rows of 64 bytes (16 bounds, 4 times)
-        std::vector<uint8_t> words;  // by word of three bases: ceil(L / 3) rows of 64
+        std::vector<uint8_t> words;  // by word of k bases: ceil(L / k) rows of 64
     };
     struct CutFilter {
         double cutOff = 0.0;
@@ -109,8 +109,10 @@ class WindowKernel {
     struct Scratch {
         const char* text = nullptr;
         size_t characters = 0;
-        bool bases = false;          // A, C, G and T only: `words` are made
-        std::vector<uint8_t> words;  // 16 x + 4 y + z for the letters x, y, z (0..3) at i
+        bool bases = false;  // A, C, G and T only: `words` are made
+        // The word of the letters (0..3) at i, i + 1, ...: 16 x + 4 y + z,
+        // or 4 x + y for words of two.
+        std::vector<uint8_t> words;
         const WindowKernel* classified = nullptr;  // whose class codes `codes` holds
         std::vector<uint8_t> codes;
         std::vector<uint64_t> masks[2];
@@ -195,6 +197,9 @@ class WindowKernel {
     void wordSurvivors512(const uint8_t* words, size_t count, const uint8_t* forwardRows,
                           const uint8_t* reverseRows, uint64_t* forwardMasks,
                           uint64_t* reverseMasks) const;
+    void wordSurvivors256(const uint8_t* words, size_t count, const uint8_t* forwardRows,
+                          const uint8_t* reverseRows, uint64_t* forwardMasks,
+                          uint64_t* reverseMasks) const;
     // The piece's windows by class codes (classified on first need) or by
     // words of bases.
     void passingClasses(size_t count, const CutFilter& filter, Scratch& scratch, bool both) const;
@@ -223,7 +228,7 @@ class WindowKernel {
     const TermTable& table_;
     int length_ = 0;
     InstructionSet path_;
-    bool words_ = false;  // the filter by words of bases (AVX-512 byte permutes)
+    size_t wordLength_ = 0;  // bases in the filter's words: 3, 2, or 0 without it
     std::array<uint8_t, 256> classOf_{};
     size_t classCount_ = 0;
     // Per class: whether one of its bytes has a complement (only those

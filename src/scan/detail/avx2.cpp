@@ -20,6 +20,33 @@ __attribute__((target("avx2"))) inline uint64_t within(__m256i sum, __m256i limi
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(sum, limit), sum)));
 }
 
+// The filter's sums for both strands, 32 windows per vector and two vectors
+// per block of 64: row k of each strand's bounds (64 bytes apart, 16 bounds
+// in each 16-byte lane) looked up by the codes at offset stride * k.
+__attribute__((target("avx2"))) void bothSums256(const uint8_t* codes, size_t count, size_t rows,
+                                                 size_t stride, const uint8_t* forwardRows,
+                                                 const uint8_t* reverseRows, uint8_t limitValue,
+                                                 uint64_t* forwardMasks, uint64_t* reverseMasks) {
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(limitValue));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
+        forwardMasks[b] = 0;
+        reverseMasks[b] = 0;
+        for (size_t half = 0; half < 64; half += 32) {
+            __m256i f = _mm256_setzero_si256(), r = _mm256_setzero_si256();
+            for (size_t k = 0; k < rows; ++k) {
+                const __m256i c =
+                    _mm256_loadu_si256((const __m256i*)(codes + i + half + stride * k));
+                const __m256i fr = _mm256_loadu_si256((const __m256i*)(forwardRows + k * 64));
+                const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + k * 64));
+                f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, c));
+                r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, c));
+            }
+            forwardMasks[b] |= within(f, limit) << half;
+            reverseMasks[b] |= within(r, limit) << half;
+        }
+    }
+}
+
 }  // namespace
 
 namespace simd {
@@ -127,50 +154,18 @@ __attribute__((target("avx2"))) void WindowKernel::survivors256(const uint8_t* c
 __attribute__((target("avx2"))) void WindowKernel::bothSurvivors256(
     const uint8_t* codes, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
     uint64_t* forwardMasks, uint64_t* reverseMasks) const {
-    const size_t length = static_cast<size_t>(length_);
-    const __m256i limit = _mm256_set1_epi8(static_cast<char>(kFilterLimit));
-    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
-        forwardMasks[b] = 0;
-        reverseMasks[b] = 0;
-        for (size_t half = 0; half < 64; half += 32) {
-            __m256i f = _mm256_setzero_si256(), r = _mm256_setzero_si256();
-            for (size_t l = 0; l < length; ++l) {
-                const __m256i c = _mm256_loadu_si256((const __m256i*)(codes + i + half + l));
-                const __m256i fr = _mm256_loadu_si256((const __m256i*)(forwardRows + l * 64));
-                const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + l * 64));
-                f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, c));
-                r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, c));
-            }
-            forwardMasks[b] |= within(f, limit) << half;
-            reverseMasks[b] |= within(r, limit) << half;
-        }
-    }
+    bothSums256(codes, count, static_cast<size_t>(length_), 1, forwardRows, reverseRows,
+                kFilterLimit, forwardMasks, reverseMasks);
 }
 
 // The word filter's sums with words of two bases: ceil(L / 2) rows of 16
 // bounds (in each 16-byte lane), one byte shuffle each per strand and 32
 // windows.
-__attribute__((target("avx2"))) void WindowKernel::wordSurvivors256(
-    const uint8_t* words, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
-    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
-    const size_t groups = (static_cast<size_t>(length_) + 1) / 2;
-    const __m256i limit = _mm256_set1_epi8(static_cast<char>(kFilterLimit));
-    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
-        forwardMasks[b] = 0;
-        reverseMasks[b] = 0;
-        for (size_t half = 0; half < 64; half += 32) {
-            __m256i f = _mm256_setzero_si256(), r = _mm256_setzero_si256();
-            for (size_t g = 0; g < groups; ++g) {
-                const __m256i word = _mm256_loadu_si256((const __m256i*)(words + i + half + 2 * g));
-                const __m256i fr = _mm256_loadu_si256((const __m256i*)(forwardRows + g * 64));
-                const __m256i rr = _mm256_loadu_si256((const __m256i*)(reverseRows + g * 64));
-                f = _mm256_adds_epu8(f, _mm256_shuffle_epi8(fr, word));
-                r = _mm256_adds_epu8(r, _mm256_shuffle_epi8(rr, word));
-            }
-            forwardMasks[b] |= within(f, limit) << half;
-            reverseMasks[b] |= within(r, limit) << half;
-        }
-    }
+void WindowKernel::wordSurvivors256(const uint8_t* words, size_t count, const uint8_t* forwardRows,
+                                    const uint8_t* reverseRows, uint64_t* forwardMasks,
+                                    uint64_t* reverseMasks) const {
+    bothSums256(words, count, (static_cast<size_t>(length_) + 1) / 2, 2, forwardRows, reverseRows,
+                kFilterLimit, forwardMasks, reverseMasks);
 }
 
 }  // namespace xoprex::scan_detail

@@ -52,6 +52,7 @@ struct RecordReader::State {
     size_t remaining = 0;   // the source's size hint, less what was read
     size_t hint = 0;        // the source's size hint
     size_t consumed = 0;    // input bytes before `begin`
+    SequenceSet parsed;     // the record being handed out (its room reused)
 
     // Reads more of the input behind what is held, making room first:
     // moving the unread bytes to the front, or growing the buffer (by
@@ -286,7 +287,8 @@ bool RecordReader::next(SequenceRecord& record) {
     }
     s.finished = true;  // unless the extent finds a record after this one
     const size_t length = s.format == SequenceFormat::Fasta ? s.fastaExtent() : s.genBankExtent();
-    SequenceSet one;
+    SequenceSet& one = s.parsed;
+    one.records.clear();
     s.parse(length, one);
     s.started = true;
     if (one.records.empty()) {

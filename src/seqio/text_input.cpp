@@ -59,7 +59,9 @@ Compacted compactLines(char* from, char* limit, char* to) {
 // 64 bytes at a time: masks of the line feeds, of the carriage returns
 // before one and of a '>' at a line's start; the bytes kept are upper-cased
 // and packed together (a byte compress) before they are stored. The store
-// writes only the kept bytes, which never pass the bytes read.
+// never passes the bytes read: all 64 bytes go where `out` (at or before the
+// block) is, but only the kept ones in the last block, which may end the
+// input or hold the next header.
 __attribute__((target("avx512f,avx512bw,avx512vbmi2"))) Compacted compactLines512(char* from,
                                                                                   char* limit,
                                                                                   char* to) {
@@ -90,8 +92,14 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi2"))) Compacted compactLines51
         const __mmask64 lower = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(bytes, a), letters);
         const __m512i upper = _mm512_mask_sub_epi8(bytes, lower, bytes, caseBit);
         const auto kept = static_cast<size_t>(__builtin_popcountll(keep));
-        _mm512_mask_storeu_epi8(out, kept == 64 ? ~uint64_t{0} : (uint64_t{1} << kept) - 1,
-                                _mm512_maskz_compress_epi8(keep, upper));
+        const __m512i packed = _mm512_maskz_compress_epi8(keep, upper);
+        if (headers == 0 && left >= 64) {
+            // Within the block read: the bytes past the kept ones are spent.
+            _mm512_storeu_si512(out, packed);
+        } else {
+            _mm512_mask_storeu_epi8(out, kept == 64 ? ~uint64_t{0} : (uint64_t{1} << kept) - 1,
+                                    packed);
+        }
         out += kept;
         if (headers != 0) {
             return {at + __builtin_ctzll(headers), static_cast<size_t>(out - to)};

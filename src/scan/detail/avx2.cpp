@@ -112,6 +112,38 @@ __attribute__((target("avx2"))) bool baseWords256(const char* text, size_t count
     return true;
 }
 
+// A byte is one of the letters when the bits its low four bits allow (0x4?
+// bit 0, 0x5? bit 1) include the one of its high four bits.
+__attribute__((target("avx2"))) size_t complementableBlocks256(const char* text, size_t n) {
+    alignas(32) uint8_t byLow[32] = {};
+    alignas(32) uint8_t byHigh[32] = {};
+    for (const char letter :
+         {'A', 'C', 'G', 'T', 'B', 'V', 'D', 'H', 'K', 'M', 'R', 'Y', 'S', 'W', 'N', 'X'}) {
+        const auto byte = static_cast<uint8_t>(letter);
+        const auto bit = static_cast<uint8_t>(1 << ((byte >> 4) - 4));
+        byLow[byte & 15] |= bit;
+        byLow[(byte & 15) + 16] |= bit;
+    }
+    byHigh[4] = byHigh[20] = 1;
+    byHigh[5] = byHigh[21] = 2;
+    const __m256i low = _mm256_load_si256((const __m256i*)byLow);
+    const __m256i high = _mm256_load_si256((const __m256i*)byHigh);
+    const __m256i nibble = _mm256_set1_epi8(15);
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i bytes = _mm256_loadu_si256((const __m256i*)(text + i));
+        const __m256i allowed = _mm256_shuffle_epi8(low, _mm256_and_si256(bytes, nibble));
+        const __m256i wanted =
+            _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+        const __m256i none =
+            _mm256_cmpeq_epi8(_mm256_and_si256(allowed, wanted), _mm256_setzero_si256());
+        if (_mm256_movemask_epi8(none) != 0) {
+            break;
+        }
+    }
+    return i;
+}
+
 __attribute__((target("avx2"))) void divide256(const double* in, size_t count, double divisor,
                                                double* out) {
     const __m256d by = _mm256_set1_pd(divisor);

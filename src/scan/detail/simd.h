@@ -47,6 +47,11 @@ void reverse512(char* text, size_t n);
 // The same as baseWords512 for words of two letters: words[i] = 4 x + y.
 bool baseWords256(const char* text, size_t count, uint8_t* words);
 
+// The whole 32-byte blocks at the start of text[0..n) whose every byte is
+// one of the letters the complement table pairs (A, C, G, T, B, V, D, H, K,
+// M, R, Y, S, W, N, X): their length.
+size_t complementableBlocks256(const char* text, size_t n);
+
 // ---- AVX-512 (avx512.cpp) and AVX2 (avx2.cpp)
 
 // Adds the numbers of A, C, G and T among the whole blocks of 64 (32) bytes

@@ -23,25 +23,16 @@ namespace {
 
 using Passed = std::vector<std::pair<size_t, double>>;
 
-// A scan's part of the pass.
-struct PairPart {
-    const WindowKernel::CutFilter* filter = nullptr;
-    size_t end = 0;     // windows 0 .. end - 1
-    size_t inside = 0;  // windows 0 .. inside - 1 lie within the text
-    size_t last = 0;    // N - L, the last window within the text
-};
-
 }  // namespace
 
-void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, unsigned threads,
+void scanPlainBothEach(std::span<PairScan> scans, const std::string& text, unsigned threads,
                        ProgressTicker& ticker) {
     const size_t n = text.size();
-    std::vector<PairPart> parts(scans.size());
     size_t end = 0;
     for (size_t k = 0; k < scans.size(); ++k) {
         StrandScan& scan = *scans[k].scan;
         const StrandJob& job = scan.jobs[0];
-        PairPart& part = parts[k];
+        PairScan& part = scans[k];
         part.filter = &scans[k].kernel->bothStrandFilter(scan.frame.keeper.cutOff(),
                                                          scan.frame.keeper.lowerIsBetter());
         part.end = job.end;
@@ -83,8 +74,8 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
                 // The characters the scans' windows in the piece read.
                 size_t characters = 0;
                 for (size_t k = 0; k < scans.size(); ++k) {
-                    if (parts[k].inside > p) {
-                        const size_t count = std::min(pieceEnd, parts[k].inside) - p;
+                    if (scans[k].inside > p) {
+                        const size_t count = std::min(pieceEnd, scans[k].inside) - p;
                         characters = std::max(characters, count + scans[k].scan->frame.length - 1);
                     }
                 }
@@ -93,11 +84,11 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
                 }
                 scans.front().kernel->readText(text.data() + p, characters, scratch);
                 for (size_t k = 0; k < scans.size(); ++k) {
-                    if (parts[k].inside <= p) {
+                    if (scans[k].inside <= p) {
                         continue;
                     }
-                    const size_t count = std::min(pieceEnd, parts[k].inside) - p;
-                    scans[k].kernel->passingPiece(count, *parts[k].filter, scratch, true);
+                    const size_t count = std::min(pieceEnd, scans[k].inside) - p;
+                    scans[k].kernel->passingPiece(count, *scans[k].filter, scratch, true);
                     const auto forward = keepForward(k, p);
                     for (const auto& [i, score] : scratch.forward) {
                         forward(i, score);
@@ -111,7 +102,7 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
             // The windows across the end, from each scan's stitched text.
             size_t windows = 0;
             for (size_t k = 0; k < scans.size(); ++k) {
-                const PairPart& part = parts[k];
+                const PairScan& part = scans[k];
                 const size_t from = std::max(c, part.inside);
                 const size_t to = std::min(tick, part.end);
                 windows += c < part.end ? std::min(tick, part.end) - c : 0;
@@ -130,7 +121,7 @@ void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, un
         for (size_t k = 0; k < scans.size(); ++k) {
             CandidateList& within = scans[k].scan->found[1][chunks - 1 - chunk];
             CandidateList& across = scans[k].scan->found[1][2 * chunks - 1 - chunk];
-            const size_t last = parts[k].last;
+            const size_t last = scans[k].last;
             for (size_t i = back[k].size(); i-- > 0;) {
                 const auto [start, score] = back[k][i];
                 if (start <= last) {

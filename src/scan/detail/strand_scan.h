@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -136,13 +137,18 @@ void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& s
 struct PairScan {
     StrandScan* scan = nullptr;
     const WindowKernel* kernel = nullptr;
+    // Set by the pass: the scan's filter and windows.
+    const WindowKernel::CutFilter* filter = nullptr;
+    size_t end = 0;     // windows 0 .. end - 1
+    size_t inside = 0;  // windows 0 .. inside - 1 lie within the text
+    size_t last = 0;    // N - L, the last window within the text
 };
 
 // The scans, both strands each, in one pass over the text on `threads`
 // threads (strand_pairs.cpp): chunks of forward windows side by side, each
 // keeping the windows that pass on the forward strand and the reverse
 // windows whose letters they complement, progress going to `ticker`.
-void scanPlainBothEach(std::vector<PairScan>& scans, const std::string& text, unsigned threads,
+void scanPlainBothEach(std::span<PairScan> scans, const std::string& text, unsigned threads,
                        ProgressTicker& ticker);
 
 // Integrative mode: both strands side by side.
@@ -234,8 +240,8 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
         scanIntegrative(scan, text, scorer, window);
     } else if constexpr (std::is_same_v<Scorer, WindowKernel>) {
         if (scan.readBackwards && scorer.scoresBothStrands()) {
-            std::vector<PairScan> one{{&scan, &scorer}};
-            scanPlainBothEach(one, text, scan.threads, frame.ticker);
+            PairScan one{&scan, &scorer};
+            scanPlainBothEach({&one, 1}, text, scan.threads, frame.ticker);
         } else {
             scanPlain(scan, text, scorer);
         }

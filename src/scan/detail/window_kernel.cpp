@@ -297,7 +297,10 @@ void WindowKernel::classify(const char* text, size_t count, std::vector<uint8_t>
     // The vector loops take whole pairs of blocks of 64 windows: the codes
     // of the last ones run on over padding of class 0, whose windows they
     // drop.
-    codes.resize((count + 63) / 64 * 64 + 128);
+    const size_t room = (count + 63) / 64 * 64 + 128;
+    if (codes.size() < room) {
+        codes.resize(room);
+    }
     if (path_ == InstructionSet::Avx512 && cpuHasByteShuffle()) {
         simd::classifyBytes512(classOf_, text, count, codes.data());
     } else {
@@ -305,7 +308,8 @@ void WindowKernel::classify(const char* text, size_t count, std::vector<uint8_t>
             codes[i] = classOf_[static_cast<unsigned char>(text[i])];
         }
     }
-    std::fill(codes.begin() + static_cast<std::ptrdiff_t>(count), codes.end(), 0);
+    std::fill(codes.begin() + static_cast<std::ptrdiff_t>(count),
+              codes.begin() + static_cast<std::ptrdiff_t>(room), 0);
 }
 
 void WindowKernel::block(const char* text, size_t count, double* out) const {
@@ -374,7 +378,10 @@ void WindowKernel::readText(const char* text, size_t characters, Scratch& scratc
         return;
     }
     // Room for whole 64-window blocks and the rows' reach beyond.
-    scratch.words.resize((characters + 63) / 64 * 64 + 128 + static_cast<size_t>(length_));
+    const size_t room = (characters + 63) / 64 * 64 + 128 + static_cast<size_t>(length_);
+    if (scratch.words.size() < room) {
+        scratch.words.resize(room);
+    }
     scratch.bases = wordLength_ == 3 ? simd::baseWords512(text, characters, scratch.words.data())
                                      : simd::baseWords256(text, characters, scratch.words.data());
 }

@@ -40,7 +40,12 @@ class CandidateList {
         if (offsets_.empty()) {
             base_ = start;
         }
-        offsets_.push_back(static_cast<uint32_t>(start - base_));
+        keepAt(static_cast<uint32_t>(start - base_), score, localMean, upMean, downMean);
+    }
+    // An empty list's first start; then keepAt(start - base, ...).
+    void startAt(size_t base) { base_ = base; }
+    void keepAt(uint32_t offset, double score, double localMean, double upMean, double downMean) {
+        offsets_.push_back(offset);
         scores_.push_back(score);
         if (withMeans_) {
             means_.push_back(WindowMeans{localMean, upMean, downMean});
@@ -62,23 +67,38 @@ class CandidateList {
 };
 
 // The windows of one strand in increasing order as one scanning thread keeps
-// them, in as many lists as their span needs.
+// them, in as many lists as their span needs (a new one 2^32 windows after
+// the current one's first).
 class CandidateLists {
   public:
     CandidateLists(std::vector<CandidateList>& lists, const CandidateList& empty)
         : lists_(lists), empty_(empty) {}
     double cutOff() const { return empty_.cutOff(); }
     bool lowerIsBetter() const { return empty_.lowerIsBetter(); }
-    void keep(size_t start, double score, double localMean, double upMean, double downMean) {
-        if (lists_.empty() || !lists_.back().fits(start)) {
-            lists_.push_back(empty_);
+    // Out of line: the integrative slide's loop, which calls it, keeps its
+    // running means in registers only without the vectors' code inside.
+    [[gnu::noinline]] void keep(size_t start, double score, double localMean, double upMean,
+                                double downMean) {
+        if (start >= end_) {
+            open(start);
         }
-        lists_.back().keep(start, score, localMean, upMean, downMean);
+        current_->keepAt(static_cast<uint32_t>(start - base_), score, localMean, upMean, downMean);
     }
 
   private:
+    void open(size_t start) {
+        lists_.push_back(empty_);
+        current_ = &lists_.back();
+        current_->startAt(start);
+        base_ = start;
+        end_ = start + UINT32_MAX < start ? SIZE_MAX : start + UINT32_MAX;
+    }
+
     std::vector<CandidateList>& lists_;
     CandidateList empty_;
+    CandidateList* current_ = nullptr;
+    size_t base_ = 0;
+    size_t end_ = 0;  // the first start the current list cannot take
 };
 
 // Turns the windows that passed into the record's hits: strand after strand,

@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
 # Side-by-side timings of whole processes on the same work: the plain-loop
 # baseline (bench_baseline), the streaming yardstick (bench_streaming: reads
-# as it scans, with the search's kernel, and writes nothing), `xoprex search`
-# and, when python3-biopython is installed, the Biopython equivalent
-# (bench/biopython_search.py). CRP sites,
-# method 5, threshold 0.8, both strands, on
+# as it scans, with the search's kernel, and writes nothing), the shared
+# yardstick (../shared/yardstick/scan.cpp beside the project, built here with
+# g++ -O3 -march=native and run in its `stream` mode: a minimal scanner that
+# reads in 1 MB pieces, filters windows with an 8-bit bound and re-scores the
+# survivors; skipped when absent), `xoprex search` and, when
+# python3-biopython is installed, the Biopython equivalent
+# (bench/biopython_search.py). CRP sites, method 5, threshold 0.8, both
+# strands, on
 #   (a) the E. coli 536 genome (4.94 Mb, one record, from the Debian package
 #       bowtie-examples), and
 #   (b) a 50 Mb target of 25,000 records of 2 kb cut from that genome at
 #       fixed positions (built once under bench/data/).
-# On (a) it also times the integrative search (X = -500, J = 500) and a
-# search keeping about 100,000 hits (literal cut-off 3.5), against the
-# default search. On (b) it times xoprex against the streaming yardstick,
+# On (a) it also times the integrative search (X = -500, J = 500), a
+# search keeping about 100,000 hits (literal cut-off 3.5) and one cut at a
+# p-value (1e-5, with the TSV and its p-values), against the default search. On (b) it times xoprex against the streaming yardstick,
 # and on (b) four times over (200 Mb) it shows that memory does not grow
-# with the file. Last, on (a), 20 collections in one pass against one.
+# with the file. Then, on (a), 20 collections in one pass against one, and
+# last a search where every window is a hit (literal cut-off -1000: 9.9
+# million windows pass, 4.9 million hits after the both-strand rule) for its
+# time and peak memory.
+#
+# The shared yardstick scores log-odds (counts + 1, uniform background), not
+# method 5, so it gets its own threshold: the one (found by bisection, to
+# 0.001 bits) at which it keeps as many windows as xoprex's search of the
+# same target lets pass the cut-off (both strands, before the both-strand
+# rule), from a first xoprex run; -1000 bits for the every-window-a-hit run.
+# Its windows are linear (N - L + 1 a strand), xoprex's circular (N).
+#
+# The results go to a folder in memory (/dev/shm) when there is one, since
+# the yardsticks write nothing and the disk's flush of each results table
+# (an fsync, 2 to 8 ms a file on the project's virtual machines) would
+# otherwise be timed with them; one row per target repeats the default
+# search with its results on disk (bench/data/compare_out). XOPREX_OUT=DIR
+# puts every result in DIR instead.
 #
 # Each program runs RUNS times (default 5); the table shows the median wall
 # time of the whole process (milliseconds, taken around /usr/bin/time), the
@@ -25,6 +46,7 @@
 # It needs python3 (to build the inputs) and /usr/bin/time. With
 # XOPREX_BEFORE naming another xoprex binary (an earlier build), that one runs
 # every xoprex search too, in the same rounds, and gets rows of its own.
+# Compare builds when the machine is quiet (uptime's load below 1).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
@@ -92,14 +114,37 @@ for candidate in ${BIOPYTHON:-/usr/bin/python3 python3}; do
     fi
 done
 
+# The shared yardstick, built once into the build folder (again when its
+# source is newer).
+yardstick_source="$root/../shared/yardstick/scan.cpp"
+yardstick="$build/yardstick/scan"
+if [ -f "$yardstick_source" ]; then
+    if [ ! -x "$yardstick" ] || [ "$yardstick_source" -nt "$yardstick" ]; then
+        mkdir -p "$build/yardstick"
+        g++ -O3 -march=native -std=c++17 -pthread -o "$yardstick" "$yardstick_source"
+    fi
+else
+    echo "compare.sh: no shared yardstick at $root/../shared/yardstick: its rows are skipped"
+    yardstick=""
+fi
+
 # --- measuring --------------------------------------------------------------
-outdir="$data/compare_out"
-mkdir -p "$outdir"
+diskdir="$data/compare_out"
+if [ -n "${XOPREX_OUT:-}" ]; then
+    outdir=$XOPREX_OUT
+elif [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    outdir=$(mktemp -d /dev/shm/xoprex-compare.XXXXXX)
+    trap 'rm -rf "$outdir"' EXIT
+else
+    outdir=$diskdir
+fi
+mkdir -p "$outdir" "$diskdir"
 declare -A command kind walls peaks
 
 # program NAME KIND COMMAND...: registers a program to time. KIND says where
-# its count of sites is: "xoprex" (the results table it names) or "count" (a
-# "passing N" line on its standard output).
+# its count of sites is: "xoprex" (the results table it names), "count" (a
+# "passing N" line on its standard output) or "yard" (the shared yardstick's
+# "hits=N").
 program() {
     local name=$1
     kind[$name]=$2
@@ -164,6 +209,8 @@ sites_found() {
             total=$((total + $(grep '^Sites,' "$table" | head -n 1 | cut -d, -f2)))
         done < <(sed -n 's/^Results table: //p' "$outdir/$1/stdout.txt")
         echo "$total"
+    elif [ "${kind[$1]}" = yard ]; then
+        sed -n 's/^hits=\([0-9]*\).*/\1/p' "$outdir/$1/stdout.txt"
     else
         sed -n 's/^passing //p' "$outdir/$1/stdout.txt"
     fi
@@ -182,15 +229,63 @@ row() {  # LABEL NAME REFERENCE_NAME INPUT_BYTES
         "$(sites_found "$2")"
 }
 
+# found_by_xoprex OPTIONS TARGET: the windows that pass the cut-off in
+# xoprex's search (both strands, before the both-strand rule), from its
+# closing line.
+found_by_xoprex() {
+    local run="$outdir/threshold_run"
+    rm -rf "$run"
+    mkdir -p "$run"
+    "$xoprex" search --sequence "$2" --collection "$sites" --options "$1" --out-dir "$run/" \
+        2>&1 > /dev/null | sed -n 's/.* \([0-9][0-9]*\) found.*/\1/p' | head -n 1
+}
+
+# yardstick_hits TARGET THRESHOLD: the windows the shared yardstick keeps.
+yardstick_hits() {
+    "$yardstick" stream "$sites" "$1" "$2" | sed -n 's/^hits=\([0-9]*\).*/\1/p'
+}
+
+# yardstick_threshold TARGET WANTED: the threshold (bits, to 0.001) at which
+# the shared yardstick keeps the number of windows closest to WANTED: a
+# bisection between -100 and 100 bits (the count falls as the threshold
+# rises).
+yardstick_threshold() {
+    local target=$1 wanted=$2 low=-100 high=100 middle count
+    while [ "$(echo "$high - $low > 0.001" | bc -l)" = 1 ]; do
+        middle=$(echo "scale=6; ($low + $high) / 2" | bc -l)
+        count=$(yardstick_hits "$target" "$middle")
+        if [ "$count" -gt "$wanted" ]; then
+            low=$middle
+        else
+            high=$middle
+        fi
+    done
+    # Keeps too many at `low`, at most WANTED at `high`: the closer of the two.
+    if [ $(($(yardstick_hits "$target" "$low") - wanted)) -lt \
+        $((wanted - $(yardstick_hits "$target" "$high"))) ]; then
+        printf '%.3f' "$low"
+    else
+        printf '%.3f' "$high"
+    fi
+}
+
 # search_programs PREFIX TARGET: the programs doing the default search.
 search_programs() {
     local target=$2
     local common=(search --sequence "$target" --collection "$sites" --options "$opt_default")
     program "$1_base" count "$baseline" "$target" "$sites"
     program "$1_stream" count "$streaming" "$target" "$sites"
+    if [ -n "$yardstick" ]; then
+        local threshold
+        threshold=$(yardstick_threshold "$target" "$(found_by_xoprex "$opt_default" "$target")")
+        program "$1_yard" yard "$yardstick" stream "$sites" "$target" "$threshold"
+        yard_label[$1]="shared yardstick (stream, $threshold bits)"
+    fi
     program "$1_xoprex" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex/"
     program "$1_xoprex1" xoprex "$xoprex" "${common[@]}" --out-dir "$outdir/$1_xoprex1/" \
         --threads 1
+    mkdir -p "$diskdir/$1_disk"
+    program "$1_disk" xoprex "$xoprex" "${common[@]}" --out-dir "$diskdir/$1_disk/"
     if [ -n "$before" ]; then
         program "$1_before" xoprex "$before" "${common[@]}" --out-dir "$outdir/$1_before/"
         program "$1_before1" xoprex "$before" "${common[@]}" --out-dir "$outdir/$1_before1/" \
@@ -200,6 +295,7 @@ search_programs() {
         program "$1_bio" count "$biopython" "$root/bench/biopython_search.py" "$target" "$sites"
     fi
 }
+declare -A yard_label
 
 search_rows() {  # PREFIX TARGET
     local bytes
@@ -207,8 +303,12 @@ search_rows() {  # PREFIX TARGET
     header "x base"
     row "baseline (plain loop, 1 thread)" "$1_base" "$1_base" "$bytes"
     row "streaming (1 MB reads, kernel, 1 thread)" "$1_stream" "$1_base" "$bytes"
+    if [ -n "$yardstick" ]; then
+        row "${yard_label[$1]}" "$1_yard" "$1_base" "$bytes"
+    fi
     row "xoprex search (all cores)" "$1_xoprex" "$1_base" "$bytes"
     row "xoprex search --threads 1" "$1_xoprex1" "$1_base" "$bytes"
+    row "xoprex search, results on disk" "$1_disk" "$1_base" "$bytes"
     if [ -n "$before" ]; then
         row "before: xoprex search (all cores)" "$1_before" "$1_base" "$bytes"
         row "before: xoprex search --threads 1" "$1_before1" "$1_base" "$bytes"
@@ -217,6 +317,18 @@ search_rows() {  # PREFIX TARGET
         row "Biopython pssm.search (log-odds)" "$1_bio" "$1_base" "$bytes"
     else
         echo "Biopython: not installed (Debian package python3-biopython), skipped"
+    fi
+    if [ -n "$yardstick" ]; then
+        echo
+        echo "against the shared yardstick"
+        header "x yard"
+        row "xoprex search (all cores)" "$1_xoprex" "$1_yard" "$bytes"
+        row "xoprex search --threads 1" "$1_xoprex1" "$1_yard" "$bytes"
+        row "xoprex search, results on disk" "$1_disk" "$1_yard" "$bytes"
+        if [ -n "$before" ]; then
+            row "before: xoprex search (all cores)" "$1_before" "$1_yard" "$bytes"
+            row "before: xoprex search --threads 1" "$1_before1" "$1_yard" "$bytes"
+        fi
     fi
 }
 
@@ -227,14 +339,19 @@ title() {  # LABEL TARGET
 
 echo "CRP sites ($(grep -c . "$sites") x $(head -n 1 "$sites" | tr -d '\r\n' | wc -c)), method 5," \
     "threshold 0.8 (normal fit), both strands;" \
-    "medians of $runs runs; $(nproc) cores"
+    "medians of $runs runs; $(nproc) cores; results in $outdir"
 
 search_programs genome "$genome"
 program genome_integrative xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
     --options "$opt_integrative" --out-dir "$outdir/genome_integrative/"
 program genome_hits xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
     --options "$opt_hits" --out-dir "$outdir/genome_hits/"
+program genome_pvalue xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
+    --options "$opt_default" --pvalue 1e-5 --format csv,tsv --out-dir "$outdir/genome_pvalue/"
 if [ -n "$before" ]; then
+    program genome_before_pvalue xoprex "$before" search --sequence "$genome" \
+        --collection "$sites" --options "$opt_default" --pvalue 1e-5 --format csv,tsv \
+        --out-dir "$outdir/genome_before_pvalue/"
     program genome_before_integrative xoprex "$before" search --sequence "$genome" \
         --collection "$sites" --options "$opt_integrative" \
         --out-dir "$outdir/genome_before_integrative/"
@@ -250,9 +367,11 @@ header "x dflt"
 genome_bytes=$(stat -c %s "$genome")
 row "integrative, X=-500 J=500" genome_integrative genome_xoprex "$genome_bytes"
 row "literal cut-off 3.5" genome_hits genome_xoprex "$genome_bytes"
+row "p-value 1e-5, results table and TSV" genome_pvalue genome_xoprex "$genome_bytes"
 if [ -n "$before" ]; then
     row "before: integrative, X=-500 J=500" genome_before_integrative genome_xoprex "$genome_bytes"
     row "before: literal cut-off 3.5" genome_before_hits genome_xoprex "$genome_bytes"
+    row "before: p-value 1e-5, table and TSV" genome_before_pvalue genome_xoprex "$genome_bytes"
 fi
 
 command=()
@@ -310,9 +429,49 @@ program twenty_one xoprex "$xoprex" search --sequence "$genome" --collection "$t
     --options "$opt_default" --out-dir "$outdir/twenty_one/"
 program twenty_all xoprex "$xoprex" search --sequence "$genome" --collections "$twenty/list.txt" \
     --options "$opt_default" --out-dir "$outdir/twenty_all/"
+if [ -n "$before" ]; then
+    program twenty_before_one xoprex "$before" search --sequence "$genome" \
+        --collection "$twenty/crp01.txt" --options "$opt_default" \
+        --out-dir "$outdir/twenty_before_one/"
+    program twenty_before_all xoprex "$before" search --sequence "$genome" \
+        --collections "$twenty/list.txt" --options "$opt_default" \
+        --out-dir "$outdir/twenty_before_all/"
+fi
 rounds "$runs" "${!command[@]}"
 echo
 echo "E. coli 536, 20 collections in one pass against one collection"
 header "x one"
 row "one collection" twenty_one twenty_one "$genome_bytes"
 row "20 collections, one pass" twenty_all twenty_one "$genome_bytes"
+if [ -n "$before" ]; then
+    row "before: one collection" twenty_before_one twenty_before_one "$genome_bytes"
+    row "before: 20 collections, one pass" twenty_before_all twenty_before_one "$genome_bytes"
+fi
+
+# Every window a hit: the most a record's hits can take, in time and memory.
+opt_all=$(options_file all 4=-1000 9=1)
+command=()
+program all_xoprex xoprex "$xoprex" search --sequence "$genome" --collection "$sites" \
+    --options "$opt_all" --out-dir "$outdir/all_xoprex/"
+if [ -n "$before" ]; then
+    program all_before xoprex "$before" search --sequence "$genome" --collection "$sites" \
+        --options "$opt_all" --out-dir "$outdir/all_before/"
+fi
+if [ -n "$yardstick" ]; then
+    program all_yard yard "$yardstick" stream "$sites" "$genome" -1000
+fi
+rounds "$runs" "${!command[@]}"
+echo
+echo "E. coli 536, every window a hit (literal cut-off -1000)"
+reference=all_xoprex
+if [ -n "$yardstick" ]; then
+    reference=all_yard
+    header "x yard"
+    row "shared yardstick (stream, -1000 bits)" all_yard all_yard "$genome_bytes"
+else
+    header "x self"
+fi
+row "xoprex search (all cores)" all_xoprex "$reference" "$genome_bytes"
+if [ -n "$before" ]; then
+    row "before: xoprex search (all cores)" all_before "$reference" "$genome_bytes"
+fi

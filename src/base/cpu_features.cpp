@@ -58,6 +58,14 @@ bool cpuHasByteShuffle() {
     return supported;
 }
 
+bool cpuHasByteCompress() {
+    static const bool supported = cpuSupports(InstructionSet::Avx512) && [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512vbmi2") != 0;
+    }();
+    return supported;
+}
+
 InstructionSet preferredInstructionSet() {
     static const InstructionSet set = widestSupported();
     return set;

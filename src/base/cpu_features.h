@@ -13,6 +13,9 @@ bool cpuSupports(InstructionSet set);
 // True when the CPU has the AVX-512 byte permutes (VBMI) on top of Avx512.
 bool cpuHasByteShuffle();
 
+// True when the CPU has the AVX-512 byte compress (VBMI2) on top of Avx512.
+bool cpuHasByteCompress();
+
 // The widest set the CPU runs. The environment variable XOPREX_KERNEL
 // (scalar or avx2) asks for a narrower one, to compare paths on one
 // machine; a set the CPU lacks is never chosen. Read once per process.

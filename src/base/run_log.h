@@ -11,6 +11,7 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace xoprex {
 
@@ -49,11 +50,18 @@ class RunLog {
     const std::string& fileName() const { return fileName_; }
 
   private:
+    // The file's lines are gathered here and handed to the file stream a
+    // block at a time (at a flush, or once kHeldMost bytes are held); the
+    // echo gets each line as it comes.
+    static constexpr size_t kHeldMost = size_t{1} << 16;
+    void writeParts(std::string_view first, std::string_view second);
+    void handOverLocked();
     void flushLocked(std::chrono::steady_clock::time_point now);
 
     std::mutex mutex_;  // lines may come from the threads of a search
     std::string fileName_;
     std::ofstream file_;
+    std::string held_;
     std::ostream* echo_;
     std::string failure_;
     LineObserver observer_;

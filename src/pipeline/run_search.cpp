@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -28,6 +29,8 @@
 #include "report/collection_logs.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
+#include "scan/annotation.h"
+#include "scan/scan.h"
 #include "seqio/record_reader.h"
 
 namespace xoprex {
@@ -159,12 +162,9 @@ class CompositionSample {
         if (at_ + gc_ >= kSampledBases) {
             return;
         }
-        for (const char c : {'G', 'C'}) {
-            gc_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
-        }
-        for (const char c : {'A', 'T'}) {
-            at_ += static_cast<size_t>(std::count(text.begin(), text.end(), c));
-        }
+        const std::array<size_t, 4> counts = countBases(text.data(), text.size());
+        gc_ += counts[1] + counts[2];
+        at_ += counts[0] + counts[3];
     }
     // A note when the sample's G + C share is more than ten points from the
     // background's.
@@ -221,6 +221,37 @@ void writeRecordEnd(const SequenceRecord& record, const ElapsedClock& clock, Run
     log.writeLine(record.description);
     log.writeValue("Sequence analyzed! - Time (s): ", clock.seconds());
     log.writeLine(" ");
+}
+
+// The hits of one record with every collection, sorted and annotated, as
+// analyzeRecord gives them one collection after the other, from one scan of
+// the record for them all (findHitsOfEach); the lines of the collection
+// whose run log it is go to `log`.
+std::vector<RecordHits> analyzeRecordWithEach(const SequenceRecord& record, size_t index,
+                                              const Searches& searches, RunLog& log,
+                                              LoopProgress& progress, const SearchControl& control,
+                                              unsigned threads, bool skipAmbiguous) {
+    const double sequenceNumber = static_cast<double>(index + 1);
+    log.writeValue("Analyzing sequence: ", sequenceNumber);
+    ScanControl scanControl;
+    scanControl.cancel = control.cancel;
+    scanControl.threads = threads;
+    scanControl.skipAmbiguous = skipAmbiguous;
+    scanControl.onProgress = [&progress](double share) { progress.report(share); };
+    std::vector<RecordHits> each(searches.size());
+    std::vector<CollectionScan> scans;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        CollectionSearch& search = *searches[k];
+        scans.push_back(
+            {&search.collection, &search.options, search.window.get(), &each[k], &search.cache});
+    }
+    findHitsOfEach(record, scans, scanControl);
+    progress.report(1.0);
+    log.writeValue("Sorting results for sequence: ", sequenceNumber);
+    for (size_t k = 0; k < searches.size(); ++k) {
+        annotateHits(record, each[k], searches[k]->options);
+    }
+    return each;
 }
 
 // A record with where it lies in the input.
@@ -362,12 +393,20 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         // What every collection's results show of the record.
         const auto info = std::make_shared<const RecordInfo>(recordInfo(record, index));
         size_t recordHits = 0;
+        // Several collections: one scan of the record for them all.
+        std::vector<RecordHits> each;
+        if (searches.size() > 1) {
+            each = analyzeRecordWithEach(record, index, searches, log, progress, control,
+                                         recordThreads, inputs.skipAmbiguous);
+        }
         for (size_t k = 0; k < searches.size(); ++k) {
             CollectionSearch& search = *searches[k];
             RunLog* const searchLog = &search == &last ? &log : nullptr;
             RecordHits found =
-                analyzeRecord(record, index, search, progress, k, searches.size(), control,
-                              recordThreads, inputs.skipAmbiguous, searchLog);
+                searches.size() > 1
+                    ? std::move(each[k])
+                    : analyzeRecord(record, index, search, progress, k, searches.size(), control,
+                                    recordThreads, inputs.skipAmbiguous, searchLog);
             if (searchLog != nullptr) {
                 writeRecordEnd(record, clock, log);
             }

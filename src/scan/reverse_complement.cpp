@@ -93,7 +93,12 @@ void reverseComplementInPlace(std::string& text) {
 }
 
 bool fullyComplementable(const char* text, size_t n) {
-    return cpuHasByteShuffle() ? allComplementable512(text, n) : allComplementable(text, n);
+    if (cpuHasByteShuffle()) {
+        return allComplementable512(text, n);
+    }
+    const size_t checked =
+        cpuSupports(InstructionSet::Avx2) ? scan_detail::simd::complementableBlocks256(text, n) : 0;
+    return allComplementable(text + checked, n - checked);
 }
 
 void appendReverseComplementOf(const char* text, size_t n, std::string& out) {

@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <iterator>
 #include <memory>
 
+#include "base/cpu_features.h"
 #include "motif/scoring.h"
+#include "scan/detail/simd.h"
 #include "scan/detail/strand_scan.h"
 #include "scan/detail/window_kernel.h"
 #include "scan/integrative.h"
@@ -30,6 +33,12 @@ void reserveHitCapacity(RecordHits& out, size_t textLength, const MotifModel& mo
     // hint (the scan grows the list to its exact size itself), so it is
     // capped at N and at kMaxReservedHits, and skipped when it is not a
     // usable number.
+    // log10(N) / lambda is log2(N), below the bit width of N: a hint that
+    // stays below 1 by a margin needs no logarithms (most short records).
+    const double bits = static_cast<double>(std::bit_width(textLength));
+    if (bits + 2.0 - model.totalRelativeEntropy < -0.01) {
+        return;
+    }
     const double n = static_cast<double>(textLength);
     const double expected = std::trunc(
         4.0 * std::exp(std::log(2.0) * (std::log10(n) / kLambda - model.totalRelativeEntropy)));
@@ -126,6 +135,80 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
     sortHits(options, out);
 }
 
+void findHitsOfEach(const SequenceRecord& record, const std::vector<CollectionScan>& scans,
+                    const ScanControl& control) {
+    using namespace scan_detail;
+    const std::string& text = record.sequence;
+    const bool complementable = fullyComplementable(text.data(), text.size());
+    std::vector<ScanCache> locals(scans.size());
+    std::vector<const WindowKernel*> kernels(scans.size());
+    std::vector<size_t> together, alone;
+    for (size_t k = 0; k < scans.size(); ++k) {
+        const CollectionScan& scan = scans[k];
+        ScanCache::Entry& entry = (scan.cache != nullptr ? *scan.cache : locals[k]).entry();
+        kernels[k] = &entry.kernelFor(scan.options->method, *scan.collection, record);
+        const bool shared = !scan.options->integrative && scan.out->hits.empty() &&
+                            complementable && kernels[k]->scoresBothStrands();
+        (shared ? together : alone).push_back(k);
+    }
+    if (together.size() == 1) {
+        alone.insert(alone.begin(), together.front());
+        together.clear();
+    }
+    // Each scan's share of the progress: its windows over all the scans'.
+    const double all = static_cast<double>(scans.size());
+    const auto progressFrom = [&control, all](double done, double part) {
+        ScanControl step = control;
+        if (control.onProgress) {
+            step.onProgress = [&control, all, done, part](double share) {
+                control.onProgress((done + share * part) / all);
+            };
+        }
+        return step;
+    };
+
+    if (!together.empty()) {
+        // Frames that report nothing: the pass has one ticker for all.
+        ScanControl quiet = control;
+        quiet.onProgress = nullptr;
+        quiet.cancel = nullptr;
+        std::vector<std::unique_ptr<ScanFrame>> frames;
+        std::vector<std::unique_ptr<StrandScan>> strandScans;
+        std::vector<PairScan> pairs;
+        for (const size_t k : together) {
+            const CollectionScan& scan = scans[k];
+            const Options& options = *scan.options;
+            reserveHitCapacity(*scan.out, text.size(), scan.collection->model);
+            frames.push_back(std::make_unique<ScanFrame>(
+                text.size(), kernels[k]->siteLength(), options, *scan.window, quiet, *scan.out,
+                &options, record.topology == Topology::Linear));
+            strandScans.push_back(
+                std::make_unique<StrandScan>(*frames.back(), control.threads, false));
+            StrandScan& strandScan = *strandScans.back();
+            prepareJob(strandScan.jobs[0], text, true, *frames.back());
+            strandScan.readBackwards = true;
+            pairs.push_back({&strandScan, kernels[k]});
+        }
+        const ScanControl step = progressFrom(0.0, static_cast<double>(together.size()));
+        ProgressTicker ticker(step, 2.0 * static_cast<double>(text.size() * together.size()));
+        scanPlainBothEach(pairs, text, std::max(1u, control.threads), ticker);
+        for (size_t t = 0; t < together.size(); ++t) {
+            const CollectionScan& scan = scans[together[t]];
+            StrandScan& strandScan = *strandScans[t];
+            keepFound(strandScan, strandScan.backwardsReader(text));
+            scan.out->windowsScored += windowsTested(strandScan, text, control.skipAmbiguous);
+            shrinkHitList(*scan.out);
+            sortHits(*scan.options, *scan.out);
+        }
+    }
+    for (size_t a = 0; a < alone.size(); ++a) {
+        const CollectionScan& scan = scans[alone[a]];
+        const ScanControl step = progressFrom(static_cast<double>(together.size() + a), 1.0);
+        findHits(record, *scan.collection, *scan.options, *scan.window, *scan.out, step,
+                 scan.cache != nullptr ? scan.cache : &locals[alone[a]]);
+    }
+}
+
 RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     RecordInfo info;
     info.number = index + 1;
@@ -143,6 +226,35 @@ RecordInfo recordInfo(const SequenceRecord& record, size_t index) {
     info.backgroundFrequencies = record.backgroundFrequencies;
     info.backgroundEntropy = record.backgroundEntropy;
     return info;
+}
+
+std::array<size_t, 4> countBases(const char* text, size_t n) {
+    std::array<size_t, 4> counts{};
+    size_t i = 0;
+    if (cpuSupports(InstructionSet::Avx512)) {
+        i = scan_detail::simd::countBases512(text, n, counts);
+    } else if (cpuSupports(InstructionSet::Avx2)) {
+        i = scan_detail::simd::countBases256(text, n, counts);
+    }
+    for (; i < n; ++i) {
+        switch (text[i]) {
+            case 'A':
+                ++counts[0];
+                break;
+            case 'C':
+                ++counts[1];
+                break;
+            case 'G':
+                ++counts[2];
+                break;
+            case 'T':
+                ++counts[3];
+                break;
+            default:
+                break;
+        }
+    }
+    return counts;
 }
 
 }  // namespace xoprex

@@ -11,9 +11,11 @@
 //   window_kernel.h, simd.h         exact block scoring and the filter
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "base/records.h"
 #include "motif/site_collection.h"
@@ -88,10 +90,33 @@ void findHits(const SequenceRecord& record, const SiteCollection& collection,
               const Options& options, IntegrativeWindow& window, RecordHits& out,
               const ScanControl& control = {}, ScanCache* cache = nullptr);
 
+// One collection's part of a scan of a record with several (findHitsOfEach):
+// what findHits takes for it.
+struct CollectionScan {
+    const SiteCollection* collection = nullptr;
+    const Options* options = nullptr;
+    IntegrativeWindow* window = nullptr;
+    RecordHits* out = nullptr;
+    ScanCache* cache = nullptr;  // may be null
+};
+
+// The hits of a record with several collections at once: each scan's `out`
+// (and window) as findHits gives them for its collection alone. The plain
+// scans (not integrative) into empty lists of a record whose every byte has a
+// complement share one pass over its text: each piece of it is read, and
+// classified once for the collections whose letter classes agree, then
+// filtered by each collection in turn; the other scans run one after the
+// other. control.onProgress follows the share of all the scans' windows.
+void findHitsOfEach(const SequenceRecord& record, const std::vector<CollectionScan>& scans,
+                    const ScanControl& control = {});
+
 // What the results need of a record once its text is let go (RecordInfo):
 // its names (a record without a name is called "record_N", N its number
 // from 1: `index` + 1), length, background, and the bytes of its text that
 // have no complement.
 RecordInfo recordInfo(const SequenceRecord& record, size_t index = 0);
+
+// The numbers of A, C, G and T (upper case) in text[0..n).
+std::array<size_t, 4> countBases(const char* text, size_t n);
 
 }  // namespace xoprex

@@ -1,8 +1,8 @@
 // The FASTA reader. The whole input is read into one buffer and each record
-// is read in two quick passes over its lines: the first finds the record's
-// end and its sequence length, the second copies the lines, upper-cased,
-// into a sequence of exactly that length; the last record, when it is most
-// of the input, is compacted at the buffer's front and takes its storage.
+// is read in one pass over its lines, which compacts them, upper-cased, in
+// place (from where its header was); the sequence is then copied out at its
+// exact length, or, for the last record when it is most of the input, moved
+// to the buffer's front to take its storage.
 #include <cstring>
 #include <string>
 
@@ -51,43 +51,6 @@ void reserveRecords(SequenceSet& set, size_t more) {
     prepareForWriting(records.data() + records.size(), more * sizeof(SequenceRecord));
 }
 
-// The sequence lines from the cursor up to the next record: their total
-// length, and whether no record follows.
-struct RecordExtent {
-    size_t length = 0;
-    bool last = true;
-};
-RecordExtent measureRecord(LineCursor cursor) {
-    RecordExtent extent;
-    Line line;
-    while (cursor.next(line)) {
-        if (isHeader(line)) {
-            // A header on a last line without a line end starts no record.
-            extent.last = !line.terminated;
-            break;
-        }
-        extent.length += line.length();
-    }
-    return extent;
-}
-
-// Copies the record's sequence lines, upper-cased, to `to` (which may lie
-// inside the buffer before them); stops at the next header, left in `line`.
-// Returns whether that header starts another record.
-bool copyLines(LineCursor& cursor, Line& line, char* to) {
-    while (cursor.next(line)) {
-        if (isHeader(line)) {
-            // The next record's header; a last line without a line end only
-            // ends this record.
-            return line.terminated;
-        }
-        std::memmove(to, line.begin, line.length());
-        seqio_detail::upperInPlace(to, line.length());
-        to += line.length();
-    }
-    return false;
-}
-
 // The header's text up to its first blank or tab.
 std::string headerName(const Line& header) {
     const char* const start = header.begin + 1;
@@ -119,7 +82,12 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
         throw InputError(InputProblem::Format, path, "Incorrect FASTA file: " + path);
     }
 
-    reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
+    // Room for the records up front in a large input (a small one may hold
+    // a single record of a larger input: the count would cost a pass).
+    constexpr size_t kCountFrom = size_t{1} << 20;
+    if (buffer.size >= kCountFrom) {
+        reserveRecords(set, countHeaders(line.begin, buffer.data + buffer.size));
+    }
 
     // `line` holds the header of the record being read.
     bool pending = true;
@@ -129,22 +97,28 @@ void parseFasta(TextBuffer& buffer, const std::string& path, SequenceSet& set) {
                                 headerLength < kMaxDescription ? headerLength : kMaxDescription);
         std::string name = headerName(line);
 
-        const RecordExtent extent = measureRecord(cursor);
-        if (extent.length == 0) {
+        // The header is read: its bytes take the letters.
+        char* const letters = line.begin;
+        const seqio_detail::Compacted compacted =
+            seqio_detail::compactFastaLines(cursor.position(), cursor.limit(), letters);
+        if (compacted.length == 0) {
             throw InputError(InputProblem::Format, path,
                              "No sequence read. Please check FASTA file!");
         }
+        // The next record's header; a last line without a line end only
+        // ends this record.
+        cursor = LineCursor(compacted.stop, cursor.limit());
+        pending = cursor.next(line) && line.terminated;
         std::string sequence;
-        if (buffer.adoptable && extent.last && extent.length >= buffer.size / 4) {
+        if (buffer.adoptable && !pending && compacted.length >= buffer.size / 4) {
             // Most of the input: the letters move to the buffer's front and
             // the buffer's storage becomes the sequence.
-            pending = copyLines(cursor, line, buffer.data);
-            sequence = seqio_detail::adoptFront(buffer, extent.length);
+            if (letters != buffer.data) {
+                std::memmove(buffer.data, letters, compacted.length);
+            }
+            sequence = seqio_detail::adoptFront(buffer, compacted.length);
         } else {
-            sequence.reserve(seqio_detail::sequenceCapacity(extent.length));
-            prepareForWriting(sequence.data(), extent.length);
-            sequence.resize(extent.length);
-            pending = copyLines(cursor, line, sequence.data());
+            seqio_detail::assignText(sequence, letters, compacted.length);
         }
 
         SequenceRecord& record = set.records.emplace_back();

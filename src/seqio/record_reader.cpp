@@ -21,9 +21,13 @@ namespace {
 
 // The buffer's first size and the most a size hint makes it start with:
 // large enough that a genome of a few megabases arrives in one piece, small
-// enough that a file of many records is never held whole.
+// enough that a file of many records is never held whole. An input known to
+// be at most kWholeInput is read whole at once (its buffer would grow to
+// that size for a record of a few megabases anyway, through a second
+// buffer).
 constexpr size_t kFirstPiece = size_t{1} << 20;
 constexpr size_t kMostFirstBuffer = size_t{2} << 20;
+constexpr size_t kWholeInput = size_t{8} << 20;
 // A record at least this long, and most of the buffer, takes the buffer's
 // storage as its sequence.
 constexpr size_t kAdoptFrom = size_t{1} << 20;
@@ -50,6 +54,7 @@ struct RecordReader::State {
     size_t remaining = 0;   // the source's size hint, less what was read
     size_t hint = 0;        // the source's size hint
     size_t consumed = 0;    // input bytes before `begin`
+    SequenceSet parsed;     // the record being handed out (its room reused)
 
     // Reads more of the input behind what is held, making room first:
     // moving the unread bytes to the front, or growing the buffer (by
@@ -133,6 +138,32 @@ struct RecordReader::State {
         }
     }
 
+    // The offset of the first "\n>" at or after `from`, as find gives it,
+    // looking for the '>' (far rarer than line feeds) and then at the byte
+    // before it.
+    size_t findHeaderStart(size_t from) {
+        size_t at = from + 1;  // where the '>' may be
+        for (;;) {
+            const std::string_view text = held();
+            while (at < text.size()) {
+                const void* mark = std::memchr(text.data() + at, '>', text.size() - at);
+                if (mark == nullptr) {
+                    break;
+                }
+                const auto marked =
+                    static_cast<size_t>(static_cast<const char*>(mark) - text.data());
+                if (text[marked - 1] == '\n') {
+                    return marked - 1;
+                }
+                at = marked + 1;
+            }
+            at = std::max(at, text.size());
+            if (!fill()) {
+                return std::string_view::npos;
+            }
+        }
+    }
+
     // Offset of the end of the line holding offset `at` (past its line
     // feed), reading on as needed; the end of the input without one.
     size_t lineEnd(size_t at) {
@@ -162,7 +193,7 @@ struct RecordReader::State {
                 }
             }
         }
-        const size_t next = find("\n>", header + 1);
+        const size_t next = findHeaderStart(header + 1);
         if (next == std::string_view::npos) {
             return held().size();
         }
@@ -219,7 +250,9 @@ struct RecordReader::State {
             text.data = text.storage.data();
             text.size = length;
             const size_t restSize = rest.size();
-            rest.resize(std::max(restSize, kFirstPiece));
+            if (!atEnd) {
+                rest.resize(std::max(restSize, kFirstPiece));  // room to read on
+            }
             buffer = std::move(rest);
             begin = 0;
             end = restSize;
@@ -264,7 +297,9 @@ RecordReader::RecordReader(const std::string& path, const InputRules& rules)
     s.name = standardInput ? std::string(kStandardInputName) : path;
     s.remaining = s.source->sizeHint();
     s.hint = s.remaining;
-    const size_t first = std::clamp(s.remaining + 1, kFirstPiece, kMostFirstBuffer);
+    const size_t first = s.remaining + 1 <= kWholeInput
+                             ? std::max(s.remaining + 1, kFirstPiece)
+                             : std::clamp(s.remaining + 1, kFirstPiece, kMostFirstBuffer);
     s.buffer.reserve(first);
     prepareForWriting(s.buffer.data(), first);
     s.buffer.resize(first);
@@ -304,7 +339,8 @@ bool RecordReader::next(SequenceRecord& record) {
     if (length > s.maxRecord) {
         s.refuseLongRecord();
     }
-    SequenceSet one;
+    SequenceSet& one = s.parsed;
+    one.records.clear();
     s.parse(length, one);
     s.started = true;
     ++s.records;

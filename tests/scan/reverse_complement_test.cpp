@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cpu_features.h"
+#include "scan/detail/simd.h"
+
 #include <random>
 #include <string>
 
@@ -65,6 +68,24 @@ TEST(ReverseComplement, BlocksAgreeWithTheByteRule) {
     reverseComplementInPlace(text);
     EXPECT_EQ(text, expected);
     EXPECT_EQ(text.data(), storage);
+}
+
+// The AVX2 check of a block's letters: every byte value, at every place of
+// a block of bases.
+TEST(ReverseComplement, Avx2BlockCheckAgreesWithTheTable) {
+    if (!cpuSupports(InstructionSet::Avx2)) {
+        GTEST_SKIP() << "no AVX2";
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool complemented = complementOf(static_cast<unsigned char>(byte)) != '\0';
+        for (size_t at = 0; at < 32; at += 7) {
+            std::string text(70, 'T');
+            text[32 + at] = static_cast<char>(byte);
+            ASSERT_EQ(scan_detail::simd::complementableBlocks256(text.data(), text.size()),
+                      complemented ? 64u : 32u)
+                << byte << " at " << at;
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <new>
 #include <random>
 
 #include "motif/scoring.h"
@@ -123,6 +126,132 @@ TEST(ScanRecord, PlantedSitesAreFoundWithTheirNeighbourhoods) {
             EXPECT_NE(window.globalSum, 0.0);
         }
     }
+}
+
+// One scan of a record for several collections gives each collection the
+// hits, counts and global mean of its own scan: collections of other lengths
+// and methods, an integrative one and a literal cut-off keeping every window
+// among them, on texts with and without letters lacking a complement,
+// circular and linear, on one and two threads.
+TEST(ScanRecord, OneScanForSeveralCollectionsGivesEachItsOwnHits) {
+    const SequenceRecord background;
+    const SiteCollection crp = crpSites(background);
+    std::vector<std::string> shorter;
+    for (const SiteHit& site : crp.sites) {
+        shorter.emplace_back(site.site.view().substr(2, 15));
+    }
+    const SiteCollection crp15 = collectionOf(shorter, background);
+    const std::vector<const SiteCollection*> collections = {&crp, &crp15, &crp, &crp15, &crp};
+    std::vector<Options> options = {plainOptions(5, 9.0), plainOptions(5, 7.0),
+                                    plainOptions(2, 25.0), plainOptions(9, -1e300),
+                                    plainOptions(5, 6.0)};
+    options[0].removeRedundant = true;
+    options[4].integrative = true;
+    for (const std::string& alphabet :
+         {std::string("ACGTACGTNRYKMSWBDHVX"), std::string("ACGT-")}) {
+        // Two chunks of windows for the longer one.
+        for (const size_t length : {size_t{3000}, size_t{140000}}) {
+            SequenceRecord record = makeRecord(randomText(length, alphabet, length));
+            for (const Topology topology : {Topology::Circular, Topology::Linear}) {
+                record.topology = topology;
+                for (const unsigned threads : {1u, 2u}) {
+                    ScanControl control;
+                    control.threads = threads;
+                    std::vector<RecordHits> each(collections.size()), alone(collections.size());
+                    std::vector<IntegrativeWindow> windows, ownWindows;
+                    std::vector<CollectionScan> scans;
+                    for (size_t k = 0; k < collections.size(); ++k) {
+                        windows.emplace_back(options[k]);
+                        ownWindows.emplace_back(options[k]);
+                    }
+                    for (size_t k = 0; k < collections.size(); ++k) {
+                        scans.push_back({collections[k], &options[k], &windows[k], &each[k]});
+                        findHits(record, *collections[k], options[k], ownWindows[k], alone[k],
+                                 control);
+                    }
+                    findHitsOfEach(record, scans, control);
+                    for (size_t k = 0; k < collections.size(); ++k) {
+                        SCOPED_TRACE(::testing::Message() << alphabet << " " << length << " "
+                                                          << threads << " collection " << k);
+                        ASSERT_EQ(each[k].hits.size(), alone[k].hits.size());
+                        for (size_t i = 0; i < each[k].hits.size(); ++i) {
+                            const SiteHit& a = each[k].hits[i];
+                            const SiteHit& b = alone[k].hits[i];
+                            ASSERT_EQ(a.strand, b.strand);
+                            ASSERT_EQ(a.position, b.position);
+                            ASSERT_EQ(a.site, b.site);
+                            ASSERT_EQ(std::memcmp(&a.score, &b.score, sizeof a.score), 0);
+                            ASSERT_EQ(a.localMean, b.localMean);
+                        }
+                        EXPECT_EQ(each[k].droppedScores, alone[k].droppedScores);
+                        EXPECT_EQ(each[k].windowsScored, alone[k].windowsScored);
+                        EXPECT_EQ(each[k].globalMean, alone[k].globalMean);
+                        EXPECT_EQ(windows[k].globalSum, ownWindows[k].globalSum);
+                    }
+                    EXPECT_EQ(each[3].hits.size() + each[3].droppedScores.size(),
+                              each[3].windowsScored);
+                }
+            }
+        }
+    }
+}
+
+// The system's estimate of the memory available to a new program, in bytes
+// (0 when it cannot be read).
+size_t availableMemory() {
+    std::ifstream info("/proc/meminfo");
+    std::string key;
+    size_t kilobytes = 0;
+    while (info >> key >> kilobytes) {
+        if (key == "MemAvailable:") {
+            return kilobytes * 1024;
+        }
+        info.ignore(256, '\n');
+    }
+    return 0;
+}
+
+// A record past 2^31 bases: poly-A with a CRP site planted beyond 2^31 on
+// each strand, scanned on two threads; both are found at their positions.
+TEST(ScanRecord, PositionsBeyondTwoToThe31AreExact) {
+#ifndef __OPTIMIZE__
+    GTEST_SKIP() << "scanning 4.3 billion windows takes minutes in an unoptimised build";
+#endif
+    constexpr size_t kLength = 2'147'500'000;
+    if (availableMemory() < (size_t{8} << 30)) {
+        GTEST_SKIP() << "needs about 8 GB of available memory (/proc/meminfo)";
+    }
+    SequenceRecord record;
+    try {
+        record.sequence.reserve(kLength);
+    } catch (const std::bad_alloc&) {
+        GTEST_SKIP() << "cannot allocate " << kLength << " bytes";
+    }
+    // Plain pages: 2 MB pages are quicker to fill when the system has them
+    // ready, and far slower when it must first gather them.
+    record.sequence.resize(kLength, 'A');
+    const std::string site = "TGTGAGTTAGCTCACTCAT";
+    const size_t forwardAt = 2'147'484'649;
+    const size_t reverseAt = 2'147'490'000;  // found on the reverse strand at + L
+    record.sequence.replace(forwardAt, site.size(), site);
+    record.sequence.replace(reverseAt, site.size(), reverseComplementText(site));
+    const SiteCollection collection = crpSites(makeRecord("A"));
+    const double siteScore = TermTable(5, collection, record).score(site.data());
+    Options options = plainOptions(5, siteScore - 1e-9);
+    IntegrativeWindow window(options);
+    ScanControl control;
+    control.threads = 2;
+    const RecordHits found = scanned(record, collection, options, window, control);
+    ASSERT_EQ(found.hits.size(), 2u);
+    EXPECT_TRUE(found.hits[0].strand);
+    EXPECT_EQ(found.hits[0].position, static_cast<int64_t>(forwardAt));
+    EXPECT_FALSE(found.hits[1].strand);
+    EXPECT_EQ(found.hits[1].position, static_cast<int64_t>(reverseAt + site.size()));
+    for (const SiteHit& hit : found.hits) {
+        EXPECT_EQ(hit.site, site);
+        EXPECT_EQ(hit.score, siteScore);
+    }
+    EXPECT_EQ(found.windowsScored, 2 * kLength);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -91,7 +92,9 @@ TEST(WindowKernel, FilterNeverDropsAPassingWindow) {
     const SiteCollection collection = crpCollection(background);
     for (int method = 1; method <= 11; ++method) {
         const TermTable table(method, collection, background);
-        const std::string text = randomText(6000, 77 + method, false);
+        // Ambiguity codes and other bytes for even methods, bases only for odd ones.
+        const std::string text = method % 2 == 0 ? randomText(6000, 77 + method, false)
+                                                 : testing::randomText(6000, "ACGT", 77 + method);
         const size_t count = text.size() - 18;
         std::vector<double> exact(count);
         for (size_t i = 0; i < count; ++i) {
@@ -164,6 +167,71 @@ TEST(WindowKernel, FilterRejectsMostWindowsAtARealisticCutOff) {
     kernel.passing(text.data(), 1000, -INFINITY, false,
                    [&](size_t i, double s) { got.emplace_back(i, s); });
     EXPECT_EQ(got.size(), 1000u);
+}
+
+// Both strands scored in one pass over the forward text (the kernel) give
+// the hits of the scan that reads the reverse strand window by window (a
+// plain scorer): every path, both directions, cut-offs at a window's exact
+// score and keeping every window, circular and linear, one and two threads,
+// the partner rule, short texts and chunks of a long one.
+TEST(WindowKernel, BothStrandsInOnePassGiveTheHitsOfTheReverseStrand) {
+    SequenceRecord background;
+    const SiteCollection collection = crpCollection(background);
+    int compared = 0;
+    for (const size_t length : {size_t{19}, size_t{20}, size_t{3000}, size_t{300000}}) {
+        // Bases only (an N in one piece of the long text), and ambiguity codes.
+        for (const bool bases : {true, false}) {
+            std::string text =
+                testing::randomText(length, bases ? "ACGT" : "ACGTACGTNXBVDHKMRYSW", length);
+            if (bases && length > 200000) {
+                text[100000] = 'N';
+            }
+            for (const int method :
+                 length > 5000 ? std::vector<int>{5} : std::vector<int>{2, 5, 9}) {
+                const TermTable table(method, collection, background);
+                const bool lower = lowerIsBetter(method);
+                std::vector<double> scores;
+                for (size_t i = 0; i < length; ++i) {
+                    scores.push_back(table.score(testing::circularWindow(text, i, 19).c_str()));
+                }
+                std::sort(scores.begin(), scores.end());
+                const double keepAll = lower ? INFINITY : -INFINITY;
+                const double nearBest = scores[lower ? length / 50 : length - 1 - length / 50];
+                const auto plain = [&table](const char* window) { return table.score(window); };
+                for (const double cutOff : {nearBest, keepAll}) {
+                    Options options = testing::plainOptions(method, cutOff);
+                    for (const InstructionSet path : supportedPaths()) {
+                        const WindowKernel kernel(table, path);
+                        for (const bool linear : {false, true}) {
+                            for (const unsigned threads : {1u, 2u}) {
+                                options.removeRedundant = threads == 2;
+                                ScanControl control;
+                                control.threads = threads;
+                                IntegrativeWindow window(options);
+                                RecordHits got, want;
+                                scanTextWith(text, 19, kernel, options, window, got, control,
+                                             nullptr, linear);
+                                scanTextWith(text, 19, plain, options, window, want, control,
+                                             nullptr, linear);
+                                ASSERT_EQ(got.hits.size(), want.hits.size())
+                                    << length << " " << method << " " << cutOff;
+                                for (size_t i = 0; i < got.hits.size(); ++i) {
+                                    ASSERT_EQ(got.hits[i].strand, want.hits[i].strand);
+                                    ASSERT_EQ(got.hits[i].position, want.hits[i].position);
+                                    ASSERT_EQ(got.hits[i].site, want.hits[i].site);
+                                    ASSERT_TRUE(sameBits(got.hits[i].score, want.hits[i].score));
+                                }
+                                ASSERT_EQ(got.droppedScores, want.droppedScores);
+                                ASSERT_EQ(got.windowsScored, want.windowsScored);
+                                compared += got.hits.empty() ? 0 : 1;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 80);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,6 +47,34 @@ TEST(UpperCase, InPlaceMatchesTheTableForEveryByte) {
         ASSERT_EQ(static_cast<unsigned char>(upper[i]), kUpperTable[c]) << "byte " << int(c);
         const unsigned char expected = (c >= 'a' && c <= 'z') ? c - 32 : c;
         ASSERT_EQ(kUpperTable[c], expected);
+    }
+}
+
+// The letters of a record's lines, moved in place 64 bytes at a time, are
+// those of the line-by-line reading, and both stop at the same header: line
+// ends LF and CR LF, carriage returns elsewhere, '>' inside lines and at
+// their starts, blank lines, lower case and any byte, around block edges.
+TEST(CompactFastaLines, BlocksAndLinesAgree) {
+    std::mt19937_64 random(64);
+    const std::string pieces[] = {
+        "ACGT", "acgt", "\n", "\r\n", "\r", ">", "\n>x\n", "N-*", std::string(1, '\0'), "\xff\x80"};
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string text;
+        const size_t parts = random() % 60;
+        for (size_t k = 0; k < parts; ++k) {
+            text += random() % 3 == 0 ? pieces[random() % std::size(pieces)]
+                                      : std::string(1 + random() % 70, "ACGTN"[random() % 5]);
+        }
+        std::string lines = text, blocks = text;
+        const size_t from = text.empty() ? 0 : random() % (text.size() + 1);
+        const size_t to = from == 0 ? 0 : random() % (from + 1);
+        const Compacted byLine = compactFastaLines(lines.data() + from, lines.data() + text.size(),
+                                                   lines.data() + to, InstructionSet::Scalar);
+        const Compacted byBlock = compactFastaLines(
+            blocks.data() + from, blocks.data() + text.size(), blocks.data() + to);
+        ASSERT_EQ(byBlock.stop - blocks.data(), byLine.stop - lines.data()) << trial;
+        ASSERT_EQ(byBlock.length, byLine.length) << trial;
+        ASSERT_EQ(blocks.substr(to, byBlock.length), lines.substr(to, byLine.length)) << trial;
     }
 }
 

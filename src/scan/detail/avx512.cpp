@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "scan/detail/simd.h"
@@ -34,6 +35,19 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool complement64(
     return _mm512_test_epi8_mask(complement, complement) == ~__mmask64{0};
 }
 
+// The letters of the 64 bytes of text[0..count) at `at` (0 past count);
+// false for a byte that is not a base.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline bool lettersAt(
+    const char* text, size_t count, size_t at, __m512i low, __m512i high, __m512i four,
+    __m512i& letters) {
+    const __mmask64 valid = at >= count        ? 0
+                            : count - at >= 64 ? ~__mmask64{0}
+                                               : (__mmask64{1} << (count - at)) - 1;
+    const __m512i bytes = _mm512_maskz_loadu_epi8(valid, text + at);
+    letters = _mm512_maskz_permutex2var_epi8(valid, low, bytes, high);
+    return ((_mm512_movepi8_mask(bytes) | _mm512_cmpeq_epi8_mask(letters, four)) & valid) == 0;
+}
+
 }  // namespace
 
 namespace simd {
@@ -57,6 +71,53 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void classifyBytes512(
     for (; i < count; ++i) {
         out[i] = classOf[static_cast<unsigned char>(text[i])];
     }
+}
+
+// 64 bytes at a time: their letters by a byte permute over the table of the
+// 128 bytes below 128 (A, C, G, T to 0..3, the others to 4; bytes from 128
+// up have none), the next block's first two letters brought in by two more
+// permutes over both blocks, and the word 16 x + 4 y + z with adds.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) bool baseWords512(const char* text,
+                                                                         size_t count,
+                                                                         uint8_t* words) {
+    alignas(64) uint8_t table[128];
+    alignas(64) uint8_t second[64];
+    alignas(64) uint8_t third[64];
+    std::fill(std::begin(table), std::end(table), uint8_t{4});
+    table['A'] = 0;
+    table['C'] = 1;
+    table['G'] = 2;
+    table['T'] = 3;
+    for (uint8_t j = 0; j < 64; ++j) {
+        second[j] = static_cast<uint8_t>(j + 1);
+        third[j] = static_cast<uint8_t>(j + 2);
+    }
+    const __m512i low = _mm512_load_si512(table);
+    const __m512i high = _mm512_load_si512(table + 64);
+    const __m512i one = _mm512_load_si512(second);
+    const __m512i two = _mm512_load_si512(third);
+    const __m512i four = _mm512_set1_epi8(4);
+    __m512i current;
+    if (!lettersAt(text, count, 0, low, high, four, current)) {
+        return false;
+    }
+    for (size_t i = 0; i < count; i += 64) {
+        __m512i next;
+        if (!lettersAt(text, count, i + 64, low, high, four, next)) {
+            return false;
+        }
+        constexpr __mmask64 kAll = ~__mmask64{0};
+        const __m512i y = _mm512_maskz_permutex2var_epi8(kAll, current, one, next);
+        const __m512i z = _mm512_maskz_permutex2var_epi8(kAll, current, two, next);
+        __m512i word = _mm512_add_epi8(current, current);
+        word = _mm512_add_epi8(word, word);
+        word = _mm512_add_epi8(word, y);
+        word = _mm512_add_epi8(word, word);
+        word = _mm512_add_epi8(word, word);
+        _mm512_storeu_si512(words + i, _mm512_add_epi8(word, z));
+        current = next;
+    }
+    return true;
 }
 
 // 64 bytes at a time: the complement of each byte from the table's first
@@ -137,6 +198,21 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void reverse512(char* tex
     std::reverse(text + front, text + back);
 }
 
+__attribute__((target("avx512f,avx512bw"))) size_t countBases512(const char* text, size_t n,
+                                                                 std::array<size_t, 4>& counts) {
+    const __m512i letters[4] = {_mm512_set1_epi8('A'), _mm512_set1_epi8('C'), _mm512_set1_epi8('G'),
+                                _mm512_set1_epi8('T')};
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i bytes = _mm512_loadu_si512(text + i);
+        for (size_t b = 0; b < 4; ++b) {
+            counts[b] += static_cast<size_t>(
+                __builtin_popcountll(_mm512_cmpeq_epi8_mask(bytes, letters[b])));
+        }
+    }
+    return i;
+}
+
 __attribute__((target("avx512f"))) void divide512(const double* in, size_t count, double divisor,
                                                   double* out) {
     const __m512d by = _mm512_set1_pd(divisor);
@@ -152,13 +228,13 @@ __attribute__((target("avx512f"))) void divide512(const double* in, size_t count
 }  // namespace simd
 
 // Lanes are consecutive windows; each lane starts at +0.0 and adds its terms
-// for positions 0, 1, ..., L - 1, exactly as the scalar sum does.
+// for positions 0, 1, ..., L - 1, exactly as the scalar sum does. The terms
+// are looked up by the class codes of the text; for the reverse strand, at
+// position l the code at offset L - 1 - l (its complement's terms).
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockClasses512(
-    const char* text, size_t count, double* out) const {
+    const uint8_t* codes, size_t count, const double* terms, bool reverse, double* out) const {
     const size_t length = static_cast<size_t>(length_);
-    classify(text, count + length - 1);
-    const uint8_t* codes = classes_.data();
-    const double* terms = classTerms_.data();
+    const auto offset = [&](size_t l) { return reverse ? length - 1 - l : l; };
     size_t i = 0;
     for (; i + 32 <= count; i += 32) {
         __m512d a0 = _mm512_setzero_pd(), a1 = _mm512_setzero_pd();
@@ -166,7 +242,7 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
         for (size_t l = 0; l < length; ++l) {
             const __m512d lo = _mm512_loadu_pd(terms + l * 16);
             const __m512d hi = _mm512_loadu_pd(terms + l * 16 + 8);
-            const uint8_t* at = codes + i + l;
+            const uint8_t* at = codes + i + offset(l);
             const __m512i i0 = widen8(_mm_loadl_epi64((const __m128i*)(at)));
             const __m512i i1 = widen8(_mm_loadl_epi64((const __m128i*)(at + 8)));
             const __m512i i2 = widen8(_mm_loadl_epi64((const __m128i*)(at + 16)));
@@ -181,17 +257,8 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
         _mm512_storeu_pd(out + i + 16, a2);
         _mm512_storeu_pd(out + i + 24, a3);
     }
-    for (; i + 8 <= count; i += 8) {
-        __m512d a = _mm512_setzero_pd();
-        for (size_t l = 0; l < length; ++l) {
-            const __m512i idx = widen8(_mm_loadl_epi64((const __m128i*)(codes + i + l)));
-            a = _mm512_add_pd(a, _mm512_permutex2var_pd(_mm512_loadu_pd(terms + l * 16), idx,
-                                                        _mm512_loadu_pd(terms + l * 16 + 8)));
-        }
-        _mm512_storeu_pd(out + i, a);
-    }
     for (; i < count; ++i) {
-        out[i] = table_.score(text + i);
+        out[i] = reverse ? reverseScore(codes + i) : forwardScore(codes + i);
     }
 }
 
@@ -213,36 +280,126 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockGat
     }
 }
 
-// 32 windows per vector: the class codes pick each position's byte bound
-// (pshufb within 128-bit lanes holding the 16 bounds), widened to 16 bits and
-// summed; windows whose sum reaches the threshold are candidates. The last
-// block runs over the codes' padding and keeps its own windows only.
-__attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::candidates512(
-    size_t count, const std::vector<uint8_t>& bounds, uint32_t threshold,
-    std::vector<uint32_t>& out) const {
+// 64 windows per step: each offset's class codes pick the bounds from a row
+// (a byte shuffle within 128-bit lanes, which hold the same 16 bounds), and
+// saturating byte adds sum them; windows whose sum stays within the limit
+// survive.
+__attribute__((target("avx512f,avx512bw"))) void WindowKernel::survivors512(const uint8_t* codes,
+                                                                            size_t count,
+                                                                            const uint8_t* rows,
+                                                                            uint64_t* masks) const {
     const size_t length = static_cast<size_t>(length_);
-    const uint8_t* codes = classes_.data();
-    const __m512i limit = _mm512_set1_epi16(static_cast<short>(threshold));
-    for (size_t i = 0; i < count; i += 64) {
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t i = 0, b = 0; i < count; i += 64, ++b) {
         __m512i s0 = _mm512_setzero_si512(), s1 = _mm512_setzero_si512();
+        size_t l = 0;
+        // Two sums side by side, so the adds do not wait on each other.
+        for (; l + 2 <= length; l += 2) {
+            const __m512i r0 = _mm512_loadu_si512(rows + l * 64);
+            const __m512i r1 = _mm512_loadu_si512(rows + l * 64 + 64);
+            s0 = _mm512_adds_epu8(s0, _mm512_shuffle_epi8(r0, _mm512_loadu_si512(codes + i + l)));
+            s1 = _mm512_adds_epu8(s1,
+                                  _mm512_shuffle_epi8(r1, _mm512_loadu_si512(codes + i + l + 1)));
+        }
+        if (l < length) {
+            const __m512i r0 = _mm512_loadu_si512(rows + l * 64);
+            s0 = _mm512_adds_epu8(s0, _mm512_shuffle_epi8(r0, _mm512_loadu_si512(codes + i + l)));
+        }
+        masks[b] = _mm512_cmple_epu8_mask(_mm512_adds_epu8(s0, s1), limit);
+    }
+}
+
+// Both strands at once, two blocks of 64 windows per step: each offset's
+// codes, loaded once, pick the forward and the reverse bounds, and each row
+// of bounds, loaded once, serves both blocks.
+__attribute__((target("avx512f,avx512bw"))) void WindowKernel::bothSurvivors512(
+    const uint8_t* codes, size_t count, const uint8_t* forwardRows, const uint8_t* reverseRows,
+    uint64_t* forwardMasks, uint64_t* reverseMasks) const {
+    const size_t length = static_cast<size_t>(length_);
+    const size_t blocks = (count + 63) / 64;
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(kFilterLimit));
+    for (size_t b = 0; b < blocks; b += 2) {
+        const uint8_t* at = codes + 64 * b;
+        __m512i f0 = _mm512_setzero_si512(), r0 = _mm512_setzero_si512();
+        __m512i f1 = _mm512_setzero_si512(), r1 = _mm512_setzero_si512();
         for (size_t l = 0; l < length; ++l) {
-            const __m256i table = _mm256_broadcastsi128_si256(
-                _mm_loadu_si128((const __m128i*)(bounds.data() + l * 16)));
-            const __m256i c0 = _mm256_loadu_si256((const __m256i*)(codes + i + l));
-            const __m256i c1 = _mm256_loadu_si256((const __m256i*)(codes + i + l + 32));
-            s0 = _mm512_add_epi16(s0, widen32(_mm256_shuffle_epi8(table, c0)));
-            s1 = _mm512_add_epi16(s1, widen32(_mm256_shuffle_epi8(table, c1)));
+            __m512i forward = _mm512_loadu_si512(forwardRows + l * 64);
+            __m512i reverse = _mm512_loadu_si512(reverseRows + l * 64);
+            __m512i c0 = _mm512_loadu_si512(at + l);
+            __m512i c1 = _mm512_loadu_si512(at + 64 + l);
+            // Each vector is loaded once: without these marks the compiler
+            // folds a load into every shuffle that reads it, and the loads,
+            // not the shuffles, then set the pace.
+            asm("" : "+v"(forward), "+v"(reverse), "+v"(c0), "+v"(c1));
+            f0 = _mm512_adds_epu8(f0, _mm512_shuffle_epi8(forward, c0));
+            r0 = _mm512_adds_epu8(r0, _mm512_shuffle_epi8(reverse, c0));
+            f1 = _mm512_adds_epu8(f1, _mm512_shuffle_epi8(forward, c1));
+            r1 = _mm512_adds_epu8(r1, _mm512_shuffle_epi8(reverse, c1));
         }
-        uint64_t keep = _mm512_cmpge_epu16_mask(s0, limit);
-        keep |= static_cast<uint64_t>(_mm512_cmpge_epu16_mask(s1, limit)) << 32;
-        if (count - i < 64) {
-            keep &= (uint64_t{1} << (count - i)) - 1;  // the last block's windows only
-        }
-        while (keep != 0) {
-            out.push_back(static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctzll(keep))));
-            keep &= keep - 1;
+        forwardMasks[b] = _mm512_cmple_epu8_mask(f0, limit);
+        reverseMasks[b] = _mm512_cmple_epu8_mask(r0, limit);
+        if (b + 1 < blocks) {
+            forwardMasks[b + 1] = _mm512_cmple_epu8_mask(f1, limit);
+            reverseMasks[b + 1] = _mm512_cmple_epu8_mask(r1, limit);
         }
     }
+}
+
+namespace {
+
+// The word filter's sums for both strands: `groups` rows of 64 bounds per
+// strand, one byte permute each per block of 64 windows; with a known
+// number of rows (up to 8, motifs of up to 24 positions) every row stays in
+// a register.
+template <size_t kGroups>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void wordSums512(
+    const uint8_t* words, size_t count, size_t groups, const uint8_t* forwardRows,
+    const uint8_t* reverseRows, uint8_t limitValue, uint64_t* forwardMasks,
+    uint64_t* reverseMasks) {
+    const size_t rows = kGroups > 0 ? kGroups : groups;
+    __m512i forward[kGroups > 0 ? kGroups : 1], reverse[kGroups > 0 ? kGroups : 1];
+    if constexpr (kGroups > 0) {
+        for (size_t g = 0; g < kGroups; ++g) {
+            forward[g] = _mm512_loadu_si512(forwardRows + g * 64);
+            reverse[g] = _mm512_loadu_si512(reverseRows + g * 64);
+        }
+    }
+    const __m512i limit = _mm512_set1_epi8(static_cast<char>(limitValue));
+    constexpr __mmask64 kAll = ~__mmask64{0};
+    const size_t blocks = (count + 63) / 64;
+    for (size_t b = 0; b < blocks; ++b) {
+        const uint8_t* at = words + 64 * b;
+        __m512i f = _mm512_setzero_si512(), r = _mm512_setzero_si512();
+        for (size_t g = 0; g < rows; ++g) {
+            const __m512i word = _mm512_loadu_si512(at + 3 * g);
+            if constexpr (kGroups > 0) {
+                f = _mm512_adds_epu8(f, _mm512_maskz_permutexvar_epi8(kAll, word, forward[g]));
+                r = _mm512_adds_epu8(r, _mm512_maskz_permutexvar_epi8(kAll, word, reverse[g]));
+            } else {
+                f = _mm512_adds_epu8(f, _mm512_maskz_permutexvar_epi8(
+                                            kAll, word, _mm512_loadu_si512(forwardRows + g * 64)));
+                r = _mm512_adds_epu8(r, _mm512_maskz_permutexvar_epi8(
+                                            kAll, word, _mm512_loadu_si512(reverseRows + g * 64)));
+            }
+        }
+        forwardMasks[b] = _mm512_cmple_epu8_mask(f, limit);
+        reverseMasks[b] = _mm512_cmple_epu8_mask(r, limit);
+    }
+}
+
+}  // namespace
+
+void WindowKernel::wordSurvivors512(const uint8_t* words, size_t count, const uint8_t* forwardRows,
+                                    const uint8_t* reverseRows, uint64_t* forwardMasks,
+                                    uint64_t* reverseMasks) const {
+    using Sums = void (*)(const uint8_t*, size_t, size_t, const uint8_t*, const uint8_t*, uint8_t,
+                          uint64_t*, uint64_t*);
+    static constexpr Sums kSums[] = {wordSums512<0>, wordSums512<1>, wordSums512<2>,
+                                     wordSums512<3>, wordSums512<4>, wordSums512<5>,
+                                     wordSums512<6>, wordSums512<7>, wordSums512<8>};
+    const size_t groups = (static_cast<size_t>(length_) + 2) / 3;
+    kSums[groups < std::size(kSums) ? groups : 0](words, count, groups, forwardRows, reverseRows,
+                                                  kFilterLimit, forwardMasks, reverseMasks);
 }
 
 }  // namespace xoprex::scan_detail

@@ -49,6 +49,11 @@ void HitKeeper::beginStrand(bool forward, size_t n, const std::vector<CandidateL
     ++pass_;
     forward_[pass_] = forward;
     strandLength_[pass_] = n;
+    if (n > kStartMask && !long_) {
+        // Starts beyond 31 bits from now on; those kept so far have none.
+        entryHigh_.assign(entryCodes_.size(), 0);
+        long_ = true;
+    }
     // Room for every window of the strand, so that the entries do not grow
     // by doubling (compactEntries gives back what the rule dropped).
     size_t more = 0;
@@ -57,6 +62,9 @@ void HitKeeper::beginStrand(bool forward, size_t n, const std::vector<CandidateL
     }
     entryScores_.reserve(entryScores_.size() + more);
     entryCodes_.reserve(entryCodes_.size() + more);
+    if (long_) {
+        entryHigh_.reserve(entryHigh_.size() + more);
+    }
     if (withMeans_) {
         entryMeans_.reserve(entryMeans_.size() + more);
     }
@@ -64,8 +72,8 @@ void HitKeeper::beginStrand(bool forward, size_t n, const std::vector<CandidateL
         // The first pass's entries, all on one strand, in list order.
         firstPass_.forward = forward_[0];
         firstPass_.keys.reserve(entryCodes_.size());
-        for (const uint32_t code : entryCodes_) {
-            firstPass_.keys.push_back(firstPass_.key(positionOf(0, code & kStartMask)));
+        for (size_t e = 0; e < entryCodes_.size(); ++e) {
+            firstPass_.keys.push_back(firstPass_.key(positionOf(0, entryStart(e))));
         }
     }
 }
@@ -74,14 +82,14 @@ bool HitKeeper::strandOf(size_t listIndex) const {
     if (listIndex < existing_) {
         return out_.hits[listIndex].strand;
     }
-    return forward_[entryCodes_[listIndex - existing_] >> kPassShift];
+    return forward_[entryPass(listIndex - existing_)];
 }
 
 double HitKeeper::scoreOf(size_t listIndex) const {
     return listIndex < existing_ ? out_.hits[listIndex].score : entryScores_[listIndex - existing_];
 }
 
-void HitKeeper::fill(SiteHit& hit, int pass, uint32_t start, double score, const WindowMeans& means,
+void HitKeeper::fill(SiteHit& hit, int pass, size_t start, double score, const WindowMeans& means,
                      const char* site) const {
     hit.site.assign(site, static_cast<size_t>(siteLength_));
     hit.position = positionOf(pass, start);
@@ -92,9 +100,12 @@ void HitKeeper::fill(SiteHit& hit, int pass, uint32_t start, double score, const
     hit.downMean = means.down;
 }
 
-void HitKeeper::appendEntry(uint32_t start, double score, const WindowMeans& means) {
+void HitKeeper::appendEntry(size_t start, double score, const WindowMeans& means) {
     entryScores_.push_back(score);
-    entryCodes_.push_back(start | static_cast<uint32_t>(pass_) << kPassShift);
+    entryCodes_.push_back(codeOf(start));
+    if (long_) {
+        entryHigh_.push_back(highOf(start));
+    }
     if (withMeans_) {
         entryMeans_.push_back(means);
     }
@@ -127,6 +138,7 @@ void HitKeeper::compactEntries() {
     if (entryScores_.capacity() - entryScores_.size() >= kManyEntries / 8) {
         entryScores_.shrink_to_fit();
         entryCodes_.shrink_to_fit();
+        entryHigh_.shrink_to_fit();
         entryMeans_.shrink_to_fit();
     }
 }
@@ -144,15 +156,15 @@ void HitKeeper::returnTemporaryMemory() {
 void HitKeeper::sortEntries() {
     const std::vector<uint32_t> order = hitOrder(
         *sortOptions_, entryScores_.size(), [this](size_t e) { return entryScores_[e]; },
-        [this](size_t e) {
-            return positionOf(static_cast<int>(entryCodes_[e] >> kPassShift),
-                              entryCodes_[e] & kStartMask);
-        });
+        [this](size_t e) { return positionOf(entryPass(e), entryStart(e)); });
     if (order.empty()) {
         return;
     }
     applyOrder(entryScores_, order);
     applyOrder(entryCodes_, order);
+    if (long_) {
+        applyOrder(entryHigh_, order);
+    }
     if (withMeans_) {
         applyOrder(entryMeans_, order);
     }
@@ -172,6 +184,7 @@ void HitKeeper::release() {
     std::vector<int64_t>().swap(firstPass_.keys);
     std::vector<double>().swap(entryScores_);
     std::vector<uint32_t>().swap(entryCodes_);
+    std::vector<uint32_t>().swap(entryHigh_);
     std::vector<WindowMeans>().swap(entryMeans_);
 }
 

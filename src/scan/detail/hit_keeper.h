@@ -25,31 +25,80 @@ struct WindowMeans {
 };
 
 // Windows of one strand that passed the cut-off, gathered by a scanning
-// thread in window order: 12 bytes a window (and the means in integrative
-// scans), since a record may keep every window.
+// thread in increasing window order: 12 bytes a window (and the means in
+// integrative scans), since a record may keep every window. Starts are kept
+// in 32 bits relative to the list's first one, so a list spans fewer than
+// 2^32 windows (fits tells whether a start may still join it).
 class CandidateList {
   public:
     CandidateList(double cutOff, bool lowerIsBetterScore, bool withMeans)
         : cutOff_(cutOff), lower_(lowerIsBetterScore), withMeans_(withMeans) {}
     double cutOff() const { return cutOff_; }
     bool lowerIsBetter() const { return lower_; }
+    bool fits(size_t start) const { return offsets_.empty() || start - base_ <= UINT32_MAX; }
     void keep(size_t start, double score, double localMean, double upMean, double downMean) {
-        starts.push_back(static_cast<uint32_t>(start));
-        scores.push_back(score);
+        if (offsets_.empty()) {
+            base_ = start;
+        }
+        keepAt(static_cast<uint32_t>(start - base_), score, localMean, upMean, downMean);
+    }
+    // An empty list's first start; then keepAt(start - base, ...).
+    void startAt(size_t base) { base_ = base; }
+    void keepAt(uint32_t offset, double score, double localMean, double upMean, double downMean) {
+        offsets_.push_back(offset);
+        scores_.push_back(score);
         if (withMeans_) {
-            means.push_back(WindowMeans{localMean, upMean, downMean});
+            means_.push_back(WindowMeans{localMean, upMean, downMean});
         }
     }
-    size_t size() const { return starts.size(); }
-
-    std::vector<uint32_t> starts;  // window starts on the strand
-    std::vector<double> scores;
-    std::vector<WindowMeans> means;  // integrative scans only
+    size_t size() const { return offsets_.size(); }
+    size_t start(size_t i) const { return base_ + offsets_[i]; }
+    double score(size_t i) const { return scores_[i]; }
+    WindowMeans means(size_t i) const { return withMeans_ ? means_[i] : WindowMeans{}; }
 
   private:
     double cutOff_;
     bool lower_;
     bool withMeans_;
+    size_t base_ = 0;
+    std::vector<uint32_t> offsets_;  // window starts less base_
+    std::vector<double> scores_;
+    std::vector<WindowMeans> means_;  // integrative scans only
+};
+
+// The windows of one strand in increasing order as one scanning thread keeps
+// them, in as many lists as their span needs (a new one 2^32 windows after
+// the current one's first).
+class CandidateLists {
+  public:
+    CandidateLists(std::vector<CandidateList>& lists, const CandidateList& empty)
+        : lists_(lists), empty_(empty) {}
+    double cutOff() const { return empty_.cutOff(); }
+    bool lowerIsBetter() const { return empty_.lowerIsBetter(); }
+    // Out of line: the integrative slide's loop, which calls it, keeps its
+    // running means in registers only without the vectors' code inside.
+    [[gnu::noinline]] void keep(size_t start, double score, double localMean, double upMean,
+                                double downMean) {
+        if (start >= end_) {
+            open(start);
+        }
+        current_->keepAt(static_cast<uint32_t>(start - base_), score, localMean, upMean, downMean);
+    }
+
+  private:
+    void open(size_t start) {
+        lists_.push_back(empty_);
+        current_ = &lists_.back();
+        current_->startAt(start);
+        base_ = start;
+        end_ = start + UINT32_MAX < start ? SIZE_MAX : start + UINT32_MAX;
+    }
+
+    std::vector<CandidateList>& lists_;
+    CandidateList empty_;
+    CandidateList* current_ = nullptr;
+    size_t base_ = 0;
+    size_t end_ = 0;  // the first start the current list cannot take
 };
 
 // Turns the windows that passed into the record's hits: strand after strand,
@@ -81,12 +130,12 @@ class HitKeeper {
         beginStrand(forward, n, lists);
         for (const CandidateList& list : lists) {
             for (size_t i = 0; i < list.size(); ++i) {
-                if (skipAmbiguous_ && !allBases(text.window(list.starts[i]))) {
+                const size_t start = list.start(i);
+                if (skipAmbiguous_ && !allBases(text.window(start))) {
                     continue;
                 }
-                const WindowMeans means = list.means.empty() ? WindowMeans{} : list.means[i];
-                keep(list.starts[i], list.scores[i], means,
-                     [&](uint32_t start) { return text.window(start); });
+                keep(start, list.score(i), list.means(i),
+                     [&](size_t at) { return text.window(at); });
             }
         }
     }
@@ -104,9 +153,8 @@ class HitKeeper {
         reserveHits();
         auto& hits = out_.hits;
         for (size_t e = 0; e < entryScores_.size(); ++e) {
-            const uint32_t code = entryCodes_[e];
-            const uint32_t start = code & kStartMask;
-            const int pass = code >> kPassShift;
+            const size_t start = entryStart(e);
+            const int pass = entryPass(e);
             hits.emplace_back(siteLength_);
             fill(hits.back(), pass, start, entryScores_[e],
                  entryMeans_.empty() ? WindowMeans{} : entryMeans_[e],
@@ -116,22 +164,35 @@ class HitKeeper {
     }
 
   private:
+    // An entry's pass and start: the pass in the top bit of its code, the
+    // start's low 31 bits below it, and on strands of 2^31 characters or
+    // more the start's higher bits in entryHigh_.
     static constexpr uint32_t kPassShift = 31;
+    static constexpr uint32_t kStartMask = (uint32_t{1} << kPassShift) - 1;
+    int entryPass(size_t e) const { return static_cast<int>(entryCodes_[e] >> kPassShift); }
+    size_t entryStart(size_t e) const {
+        const size_t low = entryCodes_[e] & kStartMask;
+        return long_ ? low | static_cast<size_t>(entryHigh_[e]) << kPassShift : low;
+    }
+    uint32_t codeOf(size_t start) const {
+        return static_cast<uint32_t>(start & kStartMask) | static_cast<uint32_t>(pass_)
+                                                               << kPassShift;
+    }
+    uint32_t highOf(size_t start) const { return static_cast<uint32_t>(start >> kPassShift); }
 
     bool allBases(const char* window) const;
-    static constexpr uint32_t kStartMask = (uint32_t{1} << kPassShift) - 1;
 
     template <class Window>
-    void keep(uint32_t start, double score, const WindowMeans& means, Window window);
+    void keep(size_t start, double score, const WindowMeans& means, Window window);
     void beginStrand(bool forward, size_t n, const std::vector<CandidateList>& lists);
-    int64_t positionOf(int pass, uint32_t start) const {
+    int64_t positionOf(int pass, size_t start) const {
         return static_cast<int64_t>(forward_[pass] ? start : strandLength_[pass] - start);
     }
     bool strandOf(size_t listIndex) const;
     double scoreOf(size_t listIndex) const;
-    void fill(SiteHit& hit, int pass, uint32_t start, double score, const WindowMeans& means,
+    void fill(SiteHit& hit, int pass, size_t start, double score, const WindowMeans& means,
               const char* site) const;
-    void appendEntry(uint32_t start, double score, const WindowMeans& means);
+    void appendEntry(size_t start, double score, const WindowMeans& means);
     void compactEntries();
     void sortEntries();
     void returnTemporaryMemory();
@@ -168,9 +229,12 @@ class HitKeeper {
     int pass_ = -1;
     bool forward_[2] = {true, false};
     size_t strandLength_[2] = {0, 0};
-    // The entries: score, window start with its pass in the top bit, means.
+    // The entries: score, pass and window start (entryPass, entryStart),
+    // means.
     std::vector<double> entryScores_;
     std::vector<uint32_t> entryCodes_;
+    std::vector<uint32_t> entryHigh_;      // when long_
+    bool long_ = false;                    // a strand of 2^31 characters or more
     std::vector<WindowMeans> entryMeans_;  // integrative scans only
     bool withMeans_;
     const Options* sortOptions_;
@@ -178,7 +242,7 @@ class HitKeeper {
 };
 
 template <class Window>
-void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Window window) {
+void HitKeeper::keep(size_t start, double score, const WindowMeans& means, Window window) {
     if (!removeRedundant_ || (fresh_ && pass_ == 0)) {
         appendEntry(start, score, means);  // no partner possible
         return;
@@ -212,12 +276,14 @@ void HitKeeper::keep(uint32_t start, double score, const WindowMeans& means, Win
     }
     const size_t e = partner - existing_;
     if (!fresh_) {
-        index_.replaced(partner, strandOf(partner),
-                        positionOf(entryCodes_[e] >> kPassShift, entryCodes_[e] & kStartMask),
-                        strand, position);
+        index_.replaced(partner, strandOf(partner), positionOf(entryPass(e), entryStart(e)), strand,
+                        position);
     }
     entryScores_[e] = score;
-    entryCodes_[e] = start | static_cast<uint32_t>(pass_) << kPassShift;
+    entryCodes_[e] = codeOf(start);
+    if (long_) {
+        entryHigh_[e] = highOf(start);
+    }
     if (withMeans_) {
         entryMeans_[e] = means;
     }

@@ -34,6 +34,14 @@ std::vector<uint32_t> stableOrder(const std::vector<uint64_t>& keys) {
     for (size_t i = 0; i < count; ++i) {
         from[i] = static_cast<uint32_t>(i);
     }
+    // A few entries (a record's usual hits) are sorted directly: the radix
+    // passes cost their buckets whatever the count.
+    constexpr size_t kFew = 256;
+    if (count <= kFew) {
+        std::stable_sort(from.begin(), from.end(),
+                         [&keys](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+        return from;
+    }
     constexpr int kBits = 11;
     constexpr size_t kBuckets = size_t{1} << kBits;
     std::vector<size_t> starts(kBuckets);

@@ -29,9 +29,7 @@ class ScanFrame {
           minimum(options.integrative ? halfWidth + 1 : 0),
           linear(linearText),
           keeper(out, options, siteLength, sortedFor, control.skipAmbiguous),
-          ticker(control, 2.0 * static_cast<double>(textSize)) {
-        ticker.advance(0);
-    }
+          ticker(control, 2.0 * static_cast<double>(textSize)) {}
 
     // Whether a strand of n characters has windows (at least L characters,
     // and h + 1 in integrative mode).

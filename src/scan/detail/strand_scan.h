@@ -9,26 +9,32 @@
 // mode, yields no windows.
 //
 // Both strands are scanned before any window becomes a hit: the windows
-// that pass gather in compact candidate lists (plain mode: the windows of
-// each strand cut into chunks, scored on the threads side by side;
-// integrative mode: the running means are sequential along a strand, so the
-// two strands run side by side, each with its own neighbourhood, the
-// caller's taking the reverse one so that it ends holding that pass's global
-// sum). The reverse strand is read from the forward text a block at a time
-// (ReverseStrandReader) when every byte of the text has a complement, and
-// copied first otherwise. Then the HitKeeper turns the candidates into hits
-// strand after strand, in window order, so the redundancy rule (which
-// depends on list order) sees the same sequence whatever the thread count,
-// and the hit list is allocated once at its exact size.
+// that pass gather in compact candidate lists (plain mode: the windows cut
+// into chunks, scored on the threads side by side; integrative mode: the
+// running means are sequential along a strand, so the two strands run side
+// by side, each with its own neighbourhood, the caller's taking the reverse
+// one so that it ends holding that pass's global sum). When every byte of
+// the text has a complement, a plain scan with the record's kernel scores
+// both strands in one pass over the forward text (the kernel scores a
+// window's reverse complement from its forward letters), and the other
+// scans read the reverse strand from the forward text a block at a time
+// (ReverseStrandReader); otherwise the reverse strand is copied first. Then the HitKeeper turns the
+// candidates into hits strand after strand, in window order, so the redundancy rule (which depends
+// on list order) sees the same sequence whatever the thread count, and the hit list is allocated
+// once at its exact size.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/tasks.h"
 #include "scan/detail/scan_frame.h"
+#include "scan/detail/window_kernel.h"
 #include "scan/reverse_complement.h"
 
 namespace xoprex::scan_detail {
@@ -125,13 +131,33 @@ void scanPlain(StrandScan& scan, const std::string& forwardText, const Scorer& s
     }
 }
 
+// One of the plain scans of a text whose every byte has a complement that
+// scanPlainBothEach runs in one pass (the kernel scores a window's reverse
+// complement from its forward letters).
+struct PairScan {
+    StrandScan* scan = nullptr;
+    const WindowKernel* kernel = nullptr;
+    // Set by the pass: the scan's filter and windows.
+    const WindowKernel::CutFilter* filter = nullptr;
+    size_t end = 0;     // windows 0 .. end - 1
+    size_t inside = 0;  // windows 0 .. inside - 1 lie within the text
+    size_t last = 0;    // N - L, the last window within the text
+};
+
+// The scans, both strands each, in one pass over the text on `threads`
+// threads (strand_pairs.cpp): chunks of forward windows side by side, each
+// keeping the windows that pass on the forward strand and the reverse
+// windows whose letters they complement, progress going to `ticker`.
+void scanPlainBothEach(std::span<PairScan> scans, const std::string& text, unsigned threads,
+                       ProgressTicker& ticker);
+
 // Integrative mode: both strands side by side.
 template <class Scorer>
 void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Scorer& scorer,
                      IntegrativeWindow& window) {
     IntegrativeWindow forwardWindow = window;
     for (auto& lists : scan.found) {
-        lists.assign(1, scan.emptyList());
+        lists.clear();
     }
     if (!scan.readBackwards) {
         scan.copyReverse(forwardText);
@@ -140,11 +166,11 @@ void scanIntegrative(StrandScan& scan, const std::string& forwardText, const Sco
         IntegrativeWindow& neighbourhood = strand == 0 ? forwardWindow : window;
         neighbourhood.beginPass();
         const Scorer local = scorer;
+        CandidateLists kept(scan.found[strand], scan.emptyList());
         const auto scanWith = [&](const StrandJob& job, const auto& text) {
             if (job.scannable) {
                 scanIntegrativeStrand(text, job.n, job.textLength, job.end, job.candidateEnd, local,
-                                      neighbourhood, scan.found[strand].front(), scan.frame.ticker,
-                                      strand == 1);
+                                      neighbourhood, kept, scan.frame.ticker, strand == 1);
             }
         };
         if (strand == 0) {
@@ -212,6 +238,13 @@ void scanTextWith(const std::string& text, int32_t siteLength, const Scorer& sco
     scan.readBackwards = fullyComplementable(text.data(), text.size());
     if (options.integrative) {
         scanIntegrative(scan, text, scorer, window);
+    } else if constexpr (std::is_same_v<Scorer, WindowKernel>) {
+        if (scan.readBackwards && scorer.scoresBothStrands()) {
+            PairScan one{&scan, &scorer};
+            scanPlainBothEach({&one, 1}, text, scan.threads, frame.ticker);
+        } else {
+            scanPlain(scan, text, scorer);
+        }
     } else {
         scanPlain(scan, text, scorer);
     }

@@ -1,5 +1,7 @@
 #include "scan/detail/strand_text.h"
 
+#include <algorithm>
+
 #include "base/memory_hints.h"
 #include "scan/reverse_complement.h"
 #include "seqio/sequence.h"
@@ -10,10 +12,18 @@ void StrandText::assign(const char* text, size_t n, size_t wrap, size_t length) 
     text_ = text;
     n_ = n;
     stitchStart_ = n + 1 > length ? n + 1 - length : 0;
+    // The strand's end, then its first `wrap` characters (wrap <= n).
+    const size_t tail = n - stitchStart_;
+    const size_t size = tail + wrap;
+    char* to = short_.data();
     stitch_.clear();
-    for (size_t p = stitchStart_; p < n + wrap; ++p) {
-        stitch_ += text[p < n ? p : p - n];
+    if (size > short_.size()) {
+        stitch_.resize(size);
+        to = stitch_.data();
     }
+    std::copy(text + stitchStart_, text + n, to);
+    std::copy(text, text + wrap, to + tail);
+    stitchText_ = to;
 }
 
 void StrandText::copyWindow(size_t start, size_t length, std::string& site) const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -19,7 +20,7 @@ class StrandText {
   public:
     void assign(const char* text, size_t n, size_t wrap, size_t length);
     const char* window(size_t start) const {
-        return start < stitchStart_ ? text_ + start : stitch_.data() + (start - stitchStart_);
+        return start < stitchStart_ ? text_ + start : stitchText_ + (start - stitchStart_);
     }
     // Splits [first, stop) at stitchStart: calls run(pointer, first, count)
     // for each part, pointer being the first window's text.
@@ -31,16 +32,24 @@ class StrandText {
             first = inside;
         }
         if (first < stop) {
-            run(stitch_.data() + (first - stitchStart_), first, stop - first);
+            run(stitchText_ + (first - stitchStart_), first, stop - first);
         }
     }
     // Copies the window starting at `start` (< n) into `site`.
     void copyWindow(size_t start, size_t length, std::string& site) const;
 
+    StrandText() = default;
+    StrandText(const StrandText&) = delete;
+    StrandText& operator=(const StrandText&) = delete;
+
   private:
     const char* text_ = nullptr;
     size_t n_ = 0;
     size_t stitchStart_ = 0;
+    // The stitched end: in short_ when it fits (a plain scan's), else in
+    // stitch_.
+    const char* stitchText_ = nullptr;
+    std::array<char, 64> short_{};
     std::string stitch_;
 };
 

@@ -36,8 +36,8 @@ ResultContext resultContext(const SearchInputs& inputs, const CollectionSearch& 
     context.targetPath = inputs.sequencePath;
     context.collectionPath = search.names.path;
     context.collectionTitle = search.names.title;
-    context.motifId = search.matrix ? search.matrix->id : search.names.title;
-    context.motifAltId = search.matrix ? search.matrix->name : std::string();
+    context.motifId = search.motifId();
+    context.motifAltId = search.motifAltId();
     context.pValue = inputs.pValue;
     context.bestScore = bestWindowScore(search.options.method, search.collection, background);
     return context;

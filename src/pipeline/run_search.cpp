@@ -20,6 +20,7 @@
 #include "motif/site_collection.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
+#include "pipeline/regulon_search.h"
 #include "pipeline/search_outputs.h"
 #include "pipeline/search_settings.h"
 #include "report/collection_logs.h"
@@ -59,6 +60,9 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath,
                                            inputs.backgroundPath};
     inputPaths.insert(inputPaths.end(), inputs.otherInputs.begin(), inputs.otherInputs.end());
+    if (inputs.regulon) {
+        inputPaths.push_back(inputs.regulon->annotationPath);
+    }
     for (const CollectionSource& source : inputs.collections) {
         inputPaths.push_back(source.path);
     }
@@ -66,7 +70,8 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
         named.push_back(search->names);
     }
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
-                       options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths);
+                       options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths,
+                       regulonOutputNames(inputs, searches));
 }
 
 // The record's topology as the search scans it.
@@ -247,6 +252,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     const Searches searches = collectionSearches(inputs, runOptions, control);
     checkOutputs(inputs, runOptions, searches);
+    std::unique_ptr<RegulonRun> regulon;
+    if (inputs.regulon) {
+        regulon = std::make_unique<RegulonRun>(inputs, searches.size());
+    }
     std::optional<BackgroundFile> backgroundFile;
     if (!inputs.backgroundPath.empty()) {
         backgroundFile = readBackgroundFile(inputs.backgroundPath);
@@ -334,6 +343,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         if (backgroundFile && index > 0) {
             applyBackground(placed.record, *backgroundFile);
         }
+        if (regulon != nullptr) {
+            regulon->prepareRecord(placed.record);
+        }
         composition.add(placed.record.sequence);
         const SequenceRecord& record = placed.record;
         if (sequenceLogs != nullptr) {
@@ -359,6 +371,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             }
             countHits(search.summary, *info, found, stated);
             recordHits += found.hits.size();
+            if (regulon != nullptr) {
+                regulon->addRecord(record, *info, k, search, found, background, control);
+            }
             if (search.rows != nullptr) {
                 search.rows->add(*info, found, [&search, &background](double score) {
                     return pValueNow(search, background, score);
@@ -366,6 +381,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             }
         }
         progress.recordDone(recordHits);
+        if (regulon != nullptr) {
+            regulon->finishRecord();
+        }
         if (!feed.next(placed)) {
             break;
         }
@@ -380,6 +398,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                           " not searched: only the first is, unless --all-records");
     }
     composition.noteIfFar(background, control);
+    if (regulon != nullptr) {
+        regulon->checkGenesFound(control);
+    }
 
     // Each collection's p-values and q-values: on its own, or with every
     // collection's together.
@@ -419,6 +440,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
 
+    if (regulon != nullptr) {
+        // Before the distributions are let go: the best windows' p-values.
+        regulon->settle(searches, background);
+    }
     std::string written;
     for (size_t k = 0; k < searches.size(); ++k) {
         CollectionSearch& search = *searches[k];
@@ -441,6 +466,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
     writeOneTable(inputs, searches, significance, control);
+    if (regulon != nullptr) {
+        regulon->write(inputs, searches, control);
+    }
     return written;
 }
 

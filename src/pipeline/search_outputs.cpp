@@ -53,7 +53,8 @@ std::string resultsTableName(const Options& options, const std::optional<double>
 void checkSearchOutputs(const std::vector<NamedCollection>& collections,
                         const std::string& runBaseName, const std::vector<ResultFormat>& formats,
                         bool logResults, bool runLog, const std::string& oneTable,
-                        const std::vector<std::string>& inputs) {
+                        const std::vector<std::string>& inputs,
+                        const std::vector<std::string>& more) {
     checkTitlesDiffer(collections);
     std::vector<std::string> outputs = sharedOutputNames(runBaseName, logResults);
     if (!runLog) {
@@ -62,6 +63,7 @@ void checkSearchOutputs(const std::vector<NamedCollection>& collections,
     if (!oneTable.empty()) {
         outputs.push_back(oneTable);
     }
+    outputs.insert(outputs.end(), more.begin(), more.end());
     for (const NamedCollection& collection : collections) {
         const std::vector<std::string> own = collectionOutputNames(
             collection.resultsName, formats, collection.reportPrefix, logResults);

@@ -36,10 +36,12 @@ struct NamedCollection {
 // path, or same file); OutputError when a name is longer than a file system
 // takes.
 // `runLog`: whether the run log has a file; `oneTable` the file of the one
-// table of every collection's rows, if any.
+// table of every collection's rows, if any; `more` other outputs (the
+// regulon tables).
 void checkSearchOutputs(const std::vector<NamedCollection>& collections,
                         const std::string& runBaseName, const std::vector<ResultFormat>& formats,
                         bool logResults, bool runLog, const std::string& oneTable,
-                        const std::vector<std::string>& inputs);
+                        const std::vector<std::string>& inputs,
+                        const std::vector<std::string>& more = {});
 
 }  // namespace xoprex

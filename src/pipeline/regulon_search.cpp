@@ -1,0 +1,313 @@
+#include "pipeline/regulon_search.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "base/errors.h"
+#include "base/number_format.h"
+#include "motif/scoring.h"
+#include "report/result_formats.h"
+#include "report/result_schema.h"
+
+namespace xoprex {
+
+// One collection's part: its model (made with its first operon), the term
+// table of the records' background, and its rows.
+struct RegulonRun::Collection {
+    bool tried = false;
+    std::unique_ptr<RegulationModel> model;
+    SiteScoreFit fit;
+    TermTable terms;
+    std::array<double, 4> termsBackground{};
+    bool hasTerms = false;
+    RegulonTable table;
+};
+
+namespace {
+
+std::string describeFit(const SiteScoreFit& fit, size_t sites) {
+    std::string text = "normal, mean " + formatGeneralC(fit.mean, 8) + ", standard deviation " +
+                       formatGeneralC(fit.deviation, 8);
+    return text + (fit.fromSites ? " (the self-scores of " + std::to_string(sites) + " sites)"
+                                 : " (the scores of words drawn from the model)");
+}
+
+// Whether a gene of the annotation lies beyond its record: it starts past
+// the end, or is longer than the record (a gene across the origin of a
+// circular record ends past it).
+bool beyondRecord(const GeneRecord& gene, int64_t length) {
+    const int64_t left = std::min(gene.begin, gene.end);
+    const int64_t right = std::max(gene.begin, gene.end);
+    return left > length || right - left >= length;
+}
+
+}  // namespace
+
+std::vector<std::string> regulonOutputNames(const SearchInputs& inputs, const Searches& searches) {
+    std::vector<std::string> names;
+    if (inputs.regulon && !inputs.regulon->standardOutput) {
+        for (const auto& search : searches) {
+            names.push_back(regulonTableName(search->names.reportPrefix));
+        }
+    }
+    return names;
+}
+
+RegulonRun::RegulonRun(const SearchInputs& inputs, size_t collections)
+    : settings_(*inputs.regulon),
+      targetPath_(inputs.sequencePath),
+      skipAmbiguous_(inputs.skipAmbiguous) {
+    if (!settings_.annotationPath.empty()) {
+        annotation_ = std::make_unique<GeneAnnotation>(readGff3File(settings_.annotationPath));
+    }
+    for (size_t k = 0; k < collections; ++k) {
+        collections_.push_back(std::make_unique<Collection>());
+    }
+}
+
+RegulonRun::~RegulonRun() = default;
+
+void RegulonRun::prepareRecord(SequenceRecord& record) {
+    if (annotation_) {
+        record.genes.clear();
+        const auto found = annotation_->genes.find(record.name);
+        if (found != annotation_->genes.end()) {
+            matched_.insert(record.name);
+            const auto length = static_cast<int64_t>(record.sequence.size());
+            for (const AnnotatedGene& annotated : found->second) {
+                if (beyondRecord(annotated.gene, length)) {
+                    throw InputError(InputProblem::Format, annotation_->name,
+                                     "Incorrect annotation file! - " + annotation_->name +
+                                         ", line " + std::to_string(annotated.line) +
+                                         ": the gene lies beyond the end of record " + record.name +
+                                         " (" + std::to_string(length) + " bases) of " +
+                                         targetPath_);
+                }
+                record.genes.push_back(annotated.gene);
+            }
+        }
+    }
+    anyGenes_ = anyGenes_ || !record.genes.empty();
+    OperonRules rules;
+    rules.maxGap = settings_.operonGap;
+    rules.grouped = settings_.operons;
+    operons_ = groupOperons(record.genes, static_cast<int64_t>(record.sequence.size()),
+                            record.topology != Topology::Linear, rules);
+    strands_ = operons_.empty() ? nullptr : std::make_unique<RecordStrands>(record);
+}
+
+RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
+                                             const SequenceRecord& background,
+                                             const SearchControl& control) {
+    Collection& part = *collections_[k];
+    if (part.tried) {
+        return part;
+    }
+    part.tried = true;
+    const Options& options = search.options;
+    const NullModel null = windowNullModel(options.method, search.collection, background);
+    part.fit = siteScoreFit(search.collection, null);
+    try {
+        part.model =
+            std::make_unique<RegulationModel>(search.distributions->of(background), null, part.fit);
+    } catch (const std::length_error&) {
+    } catch (const std::invalid_argument&) {
+    }
+    if (part.model == nullptr && control.onNote) {
+        control.onNote(search.names.title +
+                       ": the distribution of its window scores is out of reach: the posteriors "
+                       "of its operons are left empty");
+    }
+    if (collections_.size() > kKeptDistributions) {
+        search.distributions->release();
+    }
+    return part;
+}
+
+void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
+                           CollectionSearch& search, const RecordHits& found,
+                           const SequenceRecord& background, const SearchControl& control) {
+    if (operons_.empty()) {
+        return;
+    }
+    Collection& part = modelled(k, search, background, control);
+    const Options& options = search.options;
+    if (!part.hasTerms || part.termsBackground != record.backgroundFrequencies) {
+        part.terms = TermTable(options.method, search.collection, record);
+        part.termsBackground = record.backgroundFrequencies;
+        part.hasTerms = true;
+    }
+    const bool lower = lowerIsBetter(options.method);
+    const int length = part.terms.siteLength();
+    const HitPlaces hits(found.hits);
+    for (size_t j = 0; j < operons_.size(); ++j) {
+        const Operon& operon = operons_[j];
+        const GeneRecord& first = record.genes[operon.genes.front()];
+        const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
+        const RegionWindows region =
+            scoreRegion(*strands_, ranges, part.terms, lower, skipAmbiguous_);
+        RegulonRow row;
+        row.operon = operonsBefore_ + j + 1;
+        row.record = info.name;
+        row.recordNumber = info.number;
+        row.forward = operon.forward;
+        row.firstGeneStart = first.begin;
+        for (const size_t g : operon.genes) {
+            row.locusTags.push_back(record.genes[g].locus);
+            row.geneNames.push_back(record.genes[g].gene);
+            row.products.push_back(record.genes[g].product);
+        }
+        row.windows = region.count;
+        row.sites = hits.countIn(ranges);
+        if (region.hasBest) {
+            SiteHit best(length);
+            best.position = region.bestPosition;
+            best.strand = region.bestForward;
+            const SiteSpan span = siteSpan(info, best);
+            row.hasBest = true;
+            row.bestStart = span.start;
+            row.bestEnd = span.end;
+            row.bestForward = region.bestForward;
+            row.bestScore = region.bestScore;
+            row.bestSite = region.bestSite;
+        }
+        if (part.model != nullptr) {
+            const double density =
+                settings_.siteDensity
+                    ? *settings_.siteDensity
+                    : 1.0 / static_cast<double>(std::max<size_t>(region.count, 1));
+            row.log10BayesFactor =
+                region.count == 0
+                    ? 0.0
+                    : part.model->logBayesFactor(region.scores, density) / std::log(10.0);
+        }
+        part.table.rows.push_back(std::move(row));
+    }
+}
+
+void RegulonRun::finishRecord() {
+    operonsBefore_ += operons_.size();
+    operons_.clear();
+    strands_.reset();
+}
+
+void RegulonRun::checkGenesFound(const SearchControl& control) const {
+    if (!anyGenes_) {
+        if (annotation_) {
+            throw InputError(InputProblem::Format, annotation_->name,
+                             "No gene of the annotation " + annotation_->name +
+                                 " lies on a record of " + targetPath_ +
+                                 ": its sequence names (column 1) must be the records' names");
+        }
+        throw InputError(InputProblem::Format, targetPath_,
+                         "No record of " + targetPath_ +
+                             " has genes: a regulon search needs GenBank records with CDS "
+                             "features, or a GFF3 annotation (--annotation)");
+    }
+    if (annotation_ && control.onNote) {
+        size_t unmatched = 0;
+        std::string first;
+        for (const auto& [seqid, genes] : annotation_->genes) {
+            if (matched_.count(seqid) == 0) {
+                first = unmatched == 0 || seqid < first ? seqid : first;
+                ++unmatched;
+            }
+        }
+        if (unmatched > 0) {
+            control.onNote(std::to_string(unmatched) + " sequence" + (unmatched == 1 ? "" : "s") +
+                           " of the annotation " + annotation_->name + " (" + first +
+                           (unmatched > 1 ? ", ..." : "") + ") name no record of " + targetPath_ +
+                           ": their genes are left out");
+        }
+    }
+}
+
+void RegulonRun::settle(const Searches& searches, const SequenceRecord& background) {
+    for (size_t k = 0; k < searches.size(); ++k) {
+        CollectionSearch& search = *searches[k];
+        for (RegulonRow& row : collections_[k]->table.rows) {
+            if (row.hasBest) {
+                row.bestPValue = pValueNow(search, background, row.bestScore);
+            }
+            row.posterior =
+                posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
+        }
+        if (searches.size() > kKeptDistributions) {
+            search.distributions->release();
+        }
+        sortRegulonRows(collections_[k]->table.rows);
+    }
+}
+
+void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
+                       const SearchControl& control) {
+    std::vector<const RegulonTable*> tables;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        const CollectionSearch& search = *searches[k];
+        Collection& part = *collections_[k];
+        RegulonContext& context = part.table.context;
+        context.commandLine = inputs.commandLine;
+        context.targetPath = inputs.sequencePath;
+        context.annotationPath = settings_.annotationPath;
+        context.collectionPath = search.names.path;
+        context.collectionTitle = search.names.title;
+        context.motifId = search.motifId();
+        context.motifAltId = search.motifAltId();
+        context.method = search.options.method;
+        context.cutOff = search.options.cutOff;
+        context.model.emplace_back(regulon_comment::kOperons,
+                                   settings_.operons
+                                       ? "genes of one strand at most " +
+                                             std::to_string(settings_.operonGap) + " bases apart"
+                                       : "every gene alone");
+        context.model.emplace_back(regulon_comment::kPromoter,
+                                   std::to_string(search.options.promoterDistance) +
+                                       " bases upstream of the first gene's start to " +
+                                       std::to_string(search.options.inGeneDistance) +
+                                       " into it (options 5 and 6)");
+        if (part.tried) {
+            context.model.emplace_back(regulon_comment::kSiteScores,
+                                       describeFit(part.fit, search.collection.sites.size()));
+        }
+        if (part.model != nullptr) {
+            context.model.emplace_back(
+                regulon_comment::kBins,
+                std::to_string(part.model->binCount() - 1) + " of width " +
+                    formatGeneralC(part.model->binWidth(), 6) + " from " +
+                    formatGeneralC(part.model->medianEdge(), 8) +
+                    " (the background's median) to the best score, and one beyond the median");
+        }
+        context.model.emplace_back(regulon_comment::kSiteDensity,
+                                   settings_.siteDensity ? formatGeneralC(*settings_.siteDensity, 6)
+                                                         : "1 / the windows of the region");
+        context.model.emplace_back(regulon_comment::kPrior, formatGeneralC(settings_.prior, 6));
+        tables.push_back(&part.table);
+
+        std::string path;
+        if (!settings_.standardOutput) {
+            path = regulonTableName(search.names.reportPrefix);
+            OutputFile file(path);
+            writeRegulonTables({&part.table}, file);
+            file.commit();
+        }
+        if (control.onRegulon) {
+            SearchControl::RegulonSummary summary;
+            summary.collection = search.names.title;
+            summary.operons = part.table.rows.size();
+            for (const RegulonRow& row : part.table.rows) {
+                summary.expected += std::isnan(row.posterior) ? 0.0 : row.posterior;
+                summary.aboveHalf += row.posterior > 0.5 ? 1 : 0;
+            }
+            summary.path = path;
+            summary.rows = &part.table.rows;
+            control.onRegulon(summary);
+        }
+    }
+    if (settings_.standardOutput) {
+        StreamSink out(std::cout, "standard output");
+        writeRegulonTables(tables, out);
+    }
+}
+
+}  // namespace xoprex

@@ -3,13 +3,17 @@
 operons and nowhere else, to check and measure `xoprex regulon`.
 
     plant_regulon.py --sites SITES --out PREFIX [--operons 200] [--planted 20]
-                     [--seed 1] [--gff3] [--name PLANT]
+                     [--seed 1] [--gff3] [--name PLANT] [--family N --family-seed S]
 
 SITES is a site list (one site a line, or FASTA) or a JASPAR count matrix
 (four rows of counts, an optional '>' header); sites are drawn from its
 position frequencies. The genome is random sequence (A, C, G, T alike) in
-which OPERONS operons of 1 to 4 genes (300 to 1500 bases, 10 bases of
-overlap to 40 apart) lie on random strands, 150 to 500 bases apart. The
+which OPERONS operons of 1 to 4 genes (open reading frames of random sense
+codons from ATG to TAA, 300 to 1500 bases, 10 bases of overlap to 40 apart)
+lie on random strands, 150 to 500 bases apart. The genes of the first N
+operons are a family that genomes made with the same --family-seed share
+(their lengths and codons drawn from that seed, one codon in fifty then
+changed by --seed), so that a comparison of genomes finds them. The
 first PLANTED operons in a shuffled order each get one site 20 to 100 bases
 upstream of their first gene's start, on a random strand, drawn from the
 frequencies with 0, 1, 2, 3 or 4 positions then changed to another base in
@@ -56,20 +60,37 @@ def draw_site(frequencies, changes, rng):
     return "".join(site)
 
 
-def layout(operons, rng):
-    """Operons as (forward, [(left, right), ...] in transcription order),
-    1-based inclusive, and the genome's length."""
+SENSE_CODONS = [a + b + c for a in BASES for b in BASES for c in BASES
+                if a + b + c not in ("TAA", "TAG", "TGA")]
+
+
+def open_reading_frame(length, rng):
+    codons = ["ATG"] + [rng.choice(SENSE_CODONS) for _ in range(length // 3 - 2)] + ["TAA"]
+    return "".join(codons)
+
+
+def layout(operons, rng, family, family_rng):
+    """Operons as (forward, [(left, right, text), ...] in transcription
+    order), 1-based inclusive, each gene's text as read on its strand, and
+    the genome's length."""
     at = 200
     placed = []
-    for _ in range(operons):
-        forward = rng.random() < 0.5
+    for number in range(operons):
+        draw = family_rng if number < family else rng
+        forward = draw.random() < 0.5
         genes = []
-        for g in range(rng.randint(1, 4)):
+        for g in range(draw.randint(1, 4)):
             if g > 0:
                 at += rng.randint(-10, 40)
-            length = rng.randint(300, 1500)
-            genes.append((at, at + length - 1))
-            at += length
+            text = open_reading_frame(3 * draw.randint(100, 500), draw)
+            if number < family:
+                codons = [text[i:i + 3] for i in range(0, len(text), 3)]
+                for i in range(1, len(codons) - 1):
+                    if rng.random() < 0.02:
+                        codons[i] = rng.choice(SENSE_CODONS)
+                text = "".join(codons)
+            genes.append((at, at + len(text) - 1, text))
+            at += len(text)
         placed.append((forward, genes if forward else genes[::-1]))
         at += rng.randint(150, 500)
     return placed, at + 200
@@ -125,19 +146,25 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--gff3", action="store_true")
     parser.add_argument("--name", default="PLANT")
+    parser.add_argument("--family", type=int, default=0)
+    parser.add_argument("--family-seed", type=int, default=0)
     args = parser.parse_args()
 
     rng = random.Random(args.seed)
     frequencies = read_frequencies(args.sites)
-    operons, length = layout(args.operons, rng)
+    operons, length = layout(args.operons, rng, args.family, random.Random(args.family_seed))
     sequence = [rng.choice(BASES) for _ in range(length)]
+    # Genes overlapping by a few bases: the later one's text wins there.
+    for forward, spans in operons:
+        for left, right, text in spans:
+            sequence[left - 1:right] = text if forward else reverse_complement(text)
     chosen = rng.sample(range(len(operons)), args.planted)
     planted = {operon: k % 5 for k, operon in enumerate(chosen)}
     genes = []
     truth = []
     for number, (forward, spans) in enumerate(operons):
         first_tag = None
-        for g, (left, right) in enumerate(spans):
+        for g, (left, right, _) in enumerate(spans):
             tag = f"{args.name}_{number + 1:04d}_{g + 1}"
             first_tag = first_tag or tag
             genes.append((tag, f"op{number + 1}{'abcd'[g]}",
@@ -149,7 +176,7 @@ def main():
             if rng.random() < 0.5:
                 site = reverse_complement(site)
             distance = rng.randint(20, 100)
-            left, right = spans[0]
+            left, right, _ = spans[0]
             # 0-based start of the site, `distance` bases before the start.
             start = left - 1 - distance - len(site) if forward else right + distance
             sequence[start:start + len(site)] = site

@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "base/number_format.h"
+#include "base/tasks.h"
 #include "motif/scoring.h"
 #include "report/result_formats.h"
 #include "report/result_schema.h"
@@ -21,6 +22,7 @@ struct RegulonRun::Collection {
     TermTable terms;
     std::array<double, 4> termsBackground{};
     bool hasTerms = false;
+    size_t termsMade = 0;  // tells the workers' kernels when to be made again
     RegulonTable table;
 };
 
@@ -108,6 +110,8 @@ RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
     const Options& options = search.options;
     const NullModel null = windowNullModel(options.method, search.collection, background);
     part.fit = siteScoreFit(search.collection, null);
+    // The p-values' distribution: its exact tail beyond the cut-off (the
+    // search's focus) answers the deep bins at once.
     try {
         part.model =
             std::make_unique<RegulationModel>(search.distributions->of(background), null, part.fit);
@@ -125,9 +129,21 @@ RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
     return part;
 }
 
+// What one thread keeps while it scores promoter regions: its kernel over
+// the collection's terms and its buffers.
+struct RegulonRun::Worker {
+    std::unique_ptr<WindowScores> scores;
+    const TermTable* table = nullptr;
+    size_t made = 0;
+    RegionWindows region;
+    double density = -1.0;
+    std::vector<double> terms;  // the model's window terms for `density`
+};
+
 void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
                            CollectionSearch& search, const RecordHits& found,
-                           const SequenceRecord& background, const SearchControl& control) {
+                           const SequenceRecord& background, const SearchControl& control,
+                           unsigned threads) {
     if (operons_.empty()) {
         return;
     }
@@ -137,53 +153,87 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         part.terms = TermTable(options.method, search.collection, record);
         part.termsBackground = record.backgroundFrequencies;
         part.hasTerms = true;
+        ++part.termsMade;
     }
-    const bool lower = lowerIsBetter(options.method);
-    const int length = part.terms.siteLength();
     const HitPlaces hits(found.hits);
-    for (size_t j = 0; j < operons_.size(); ++j) {
-        const Operon& operon = operons_[j];
-        const GeneRecord& first = record.genes[operon.genes.front()];
-        const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
-        const RegionWindows region =
-            scoreRegion(*strands_, ranges, part.terms, lower, skipAmbiguous_);
-        RegulonRow row;
-        row.operon = operonsBefore_ + j + 1;
-        row.record = info.name;
-        row.recordNumber = info.number;
-        row.forward = operon.forward;
-        row.firstGeneStart = first.begin;
-        for (const size_t g : operon.genes) {
-            row.locusTags.push_back(record.genes[g].locus);
-            row.geneNames.push_back(record.genes[g].gene);
-            row.products.push_back(record.genes[g].product);
+    const size_t count = operons_.size();
+    // Threads pay only for records of many operons.
+    const unsigned workers = count >= kThreadedOperons ? std::max(threads, 1u) : 1u;
+    while (workers_.size() < workers) {
+        workers_.push_back(std::make_unique<Worker>());
+    }
+    for (unsigned w = 0; w < workers; ++w) {
+        Worker& worker = *workers_[w];
+        if (worker.table != &part.terms || worker.made != part.termsMade) {
+            worker.scores = std::make_unique<WindowScores>(part.terms);
+            worker.table = &part.terms;
+            worker.made = part.termsMade;
+            worker.density = -1.0;
         }
-        row.windows = region.count;
-        row.sites = hits.countIn(ranges);
-        if (region.hasBest) {
-            SiteHit best(length);
-            best.position = region.bestPosition;
-            best.strand = region.bestForward;
-            const SiteSpan span = siteSpan(info, best);
-            row.hasBest = true;
-            row.bestStart = span.start;
-            row.bestEnd = span.end;
-            row.bestForward = region.bestForward;
-            row.bestScore = region.bestScore;
-            row.bestSite = region.bestSite;
+    }
+    std::vector<RegulonRow> rows(count);
+    const size_t chunks = (count + kOperonsPerTask - 1) / kOperonsPerTask;
+    runTasks(chunks, workers, [&](size_t chunk, unsigned w) {
+        const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
+        for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
+            rows[j] = operonRow(record, info, j, search, part, hits, *workers_[w]);
         }
-        if (part.model != nullptr) {
-            const double density =
-                settings_.siteDensity
-                    ? *settings_.siteDensity
-                    : 1.0 / static_cast<double>(std::max<size_t>(region.count, 1));
-            row.log10BayesFactor =
-                region.count == 0
-                    ? 0.0
-                    : part.model->logBayesFactor(region.scores, density) / std::log(10.0);
-        }
+    });
+    for (RegulonRow& row : rows) {
         part.table.rows.push_back(std::move(row));
     }
+}
+
+RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
+                                 const CollectionSearch& search, const Collection& part,
+                                 const HitPlaces& hits, Worker& worker) const {
+    const Options& options = search.options;
+    const int length = part.terms.siteLength();
+    const Operon& operon = operons_[j];
+    const GeneRecord& first = record.genes[operon.genes.front()];
+    const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
+    RegionWindows& region = worker.region;
+    scoreRegion(*strands_, ranges, *worker.scores, length, lowerIsBetter(options.method),
+                skipAmbiguous_, region);
+    RegulonRow row;
+    row.operon = operonsBefore_ + j + 1;
+    row.record = info.name;
+    row.recordNumber = info.number;
+    row.forward = operon.forward;
+    row.firstGeneStart = first.begin;
+    for (const size_t g : operon.genes) {
+        row.locusTags.push_back(record.genes[g].locus);
+        row.geneNames.push_back(record.genes[g].gene);
+        row.products.push_back(record.genes[g].product);
+    }
+    row.windows = region.count;
+    row.sites = hits.countIn(ranges);
+    if (region.hasBest) {
+        SiteHit best(length);
+        best.position = region.bestPosition;
+        best.strand = region.bestForward;
+        const SiteSpan span = siteSpan(info, best);
+        row.hasBest = true;
+        row.bestStart = span.start;
+        row.bestEnd = span.end;
+        row.bestForward = region.bestForward;
+        row.bestScore = region.bestScore;
+        row.bestSite = region.bestSite;
+    }
+    if (part.model != nullptr) {
+        row.log10BayesFactor = 0.0;
+        if (region.count > 0) {
+            const double density = settings_.siteDensity ? *settings_.siteDensity
+                                                         : 1.0 / static_cast<double>(region.count);
+            if (density != worker.density) {
+                worker.terms = part.model->windowTerms(density);
+                worker.density = density;
+            }
+            row.log10BayesFactor =
+                part.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
+        }
+    }
+    return row;
 }
 
 void RegulonRun::finishRecord() {
@@ -226,9 +276,15 @@ void RegulonRun::checkGenesFound(const SearchControl& control) const {
 void RegulonRun::settle(const Searches& searches, const SequenceRecord& background) {
     for (size_t k = 0; k < searches.size(); ++k) {
         CollectionSearch& search = *searches[k];
-        for (RegulonRow& row : collections_[k]->table.rows) {
-            if (row.hasBest) {
-                row.bestPValue = pValueNow(search, background, row.bestScore);
+        Collection& part = *collections_[k];
+        for (RegulonRow& row : part.table.rows) {
+            if (row.hasBest && part.model != nullptr) {
+                try {
+                    row.bestPValue = search.distributions->of(background)
+                                         .roughPValue(row.bestScore, RegulationModel::kTailError);
+                } catch (const std::length_error&) {
+                } catch (const std::invalid_argument&) {
+                }
             }
             row.posterior =
                 posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
@@ -236,7 +292,7 @@ void RegulonRun::settle(const Searches& searches, const SequenceRecord& backgrou
         if (searches.size() > kKeptDistributions) {
             search.distributions->release();
         }
-        sortRegulonRows(collections_[k]->table.rows);
+        sortRegulonRows(part.table.rows);
     }
 }
 

@@ -38,10 +38,13 @@ class RegulonRun {
     // operons (its topology decided); before the record is scanned.
     void prepareRecord(SequenceRecord& record);
 
-    // The record's operons with the k-th collection, its hits found.
+    // The record's operons with the k-th collection, its hits found; on up
+    // to `threads` threads for a record of many operons (the rows are the
+    // same whatever the count).
     void addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
                    CollectionSearch& search, const RecordHits& found,
-                   const SequenceRecord& background, const SearchControl& control);
+                   const SequenceRecord& background, const SearchControl& control,
+                   unsigned threads);
 
     // Once every collection has had the record.
     void finishRecord();
@@ -50,8 +53,8 @@ class RegulonRun {
     // for sequences of the annotation that no record matched.
     void checkGenesFound(const SearchControl& control) const;
 
-    // The p-values of the best windows (while the distributions are
-    // there), the posteriors and the order of the rows.
+    // The p-values of the best windows (to within 1%, before the
+    // distributions are let go), the posteriors and the order of the rows.
     void settle(const Searches& searches, const SequenceRecord& background);
 
     // Each collection's table (or the one table on standard output), with
@@ -59,9 +62,18 @@ class RegulonRun {
     void write(const SearchInputs& inputs, const Searches& searches, const SearchControl& control);
 
   private:
+    // Operons of a record from which its regions are scored on several
+    // threads, and of one task.
+    static constexpr size_t kThreadedOperons = 64;
+    static constexpr size_t kOperonsPerTask = 32;
+
     struct Collection;
+    struct Worker;
     Collection& modelled(size_t k, CollectionSearch& search, const SequenceRecord& background,
                          const SearchControl& control);
+    RegulonRow operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
+                         const CollectionSearch& search, const Collection& part,
+                         const HitPlaces& hits, Worker& worker) const;
 
     const RegulonSettings settings_;
     std::string targetPath_;
@@ -72,6 +84,7 @@ class RegulonRun {
     // The record being searched.
     std::vector<Operon> operons_;
     std::unique_ptr<RecordStrands> strands_;
+    std::vector<std::unique_ptr<Worker>> workers_;
     size_t operonsBefore_ = 0;
     bool anyGenes_ = false;
 };

@@ -372,7 +372,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             countHits(search.summary, *info, found, stated);
             recordHits += found.hits.size();
             if (regulon != nullptr) {
-                regulon->addRecord(record, *info, k, search, found, background, control);
+                regulon->addRecord(record, *info, k, search, found, background, control,
+                                   recordThreads);
             }
             if (search.rows != nullptr) {
                 search.rows->add(*info, found, [&search, &background](double score) {
@@ -441,7 +442,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     if (regulon != nullptr) {
-        // Before the distributions are let go: the best windows' p-values.
         regulon->settle(searches, background);
     }
     std::string written;

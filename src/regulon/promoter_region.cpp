@@ -1,6 +1,10 @@
 #include "regulon/promoter_region.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "scan/reverse_complement.h"
 
@@ -48,6 +52,18 @@ bool isUpperBase(char c) {
     return c == 'A' || c == 'C' || c == 'G' || c == 'T';
 }
 
+// complementOf for every byte, at hand for the reverse strand's texts.
+const std::array<char, 256>& complements() {
+    static const std::array<char, 256> table = [] {
+        std::array<char, 256> made{};
+        for (size_t c = 0; c < 256; ++c) {
+            made[c] = complementOf(static_cast<unsigned char>(c));
+        }
+        return made;
+    }();
+    return table;
+}
+
 }  // namespace
 
 RecordStrands::RecordStrands(const SequenceRecord& record)
@@ -59,14 +75,6 @@ RecordStrands::RecordStrands(const SequenceRecord& record)
         reverseLength_ = static_cast<int64_t>(reverse_.size());
         built_ = true;
     }
-}
-
-char RecordStrands::reverseAt(int64_t i) const {
-    if (built_) {
-        return reverse_[static_cast<size_t>(i)];
-    }
-    return complementOf(
-        static_cast<unsigned char>(forward_[static_cast<size_t>(reverseLength_ - 1 - i)]));
 }
 
 std::vector<PositionRange> RecordStrands::promoterRanges(const GeneRecord& gene,
@@ -100,57 +108,84 @@ void RecordStrands::rangeText(const PositionRange& range, int length, std::strin
     const int64_t count = range.last - range.first + 1;
     const int64_t size = count + length - 1;
     out.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+    char* to = out.data();
     if (range.forward) {
         const int64_t n = forwardLength();
+        if (range.first + size <= n) {
+            std::memcpy(to, forward_.data() + range.first, static_cast<size_t>(size));
+            return;
+        }
         for (int64_t k = 0; k < size; ++k) {
-            out[static_cast<size_t>(k)] = forward_[static_cast<size_t>((range.first + k) % n)];
+            to[k] = forward_[static_cast<size_t>((range.first + k) % n)];
         }
         return;
     }
-    // Position p of the reverse strand is its window M - p.
+    // Position p of the reverse strand is its window M - p; its character
+    // j is the complement of forward character M - 1 - j (when every byte
+    // has a complement).
     const int64_t m = reverseLength_;
     const int64_t start = m - range.last;
+    if (built_) {
+        for (int64_t k = 0; k < size; ++k) {
+            to[k] = reverse_[static_cast<size_t>((start + k) % m)];
+        }
+        return;
+    }
+    const std::array<char, 256>& complement = complements();
     for (int64_t k = 0; k < size; ++k) {
-        out[static_cast<size_t>(k)] = reverseAt((start + k) % m);
+        const int64_t j = start + k < m ? start + k : (start + k) % m;
+        to[k] = complement[static_cast<unsigned char>(forward_[static_cast<size_t>(m - 1 - j)])];
     }
 }
 
-RegionWindows scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
-                          const TermTable& terms, bool lowerIsBetter, bool skipAmbiguous) {
-    RegionWindows region;
-    const int length = terms.siteLength();
-    std::string text;
+void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 RegionWindows& region) {
+    region.count = 0;
+    region.hasBest = false;
+    region.scores.clear();
+    std::string& text = region.text;
     for (const PositionRange& range : ranges) {
         strands.rangeText(range, length, text);
-        const int64_t count = range.last - range.first + 1;
-        // Letters other than bases in the window at k.
-        int64_t others = 0;
-        for (int l = 0; l + 1 < length; ++l) {
-            others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
+        const auto count = static_cast<size_t>(range.last - range.first + 1);
+        const size_t from = region.scores.size();
+        region.scores.resize(from + count);
+        double* const scored = region.scores.data() + from;
+        scores.score(text.data(), count, scored);
+        if (skipAmbiguous) {
+            // A window holding letters other than bases is left out: NaN.
+            int64_t others = 0;
+            for (int l = 0; l + 1 < length; ++l) {
+                others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
+            }
+            for (size_t k = 0; k < count; ++k) {
+                others += isUpperBase(text[k + static_cast<size_t>(length) - 1]) ? 0 : 1;
+                if (others != 0) {
+                    scored[k] = std::numeric_limits<double>::quiet_NaN();
+                }
+                others -= isUpperBase(text[k]) ? 0 : 1;
+            }
         }
-        for (int64_t k = 0; k < count; ++k) {
-            const char* window = text.data() + k;
-            others += isUpperBase(window[length - 1]) ? 0 : 1;
-            const bool clean = others == 0;
-            others -= isUpperBase(window[0]) ? 0 : 1;
-            if (skipAmbiguous && !clean) {
+        for (size_t k = 0; k < count; ++k) {
+            const double score = scored[k];
+            if (std::isnan(score)) {
                 continue;
             }
-            const double score = terms.score(window);
-            region.scores.push_back(score);
             ++region.count;
-            const bool better = !region.hasBest || (lowerIsBetter ? score < region.bestScore
-                                                                  : score > region.bestScore);
-            if (better) {
+            if (!region.hasBest ||
+                (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
                 region.hasBest = true;
-                region.bestForward = range.forward;
-                region.bestPosition = range.forward ? range.first + k : range.last - k;
                 region.bestScore = score;
-                region.bestSite.assign(window, static_cast<size_t>(length));
+                region.bestForward = range.forward;
+                region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
+                                                    : range.last - static_cast<int64_t>(k);
             }
         }
     }
-    return region;
+    if (region.hasBest) {
+        const PositionRange best{region.bestForward, region.bestPosition, region.bestPosition};
+        strands.rangeText(best, length, region.bestSite);
+    }
 }
 
 HitPlaces::HitPlaces(const std::vector<SiteHit>& hits) {

@@ -17,6 +17,7 @@
 #include "base/records.h"
 #include "motif/scoring.h"
 #include "options/options.h"
+#include "scan/window_scores.h"
 #include "seqio/sequence.h"
 
 namespace xoprex {
@@ -53,8 +54,6 @@ class RecordStrands {
     void rangeText(const PositionRange& range, int length, std::string& out) const;
 
   private:
-    char reverseAt(int64_t i) const;
-
     const std::string& forward_;
     std::string reverse_;  // built only when some byte has no complement
     int64_t reverseLength_ = 0;
@@ -71,15 +70,19 @@ struct RegionWindows {
     int64_t bestPosition = 0;
     double bestScore = 0.0;
     std::string bestSite;
-    // Every window's score, in the order read.
+    // Every window's score, in the order read (NaN for one left out).
     std::vector<double> scores;
+    // What the scoring reuses from region to region.
+    std::string text;
 };
 
-// Scores the windows of the ranges with the term table (`lowerIsBetter`
-// says which end is best); windows holding letters other than A, C, G, T
-// are left out when `skipAmbiguous`.
-RegionWindows scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
-                          const TermTable& terms, bool lowerIsBetter, bool skipAmbiguous);
+// Scores the windows of the ranges of `length` characters into `region`
+// (its buffers kept for the next region; `lowerIsBetter` says which end is
+// best); windows holding letters other than A, C, G, T are left out when
+// `skipAmbiguous`.
+void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 RegionWindows& region);
 
 // The hits of a record by strand and position, to count those in a region.
 class HitPlaces {

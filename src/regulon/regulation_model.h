@@ -33,7 +33,6 @@
 #pragma once
 
 #include <cstddef>
-#include <unordered_map>
 #include <vector>
 
 #include "motif/score_distribution.h"
@@ -53,24 +52,37 @@ struct SiteScoreFit {
 // is taken as 1e-6 of the score range.
 SiteScoreFit siteScoreFit(const SiteCollection& collection, const NullModel& model);
 
-// The bins and each bin's log-likelihood ratio log(f_site / f_B). Not for
-// concurrent use (it keeps the terms of each site density asked for).
+// The bins and each bin's log-likelihood ratio log(f_site / f_B). Once
+// made, it is only read: threads may share it.
 class RegulationModel {
   public:
     static constexpr size_t kMaxBins = 4096;
     static constexpr double kBinsPerDeviation = 8.0;
+    // The null's tails are taken to within this share of themselves
+    // (ScoreDistribution::roughTail): the p-values' 1e-3 would refine the
+    // distribution's levels over the whole range of the bins, tens of
+    // megabytes, for masses whose logarithms move by less than 0.02.
+    static constexpr double kTailError = 1e-2;
 
     // Raises what ScoreDistribution::tail raises (std::length_error for a
     // model out of its reach).
     RegulationModel(const ScoreDistribution& null, const NullModel& model, const SiteScoreFit& fit);
 
-    // log P(D | R) - log P(D | B) (natural logarithms) of the window scores,
-    // `siteDensity` the a above (0 < a <= 1).
-    double logBayesFactor(const std::vector<double>& scores, double siteDensity) const;
+    // Each bin's log(a f_site / f_B + 1 - a), `siteDensity` the a above
+    // (0 < a <= 1): what one window scoring there adds.
+    std::vector<double> windowTerms(double siteDensity) const;
+    // log P(D | R) - log P(D | B) (natural logarithms) of the window scores
+    // (NaN ones left out), with the window terms of the site density.
+    double logBayesFactor(const std::vector<double>& scores,
+                          const std::vector<double>& terms) const;
+    double logBayesFactor(const std::vector<double>& scores, double siteDensity) const {
+        return logBayesFactor(scores, windowTerms(siteDensity));
+    }
 
     // The bins, for the tables' comment lines and the tests: bin 0 holds the
     // scores worse than the median's edge, bin k >= 1 those from
-    // edge + (k - 1) w on (the last one every better score).
+    // edge + (k - 1) w on (the last one every better score); a score is
+    // placed by floor((score - edge) / w + 1), computed with 1 / w.
     size_t binCount() const { return logRatio_.size(); }
     double binWidth() const { return width_; }
     double medianEdge() const { return sign_ * edge_; }
@@ -80,14 +92,14 @@ class RegulationModel {
 
   private:
     double edgeAt(size_t k) const { return edge_ + static_cast<double>(k) * width_; }
-    const std::vector<double>& termsFor(double siteDensity) const;
 
     double sign_ = 1.0;   // scores times sign_: higher is better
     double edge_ = 0.0;   // the median's edge, on that axis
     double width_ = 1.0;  // of bins 1 .. K
+    double inverseWidth_ = 1.0;
+    double lastBin_ = 1.0;
     std::vector<double> logNull_;
     std::vector<double> logRatio_;
-    mutable std::unordered_map<double, std::vector<double>> terms_;
 };
 
 // P(R | D) from log P(D | R) / P(D | B) and the prior p (0 < p < 1),

@@ -26,6 +26,12 @@ int run(const std::string& command) {
     return WEXITSTATUS(std::system(command.c_str()));
 }
 
+// A table from its header row on (its comment lines name the command).
+std::string rows(const std::string& path) {
+    const std::string text = readFile(path);
+    return text.substr(text.find("motif_id\t"));
+}
+
 bool havePandas() {
     return run("/usr/bin/python3 -c 'import pandas' 2> /dev/null") == 0;
 }
@@ -42,7 +48,7 @@ TEST(Regulon, PlantedOperonsRankFirst) {
                   "/crp_sites.txt --out g --operons 80 --planted 10 --seed 3"),
               0);
     ASSERT_EQ(run(kXoprex + " regulon --sequence g.gbk --collection " + kExamples +
-                  "/crp_sites.txt --pvalue 1e-5 --no-log --quiet 2> err.txt"),
+                  "/crp_sites.txt --pvalue 1e-5 --no-log --quiet --threads 2 2> err.txt"),
               0)
         << readFile("err.txt");
     EXPECT_NE(readFile("err.txt").find("80 operons"), std::string::npos) << readFile("err.txt");
@@ -67,6 +73,13 @@ TEST(Regulon, PlantedOperonsRankFirst) {
         "assert planted.posterior.mean() > 5 * others.posterior.mean(), planted\n"
         "assert planted['index'].mean() < 0.75 * others['index'].mean(), planted\n");
     EXPECT_EQ(run("/usr/bin/python3 check.py > out.txt 2>&1"), 0) << readFile("out.txt");
+    // The operons of the record are scored on two threads: the same table on one.
+    std::filesystem::create_directory("one");
+    ASSERT_EQ(run(kXoprex + " regulon --sequence g.gbk --collection " + kExamples +
+                  "/crp_sites.txt --pvalue 1e-5 --no-log --quiet --threads 1 --out-dir one" +
+                  " > /dev/null 2>&1"),
+              0);
+    EXPECT_EQ(rows("one/g_crp_sites_regulon.tsv"), rows("g_crp_sites_regulon.tsv"));
 }
 
 // FASTA with a GFF3 annotation gives the rows GenBank gives; --stdout
@@ -85,10 +98,6 @@ TEST(Regulon, AnnotationAndLongTable) {
     ASSERT_EQ(run(kXoprex + " regulon --sequence g.gbk --out-dir a" + flags), 0);
     ASSERT_EQ(run(kXoprex + " regulon --sequence f.fna --annotation f.gff3 --out-dir b" + flags),
               0);
-    const auto rows = [](const std::string& path) {
-        std::string text = readFile(path);
-        return text.substr(text.find("motif_id\t"));
-    };
     EXPECT_EQ(rows("a/g_crp_sites_regulon.tsv"), rows("b/f_crp_sites_regulon.tsv"));
     // The hits of the annotated FASTA record are classed against its genes.
     EXPECT_NE(readFile("b/f_crp_sites_Ri_0.800.csv").find("Operator"), std::string::npos);

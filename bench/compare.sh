@@ -56,25 +56,8 @@ fi
 # --- inputs -----------------------------------------------------------------
 genome=$("$root/bench/fetch_genome.sh" "$data")
 
-# 25,000 records of 2,000 bases, lines of 70; record i starts at
-# (i * 2654435761) mod (genome length - 2000): fixed, spread over the genome.
-records="$data/ecoli536_25000x2kb.fna"
-if [ ! -s "$records" ]; then
-    python3 - "$genome" "$records.part" <<'PY'
-import sys
-source, target = sys.argv[1:3]
-genome = "".join(l.strip() for l in open(source) if not l.startswith(">"))
-span = len(genome) - 2000
-with open(target, "w") as out:
-    for i in range(25000):
-        start = (i * 2654435761) % span
-        piece = genome[start:start + 2000]
-        out.write(f">piece_{i + 1} ecoli536:{start + 1}-{start + 2000}\n")
-        for k in range(0, 2000, 70):
-            out.write(piece[k:k + 70] + "\n")
-PY
-    mv "$records.part" "$records"
-fi
+# 25,000 records of 2,000 bases cut from the genome.
+records=$("$root/bench/many_records.sh" "$data")
 
 # options_file NAME KEY=VALUE...: the factory defaults with option 1 (logs)
 # off, method 5, and the given options changed.

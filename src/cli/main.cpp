@@ -6,6 +6,8 @@
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
 // message also in "OprexLog.txt"), 3 when the system failed (memory, disk,
 // writes; the message also in "OprexLog.txt").
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -37,6 +39,7 @@
 #include "options/option_table.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
+#include "seqio/input_source.h"
 
 namespace {
 
@@ -69,8 +72,10 @@ struct SearchArgs {
     std::vector<std::string> motifIds;
     std::optional<double> nsites;
     size_t maxStoredHits = 1'000'000;
+    uint64_t maxRecordLength = xoprex::InputRules::kDefaultMaxRecordBytes;
     bool skipAmbiguous = false;
     bool pooledQ = false;
+    std::string report;  // --report
 };
 
 struct RegulonArgs {
@@ -281,24 +286,40 @@ std::string roughFigure(double value) {
 }
 
 // The paths of a collection list: one a line, blank lines and lines
-// starting with '#' skipped, blanks around a path dropped.
+// starting with '#' skipped, blanks around a path dropped. An entry that
+// cannot be read is refused with its line and the reason.
 std::vector<std::string> readCollectionList(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
-                                 "Cannot read the collection list " + path);
+    const std::unique_ptr<xoprex::InputSource> source =
+        xoprex::InputSource::open(path, xoprex::NameRule::Wide);
+    if (source == nullptr) {
+        const xoprex::InputError error = xoprex::cannotOpen(path);
+        throw xoprex::InputError(
+            xoprex::InputProblem::Unreadable, path,
+            "Cannot read the collection list " + path + " (" + error.what() + ")");
     }
+    const std::string text = source->readAll();
     std::vector<std::string> paths;
-    for (std::string line; std::getline(in, line);) {
+    size_t number = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t feed = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, feed - at);
+        at = feed + 1;
+        ++number;
         const size_t begin = line.find_first_not_of(" \t\r");
         if (begin == std::string::npos || line[begin] == '#') {
             continue;
         }
-        paths.push_back(line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin));
-    }
-    if (in.bad()) {
-        throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
-                                 "Cannot read the collection list " + path);
+        const std::string entry = line.substr(begin, line.find_last_not_of(" \t\r") + 1 - begin);
+        struct stat status {};
+        if (!xoprex::isStandardInput(entry) &&
+            (::stat(entry.c_str(), &status) != 0 || S_ISDIR(status.st_mode) ||
+             ::access(entry.c_str(), R_OK) != 0)) {
+            throw xoprex::InputError(xoprex::InputProblem::Unreadable, path,
+                                     "The collection list " + path + ", line " +
+                                         std::to_string(number) + ": " +
+                                         xoprex::cannotOpen(entry).what());
+        }
+        paths.push_back(entry);
     }
     if (paths.empty()) {
         throw xoprex::InputError(xoprex::InputProblem::Format, path,
@@ -306,6 +327,61 @@ std::vector<std::string> readCollectionList(const std::string& path) {
     }
     return paths;
 }
+
+// Standard error gathered into large writes while it is not a terminal
+// (with --stdout the run log goes there, several lines a record: one write
+// each would cost more than the search); restored, with what it holds
+// written, when the object goes.
+class BufferedStandardError : public std::streambuf {
+  public:
+    BufferedStandardError() {
+        if (::isatty(STDERR_FILENO) == 0) {
+            setp(buffer_, buffer_ + sizeof buffer_);
+            previous_ = std::cerr.rdbuf(this);
+            std::cerr.unsetf(std::ios::unitbuf);
+        }
+    }
+    ~BufferedStandardError() override {
+        if (previous_ != nullptr) {
+            sync();
+            std::cerr.rdbuf(previous_);
+            std::cerr.setf(std::ios::unitbuf);
+        }
+    }
+    BufferedStandardError(const BufferedStandardError&) = delete;
+    BufferedStandardError& operator=(const BufferedStandardError&) = delete;
+
+  protected:
+    int overflow(int c) override {
+        if (sync() != 0) {
+            return traits_type::eof();
+        }
+        if (c != traits_type::eof()) {
+            *pptr() = static_cast<char>(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        const char* at = pbase();
+        while (at < pptr()) {
+            const ssize_t written = ::write(STDERR_FILENO, at, static_cast<size_t>(pptr() - at));
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                break;  // nowhere to tell; what is held is dropped
+            }
+            at += written;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return 0;
+    }
+
+  private:
+    char buffer_[1 << 16];
+    std::streambuf* previous_ = nullptr;
+};
 
 // A search, or with `regulon` a regulon search.
 int runSearchCommand(const SearchArgs& args, const RegulonArgs* regulon) {
@@ -372,7 +448,9 @@ int runSearchCommand(const SearchArgs& args, const RegulonArgs* regulon) {
             inputs.formats.push_back(format);
         }
     }
+    std::optional<BufferedStandardError> bufferedErrors;
     if (!args.standardOutput.empty()) {
+        bufferedErrors.emplace();
         failureEcho = &std::cerr;
         xoprex::ResultFormat format;
         xoprex::formatNamed(args.standardOutput, format);
@@ -411,12 +489,14 @@ int runSearchCommand(const SearchArgs& args, const RegulonArgs* regulon) {
     // extensions, "-" for standard input).
     inputs.rules.names = xoprex::NameRule::Wide;
     inputs.rules.allGenBankRecords = args.allRecords;
+    inputs.rules.maxRecordBytes = args.maxRecordLength;
     inputs.topology = args.topology == "linear" ? xoprex::TopologyRule::Linear
                       : args.topology == "auto" ? xoprex::TopologyRule::Auto
                                                 : xoprex::TopologyRule::Circular;
     inputs.skipAmbiguous = args.skipAmbiguous;
     inputs.pooledQValues = args.pooledQ;
     inputs.backgroundPath = args.backgroundFile;
+    inputs.reportPath = args.report;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
     const bool tableOnStandardOutput =
@@ -644,6 +724,11 @@ void addSearchFlags(CLI::App* command, SearchArgs& args, bool regulon) {
                      "background's higher orders, are passed over); every record's scores and "
                      "p-values take it instead of the uniform background or option 3's")
         ->type_name("FILE");
+    command
+        ->add_option("--report", args.report,
+                     "Also write a report of the run as one self-contained HTML page: the "
+                     "settings, each collection's logo, self-scores, genome map and top hits")
+        ->type_name("FILE.html");
     command->add_flag("--skip-ambiguous", args.skipAmbiguous,
                       "Leave out windows holding any letter other than A, C, G, T: neither "
                       "hits nor counted among the windows tested");
@@ -702,6 +787,13 @@ void addSearchFlags(CLI::App* command, SearchArgs& args, bool regulon) {
                      "the collection's q-values left empty")
         ->check(CLI::PositiveNumber)
         ->type_name("N");
+    command
+        ->add_option("--max-record-length", args.maxRecordLength,
+                     "The most bytes one record of the target may take in its file (default: "
+                     "4G; K, M, G, T for powers of 1024); a longer record is refused")
+        ->transform(CLI::AsSizeValue(false))
+        ->check(CLI::PositiveNumber)
+        ->type_name("SIZE");
 }
 
 // The flags of a regulon search besides those of a search.
@@ -776,6 +868,13 @@ int main(int argc, char** argv) {
     }
 
     catchFatalSignals();
+    // A search of thousands of matrices holds a results table open for
+    // each: the soft limit on open files goes up to what the system allows.
+    if (rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     return guarded([&] {
         if (*searchCmd) {
             restartWithHugePageHeap(argv);

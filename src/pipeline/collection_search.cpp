@@ -1,6 +1,7 @@
 #include "pipeline/collection_search.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "base/errors.h"
 #include "base/file_names.h"
 #include "base/number_format.h"
+#include "base/tasks.h"
 #include "motif/cutoff.h"
 #include "motif/scoring.h"
 #include "pipeline/guidance.h"
@@ -148,46 +150,59 @@ Searches collectionSearches(const SearchInputs& inputs, const Options& options,
     return searches;
 }
 
-// The collection's cut-off (from its self-scores, or the score of a p-value
-// cut-off), its logs, its integrative window and relaxation, its
-// distributions, and what the cut-off means.
-void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
-               const SequenceRecord& background, size_t searchCount, const SearchControl& control) {
+namespace {
+
+// The collection's self-scores and its cut-off from them, its distributions
+// and, for a p-value cut-off, the score of that cut-off: what each
+// collection can find on its own thread.
+void scoreAndCutAtPValue(CollectionSearch& search, const SearchInputs& inputs,
+                         const SequenceRecord& background, size_t searchCount) {
     Options& options = search.options;
     scoreCollectionAndFixCutOff(search.collection, options, background);
     search.distributions = std::make_unique<Distributions>(options.method, search.collection);
-    std::optional<double> cutOffTail;  // the p-value of a cut-off taken from one
+    if (!inputs.pValue) {
+        return;
+    }
+    try {
+        search.distributions->focusOnPValue(background, *inputs.pValue);
+        const ScoreDistribution& distribution = search.distributions->of(background);
+        search.pValueCut = distribution.pValueCutOff(*inputs.pValue);
+        const double best = bestWindowScore(options.method, search.collection, background);
+        const bool reachable = lowerIsBetter(options.method) ? best < search.pValueCut->score
+                                                             : best > search.pValueCut->score;
+        if (!reachable) {
+            search.bestPValue = distribution.pValue(best);
+        }
+    } catch (const std::length_error&) {
+        search.pValueCut.reset();
+    } catch (const std::invalid_argument&) {
+        search.pValueCut.reset();
+    }
+    if (searchCount > kKeptDistributions) {
+        // Hundreds of matrices: one distribution at a time, built again
+        // when the p-values are written.
+        search.distributions->release();
+    }
+}
+
+// The collection's cut-off (scoreAndCutAtPValue found it), its logs, its
+// integrative window and relaxation, its distributions and its rows.
+void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
+               const SequenceRecord& background, size_t searchCount, const SearchControl& control) {
+    Options& options = search.options;
     if (inputs.pValue) {
-        ScoreCutOff cut;
-        try {
-            search.distributions->focusOnPValue(background, *inputs.pValue);
-            cut = search.distributions->of(background).pValueCutOff(*inputs.pValue);
-        } catch (const std::length_error&) {
-            throw InputError(InputProblem::Options, search.names.path,
-                             search.names.title + ": " + kOutOfReach +
-                                 ": give a literal cut-off (--literal --threshold) instead of "
-                                 "--pvalue");
-        } catch (const std::invalid_argument&) {
+        if (!search.pValueCut) {
             throw InputError(InputProblem::Options, search.names.path,
                              search.names.title + ": " + kOutOfReach +
                                  ": give a literal cut-off (--literal --threshold) instead of "
                                  "--pvalue");
         }
-        const ScoreDistribution& distribution = search.distributions->of(background);
-        options.cutOff = cut.score;
+        options.cutOff = search.pValueCut->score;
         options.literalCutOff = true;
-        cutOffTail = cut.tail;
-        const double best = bestWindowScore(options.method, search.collection, background);
-        const bool reachable = lowerIsBetter(options.method) ? best < cut.score : best > cut.score;
-        if (!reachable && control.onNote) {
+        if (!std::isnan(search.bestPValue) && control.onNote) {
             control.onNote(search.names.title + ": no window can reach the p-value cut-off " +
                            formatGeneralC(*inputs.pValue) + "; its best has p-value " +
-                           formatGeneralC(distribution.pValue(best)));
-        }
-        if (searchCount > kKeptDistributions) {
-            // Hundreds of matrices: one distribution at a time, built again
-            // when the p-values are written.
-            search.distributions->release();
+                           formatGeneralC(search.bestPValue));
         }
     }
     if (options.logResults) {
@@ -214,17 +229,34 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     }
     search.summary.collection = search.names.title;
     search.summary.cutOff = options.cutOff;
-    if (control.onSummary) {
-        try {
-            search.summary.pValue =
-                cutOffTail && !options.integrative
-                    ? *cutOffTail
-                    : cutOffPValue(search.collection, background, options.cutOff, options.method);
-        } catch (const std::length_error&) {
-            search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
-        } catch (const std::invalid_argument&) {
-            search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
-        }
+}
+
+}  // namespace
+
+void fixCutOffs(const Searches& searches, const SearchInputs& inputs,
+                const SequenceRecord& background, unsigned threads, const SearchControl& control) {
+    // The distributions of p-value cut-offs cost milliseconds each: those of
+    // many matrices are found side by side.
+    runTasks(searches.size(), inputs.pValue && searches.size() > 1 ? threads : 1,
+             [&](size_t k, unsigned) {
+                 scoreAndCutAtPValue(*searches[k], inputs, background, searches.size());
+             });
+    for (const auto& search : searches) {
+        fixCutOff(*search, inputs, background, searches.size(), control);
+    }
+}
+
+void summarizeCutOff(CollectionSearch& search, const SequenceRecord& background) {
+    const Options& options = search.options;
+    try {
+        search.summary.pValue =
+            search.pValueCut && !options.integrative
+                ? search.pValueCut->tail
+                : cutOffPValue(search.collection, background, options.cutOff, options.method);
+    } catch (const std::length_error&) {
+        search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
+    } catch (const std::invalid_argument&) {
+        search.summary.pValue = std::numeric_limits<double>::quiet_NaN();
     }
 }
 

@@ -5,6 +5,7 @@
 // OutputError, as runSearch says.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "pipeline/progress.h"
 #include "pipeline/run_search.h"
 #include "pipeline/search_outputs.h"
+#include "report/html_report.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
 #include "scan/integrative.h"
@@ -37,7 +39,9 @@ ResultFormat outTableFormat(const SearchInputs& inputs);
 struct CollectionSearch {
     CollectionSearch(const CollectionSource& source, const SearchInputs& inputs,
                      const Options& runOptions, std::optional<CountMatrix> countMatrix = {})
-        : options(runOptions), matrix(std::move(countMatrix)) {
+        : options(runOptions),
+          matrix(std::move(countMatrix)),
+          keepsReport(!inputs.reportPath.empty()) {
         const std::string title = matrix ? matrixTitle(matrix->id) : source.title;
         const OutputNaming naming{inputs.outputFolder, inputs.sequenceTitle, title};
         names = {source.path, title, resultsTableName(options, inputs.pValue, naming),
@@ -52,6 +56,7 @@ struct CollectionSearch {
     NamedCollection names;
     Options options;
     std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix
+    bool keepsReport = false;           // the records with hits, for the run's report
     SiteCollection collection;
     std::unique_ptr<IntegrativeWindow> window;
     std::unique_ptr<Distributions> distributions;
@@ -59,6 +64,16 @@ struct CollectionSearch {
     std::unique_ptr<ResultsTableWriter> table;
     std::unique_ptr<ResultRows> rows;  // the formats besides the results table
     SearchControl::Summary summary;
+    // For the run's report: the records with hits as they passed, with
+    // their genes (their hits in the order of the rows), and the rows'
+    // p-values and q-values.
+    // A p-value cut-off's score and tail (none when out of reach), and the
+    // p-value of the best window when no window can pass it (NaN otherwise).
+    std::optional<ScoreCutOff> pValueCut;
+    double bestPValue = std::numeric_limits<double>::quiet_NaN();
+    std::vector<ReportRecord> reportRecords;
+    size_t recordsSearched = 0;
+    Significance significance;
 };
 using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 
@@ -71,13 +86,19 @@ using Searches = std::vector<std::unique_ptr<CollectionSearch>>;
 Searches collectionSearches(const SearchInputs& inputs, const Options& options,
                             const SearchControl& control);
 
-// The collection's cut-off (from its self-scores, or the score of a p-value
-// cut-off against `background`, the run's), its motif score log, its
-// integrative window and relaxation, its distributions, its rows for the
-// formats besides the results table, and what the cut-off means (its
-// summary); `searchCount` collections in the run.
-void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
-               const SequenceRecord& background, size_t searchCount, const SearchControl& control);
+// Each collection's cut-off (from its self-scores, or the score of a p-value
+// cut-off against `background`, the run's: those of several collections
+// found on up to `threads` threads), its motif score log, its integrative
+// window and relaxation, its distributions and its rows for the formats
+// besides the results table. Raises InputError for the first collection (in
+// order) whose p-value cut-off is out of reach.
+void fixCutOffs(const Searches& searches, const SearchInputs& inputs,
+                const SequenceRecord& background, unsigned threads, const SearchControl& control);
+
+// What the collection's cut-off means: its p-value (summary.pValue), from
+// the p-value cut-off or to within 1% (NaN when out of reach). Computed once
+// the records are scanned, so that the scan starts without waiting for it.
+void summarizeCutOff(CollectionSearch& search, const SequenceRecord& background);
 
 // The hits of one record (the index-th) with the collection, sorted and
 // annotated; the k-th of `count` scans of the record for the progress. The

@@ -4,6 +4,8 @@
 // every collection, and last each collection's results.
 #include "pipeline/run_search.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -21,6 +23,7 @@
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
 #include "pipeline/regulon_search.h"
+#include "pipeline/run_report.h"
 #include "pipeline/search_outputs.h"
 #include "pipeline/search_settings.h"
 #include "report/collection_logs.h"
@@ -69,9 +72,26 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     for (const auto& search : searches) {
         named.push_back(search->names);
     }
+    std::vector<std::string> runFiles = {inputs.outTablePath, inputs.reportPath};
+    const std::vector<std::string> regulonTables = regulonOutputNames(inputs, searches);
+    runFiles.insert(runFiles.end(), regulonTables.begin(), regulonTables.end());
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
-                       options.logResults, inputs.runLogFile, inputs.outTablePath, inputPaths,
-                       regulonOutputNames(inputs, searches));
+                       options.logResults, inputs.runLogFile, runFiles, inputPaths);
+    // Each collection's results table is written as the records pass, its
+    // file open from the start: thousands of matrices may need more files
+    // than the system lets one process hold.
+    rlimit files{};
+    constexpr size_t kOtherFiles = 64;  // inputs, logs, temporaries, the system's own
+    if (writesFormat(inputs, ResultFormat::Csv) && ::getrlimit(RLIMIT_NOFILE, &files) == 0 &&
+        files.rlim_cur != RLIM_INFINITY && searches.size() + kOtherFiles > files.rlim_cur) {
+        throw InputError(InputProblem::Usage, "",
+                         std::to_string(searches.size()) +
+                             " collections would each hold their results table open, more files "
+                             "than this process may hold (" +
+                             std::to_string(files.rlim_cur) +
+                             ", ulimit -n): write one table of every collection with --stdout "
+                             "or --out-table instead, or search fewer at a time");
+    }
 }
 
 // The record's topology as the search scans it.
@@ -319,12 +339,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     SequenceRecord background;
     background.backgroundFrequencies = first.backgroundFrequencies;
     background.backgroundEntropy = first.backgroundEntropy;
-    for (const auto& search : searches) {
-        fixCutOff(*search, inputs, background, searches.size(), control);
-    }
+    const unsigned threads = resolveThreadCount(inputs.threads);
+    fixCutOffs(searches, inputs, background, threads, control);
 
     LoopProgress progress(control, reader.sizeHint(), log);
-    const unsigned threads = resolveThreadCount(inputs.threads);
     for (const auto& search : searches) {
         if (writesFormat(inputs, ResultFormat::Csv)) {
             search->table = std::make_unique<ResultsTableWriter>(
@@ -379,6 +397,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                 search.rows->add(*info, found, [&search, &background](double score) {
                     return pValueNow(search, background, score);
                 });
+            }
+            if (search.keepsReport) {
+                keepForReport(search, *info, record, found);
             }
         }
         progress.recordDone(recordHits);
@@ -453,12 +474,18 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             checkLog(log);
         }
         const std::string path = writeAllResults(inputs, control, search, significance[k]);
+        if (search.keepsReport) {
+            search.significance = significance[k];
+        }
         search.distributions.reset();  // written: its p-values are not needed again
         if (written.empty()) {
             written = path;
         }
         if (logged) {
             checkLog(log);
+        }
+        if (control.onSummary || search.keepsReport) {
+            summarizeCutOff(search, background);
         }
         if (control.onSummary) {
             search.summary.expected = search.summary.pValue * search.summary.windows;
@@ -469,6 +496,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (regulon != nullptr) {
         regulon->write(inputs, searches, control);
     }
+    writeRunReport(inputs, searches);
     return written;
 }
 

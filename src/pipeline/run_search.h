@@ -143,6 +143,11 @@ struct SearchInputs {
     // every record's scores and p-values take instead of the uniform ones
     // or option 3's composition; empty for none.
     std::string backgroundPath;
+    // The run's HTML report (pipeline/run_report.h), written last; empty for
+    // none. Asking for it keeps the records' results; its hits have p- and
+    // q-values when the run computes them (TSV or GFF3 results, or a p-value
+    // cut-off).
+    std::string reportPath;
     // A regulon search: each collection also writes its regulon table,
     // TITLE_COLLECTION_regulon.tsv (report/regulon_table.h).
     std::optional<RegulonSettings> regulon;

@@ -52,18 +52,18 @@ std::string resultsTableName(const Options& options, const std::optional<double>
 
 void checkSearchOutputs(const std::vector<NamedCollection>& collections,
                         const std::string& runBaseName, const std::vector<ResultFormat>& formats,
-                        bool logResults, bool runLog, const std::string& oneTable,
-                        const std::vector<std::string>& inputs,
-                        const std::vector<std::string>& more) {
+                        bool logResults, bool runLog, const std::vector<std::string>& runFiles,
+                        const std::vector<std::string>& inputs) {
     checkTitlesDiffer(collections);
     std::vector<std::string> outputs = sharedOutputNames(runBaseName, logResults);
     if (!runLog) {
         outputs.erase(outputs.begin());  // the run log's name comes first
     }
-    if (!oneTable.empty()) {
-        outputs.push_back(oneTable);
+    for (const std::string& file : runFiles) {
+        if (!file.empty()) {
+            outputs.push_back(file);
+        }
     }
-    outputs.insert(outputs.end(), more.begin(), more.end());
     for (const NamedCollection& collection : collections) {
         const std::vector<std::string> own = collectionOutputNames(
             collection.resultsName, formats, collection.reportPrefix, logResults);

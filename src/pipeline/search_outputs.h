@@ -35,13 +35,12 @@ struct NamedCollection {
 // other) or when an output would replace one of `inputs` (same normalised
 // path, or same file); OutputError when a name is longer than a file system
 // takes.
-// `runLog`: whether the run log has a file; `oneTable` the file of the one
-// table of every collection's rows, if any; `more` other outputs (the
-// regulon tables).
+// `runLog`: whether the run log has a file; `runFiles` the files of the run
+// as a whole (the one table of every collection's rows, the report), empty
+// names for those not asked for.
 void checkSearchOutputs(const std::vector<NamedCollection>& collections,
                         const std::string& runBaseName, const std::vector<ResultFormat>& formats,
-                        bool logResults, bool runLog, const std::string& oneTable,
-                        const std::vector<std::string>& inputs,
-                        const std::vector<std::string>& more = {});
+                        bool logResults, bool runLog, const std::vector<std::string>& runFiles,
+                        const std::vector<std::string>& inputs);
 
 }  // namespace xoprex

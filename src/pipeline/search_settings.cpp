@@ -1,6 +1,7 @@
 #include "pipeline/search_settings.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "base/errors.h"
 #include "base/file_names.h"
@@ -60,6 +61,15 @@ std::optional<SettingsProblem> checkSettings(const SearchInputs& inputs) {
             (isStandardInput(inputs.sequencePath) ? 1 : 0) >
         1) {
         return SettingsProblem{"standard input (-) can be only one of the inputs", "", true};
+    }
+    if (!inputs.reportPath.empty()) {
+        // Found now, not after the whole search.
+        const std::filesystem::path folder = std::filesystem::path(inputs.reportPath).parent_path();
+        std::error_code error;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+            return SettingsProblem{"The report's folder " + folder.string() + " does not exist",
+                                   inputs.reportPath, false};
+        }
     }
     return std::nullopt;
 }

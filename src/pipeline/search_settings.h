@@ -24,8 +24,9 @@ void logOptionsReading(const SearchInputs& inputs, const OptionsReading& reading
 
 // What is wrong with a combination of a search's settings, found before the
 // target or any collection is read: no collection, standard input named
-// twice. `usage` tells a mistake in how the search
-// was asked for (the command line's status 1) from one in its inputs.
+// twice, a report whose folder does not exist. `usage` tells a mistake in
+// how the search was asked for (the command line's status 1) from one in
+// its inputs.
 struct SettingsProblem {
     std::string message;
     std::string path;  // the input concerned, if any

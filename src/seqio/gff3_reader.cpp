@@ -198,8 +198,10 @@ GeneAnnotation parseGff3(std::istream& in, const std::string& name) {
         const FeatureLine feature = parseFeature(text, name, line);
         if (feature.type == "gene") {
             Gathered gene = gathered(feature, line, name);
-            if (gene.annotated.gene.gene.empty()) {
-                gene.annotated.gene.gene = feature.text("Name");
+            // NCBI names a gene without a symbol by its locus tag.
+            const std::string symbol = feature.text("Name");
+            if (gene.annotated.gene.gene.empty() && symbol != gene.annotated.gene.locus) {
+                gene.annotated.gene.gene = symbol;
             }
             if (const std::string* id = feature.attribute("ID")) {
                 geneTexts[*id] = {gene.annotated.gene.locus, gene.annotated.gene.gene};

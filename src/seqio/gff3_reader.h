@@ -6,11 +6,13 @@
 // and 9 are percent-decoded (%09, %3B, ...).
 //
 // Genes are the CDS features: lines of one ID are the parts of one feature
-// (its extent from the first part's start to the last part's end); its
-// locus tag, gene name and product come from its attributes locus_tag, gene
-// and product, and what it lacks from its Parent gene feature (locus_tag,
-// gene, then Name). A file without CDS features gives its gene features
-// instead (gene name from gene, then Name). Other features are passed over.
+// (its extent from the lowest coordinate of its parts to the highest, as
+// the GenBank reader takes a join); its locus tag, gene name and product
+// come from its attributes locus_tag, gene and product, and what it lacks
+// from its Parent gene feature (locus_tag; gene, then Name unless Name is
+// the locus tag, as NCBI names genes without a symbol). A file without CDS
+// features gives its gene features instead (gene name from gene, then Name
+// by the same rule). Other features are passed over.
 // Strands: '+' direct, '-' complement; a gene or CDS of another strand is an
 // error.
 //

@@ -115,6 +115,12 @@ struct InputSource::State {
     std::unique_ptr<inflate_state, InflateStateDeleter> inflater;
     bool gzipEnded = false;
     size_t hint = 0;
+    // The input's first bytes, held while telling whether they are a
+    // byte-order mark (which is dropped) and handed out first otherwise.
+    bool markChecked = false;
+    unsigned char opening[3] = {};
+    size_t openingSize = 0;
+    size_t openingAt = 0;
 
     [[noreturn]] void fail(const std::string& problem) const {
         throw InputError(InputProblem::Format, name, problem + ": " + name);
@@ -327,8 +333,32 @@ std::unique_ptr<InputSource> InputSource::fromStream(std::streambuf* buffer,
 }
 
 size_t InputSource::read(char* to, size_t n) {
-    auto* bytes = reinterpret_cast<unsigned char*>(to);
-    return state_->inflater ? state_->readGzip(bytes, n) : state_->readPlain(bytes, n);
+    State& s = *state_;
+    const auto readOn = [&s](unsigned char* into, size_t count) {
+        return s.inflater ? s.readGzip(into, count) : s.readPlain(into, count);
+    };
+    if (!s.markChecked && n > 0) {
+        // A UTF-8 byte-order mark some editors put first is not text.
+        s.markChecked = true;
+        while (s.openingSize < 3) {
+            const size_t got = readOn(s.opening + s.openingSize, 3 - s.openingSize);
+            if (got == 0) {
+                break;
+            }
+            s.openingSize += got;
+        }
+        if (s.openingSize == 3 && s.opening[0] == 0xEF && s.opening[1] == 0xBB &&
+            s.opening[2] == 0xBF) {
+            s.openingSize = 0;
+        }
+    }
+    if (s.openingAt < s.openingSize) {
+        const size_t taken = std::min(n, s.openingSize - s.openingAt);
+        std::memcpy(to, s.opening + s.openingAt, taken);
+        s.openingAt += taken;
+        return taken;
+    }
+    return readOn(reinterpret_cast<unsigned char*>(to), n);
 }
 
 std::string InputSource::readAll() {

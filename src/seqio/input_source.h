@@ -42,7 +42,8 @@ class InputSource {
     InputSource& operator=(const InputSource&) = delete;
 
     // Reads up to n bytes into `to`: returns how many, 0 only at the end
-    // of the input (or for n = 0). A read error of the file raises
+    // of the input (or for n = 0). A UTF-8 byte-order mark that opens the
+    // (decompressed) input is dropped. A read error of the file raises
     // InputError ("Incorrect file name: PATH", as for a file that cannot be
     // opened).
     size_t read(char* to, size_t n);

@@ -38,6 +38,8 @@ struct RecordReader::State {
     std::string baseName;
     SequenceFormat format = SequenceFormat::Unknown;
     bool allRecords = false;
+    size_t maxRecord = InputRules::kDefaultMaxRecordBytes;
+    size_t records = 0;  // records handed out
 
     std::string buffer;
     size_t begin = 0;  // the unread input is buffer[begin, end)
@@ -63,10 +65,16 @@ struct RecordReader::State {
             begin = 0;
         }
         if (end == buffer.size()) {
+            if (end - begin > maxRecord) {
+                refuseLongRecord();
+            }
             size_t grown = std::max(buffer.size() * 2, kFirstPiece);
             if (remaining > 0 && remaining <= 2 * end) {
                 grown = std::max(grown, end + remaining + 1);
             }
+            // Past the ceiling by a little at most, to tell a record that
+            // ends there from one that goes on.
+            grown = std::min(grown, std::max(maxRecord + 2, end + 1));
             std::string larger;
             larger.reserve(grown);
             prepareForWriting(larger.data(), grown);
@@ -82,6 +90,29 @@ struct RecordReader::State {
     }
 
     std::string_view held() const { return {buffer.data() + begin, end - begin}; }
+
+    // The record being read, held from `begin`, is longer than the ceiling.
+    [[noreturn]] void refuseLongRecord() const {
+        const std::string_view text = held();
+        std::string_view title = text.substr(0, std::min(text.find('\n'), size_t{200}));
+        if (format == SequenceFormat::Fasta && title.starts_with('>')) {
+            title = title.substr(1, title.find_first_of(" \t\r") - 1);
+        } else if (title.starts_with("LOCUS")) {
+            title = title.substr(5);
+            title.remove_prefix(std::min(title.find_first_not_of(' '), title.size()));
+            title = title.substr(0, title.find_first_of(" \t\r"));
+        } else {
+            title = {};
+        }
+        std::string record = "Record " + std::to_string(records + 1);
+        if (!title.empty()) {
+            record += " (" + std::string(title) + ")";
+        }
+        throw InputError(InputProblem::Format, name,
+                         record + " of " + name + " is longer than " +
+                             std::to_string(maxRecord) +
+                             " bytes, the most one record may take (--max-record-length)");
+    }
 
     // The offset (from begin) of the first occurrence of `pattern` at or
     // after `from`, reading on until it is found or the input ends; npos
@@ -114,13 +145,21 @@ struct RecordReader::State {
     size_t fastaExtent() {
         size_t header = 0;
         if (!started) {
-            // Lines before the first header are the reader's to skip.
-            if (held().empty() || held()[0] != '>') {
-                header = find("\n>", 0);
-                if (header == std::string_view::npos) {
-                    return held().size();
+            // Lines before the first header are the reader's to skip; they
+            // are let go as they are passed, not held.
+            while (!held().empty() && held()[0] != '>') {
+                const size_t at = held().find("\n>");
+                if (at != std::string_view::npos) {
+                    begin += at + 1;
+                    consumed += at + 1;
+                    break;
                 }
-                ++header;
+                const size_t passed = held().size() - 1;  // the last byte may be the line feed
+                begin += passed;
+                consumed += passed;
+                if (!fill()) {
+                    break;
+                }
             }
         }
         const size_t next = find("\n>", header + 1);
@@ -139,6 +178,15 @@ struct RecordReader::State {
     // LOCUS line; the first record alone up to the "//" line after the
     // first ORIGIN line.
     size_t genBankExtent() {
+        if (!started) {
+            // An input that does not open with a LOCUS line is refused by
+            // the reader from its first bytes: no more of it is held.
+            while (held().size() < 5 && fill()) {
+            }
+            if (!held().starts_with("LOCUS")) {
+                return std::min(held().size(), size_t{5});
+            }
+        }
         if (allRecords) {
             const size_t next = find("\nLOCUS", 0);
             if (next == std::string_view::npos) {
@@ -194,6 +242,7 @@ RecordReader::RecordReader(const std::string& path, const InputRules& rules)
     : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.allRecords = rules.allGenBankRecords;
+    s.maxRecord = rules.maxRecordBytes;
     const bool wide = rules.names == NameRule::Wide;
     const bool standardInput = wide && isStandardInput(path);
     if (!standardInput) {
@@ -252,9 +301,13 @@ bool RecordReader::next(SequenceRecord& record) {
     }
     s.finished = true;  // unless the extent finds a record after this one
     const size_t length = s.format == SequenceFormat::Fasta ? s.fastaExtent() : s.genBankExtent();
+    if (length > s.maxRecord) {
+        s.refuseLongRecord();
+    }
     SequenceSet one;
     s.parse(length, one);
     s.started = true;
+    ++s.records;
     if (one.records.empty()) {
         return false;
     }

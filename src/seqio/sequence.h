@@ -67,6 +67,11 @@ struct InputRules {
     // Every record of a GenBank file, each with its own genes, description,
     // name and sequence; otherwise only the first.
     bool allGenBankRecords = false;
+    // The most bytes one record may take in the file (header, letters and
+    // line ends): a record past it is refused (InputError naming it) before
+    // more of it is held in memory.
+    size_t maxRecordBytes = kDefaultMaxRecordBytes;
+    static constexpr size_t kDefaultMaxRecordBytes = size_t{4} << 30;
 };
 
 // The reader an extension (the input extension rule of base/file_names.h)

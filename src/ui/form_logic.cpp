@@ -106,6 +106,45 @@ SearchPlan planSearch(const SearchForm& form) {
     return plan;
 }
 
+std::vector<std::string> splitPaths(const std::string& list) {
+    std::vector<std::string> paths;
+    std::size_t from = 0;
+    while (from <= list.size()) {
+        const std::size_t to = std::min(list.find(';', from), list.size());
+        const std::size_t first = list.find_first_not_of(" \t", from);
+        if (first < to) {
+            const std::size_t last = list.find_last_not_of(" \t", to - 1);
+            paths.push_back(list.substr(first, last - first + 1));
+        }
+        from = to + 1;
+    }
+    return paths;
+}
+
+std::string applyExtraForm(const ExtraForm& form, SearchInputs& inputs) {
+    if (!form.pValue.empty()) {
+        char* end = nullptr;
+        const double p = std::strtod(form.pValue.c_str(), &end);
+        if (end == form.pValue.c_str() || *end != '\0' || !(p > 0.0 && p <= 1.0)) {
+            return "Enter a p-value cut-off above 0 and at most 1 (or leave it empty)";
+        }
+        inputs.pValue = p;
+    }
+    for (const std::string& path : splitPaths(form.siteCollections)) {
+        inputs.collections.push_back({path, inputTitle(path, NameRule::Wide)});
+    }
+    for (const std::string& path : splitPaths(form.matrixFiles)) {
+        inputs.collections.push_back({path, "", true});
+    }
+    inputs.rules.allGenBankRecords = form.allRecords;
+    inputs.topology = form.topology == "linear" ? TopologyRule::Linear
+                      : form.topology == "auto" ? TopologyRule::Auto
+                                                : TopologyRule::Circular;
+    inputs.skipAmbiguous = form.skipAmbiguous;
+    inputs.reportPath = form.reportPath;
+    return {};
+}
+
 Options formRunOptions(const OptionTexts& texts, const std::string& methodLabel) {
     OptionTexts saved = texts;
     saved.methodNumber = formLabelToNumber(methodLabel, texts.methodNumber);

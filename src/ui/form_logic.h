@@ -10,6 +10,7 @@
 
 #include "base/file_names.h"
 #include "options/options_file.h"
+#include "pipeline/run_search.h"
 
 namespace xoprex::ui {
 
@@ -64,5 +65,28 @@ SearchPlan planSearch(const SearchForm& form);
 // named by its label (`texts.methodNumber` when the label is unknown) and
 // every other text read as the run reads it from the options file.
 Options formRunOptions(const OptionTexts& texts, const std::string& methodLabel);
+
+// The Extra group beyond the original controls, as text: the settings the
+// command line's flags give a search (--pvalue, --motifs, --collection,
+// --all-records, --topology, --skip-ambiguous, --report). Lists of files are
+// separated by ';'.
+struct ExtraForm {
+    std::string pValue;  // empty: none
+    std::string matrixFiles;
+    std::string siteCollections;
+    bool allRecords = false;
+    std::string topology = "circular";  // circular, linear or auto
+    bool skipAmbiguous = false;
+    std::string reportPath;
+};
+
+// The paths of a ';'-separated list, blanks around them trimmed, empty
+// ones left out.
+std::vector<std::string> splitPaths(const std::string& list);
+
+// Adds the Extra group's settings to `inputs` (after the form's own
+// collection) as the matching flags would; returns the refusal message, or
+// "" when the settings are taken.
+std::string applyExtraForm(const ExtraForm& form, SearchInputs& inputs);
 
 }  // namespace xoprex::ui

@@ -1,8 +1,8 @@
 #include "ui/genome_map.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -11,16 +11,10 @@
 namespace xoprex::ui {
 namespace {
 
-const QColor kInk(0x30, 0x30, 0x30);
-const QColor kForward(0xc0, 0x20, 0x20);
-const QColor kReverse(0x20, 0x50, 0xb0);
-const QColor kGene(0x9a, 0xb8, 0x7a);
-const QColor kMark(0xff, 0xc0, 0x00);
-
-constexpr int kTickGap = 7;      // between the line and a tick
-constexpr int kTickLength = 14;  // of a tick
-constexpr int kGeneHalf = 5;     // half the height of a gene arrow
-constexpr int kPickSlack = 3;    // pixels around a tick that pick it
+using G = MapGeometry;
+constexpr int kTickGap = static_cast<int>(G::kTickGap);
+constexpr int kTickLength = static_cast<int>(G::kTickLength);
+constexpr int kPickSlack = 3;  // pixels around a tick that pick it
 
 }  // namespace
 
@@ -37,20 +31,19 @@ GenomeMap::GenomeMap(QWidget* parent)
 }
 
 void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable& table) {
-    records_ = records;
     table_ = &table;
     longest_ = 1;
     std::unordered_map<std::string, int> trackOf;
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        trackOf.emplace(records_[i].name, static_cast<int>(i));
-        longest_ = std::max(longest_, records_[i].length);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        trackOf.emplace(records[i].name, static_cast<int>(i));
+        longest_ = std::max(longest_, records[i].length);
     }
     std::vector<int> layoutOfName(table.records.size(), -1);
     for (std::size_t r = 0; r < table.records.size(); ++r) {
         const auto found = trackOf.find(table.records[r]);
         layoutOfName[r] = found == trackOf.end() ? -1 : found->second;
     }
-    hitsByRecord_.assign(records_.size(), {});
+    hitsByRecord_.assign(records.size(), {});
     recordOfRow_.assign(table.rows.size(), -1);
     for (std::size_t row = 0; row < table.rows.size(); ++row) {
         const int record = layoutOfName[static_cast<std::size_t>(table.rows[row].record)];
@@ -59,11 +52,22 @@ void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable
             hitsByRecord_[static_cast<std::size_t>(record)].push_back(static_cast<int>(row));
         }
     }
-    for (std::vector<int>& rows : hitsByRecord_) {
+    mapRecords_.assign(records.size(), {});
+    for (std::size_t record = 0; record < records.size(); ++record) {
+        std::vector<int>& rows = hitsByRecord_[record];
         std::sort(rows.begin(), rows.end(), [&table](int a, int b) {
             return table.rows[static_cast<std::size_t>(a)].start <
                    table.rows[static_cast<std::size_t>(b)].start;
         });
+        MapRecord& drawn = mapRecords_[record];
+        drawn.name = records[record].name;
+        drawn.length = records[record].length;
+        drawn.genes = records[record].genes;
+        drawn.hits.reserve(rows.size());
+        for (const int row : rows) {
+            const HitRow& hit = table.rows[static_cast<std::size_t>(row)];
+            drawn.hits.push_back({hit.start, hit.end, hit.forward});
+        }
     }
     marked_ = -1;
     setOnlyRecordsWithHits(onlyWithHits_);
@@ -73,8 +77,8 @@ void GenomeMap::setData(const std::vector<RecordLayout>& records, const HitTable
 void GenomeMap::setOnlyRecordsWithHits(bool on) {
     onlyWithHits_ = on;
     shown_.clear();
-    trackOfRecord_.assign(records_.size(), -1);
-    for (std::size_t record = 0; record < records_.size(); ++record) {
+    trackOfRecord_.assign(mapRecords_.size(), -1);
+    for (std::size_t record = 0; record < mapRecords_.size(); ++record) {
         if (!on || !hitsByRecord_[record].empty()) {
             trackOfRecord_[record] = static_cast<int>(shown_.size());
             shown_.push_back(static_cast<int>(record));
@@ -93,7 +97,7 @@ int GenomeMap::trackOfRow(int row) const {
 }
 
 double GenomeMap::trackWidth(const QSize& size) const {
-    return std::max(40.0, size.width() - kNameWidth - 16.0);
+    return mapTrackWidth(size.width());
 }
 
 double GenomeMap::xOf(double base) const {
@@ -101,7 +105,7 @@ double GenomeMap::xOf(double base) const {
 }
 
 int GenomeMap::visibleTracks() const {
-    return std::max(1, height() / kTrackHeight);
+    return std::max(1, (height() - static_cast<int>(G::kFooter)) / kTrackHeight);
 }
 
 void GenomeMap::setFirstTrack(int track) {
@@ -172,7 +176,7 @@ QPoint GenomeMap::tickPosition(int row) const {
         return {-1, -1};
     }
     const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
-    const double middle = (track - firstTrack_) * kTrackHeight + kTrackHeight / 2.0;
+    const double middle = (track - firstTrack_) * kTrackHeight + G::kLineY;
     const double offset = kTickGap + kTickLength / 2.0;
     return QPoint(static_cast<int>(std::lround(xOf((hit.start - 1 + hit.end) / 2.0))),
                   static_cast<int>(std::lround(hit.forward ? middle - offset : middle + offset)));
@@ -182,11 +186,11 @@ int GenomeMap::hitAt(const QPoint& point) const {
     if (table_ == nullptr || point.x() < kNameWidth) {
         return -1;
     }
-    const int track = firstTrack_ + point.y() / kTrackHeight;
-    if (track < 0 || track >= trackCount()) {
+    const int track = trackAt(point.y());
+    if (track < 0) {
         return -1;
     }
-    const double middle = (track - firstTrack_) * kTrackHeight + kTrackHeight / 2.0;
+    const double middle = (track - firstTrack_) * kTrackHeight + G::kLineY;
     const double below = point.y() - middle;
     const bool forward = below < 0;
     if (std::fabs(below) < kTickGap - kPickSlack ||
@@ -214,116 +218,73 @@ int GenomeMap::hitAt(const QPoint& point) const {
     return best;
 }
 
-void GenomeMap::paintPicture(QPainter& painter, const QSize& size) const {
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    if (records_.empty()) {
-        return;
+int GenomeMap::trackAt(int y) const {
+    if (y < 0) {
+        return -1;
     }
-    const QFontMetricsF metrics(painter.font());
-    const double right = kNameWidth + trackWidth(size);
-    const double endBase = viewStart_ + trackWidth(size) * basesPerPixel_;
-    const int shown = std::max(1, size.height() / kTrackHeight);
-    painter.setClipRect(QRectF(0, 0, right + 2, size.height()));
-    for (int t = firstTrack_; t < std::min(trackCount(), firstTrack_ + shown); ++t) {
-        const int shownRecord = shown_[static_cast<std::size_t>(t)];
-        const RecordLayout& record = records_[static_cast<std::size_t>(shownRecord)];
-        const double middle = (t - firstTrack_) * kTrackHeight + kTrackHeight / 2.0;
-        painter.setPen(kInk);
-        painter.drawText(QRectF(4, middle - metrics.height(), kNameWidth - 12, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(QString::fromStdString(record.name), Qt::ElideMiddle,
-                                            kNameWidth - 12));
-        painter.drawText(QRectF(4, middle, kNameWidth - 12, metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral("%L1 bp").arg(record.length));
-        const double lineEnd = std::min(xOf(static_cast<double>(record.length)), right);
-        const double lineStart = std::max(xOf(0.0), static_cast<double>(kNameWidth));
-        if (lineEnd <= lineStart) {
-            continue;
-        }
-        painter.setPen(QPen(kInk, 1.5));
-        painter.drawLine(QPointF(lineStart, middle), QPointF(lineEnd, middle));
+    const int track = firstTrack_ + y / kTrackHeight;
+    return track < std::min(trackCount(), firstTrack_ + visibleTracks()) ? track : -1;
+}
 
-        // Genes: arrows along the line, pointing in their direction.
-        for (const GeneRecord& gene : record.genes) {
-            const double low = std::min(gene.begin, gene.end) - 1.0;
-            const double high = std::max(gene.begin, gene.end);
-            if (high < viewStart_ || low > endBase) {
-                continue;
-            }
-            const double x0 = xOf(low);
-            const double x1 = xOf(high);
-            const double head = std::min(8.0, (x1 - x0) / 2);
-            QPainterPath arrow;
-            if (gene.sense) {
-                arrow.moveTo(x0, middle - kGeneHalf);
-                arrow.lineTo(x1 - head, middle - kGeneHalf);
-                arrow.lineTo(x1, middle);
-                arrow.lineTo(x1 - head, middle + kGeneHalf);
-                arrow.lineTo(x0, middle + kGeneHalf);
-            } else {
-                arrow.moveTo(x1, middle - kGeneHalf);
-                arrow.lineTo(x0 + head, middle - kGeneHalf);
-                arrow.lineTo(x0, middle);
-                arrow.lineTo(x0 + head, middle + kGeneHalf);
-                arrow.lineTo(x1, middle + kGeneHalf);
-            }
-            arrow.closeSubpath();
-            painter.fillPath(arrow, kGene);
-            painter.setPen(QPen(kGene.darker(140), 1));
-            painter.drawPath(arrow);
-            const QString name = QString::fromStdString(gene.gene.empty() ? gene.locus : gene.gene);
-            if (x1 - x0 > metrics.horizontalAdvance(name) + 6) {
-                painter.setPen(kInk);
-                painter.drawText(QRectF(x0, middle + kGeneHalf + 1, x1 - x0, metrics.height()),
-                                 Qt::AlignHCenter | Qt::AlignTop, name);
-            }
-        }
-
-        // Hits: one tick per pixel column and strand, however many share it.
-        if (table_ == nullptr) {
-            continue;
-        }
-        std::vector<QLineF> ticks[2];
-        double lastX[2] = {-1e9, -1e9};
-        for (const int row : hitsByRecord_[static_cast<std::size_t>(shownRecord)]) {
-            const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
-            if (hit.end < viewStart_ || hit.start - 1 > endBase) {
-                continue;
-            }
-            const double x = std::floor(xOf((hit.start - 1 + hit.end) / 2.0)) + 0.5;
-            const int strand = hit.forward ? 0 : 1;
-            if (x == lastX[strand]) {
-                continue;
-            }
-            lastX[strand] = x;
-            const double sign = hit.forward ? -1.0 : 1.0;
-            ticks[strand].emplace_back(x, middle + sign * kTickGap, x,
-                                       middle + sign * (kTickGap + kTickLength));
-        }
-        painter.setPen(QPen(kForward, 1.5));
-        painter.drawLines(ticks[0].data(), static_cast<int>(ticks[0].size()));
-        painter.setPen(QPen(kReverse, 1.5));
-        painter.drawLines(ticks[1].data(), static_cast<int>(ticks[1].size()));
-        if (marked_ >= 0 && trackOfRow(marked_) == t) {
-            const HitRow& hit = table_->rows[static_cast<std::size_t>(marked_)];
-            const double x0 = xOf(hit.start - 1) - 2;
-            const double x1 = std::max(xOf(hit.end) + 2, x0 + 5);
-            const double sign = hit.forward ? -1.0 : 1.0;
-            const double y0 = middle + sign * (kTickGap - 2);
-            const double y1 = middle + sign * (kTickGap + kTickLength + 2);
-            painter.setPen(QPen(kMark, 2));
-            painter.drawRect(QRectF(QPointF(x0, std::min(y0, y1)), QPointF(x1, std::max(y0, y1))));
-        }
+Picture GenomeMap::picture(const QSize& size) const {
+    std::vector<const MapRecord*> tracks;
+    tracks.reserve(shown_.size());
+    for (const int record : shown_) {
+        tracks.push_back(&mapRecords_[static_cast<std::size_t>(record)]);
     }
-    painter.setClipping(false);
-    painter.setPen(kInk);
-    painter.drawText(QRectF(kNameWidth, size.height() - metrics.height() - 2, trackWidth(size),
-                            metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("%L1 - %L2 bp   + strand above, - strand below")
-                         .arg(static_cast<qint64>(viewStart_) + 1)
-                         .arg(static_cast<qint64>(std::min<double>(endBase, longest_))));
+    MapView view;
+    view.width = size.width();
+    view.height = size.height();
+    view.firstTrack = static_cast<std::size_t>(firstTrack_);
+    view.basesPerPixel = basesPerPixel_;
+    view.viewStart = viewStart_;
+    view.markedTrack = trackOfRow(marked_);
+    if (view.markedTrack >= 0) {
+        const HitRow& hit = table_->rows[static_cast<std::size_t>(marked_)];
+        view.marked = {hit.start, hit.end, hit.forward};
+    }
+    return genomeMapPicture(tracks, view);
+}
+
+QString GenomeMap::toolTipAt(const QPoint& point) const {
+    const int track = trackAt(point.y());
+    if (track < 0) {
+        return {};
+    }
+    const MapRecord& record =
+        mapRecords_[static_cast<std::size_t>(shown_[static_cast<std::size_t>(track)])];
+    if (point.x() < kNameWidth) {
+        return QStringLiteral("%1\n%L2 bp, %L3 hits")
+            .arg(QString::fromStdString(record.name))
+            .arg(record.length)
+            .arg(record.hits.size());
+    }
+    const int row = hitAt(point);
+    if (row < 0) {
+        return {};
+    }
+    const HitRow& hit = table_->rows[static_cast<std::size_t>(row)];
+    return QStringLiteral("%1  %L2-%L3 (%4)  score %5")
+        .arg(QString::fromStdString(record.name))
+        .arg(hit.start)
+        .arg(hit.end)
+        .arg(hit.forward ? QLatin1Char('+') : QLatin1Char('-'))
+        .arg(hit.score, 0, 'f', 3);
+}
+
+bool GenomeMap::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, this);
+        }
+        return true;
+    }
+    return PictureView::event(event);
 }
 
 void GenomeMap::mousePressEvent(QMouseEvent* event) {

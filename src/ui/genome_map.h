@@ -1,8 +1,10 @@
 // The genome map: one track per record of the target, hits as ticks above
 // (forward strand) and below (reverse strand) the line, genes of GenBank
-// targets as arrows on it. The wheel scrolls the tracks (with Ctrl it
-// zooms), dragging pans, the scroll bars and buttons of the Genome map tab
-// do the same; a click on a tick reports its hit.
+// targets as arrows on it, a ruler under it (the picture is described by
+// report/pictures.h). The wheel scrolls the tracks (with Ctrl it zooms),
+// dragging pans, the scroll bars and buttons of the Genome map tab do the
+// same; a click on a tick reports its hit; hovering a record's name shows
+// the whole of it, hovering a tick its hit.
 #pragma once
 
 #include <QScrollBar>
@@ -17,8 +19,8 @@ namespace xoprex::ui {
 class GenomeMap : public PictureView {
     Q_OBJECT
   public:
-    static constexpr int kTrackHeight = 64;
-    static constexpr int kNameWidth = 150;
+    static constexpr int kTrackHeight = static_cast<int>(MapGeometry::kTrackHeight);
+    static constexpr int kNameWidth = static_cast<int>(MapGeometry::kNameWidth);
 
     explicit GenomeMap(QWidget* parent = nullptr);
 
@@ -48,7 +50,12 @@ class GenomeMap : public PictureView {
     // Where the tick of table row `row` is drawn (for tests), or (-1, -1).
     QPoint tickPosition(int row) const;
 
-    void paintPicture(QPainter& painter, const QSize& size) const override;
+    Picture picture(const QSize& size) const override;
+    // The track at `y` pixels from the top, or -1.
+    int trackAt(int y) const;
+    // What hovering `point` shows: the whole name of a track's record, or a
+    // tick's hit; empty elsewhere.
+    QString toolTipAt(const QPoint& point) const;
 
     QScrollBar* trackBar() const { return trackBar_; }
     QScrollBar* baseBar() const { return baseBar_; }
@@ -57,6 +64,7 @@ class GenomeMap : public PictureView {
     void hitClicked(int row);
 
   protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -71,7 +79,7 @@ class GenomeMap : public PictureView {
     // The track of a hit's record, or -1 (not in the target, or not shown).
     int trackOfRow(int row) const;
 
-    std::vector<RecordLayout> records_;
+    std::vector<MapRecord> mapRecords_;  // the records with their hits, as drawn
     const HitTable* table_ = nullptr;
     std::vector<std::vector<int>> hitsByRecord_;  // table rows, by start
     std::vector<int> recordOfRow_;                // -1: record not in the target

@@ -109,6 +109,7 @@ HitsView::HitsView(QWidget* parent)
 
     for (QLineEdit* edit : {text_, scoreLow_, scoreHigh_, pLow_, pHigh_}) {
         connect(edit, &QLineEdit::textChanged, this, &HitsView::applyFilters);
+        connect(edit, &QLineEdit::returnPressed, this, &HitsView::applyFilters);
     }
     connect(record_, &QComboBox::currentIndexChanged, this, &HitsView::applyFilters);
     connect(export_, &QPushButton::clicked, this, &HitsView::exportRequested);

@@ -1,6 +1,8 @@
 #include "ui/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -9,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -36,6 +39,9 @@ const QString kSequenceFilter =
     QStringLiteral("Sequence File (*.gbk);;(*.fna);;(*.fas);;(*.gb);;All Files (*)");
 const QString kCollectionFilter =
     QStringLiteral("Collection File (*.txt);;(*.fna);;(*.fas);;All Files (*)");
+const QString kMatrixFilter = QStringLiteral(
+    "Count Matrices (*.jaspar *.pfm *.meme *.transfac *.dat *.txt *.xml *.sites);;All Files (*)");
+const QString kReportFilter = QStringLiteral("HTML Report (*.html);;All Files (*)");
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -116,6 +122,10 @@ void COprex_AppDlg::connectSignals() {
     connect(resetButton_, &QPushButton::clicked, this, &COprex_AppDlg::resetControls);
     connect(saveButton_, &QPushButton::clicked, this, &COprex_AppDlg::saveOptions);
     connect(searchButton_, &QPushButton::clicked, this, &COprex_AppDlg::search);
+    connect(matrixBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseMatrices);
+    connect(moreCollectionsBrowse_, &QPushButton::clicked, this,
+            &COprex_AppDlg::browseMoreCollections);
+    connect(reportBrowse_, &QPushButton::clicked, this, &COprex_AppDlg::browseReport);
     connect(exitButton_, &QPushButton::clicked, this, &COprex_AppDlg::close);
 
     // Typing in a paste box switches the matching file controls off.
@@ -165,8 +175,20 @@ void COprex_AppDlg::connectSignals() {
 
 void COprex_AppDlg::readControls() {
     xoprex::ui::SearchForm& files = values_.files;
-    files.sequencePath = ss(sequencePathEdit_->text());
-    files.collectionPath = ss(collectionPathEdit_->text());
+    // A path typed over the one chosen keeps nothing of it: the file's title,
+    // extension and folder come only with a file chosen (Browse, Merge), so
+    // the search refuses a typed path as the form's rules say, rather than
+    // writing its results under the previous file's name.
+    if (const std::string typed = ss(sequencePathEdit_->text()); typed != files.sequencePath) {
+        files.sequencePath = typed;
+        files.sequenceTitle.clear();
+        files.sequenceExt.clear();
+    }
+    if (const std::string typed = ss(collectionPathEdit_->text()); typed != files.collectionPath) {
+        files.collectionPath = typed;
+        files.collectionTitle.clear();
+        files.collectionExt.clear();
+    }
     files.optionsPath = ss(optionsPathEdit_->text());
     files.pastedSequence = ss(sequencePaste_->toPlainText());
     files.pastedCollection = ss(collectionPaste_->toPlainText());
@@ -231,8 +253,22 @@ void COprex_AppDlg::loadOptions(bool atStartup) {
     xoprex::OptionTexts loaded = values_.options;
     try {
         xoprex::loadOptionTextsFile(path, loaded);
-    } catch (const xoprex::InputError&) {
-        if (atStartup && loadingAtStartup_) {
+    } catch (const xoprex::InputError& error) {
+        if (atStartup && loadingAtStartup_ && QFileInfo::exists(qs(path))) {
+            // The user's file, which this program cannot read (its
+            // permissions): it is left as it is, and the form starts from
+            // the factory defaults, to be saved where the user chooses.
+            loadingAtStartup_ = false;
+            values_.options = xoprex::factoryDefaults();
+            values_.methodText = xoprex::numberToFormLabel(values_.options.methodNumber);
+            showValues();
+            defaultsUntouched_ = false;
+            searchButton_->setEnabled(false);
+            showError(QStringLiteral("Cannot open Options file"),
+                      qs(path) + QStringLiteral(": ") + qs(error.what()) +
+                          QStringLiteral("\nThe file is left as it is; the form shows the factory "
+                                         "defaults (Save Options writes them to a file)."));
+        } else if (atStartup && loadingAtStartup_) {
             loadingAtStartup_ = false;
             applyFactoryDefaults();
         } else {
@@ -449,6 +485,57 @@ void COprex_AppDlg::resetControls() {
     showValues();
 }
 
+// ---- extra ------------------------------------------------------------------
+
+namespace {
+
+// Adds `path` to a ';'-separated list of files.
+void appendPath(QLineEdit* list, const QString& path) {
+    const QString text = list->text().trimmed();
+    list->setText(text.isEmpty() ? path : text + QStringLiteral("; ") + path);
+}
+
+}  // namespace
+
+void COprex_AppDlg::browseMatrices() {
+    const QString path = services_->openFile(this, QStringLiteral("Add Count Matrix File"),
+                                             startFolder_, kMatrixFilter);
+    if (!path.isEmpty()) {
+        appendPath(matrixFilesEdit_, path);
+    }
+}
+
+void COprex_AppDlg::browseMoreCollections() {
+    const QString path = services_->openFile(this, QStringLiteral("Add Collection File"),
+                                             startFolder_, kCollectionFilter);
+    if (!path.isEmpty()) {
+        appendPath(moreCollectionsEdit_, path);
+    }
+}
+
+void COprex_AppDlg::browseReport() {
+    const QString start = reportPathEdit_->text().isEmpty()
+                              ? qs(values_.files.outputFolder) + QStringLiteral("report.html")
+                              : reportPathEdit_->text();
+    const QString path =
+        services_->saveFile(this, QStringLiteral("HTML Report"), start, kReportFilter);
+    if (!path.isEmpty()) {
+        reportPathEdit_->setText(path);
+    }
+}
+
+xoprex::ui::ExtraForm COprex_AppDlg::extraForm() const {
+    xoprex::ui::ExtraForm form;
+    form.pValue = ss(pValueEdit_->text().trimmed());
+    form.matrixFiles = ss(matrixFilesEdit_->text());
+    form.siteCollections = ss(moreCollectionsEdit_->text());
+    form.allRecords = allRecordsCheck_->isChecked();
+    form.topology = ss(topologyCombo_->currentText());
+    form.skipAmbiguous = skipAmbiguousCheck_->isChecked();
+    form.reportPath = ss(reportPathEdit_->text().trimmed());
+    return form;
+}
+
 // ---- help and about -----------------------------------------------------------
 
 void COprex_AppDlg::showHelp() {
@@ -488,6 +575,13 @@ void COprex_AppDlg::search() {
         showValues();
         return;
     }
+    xoprex::SearchInputs inputs;
+    inputs.collections = {{plan.form.collectionPath, plan.form.collectionTitle}};
+    const std::string extraProblem = xoprex::ui::applyExtraForm(extraForm(), inputs);
+    if (!extraProblem.empty()) {
+        showError(qs(extraProblem));
+        return;
+    }
     if (!writePasteFiles(plan)) {
         return;
     }
@@ -495,9 +589,7 @@ void COprex_AppDlg::search() {
     values_.files = plan.form;
     showValues();
 
-    xoprex::SearchInputs inputs;
     inputs.sequencePath = plan.form.sequencePath;
-    inputs.collections = {{plan.form.collectionPath, plan.form.collectionTitle}};
     inputs.optionsPath = plan.form.optionsPath;
     inputs.outputFolder = plan.form.outputFolder;
     inputs.sequenceTitle = plan.form.sequenceTitle;
@@ -534,8 +626,8 @@ void COprex_AppDlg::removePasteFiles() {
 
 void COprex_AppDlg::setSearching(bool on) {
     for (QWidget* control : std::initializer_list<QWidget*>{
-             sequenceGroup_, collectionGroup_, outputGroup_, advancedGroup_, resetButton_,
-             saveButton_, searchButton_}) {
+             sequenceGroup_, collectionGroup_, outputGroup_, advancedGroup_, extraGroup_,
+             resetButton_, saveButton_, searchButton_}) {
         control->setEnabled(!on);
     }
     searchButton_->setText(on ? QStringLiteral("Searching...") : QStringLiteral("Search"));
@@ -597,10 +689,49 @@ void COprex_AppDlg::openResults(const QString& path) {
     sources.collectionPath = qs(searched_.collections.front().path);
     sources.optionsPath = qs(searched_.optionsPath);
     sources.readInputsNow = !pasteFiles_.empty();
+    // Pasted inputs are removed after the search: reopened results have no
+    // inputs to draw their pictures from.
+    xoprex::ui::ResultsSources kept = sources;
+    if (sources.readInputsNow) {
+        kept.sequencePath.clear();
+        kept.collectionPath.clear();
+        kept.readInputsNow = false;
+    }
+    recent_.insert(recent_.begin(), kept);
+    if (recent_.size() > kRecentResults) {
+        recent_.pop_back();
+    }
+    showResultsWindow(sources);
+}
+
+void COprex_AppDlg::showResultsWindow(const xoprex::ui::ResultsSources& sources) {
     auto* results = new CResultDialog(sources, services_, this);
     results->setAttribute(Qt::WA_DeleteOnClose);
+    results->setModal(false);
     resultsWindow_ = results;
-    results->open();
+    results->show();
+    results->raise();
+}
+
+void COprex_AppDlg::reopenResults(std::size_t index) {
+    if (index < recent_.size()) {
+        showResultsWindow(recent_[index]);
+    }
+}
+
+void COprex_AppDlg::fillResultsMenu() {
+    resultsMenu_->clear();
+    if (recent_.empty()) {
+        resultsMenu_->addAction(QStringLiteral("No results yet in this session"))
+            ->setEnabled(false);
+        return;
+    }
+    for (std::size_t i = 0; i < recent_.size(); ++i) {
+        const QString name = QFileInfo(recent_[i].resultsPath).fileName();
+        QAction* action = resultsMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name),
+                                                  this, [this, i] { reopenResults(i); });
+        action->setToolTip(recent_[i].resultsPath);
+    }
 }
 
 bool COprex_AppDlg::mayClose() {

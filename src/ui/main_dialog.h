@@ -1,9 +1,13 @@
 // COprex_AppDlg, the main window "XOprex": target sequence and site
 // collection (chosen or pasted), the options file with the sixteen options
-// kept as text, the output folder, and the operations (Search, Merge, Save
-// Options, Reset Controls, Help, About, Exit). A search runs on a worker
-// thread; its run-log lines and progress show in the window, and the
-// results window opens when it ends. Problems are reported in "Error" boxes
+// kept as text, the output folder, the Extra group (a p-value cut-off,
+// count-matrix files, more site collections, every GenBank record, the
+// topology, skipping ambiguous letters, an HTML report: the command line's
+// flags), and the operations (Search, Merge, Save Options, Reset Controls,
+// Help, About, Exit). A search runs on a worker thread; its run-log lines
+// and progress show in the window, and the results window opens when it
+// ends, beside the main window; the Results menu opens the results of the
+// session's last searches again. Problems are reported in "Error" boxes
 // through UiServices; the window always stays usable.
 #pragma once
 
@@ -23,10 +27,12 @@
 #include "ui/search_runner.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -55,6 +61,11 @@ class COprex_AppDlg : public QDialog {
     bool searching() const;
     // The results window of the last search, while it is open.
     CResultDialog* resultsWindow() const { return resultsWindow_; }
+    // The results of the session's last searches, newest first (at most
+    // kRecentResults), and a results window opened on one of them.
+    static constexpr std::size_t kRecentResults = 8;
+    const std::vector<xoprex::ui::ResultsSources>& recentResults() const { return recent_; }
+    void reopenResults(std::size_t index);
     // What the form's threshold gives for the chosen collection file, as
     // shown beside the threshold (computed in the background); none
     // without one (or when it cannot be read).
@@ -76,6 +87,7 @@ class COprex_AppDlg : public QDialog {
     void buildControls();
     QWidget* buildInputColumn();
     QWidget* buildOptionsColumn();
+    QWidget* buildExtraGroup();
     QWidget* buildProgressArea();
     QWidget* buildOperations();
     void buildMenu();
@@ -110,6 +122,11 @@ class COprex_AppDlg : public QDialog {
     void resetControls();
     void showHelp();
     void showAbout();
+    void browseMatrices();
+    void browseMoreCollections();
+    void browseReport();
+    void fillResultsMenu();
+    xoprex::ui::ExtraForm extraForm() const;
 
     // Search.
     void search();
@@ -118,6 +135,7 @@ class COprex_AppDlg : public QDialog {
     void setSearching(bool on);
     void searchFinished(xoprex::ui::SearchEnd end, const QString& text);
     void openResults(const QString& path);
+    void showResultsWindow(const xoprex::ui::ResultsSources& sources);
     bool mayClose();
 
     void showError(const QString& message, const QString& detail = {});
@@ -134,6 +152,7 @@ class COprex_AppDlg : public QDialog {
     bool updating_ = false;  // controls being filled by the program
     bool closeRequested_ = false;
     QPointer<CResultDialog> resultsWindow_;
+    std::vector<xoprex::ui::ResultsSources> recent_;
     QPointer<HelpViewer> helpViewer_;
 
     // The controls of options 1 and 3 to 16 (option 2 is the method list,
@@ -194,6 +213,19 @@ class COprex_AppDlg : public QDialog {
     QTimer* guidanceTimer_ = nullptr;
     xoprex::ui::GuidanceRunner* guidanceRunner_ = nullptr;
     std::optional<xoprex::ThresholdGuidance> guidance_;
+    // Extra.
+    QGroupBox* extraGroup_ = nullptr;
+    QLineEdit* pValueEdit_ = nullptr;
+    QComboBox* topologyCombo_ = nullptr;
+    QLineEdit* matrixFilesEdit_ = nullptr;
+    QPushButton* matrixBrowse_ = nullptr;
+    QLineEdit* moreCollectionsEdit_ = nullptr;
+    QPushButton* moreCollectionsBrowse_ = nullptr;
+    QCheckBox* allRecordsCheck_ = nullptr;
+    QCheckBox* skipAmbiguousCheck_ = nullptr;
+    QLineEdit* reportPathEdit_ = nullptr;
+    QPushButton* reportBrowse_ = nullptr;
+    QMenu* resultsMenu_ = nullptr;
     // Progress.
     QPlainTextEdit* progressLog_ = nullptr;
     QProgressBar* progressBar_ = nullptr;

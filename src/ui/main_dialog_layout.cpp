@@ -3,6 +3,7 @@
 // underneath.
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -82,7 +83,10 @@ void COprex_AppDlg::buildControls() {
 
     auto* columns = new QHBoxLayout;
     columns->addWidget(buildInputColumn(), 6);
-    columns->addWidget(buildOptionsColumn(), 5);
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildOptionsColumn(), 1);
+    right->addWidget(buildExtraGroup());
+    columns->addLayout(right, 5);
 
     auto* main = new QVBoxLayout(this);
     main->addLayout(columns, 1);
@@ -103,7 +107,7 @@ void COprex_AppDlg::buildControls() {
     }
     progressLog_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     bindOptionControls();
-    resize(1140, 760);
+    resize(1140, 900);
 }
 
 void COprex_AppDlg::bindOptionControls() {
@@ -281,6 +285,53 @@ QWidget* COprex_AppDlg::buildOptionsColumn() {
     return advancedGroup_;
 }
 
+// The command line's settings beyond the options file; they map to the same
+// search settings as its flags (form_logic.h: applyExtraForm).
+QWidget* COprex_AppDlg::buildExtraGroup() {
+    extraGroup_ = makeGroup(QStringLiteral("Extra"), "extraGroup");
+    pValueEdit_ = makeNumberEdit("pValueCutOff");
+    pValueEdit_->setPlaceholderText(QStringLiteral("none"));
+    topologyCombo_ = named(new QComboBox, "topologyCombo");
+    topologyCombo_->addItems(
+        {QStringLiteral("circular"), QStringLiteral("linear"), QStringLiteral("auto")});
+    matrixFilesEdit_ = named(new QLineEdit, "matrixFiles");
+    matrixFilesEdit_->setPlaceholderText(QStringLiteral("JASPAR, MEME or TRANSFAC files; ..."));
+    matrixBrowse_ = makeButton(QStringLiteral("Add..."), "matrixBrowse");
+    moreCollectionsEdit_ = named(new QLineEdit, "moreCollections");
+    moreCollectionsEdit_->setPlaceholderText(QStringLiteral("site collection files; ..."));
+    moreCollectionsBrowse_ = makeButton(QStringLiteral("Add..."), "moreCollectionsBrowse");
+    allRecordsCheck_ = named(new QCheckBox(QStringLiteral("Every GenBank record")), "allRecords");
+    skipAmbiguousCheck_ =
+        named(new QCheckBox(QStringLiteral("Skip windows with letters other than ACGT")),
+              "skipAmbiguous");
+    reportPathEdit_ = named(new QLineEdit, "reportPath");
+    reportPathEdit_->setPlaceholderText(QStringLiteral("none"));
+    reportBrowse_ = makeButton(QStringLiteral("Browse..."), "reportBrowse");
+
+    auto* grid = new QGridLayout(extraGroup_);
+    grid->addWidget(new QLabel(QStringLiteral("p-value cut-off:")), 0, 0);
+    auto* firstRow = new QHBoxLayout;
+    firstRow->addWidget(pValueEdit_);
+    firstRow->addSpacing(16);
+    firstRow->addWidget(new QLabel(QStringLiteral("Topology:")));
+    firstRow->addWidget(topologyCombo_);
+    firstRow->addStretch(1);
+    grid->addLayout(firstRow, 0, 1, 1, 2);
+    addRow(grid, 1, QStringLiteral("Count matrices:"), matrixFilesEdit_);
+    grid->addWidget(matrixBrowse_, 1, 2);
+    addRow(grid, 2, QStringLiteral("More collections:"), moreCollectionsEdit_);
+    grid->addWidget(moreCollectionsBrowse_, 2, 2);
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(allRecordsCheck_);
+    checks->addWidget(skipAmbiguousCheck_);
+    checks->addStretch(1);
+    grid->addLayout(checks, 3, 0, 1, 3);
+    addRow(grid, 4, QStringLiteral("HTML report:"), reportPathEdit_);
+    grid->addWidget(reportBrowse_, 4, 2);
+    grid->setColumnStretch(1, 1);
+    return extraGroup_;
+}
+
 QWidget* COprex_AppDlg::buildProgressArea() {
     auto* group = makeGroup(QStringLiteral("Progress"), "progressGroup");
     progressLog_ = named(new QPlainTextEdit, "progressLog");
@@ -324,6 +375,10 @@ QWidget* COprex_AppDlg::buildOperations() {
 
 void COprex_AppDlg::buildMenu() {
     auto* bar = new QMenuBar(this);
+    resultsMenu_ = bar->addMenu(QStringLiteral("&Results"));
+    resultsMenu_->setObjectName(QStringLiteral("resultsMenu"));
+    connect(resultsMenu_, &QMenu::aboutToShow, this, &COprex_AppDlg::fillResultsMenu);
+    fillResultsMenu();
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("User &Manual"), this, &COprex_AppDlg::showHelp);
     help->addSeparator();
@@ -376,6 +431,23 @@ void COprex_AppDlg::setTooltips() {
         {outputFolderEdit_, "Output File Path"},
         {outputBrowse_, "Select Output File Path"},
         {mergeButton_, "Merge multi gbk file in single gbk"},
+        {pValueEdit_,
+         "Cut at this p-value instead of the threshold (as --pvalue): keep the windows at most "
+         "this likely in random sequence"},
+        {topologyCombo_,
+         "circular: windows run across each record's end; linear: only within each record; "
+         "auto: as each GenBank record's LOCUS line says (as --topology)"},
+        {matrixFilesEdit_,
+         "Count-matrix files searched too, each matrix a collection titled by its ID (as "
+         "--motifs); they need a literal cut-off or a p-value"},
+        {moreCollectionsEdit_,
+         "More site collection files searched in the same pass (as --collection)"},
+        {allRecordsCheck_,
+         "Search every record of a GenBank file, not only the first (as --all-records)"},
+        {skipAmbiguousCheck_,
+         "Leave out windows holding letters other than A, C, G, T (as --skip-ambiguous)"},
+        {reportPathEdit_,
+         "Also write a report of the run as one HTML page with its pictures (as --report)"},
     };
     for (const auto& [widget, tip] : tips) {
         widget->setToolTip(QString::fromLatin1(tip));

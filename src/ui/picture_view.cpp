@@ -3,12 +3,17 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include "base/errors.h"
 #include "base/output_file.h"
+#include "report/svg_writer.h"
+#include "ui/picture_painter.h"
 
 namespace xoprex::ui {
+
+void PictureView::paintPicture(QPainter& painter, const QSize& size) const {
+    drawPicture(painter, picture(size));
+}
 
 void PictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -23,11 +28,9 @@ QSize PictureView::exportSize() const {
 namespace {
 
 // Pictures are drawn into memory first and written whole or not at all.
-bool writeWhole(const QString& path, const QByteArray& bytes) {
+bool writeWhole(const QString& path, std::string_view bytes) {
     try {
-        xoprex::writeWholeFile(
-            path.toStdString(),
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        xoprex::writeWholeFile(path.toStdString(), bytes);
     } catch (const xoprex::OutputError&) {
         return false;
     }
@@ -46,40 +49,24 @@ bool PictureView::savePng(const QString& path) const {
     }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    return image.save(&buffer, "PNG") && writeWhole(path, buffer.data());
+    return image.save(&buffer, "PNG") &&
+           writeWhole(path, std::string_view(buffer.data().constData(),
+                                             static_cast<std::size_t>(buffer.data().size())));
 }
 
 bool PictureView::saveSvg(const QString& path) const {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(exportSize());
-        svg.setViewBox(QRect(QPoint(0, 0), exportSize()));
-        svg.setTitle(windowTitle().isEmpty() ? QStringLiteral("XOprex") : windowTitle());
-        QPainter painter(&svg);
-        paintPicture(painter, exportSize());
+    Picture drawn = picture(exportSize());
+    if (!windowTitle().isEmpty()) {
+        drawn.title = windowTitle().toStdString();
     }
-    return writeWhole(path, buffer.data());
+    std::string svg;
+    appendSvg(svg, drawn);
+    return writeWhole(path, svg);
 }
 
 bool PictureView::save(const QString& path) const {
     return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) ? saveSvg(path)
                                                                       : savePng(path);
-}
-
-QColor baseColour(char base) {
-    switch (base) {
-        case 'A':
-            return QColor(0x2e, 0x9d, 0x3a);
-        case 'C':
-            return QColor(0x1f, 0x5f, 0xc8);
-        case 'G':
-            return QColor(0xf0, 0x8c, 0x00);
-        default:
-            return QColor(0xd6, 0x27, 0x28);
-    }
 }
 
 }  // namespace xoprex::ui

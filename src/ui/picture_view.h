@@ -1,10 +1,14 @@
-// A picture of the results window: one paint routine draws it on the
-// screen, into a PNG and into an SVG file, so that the saved pictures are
-// what the window shows.
+// A picture of the results window: each view describes its picture
+// (report/pictures.h) for a size, and that one description is painted on the
+// screen (ui/picture_painter.h), into a PNG, and written as SVG by the same
+// writer as the report's, so that the saved pictures are what the window
+// shows.
 #pragma once
 
 #include <QString>
 #include <QWidget>
+
+#include "report/pictures.h"
 
 class QPainter;
 
@@ -15,8 +19,10 @@ class PictureView : public QWidget {
   public:
     using QWidget::QWidget;
 
-    // Draws the picture on `size` pixels.
-    virtual void paintPicture(QPainter& painter, const QSize& size) const = 0;
+    // The picture on `size` pixels.
+    virtual Picture picture(const QSize& size) const = 0;
+    // Paints it.
+    void paintPicture(QPainter& painter, const QSize& size) const;
 
     // Saves the picture at the view's size (at least 640x400); false when
     // the file cannot be written.
@@ -30,8 +36,5 @@ class PictureView : public QWidget {
 
     QSize exportSize() const;
 };
-
-// Base colours of logos and tracks: A green, C blue, G orange, T red.
-QColor baseColour(char base);
 
 }  // namespace xoprex::ui

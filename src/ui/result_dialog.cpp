@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +16,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 #include "base/errors.h"
@@ -38,8 +38,10 @@ constexpr int kColumnWidth = 120;
 constexpr int kMaxColumnWidth = 360;
 // The summary lines lie in the last few hundred bytes of a results table.
 constexpr std::streamoff kSummaryTail = 4096;
+// Records up to which the genome map starts with every record.
+constexpr std::size_t kAllTracksUpTo = 50;
 
-enum Tab { TableTab, HitsTab, LogoTab, ScoresTab, MapTab };
+enum Tab { HitsTab, TableTab, LogoTab, ScoresTab, MapTab };
 
 // Sorts numbers by value and everything else as text; a number sorts
 // before a text so that summary lines gather at one end.
@@ -123,22 +125,29 @@ void CResultDialog::buildControls() {
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("resultsTabs"));
-    tabs_->addTab(buildTableTab(), QStringLiteral("Results table"));
     hits_ = new xoprex::ui::HitsView;
     hits_->setObjectName(QStringLiteral("hitsTab"));
     tabs_->addTab(hits_, QStringLiteral("Hits"));
+    tabs_->addTab(buildTableTab(), QStringLiteral("Results table"));
     logo_ = new xoprex::ui::LogoView;
     tabs_->addTab(buildPictureTab(logo_, logoNote_), QStringLiteral("Logo"));
     scores_ = new xoprex::ui::ScoreView;
     tabs_->addTab(buildPictureTab(scores_, scoresNote_), QStringLiteral("Scores"));
     tabs_->addTab(buildMapTab(), QStringLiteral("Genome map"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // Enter belongs to the filter boxes: no button is the default that it
+    // would click to close the window (a button box would make OK one).
+    auto* ok = new QPushButton(QStringLiteral("OK"));
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
     resize(1100, 640);
 
     connect(tabs_, &QTabWidget::currentChanged, this, &CResultDialog::tabShown);
@@ -255,10 +264,10 @@ QWidget* CResultDialog::buildMapTab() {
     addButton(QStringLiteral("Zoom Out"), "zoomOut",
               [this] { map_->zoom(0.5, xoprex::ui::GenomeMap::kNameWidth + map_->width() / 2.0); });
     addButton(QStringLiteral("Whole Records"), "zoomFit", [this] { map_->zoomToFit(); });
-    auto* withHits = new QCheckBox(QStringLiteral("Only records with hits"));
-    withHits->setObjectName(QStringLiteral("onlyRecordsWithHits"));
-    connect(withHits, &QCheckBox::toggled, map_, &xoprex::ui::GenomeMap::setOnlyRecordsWithHits);
-    row->addWidget(withHits);
+    withHits_ = new QCheckBox(QStringLiteral("Only records with hits"));
+    withHits_->setObjectName(QStringLiteral("onlyRecordsWithHits"));
+    connect(withHits_, &QCheckBox::toggled, map_, &xoprex::ui::GenomeMap::setOnlyRecordsWithHits);
+    row->addWidget(withHits_);
     mapHit_ =
         new QLabel(QStringLiteral("Click a tick to select its hit; Ctrl+wheel zooms, "
                                   "dragging pans."));
@@ -280,6 +289,15 @@ void CResultDialog::load() {
         return;
     }
     const xoprex::ui::ResultsSummary summary = readSummary(in);
+    // The cut-off the run used ("+12.385; - Computed"): a p-value cut-off's
+    // cannot be told from the options file.
+    if (!summary.cutOff.empty()) {
+        char* end = nullptr;
+        const double cutOff = std::strtod(summary.cutOff.c_str(), &end);
+        if (end != summary.cutOff.c_str()) {
+            tableCutOff_ = cutOff;
+        }
+    }
     summary_->setText(sources_.resultsPath);
     const std::string tsvPath =
         xoprex::resultsPath(ss(sources_.resultsPath), xoprex::ResultFormat::Tsv);
@@ -391,9 +409,14 @@ bool CResultDialog::loadPictures() {
     for (const xoprex::ui::HitRow& row : table.rows) {
         hitScores.push_back(row.score);
     }
-    scores_->setScores(pictures_->selfScores, hitScores, pictures_->options.cutOff,
+    scores_->setScores(pictures_->selfScores, hitScores,
+                       tableCutOff_.value_or(pictures_->options.cutOff),
                        QString::fromStdString(xoprex::methodLabel(pictures_->options.method)));
     map_->setData(pictures_->records, table);
+    // Many records: the map starts with those that have hits.
+    if (pictures_->records.size() > kAllTracksUpTo) {
+        withHits_->setChecked(true);
+    }
     return true;
 }
 

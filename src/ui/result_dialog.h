@@ -1,4 +1,7 @@
-// CResultDialog, "XOprex Results": the results of one search in tabs.
+// CResultDialog, "XOprex Results": the results of one search in tabs, in a
+// window of its own (not modal; Enter in a filter box filters, it never
+// closes the window).
+//   Hits           the TSV results beside the table (HitsView), shown first.
 //   Results table  the results table read back as a grid in a fixed-width
 //                  font, one column per title of the table's third line.
 //                  Columns sort on a click of their title (numbers as
@@ -7,17 +10,19 @@
 //                  table that cannot be opened is reported with "CSV File
 //                  Cannot be Opened" and leaves the grid empty. The grid is
 //                  filled when it is first shown or asked for.
-//   Hits           the TSV results beside the table (HitsView).
 //   Logo, Scores, Genome map
 //                  pictures of the run's inputs (read again when one of them
 //                  is first shown, or at once when asked to: pasted inputs
-//                  are removed after the search).
+//                  are removed after the search). The map starts with
+//                  only the records with hits when there are more than 50.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <optional>
 
+class QCheckBox;
 class QLabel;
 class QStackedWidget;
 class QTabWidget;
@@ -106,6 +111,8 @@ class CResultDialog : public QDialog {
     QLabel* scoresNote_ = nullptr;
     QLabel* mapNote_ = nullptr;
     QLabel* mapHit_ = nullptr;
+    QCheckBox* withHits_ = nullptr;
     std::unique_ptr<xoprex::ui::RunPictures> pictures_;
     bool picturesTried_ = false;
+    std::optional<double> tableCutOff_;  // as the results table states it
 };

@@ -1,6 +1,8 @@
 #include "ui/screenshot_tour.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
@@ -21,20 +23,22 @@ constexpr int kMaxWaitMs = 120000;
 }  // namespace
 
 ScreenshotTour* ScreenshotTour::start(COprex_AppDlg& dialog, const QString& folder,
-                                      const QString& sequence, const QString& collection) {
+                                      const QString& sequence, const QString& collection,
+                                      const QString& report) {
     QDir().mkpath(folder);
-    auto* tour = new ScreenshotTour(dialog, folder, sequence, collection);
+    auto* tour = new ScreenshotTour(dialog, folder, sequence, collection, report);
     QTimer::singleShot(kSettleMs, tour, [tour] { tour->fillAndShootMain(); });
     return tour;
 }
 
 ScreenshotTour::ScreenshotTour(COprex_AppDlg& dialog, QString folder, QString sequence,
-                               QString collection)
+                               QString collection, QString report)
     : QObject(&dialog),
       dialog_(dialog),
       folder_(std::move(folder)),
       sequence_(std::move(sequence)),
-      collection_(std::move(collection)) {}
+      collection_(std::move(collection)),
+      report_(std::move(report)) {}
 
 void ScreenshotTour::save(QWidget& widget, const QString& file) {
     const QString path = folder_ + QLatin1Char('/') + file;
@@ -49,8 +53,15 @@ void ScreenshotTour::save(QWidget& widget, const QString& file) {
 void ScreenshotTour::fillAndShootMain() {
     dialog_.chooseSequenceFile(sequence_);
     dialog_.chooseCollectionFile(collection_);
+    if (auto* path = dialog_.findChild<QLineEdit*>(QStringLiteral("reportPath"));
+        path != nullptr && !report_.isEmpty()) {
+        path->setText(report_);
+    }
     QTimer::singleShot(kSettleMs, this, [this] {
         save(dialog_, QStringLiteral("main_dialog.png"));
+        if (auto* extra = dialog_.findChild<QWidget*>(QStringLiteral("extraGroup"))) {
+            save(*extra, QStringLiteral("extra_group.png"));
+        }
         if (auto* search = dialog_.findChild<QPushButton*>(QStringLiteral("searchButton"))) {
             search->click();
         }
@@ -92,6 +103,9 @@ void ScreenshotTour::shootTab(int step) {
     }
     const auto& [tab, file] = kShots[step];
     QTabWidget* tabs = shown->tabs();
+    if (auto* withHits = shown->findChild<QCheckBox*>(QStringLiteral("onlyRecordsWithHits"))) {
+        withHits->setChecked(true);
+    }
     for (int index = 0; index < tabs->count(); ++index) {
         if (tabs->tabText(index) == QLatin1String(tab)) {
             tabs->setCurrentIndex(index);

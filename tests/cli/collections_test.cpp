@@ -126,6 +126,13 @@ TEST(Collections, ListsAndTheirMistakes) {
     EXPECT_EQ(run(search + "--collections empty.txt > out.txt 2>&1"), 2);
     EXPECT_NE(readFile("out.txt").find("names no collection"), std::string::npos);
     EXPECT_EQ(run(search + "--collections missing.txt > out.txt 2>&1"), 2);
+    // A bad entry is named with its line and the reason.
+    dir.write("bad.txt", "a/crp.txt\n# a comment\nc/crp.txt\n");
+    EXPECT_EQ(run(search + "--collections bad.txt > out.txt 2>&1"), 2);
+    EXPECT_NE(readFile("out.txt").find("The collection list bad.txt, line 3: Incorrect file name: "
+                                       "c/crp.txt"),
+              std::string::npos)
+        << readFile("out.txt");
     EXPECT_EQ(run(search + "> out.txt 2>&1"), 1);
     EXPECT_EQ(run(search + "--collection - --collection - < short.txt > out.txt 2>&1"), 1);
 }

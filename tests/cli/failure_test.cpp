@@ -1,6 +1,6 @@
 // How the command line ends when things go wrong: a full device, a kill
 // while saving, outputs named like inputs, names too long, absurd thread
-// counts, too little memory. Every case ends with a clear message and its
+// counts, too few files, too little memory. Every case ends with a clear message and its
 // exit status (1 usage, 2 invalid input, 3 the system failed), leaves no
 // partial file under a final name, and never touches an input.
 #include <gtest/gtest.h>
@@ -30,6 +30,7 @@ using xoprex::testing::TempDir;
 struct Limits {
     rlim_t fileSize = RLIM_INFINITY;
     rlim_t addressSpace = RLIM_INFINITY;
+    rlim_t openFiles = 0;  // 0: as it is
 };
 
 // Starts the CLI with `args` in the current folder, its output in
@@ -41,6 +42,10 @@ pid_t start(const std::vector<std::string>& args, const Limits& limits = {}) {
         const rlimit addressSpace{limits.addressSpace, limits.addressSpace};
         setrlimit(RLIMIT_FSIZE, &fileSize);
         setrlimit(RLIMIT_AS, &addressSpace);
+        if (limits.openFiles > 0) {
+            const rlimit openFiles{limits.openFiles, limits.openFiles};
+            setrlimit(RLIMIT_NOFILE, &openFiles);
+        }
         std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
         if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) {
             _exit(126);
@@ -239,6 +244,18 @@ TEST(Failures, NamesTooLongAndThreadCountsOutOfRange) {
     EXPECT_EQ(run(args), 2);  // the input's title makes the name
     EXPECT_NE(readFile("OprexLog.txt").find("File name too long"), std::string::npos);
     EXPECT_FALSE(fs::exists("t.log"));  // refused before anything was written
+
+    // More results tables to hold open than files the process may open.
+    std::string matrices;
+    for (int k = 0; k < 100; ++k) {
+        matrices += ">M" + std::to_string(k) + "\nA [ 1 2 ]\nC [ 2 1 ]\nG [ 1 1 ]\nT [ 3 1 ]\n";
+    }
+    dir.write("many.jaspar", matrices);
+    EXPECT_EQ(run({"search", "--sequence", "t.fas", "--motifs", "many.jaspar", "--literal"},
+                  {.openFiles = 80}),
+              1);
+    EXPECT_NE(readFile("stderr.txt").find("ulimit -n"), std::string::npos);
+    EXPECT_FALSE(fs::exists("t.log"));
 
     for (const char* threads : {"4000000000", "1025", "-1", "many"}) {
         std::vector<std::string> withThreads = searchArgs("t.fas", "opts.txt");

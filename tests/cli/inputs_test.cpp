@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -102,4 +103,66 @@ TEST(CliInputs, AllRecordsSearchesEveryGenBankRecord) {
     EXPECT_EQ(both.find(rows), 0u);
     EXPECT_NE(both.find(rows, rows.size()), std::string::npos);  // the second record's
     EXPECT_NE(both.find("\nSequences,2\n"), std::string::npos);
+}
+
+// A byte-order mark opening any input is not text: every input marked gives
+// the unmarked run's files byte for byte.
+TEST(CliInputs, ByteOrderMarksAreSkipped) {
+    TempDir dir;
+    const std::string files = kExamples + "pPCP1.fas " + kExamples + "crp_sites.txt " +
+                              std::string(XOPREX_TEST_DATA) + "/motifs/crp.jaspar";
+    shell("mkdir plain marked && cp " + files +
+          " plain/ && printf 'crp_sites.txt\\n' > "
+          "plain/list.txt");
+    shell("cd plain && for f in *; do printf '\\357\\273\\277' | cat - $f > ../marked/$f; done");
+    for (const char* folder : {"plain", "marked"}) {
+        const std::string command =
+            std::string("cd ") + folder + " && " + XOPREX_CLI +
+            " search --sequence pPCP1.fas --collections list.txt --motifs crp.jaspar --pvalue "
+            "1e-4 --format csv,tsv --options " +
+            kOptions + " --out-dir out > ../" + folder + ".txt 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << readFile(std::string(folder) + ".txt");
+    }
+    size_t compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("plain/out")) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(".log")) {
+            continue;  // times differ
+        }
+        std::string plain = readFile(entry.path().string());
+        std::string marked = readFile("marked/out/" + name);
+        EXPECT_EQ(marked, plain) << name;
+        ++compared;
+    }
+    EXPECT_GE(compared, 4u);
+}
+
+// Inputs that would make the reader hold more than they are worth: a record
+// past --max-record-length, half a gigabyte of zero bytes where a record should
+// start (FASTA and GenBank). Each is refused, naming the file and what is
+// wrong, within a small memory limit.
+TEST(CliInputs, OversizedRecordsAndZeroFloodsAreRefusedEarly) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+    TempDir dir;
+    shell("cp " + kExamples + "pPCP1.fas " + kExamples +
+          "crp_sites.txt . && head -c 512M "
+          "/dev/zero | gzip -1 > zeros.fa.gz && cp zeros.fa.gz zeros.gbk.gz");
+    struct Case {
+        std::string sequence, flags, message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"pPCP1.fas", "--max-record-length 4K",
+              "Record 1 (NC_005816) of pPCP1.fas is longer than 4096 bytes"},
+             {"zeros.fa.gz", "", "Incorrect FASTA file: zeros.fa.gz"},
+             {"zeros.gbk.gz", "", "No LOCUS definition"},
+         }) {
+        const std::string command = "bash -c 'ulimit -v 262144; " + std::string(XOPREX_CLI) +
+                                    " search --sequence " + c.sequence +
+                                    " --collection crp_sites.txt " + c.flags + "' > out.txt 2>&1";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << c.sequence << "\n" << readFile("out.txt");
+        EXPECT_NE(readFile("out.txt").find(c.message), std::string::npos) << readFile("out.txt");
+    }
 }

@@ -14,7 +14,7 @@ fail() {
     echo "install test: $*" >&2
     exit 1
 }
-expected=(bin/xoprex share/man/man1/xoprex.1)
+expected=(bin/xoprex share/man/man1/xoprex.1.gz share/doc/xoprex/copyright)
 if [ "$gui" = ON ]; then
     expected+=(bin/xoprex-gui share/applications/xoprex.desktop)
     for size in 16 32 48 64 128 256; do
@@ -45,7 +45,7 @@ if ! command -v man > /dev/null; then
     echo "install test: man is not installed; the page was not rendered"
     exit 77
 fi
-page="$prefix/share/man/man1/xoprex.1"
+page="$prefix/share/man/man1/xoprex.1.gz"
 warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 > /dev/null)
 [ -z "$warnings" ] || fail "man warns about the page: $warnings"
 text=$(MANWIDTH=80 man -l "$page" 2> /dev/null)

@@ -22,7 +22,7 @@ cpack -G DEB -B "$out" --config "$build/CPackConfig.cmake" > "$out/cpack.log" 2>
     { cat "$out/cpack.log" >&2; fail "cpack failed"; }
 package=$(ls "$out"/xoprex_*.deb)
 contents=$(dpkg-deb -c "$package")
-expected=(./usr/bin/xoprex ./usr/share/man/man1/xoprex.1)
+expected=(./usr/bin/xoprex ./usr/share/man/man1/xoprex.1.gz ./usr/share/doc/xoprex/copyright)
 if [ "$gui" = ON ]; then
     expected+=(./usr/bin/xoprex-gui ./usr/share/applications/xoprex.desktop
         ./usr/share/icons/hicolor/256x256/apps/xoprex.png)
@@ -34,4 +34,7 @@ depends=$(dpkg-deb -f "$package" Depends)
 for library in libisal2 libc6 libstdc++6; do
     grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
 done
-echo "package test: $(basename "$package"), Depends: $depends"
+maintainer=$(dpkg-deb -f "$package" Maintainer)
+grep -Eq '^[^<>]+ <[^@<>]+@[^@<>]+\.[a-z]+>$' <<< "$maintainer" && ! grep -q localhost <<< "$maintainer" ||
+    fail "Maintainer is not a name and an address: $maintainer"
+echo "package test: $(basename "$package"), Depends: $depends, Maintainer: $maintainer"

@@ -4,8 +4,13 @@
 // errors and closing during a search.
 #include "ui/main_dialog.h"
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -191,6 +196,45 @@ class MainDialogTest : public QObject {
         QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Sequence File"));
         QVERIFY(!dialog_->searching());
         QCOMPARE(search.calls, 0);
+
+        // A path typed over a chosen file keeps nothing of that file (its
+        // title would name the results of another genome).
+        dialog_->chooseSequenceFile(kExamples + QStringLiteral("/pPCP1.gbk"));
+        edit("sequencePath")->setText(kExamples + QStringLiteral("/pPCP1.fas"));
+        button("searchButton")->click();
+        QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Sequence File"));
+        dialog_->chooseSequenceFile(kExamples + QStringLiteral("/pPCP1.gbk"));
+        edit("collectionPath")->setText(kExamples + QStringLiteral("/crp.jaspar"));
+        button("searchButton")->click();
+        QCOMPARE(services_.lastError(), QStringLiteral("Enter the correct Collection File"));
+        QCOMPARE(search.calls, 0);
+    }
+
+    // The user's Options.txt that this program may not read is left as it
+    // is, with a message; the form starts from the factory defaults.
+    void unreadableOptionsFileIsLeftAlone() {
+        const QString path = start_->filePath(QStringLiteral("Options.txt"));
+        xoprex::OptionTexts texts = xoprex::factoryDefaults();
+        texts.threshold = "0.65";
+        xoprex::writeOptionsFile(path.toStdString(), texts);
+        const QString before = readAll(path);
+        QFile::setPermissions(start_->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther);
+        QFile::setPermissions(path, QFile::WriteOwner);
+        const bool root = geteuid() == 0;
+        if (root) {
+            setfsuid(65534);  // file access as nobody, whom the mode keeps out
+        }
+        open();
+        if (root) {
+            setfsuid(0);
+        }
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(services_.lastError(), QStringLiteral("Cannot open Options file"));
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(combo("thresholdCombo")->currentText(), QStringLiteral("0.8"));
+        QVERIFY(!button("searchButton")->isEnabled());
     }
 
     void missingInputsAreRefused() {
@@ -301,6 +345,74 @@ class MainDialogTest : public QObject {
         // Names survive the search, the inputs do not.
         QVERIFY(edit("sequencePath")->text().isEmpty());
         QCOMPARE(edit("outputFolder")->text(), start_->path() + QLatin1Char('/'));
+    }
+
+    void extraControlsRunTheSearchTheirFlagsWould() {
+        RecordingSearch recording;
+        open(recording.function());
+        chooseExampleInputs();
+        // A p-value that is no p-value is refused before anything runs.
+        edit("pValueCutOff")->setText(QStringLiteral("2"));
+        button("searchButton")->click();
+        QVERIFY(services_.lastError().contains(QStringLiteral("p-value")));
+        QCOMPARE(recording.calls, 0);
+
+        // --pvalue 1e-4 --collection more.txt --motifs a.jaspar --motifs b.meme
+        // --all-records --topology auto --skip-ambiguous --report run.html
+        edit("pValueCutOff")->setText(QStringLiteral("1e-4"));
+        services_.openAnswers = {QStringLiteral("/data/a.jaspar"), QStringLiteral("/data/b.meme"),
+                                 QStringLiteral("/data/more.txt")};
+        button("matrixBrowse")->click();
+        button("matrixBrowse")->click();
+        button("moreCollectionsBrowse")->click();
+        QCOMPARE(edit("matrixFiles")->text(), QStringLiteral("/data/a.jaspar; /data/b.meme"));
+        child<QCheckBox>("allRecords")->setChecked(true);
+        combo("topologyCombo")->setCurrentText(QStringLiteral("auto"));
+        child<QCheckBox>("skipAmbiguous")->setChecked(true);
+        services_.saveAnswers.push_back(start_->filePath(QStringLiteral("run.html")));
+        button("reportBrowse")->click();
+        button("searchButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog_->searching(), 20000);
+        QCOMPARE(recording.calls, 1);
+
+        const xoprex::SearchInputs& given = recording.inputs;
+        QCOMPARE(given.collections.size(), std::size_t(4));
+        QCOMPARE(given.collections[1].path, std::string("/data/more.txt"));
+        QCOMPARE(given.collections[1].title, std::string("more"));
+        QVERIFY(!given.collections[1].matrices);
+        QCOMPARE(given.collections[2].path, std::string("/data/a.jaspar"));
+        QCOMPARE(given.collections[3].path, std::string("/data/b.meme"));
+        QVERIFY(given.collections[2].matrices && given.collections[3].matrices);
+        QVERIFY(given.pValue && *given.pValue == 1e-4);
+        QVERIFY(given.rules.allGenBankRecords);
+        QVERIFY(given.topology == xoprex::TopologyRule::Auto);
+        QVERIFY(given.skipAmbiguous);
+        QCOMPARE(given.reportPath, start_->filePath(QStringLiteral("run.html")).toStdString());
+        // The desktop program's own rules stay: the file names it reads.
+        QVERIFY(given.rules.names == xoprex::NameRule::Strict);
+    }
+
+    void resultsOpenBesideTheFormAndReopenFromTheResultsMenu() {
+        RecordingSearch recording;
+        open(recording.function());
+        chooseExampleInputs();
+        button("searchButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog_->searching(), 20000);
+        QPointer<CResultDialog> first = dialog_->resultsWindow();
+        QVERIFY(first != nullptr && first->isVisible());
+        QVERIFY(!first->isModal());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        first->close();
+        QTRY_VERIFY(first == nullptr);
+
+        auto* menu = dialog_->findChild<QMenu*>(QStringLiteral("resultsMenu"));
+        QVERIFY(menu != nullptr);
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 1);
+        menu->actions().front()->trigger();
+        CResultDialog* again = dialog_->resultsWindow();
+        QVERIFY(again != nullptr && again->isVisible());
+        QCOMPARE(again->resultsPath(), start_->filePath(QStringLiteral("recorded.csv")));
     }
 
     void fatalInputErrorLeavesDialogAsItWas() {
@@ -437,6 +549,13 @@ class MainDialogTest : public QObject {
     }
 
   private:
+    // The bundled example, results into the start folder.
+    void chooseExampleInputs() {
+        dialog_->chooseSequenceFile(kExamples + QStringLiteral("/pPCP1.gbk"));
+        dialog_->chooseCollectionFile(kExamples + QStringLiteral("/crp_sites.txt"));
+        services_.folderAnswers.push_back(start_->path());
+        button("outputBrowse")->click();
+    }
     void open(xoprex::ui::SearchRunner::SearchFunction search = {}) {
         dialog_ = std::make_unique<COprex_AppDlg>(nullptr, &services_, std::move(search));
         dialog_->show();

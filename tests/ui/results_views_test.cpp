@@ -1,6 +1,7 @@
 // The results window's new views: the hits model and its filters over a
 // TSV, the logo's letter heights, a click on the genome map, and hits
 // exported again through the core's writers.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "fake_services.h"
@@ -23,6 +25,7 @@
 #include "ui/picture_data.h"
 #include "ui/result_dialog.h"
 
+using namespace xoprex;
 using namespace xoprex::ui;
 
 namespace {
@@ -184,11 +187,25 @@ class ResultsViewsTest : public QObject {
         QCOMPARE(window.tabs()->currentWidget(), window.hitsView());
         const int hits = window.hitsView()->model()->rowCount();
         QVERIFY(hits >= 4);
+        // Enter in a filter box filters and leaves the window open.
+        auto* text = window.hitsView()->findChild<QLineEdit*>(QStringLiteral("hitsText"));
+        text->setFocus();
+        QTest::keyClicks(text, QStringLiteral("no such hit"));
+        QTest::keyClick(text, Qt::Key_Return);
+        QTest::keyClick(text, Qt::Key_Enter);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.result(), int(QDialog::Rejected));
+        QCOMPARE(window.hitsView()->filter()->rowCount(), 0);
+        text->clear();
 
         window.tabs()->setCurrentWidget(window.genomeMap()->parentWidget()->parentWidget());
         QVERIFY(services.errors.empty());
         GenomeMap* map = window.genomeMap();
         QCOMPARE(map->trackCount(), 1);
+        // Hovering a record's name shows the whole of it.
+        QVERIFY(map->toolTipAt(QPoint(10, static_cast<int>(MapGeometry::kLineY)))
+                    .startsWith(
+                        QString::fromStdString(window.hitsView()->model()->table().records[0])));
         // The last hit of the table that lies on the reverse strand.
         int row = hits - 1;
         while (row > 0 && window.hitsView()->model()->hit(row).forward) {
@@ -222,6 +239,48 @@ class ResultsViewsTest : public QObject {
         window.savePicture(*map, dir.filePath(QStringLiteral("map.svg")));
         QVERIFY(readText(dir.filePath(QStringLiteral("map.svg")).toStdString()).find("<svg") !=
                 std::string::npos);
+    }
+
+    void mapOfManyRecordsStartsWithThoseWithHits() {
+        QTemporaryDir dir;
+        std::string fasta;
+        for (int r = 1; r <= 60; ++r) {
+            std::string bases;
+            for (int i = 0; i < 120; ++i) {
+                bases += "ACGT"[(i * 7 + r * 3 + i / 5) % 4];
+            }
+            if (r == 7 || r == 40) {
+                bases.replace(50, 19, "TGTGATCGAGATCACACAA");
+            }
+            fasta += ">r" + std::to_string(r) + "\n" + bases + "\n";
+        }
+        const std::string target = dir.filePath(QStringLiteral("many.fas")).toStdString();
+        std::ofstream(target) << fasta;
+        xoprex::SearchInputs inputs;
+        inputs.optionsSource = xoprex::OptionsSource::Factory;
+        inputs.sequencePath = target;
+        inputs.collections = {{(kExamples + "/crp_sites.txt").toStdString(), "crp_sites"}};
+        inputs.outputFolder = dir.path().toStdString() + "/";
+        inputs.sequenceTitle = "many";
+        inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv};
+        xoprex::SearchControl quiet;
+        quiet.logEcho = nullptr;
+        ResultsSources sources;
+        sources.resultsPath = QString::fromStdString(xoprex::runSearch(inputs, quiet));
+        sources.sequencePath = QString::fromStdString(target);
+        sources.collectionPath = QString::fromStdString(inputs.collections.front().path);
+        FakeServices services;
+        CResultDialog window(sources, &services);
+        QVERIFY(window.loadPictures());
+        const HitTable& table = window.hitsView()->model()->table();
+        std::set<int> withHits;
+        for (const HitRow& row : table.rows) {
+            withHits.insert(row.record);
+        }
+        QVERIFY(withHits.size() >= 2 && withHits.size() < 60);
+        QCOMPARE(window.genomeMap()->trackCount(), static_cast<int>(withHits.size()));
+        window.findChild<QCheckBox*>(QStringLiteral("onlyRecordsWithHits"))->setChecked(false);
+        QCOMPARE(window.genomeMap()->trackCount(), 60);
     }
 };
 

@@ -2,7 +2,9 @@
 # Runs workflow/Snakefile on 2 genomes x 2 site lists and a JASPAR file of 2
 # count matrices (IDs MX0001.1 and lexA_box, the counts of the two site lists,
 # each a collection of its own) in a temporary folder, and checks
-# OUTDIR/all_hits.tsv against each run's own TSV. With "slurm" the run goes
+# OUTDIR/all_hits.tsv against each run's own TSV; then (here only) gathers
+# records named '#...', with no name and with bytes that are not UTF-8, with
+# snakemake killed while it gathers. With "slurm" the run goes
 # through workflow/profiles/slurm, with stand-in SLURM commands (fake_slurm/)
 # that run each submitted job here. Skipped without snakemake.
 #   workflow_test.sh XOPREX SOURCE_DIR local|slurm
@@ -100,4 +102,63 @@ if total != len(rows):
 for failure in failures:
     print("FAIL:", failure)
 sys.exit(1 if failures else 0)
+END
+
+[ "$mode" = local ] || exit 0
+
+# Record names the table must carry byte for byte, among hits so many that
+# the gathering takes a while: snakemake killed while it writes leaves no
+# all_hits.tsv (or the whole one), and a second run completes it.
+python3 - << 'END'
+import random
+random.seed(7)
+bases = lambda n: "".join(random.choice("ACGT") for _ in range(n)).encode()
+with open("names.fa", "wb") as out:
+    for name in (b"#hash", b"", b"\xff\xfename"):
+        out.write(b">" + name + b"\n" + bases(2000) + b"\n")
+with open("big.fa", "wb") as out:
+    out.write(b">big\n" + bases(400000) + b"\n")
+END
+cat > kill.yaml << END
+genomes: [names.fa, big.fa]
+collections: [$source/examples/crp_sites.txt]
+outdir: many
+xoprex: $xoprex
+xoprex_args: --literal --threshold -1000
+END
+kill_args=(--snakefile "$source/workflow/Snakefile" --configfile kill.yaml --cores 2)
+setsid snakemake "${kill_args[@]}" > kill.log 2>&1 &
+leader=$!
+for _ in $(seq 1 600); do
+    [ -e many/.all_hits.tsv.part ] && break
+    sleep 0.05
+done
+gathering=$([ -e many/.all_hits.tsv.part ] && echo yes || echo no)
+kill -KILL -- -"$leader" 2> /dev/null || true
+wait "$leader" 2> /dev/null || true
+if [ "$gathering" != yes ]; then
+    echo "FAIL: the gathering never started"
+    cat kill.log
+    exit 1
+fi
+if [ -e many/all_hits.tsv ]; then
+    echo "FAIL: a killed gathering left many/all_hits.tsv"
+    exit 1
+fi
+snakemake "${kill_args[@]}" --unlock > /dev/null 2>&1  # the lock the kill left
+if ! snakemake "${kill_args[@]}" --rerun-incomplete > rerun.log 2>&1; then
+    cat rerun.log
+    exit 1
+fi
+python3 - << 'END'
+import sys
+with open("many/all_hits.tsv", "rb") as table:
+    rows = table.read().split(b"\n")[1:-1]
+names = {row.split(b"\t")[3] for row in rows if row.startswith(b"names\t")}
+expected = {b"#hash", b"record_2", b"\xff\xfename"}
+big = sum(1 for row in rows if row.startswith(b"big\t"))
+print(f"names: {sorted(names)}; big: {big} rows")
+if names != expected or big < 400000:
+    print("FAIL: gathered names", sorted(names), "rows of big", big)
+    sys.exit(1)
 END

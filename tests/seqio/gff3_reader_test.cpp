@@ -32,12 +32,14 @@ TEST(Gff3Reader, TakesTheCdsFeaturesWithTheirGenesTexts) {
         "NC_1.1\tRefSeq\tCDS\t700\t900\t.\t-\t0\tID=cds-2;Parent=gene-b2;gene=yaaX\n"
         "NC_1.1\tRefSeq\tCDS\t1000\t1500\t.\t-\t0\tID=cds-2;Parent=gene-b2;gene=yaaX\n"
         "NC_1.1\tRefSeq\ttRNA\t2000\t2070\t.\t+\t.\tID=rna-1\n"
+        "NC_1.1\tRefSeq\tgene\t3000\t3300\t.\t+\t.\tID=gene-b3;Name=b3;locus_tag=b3\n"
+        "NC_1.1\tRefSeq\tCDS\t3000\t3300\t.\t+\t0\tID=cds-3;Parent=gene-b3;Name=NP_3.1\n"
         "pl%3B2\tRefSeq\tCDS\t5\t50\t.\t+\t0\tlocus_tag=p1; product=plasmid protein\n"
         "##FASTA\n"
         ">NC_1.1\nnot a feature\tline\n");
     ASSERT_EQ(annotation.genes.size(), 2u);
     const auto& genes = annotation.genes.at("NC_1.1");
-    ASSERT_EQ(genes.size(), 2u);
+    ASSERT_EQ(genes.size(), 3u);
     EXPECT_EQ(genes[0].gene.begin, 100);
     EXPECT_EQ(genes[0].gene.end, 400);
     EXPECT_TRUE(genes[0].gene.sense);
@@ -51,6 +53,9 @@ TEST(Gff3Reader, TakesTheCdsFeaturesWithTheirGenesTexts) {
     EXPECT_EQ(genes[1].gene.locus, "b2");
     EXPECT_EQ(genes[1].gene.gene, "yaaX");
     EXPECT_EQ(genes[1].line, 7u);
+    // A gene named by its locus tag has no gene name (nor the CDS's Name).
+    EXPECT_EQ(genes[2].gene.locus, "b3");
+    EXPECT_EQ(genes[2].gene.gene, "");
     const auto& plasmid = annotation.genes.at("pl;2");
     ASSERT_EQ(plasmid.size(), 1u);
     EXPECT_EQ(plasmid[0].gene.product, "plasmid protein");

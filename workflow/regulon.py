@@ -5,7 +5,8 @@ Snakefile calls these functions.
 
 Proteins: each CDS's /translation in a GenBank file, or its translation
 (the bacterial code, table 11: a first codon of TTG, CTG, ATT, ATC, ATA or
-GTG read as M) from a FASTA file and its GFF3 annotation; each named
+GTG read as M) from the genome (FASTA, or GenBank) and its GFF3 annotation
+when the genome has one; each named
 GENOME|LOCUS_TAG, with the locus tag xoprex gives the gene (the CDS's
 locus_tag, else its Parent gene's). CDSs without a locus tag are left out.
 """
@@ -119,21 +120,42 @@ def record_proteins(lines):
     return proteins
 
 
-def fasta_records(path):
+def sequence_records(path):
+    """{name: sequence} of a FASTA file (the header up to its first blank) or
+    of a GenBank file (the VERSION accession, or the LOCUS name), as xoprex
+    names records."""
     records = {}
     name = None
     with open_text(path) as handle:
-        for line in handle:
+        lines = handle.read().splitlines()
+    if lines and lines[0].startswith("LOCUS"):
+        in_origin = False
+        for line in lines:
+            if line.startswith("LOCUS"):
+                name = line.split()[1] if len(line.split()) > 1 else ""
+                records[name] = []
+                in_origin = False
+            elif line.startswith("VERSION") and len(line.split()) > 1 and not in_origin:
+                records[line.split()[1]] = records.pop(name)
+                name = line.split()[1]
+            elif line.startswith("ORIGIN"):
+                in_origin = True
+            elif line.startswith("//"):
+                in_origin = False
+            elif in_origin:
+                records[name].append("".join(c for c in line if c.isalpha()))
+    else:
+        for line in lines:
             if line.startswith(">"):
                 name = line[1:].split()[0] if line[1:].split() else ""
                 records[name] = []
             elif name is not None:
                 records[name].append(line.strip())
-    return {name: "".join(parts) for name, parts in records.items()}
+    return {name: "".join(parts).upper() for name, parts in records.items()}
 
 
-def gff3_proteins(fasta_path, gff3_path):
-    sequences = fasta_records(fasta_path)
+def gff3_proteins(genome_path, gff3_path):
+    sequences = sequence_records(genome_path)
     cds = {}
     order = []
     gene_tags = {}

@@ -33,7 +33,7 @@ asan: deps $(ASAN_BUILD)/CMakeCache.txt
 # fuzz corpus, whose search harness runs on two threads).
 TSAN_TARGETS := xoprex test_base test_motif test_scan test_report test_pipeline test_cli \
     test_fuzz_corpus
-TSAN_TESTS := ^(Harnesses/CorpusReplay|Tasks|SharedText|BlockWriter|RowChunks|ResultsTable|ThreadedScan|ScoreDistribution|ThreadedSearch|Significance|IntegrativePValues|Cli|CliInputs|Collections|Flags|Formats|GoldenSearch|StandardInput)\.
+TSAN_TESTS := ^(Harnesses/CorpusReplay|Tasks|SharedText|BlockWriter|RowChunks|ResultsTable|ThreadedScan|ScoreDistribution|ThreadedSearch|Significance|IntegrativePValues|Cli|CliInputs|Collections|Flags|Formats|GoldenSearch|StandardInput|Regulon)\.
 TSAN_OPTIONS := halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/cmake/tsan.supp
 
 $(TSAN_BUILD)/CMakeCache.txt:

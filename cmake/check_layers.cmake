@@ -1,7 +1,7 @@
 # Checks the levels of the modules: a module includes headers of its own
 # folder and of modules of lower levels only (modules of one level do not
 # include each other). Run as: cmake -DSOURCE_DIR=<repository>/src -P check_layers.cmake
-set(levels base 0 options 1 seqio 1 motif 2 merge 2 scan 3 report 4 pipeline 5 cli 6 ui 6)
+set(levels base 0 options 1 seqio 1 motif 2 merge 2 scan 3 report 4 regulon 4 pipeline 5 cli 6 ui 6)
 list(LENGTH levels count)
 math(EXPR last "${count} - 1")
 foreach(i RANGE 0 ${last} 2)

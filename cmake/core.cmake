@@ -4,7 +4,7 @@
 #
 # A module links only modules of lower levels and sees only their headers, so
 # an include that climbs up or sideways fails to compile. Levels, ground first:
-#   base; options, seqio; motif, merge; scan; report; pipeline; cli, ui.
+#   base; options, seqio; motif, merge; scan; report, regulon; pipeline; cli, ui.
 # Each module's headers are reached as "<module>/<header>" through an include
 # root of its own that holds only a link to the module's folder.
 set(CMAKE_CXX_STANDARD 20)
@@ -44,7 +44,7 @@ function(xoprex_include_root target name)
     target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
-foreach(module base options seqio motif merge scan report pipeline)
+foreach(module base options seqio motif merge scan report regulon pipeline)
     add_subdirectory(${XOPREX_SOURCE_ROOT}/src/${module} ${CMAKE_BINARY_DIR}/src/${module})
 endforeach()
 

@@ -32,8 +32,10 @@
 #include "options/option_table.h"
 #include "options/options_file.h"
 #include "pipeline/run_search.h"
+#include "regulon/operons.h"
 #include "scan/integrative.h"
 #include "scan/reverse_complement.h"
+#include "seqio/gff3_reader.h"
 #include "seqio/input_source.h"
 #include "seqio/record_reader.h"
 #include "seqio/sequence.h"
@@ -623,6 +625,39 @@ int fuzzGenBankReader(const uint8_t* data, size_t size) {
     });
 }
 
+int fuzzGff3Reader(const uint8_t* data, size_t size) {
+    return expectingInputErrors([&] {
+        std::istringstream in(textOf(data, size));
+        const GeneAnnotation annotation = parseGff3(in, "fuzz.gff3");
+        for (const auto& [seqid, annotated] : annotation.genes) {
+            require(!seqid.empty(), "GFF3: a gene without a sequence name");
+            std::vector<GeneRecord> genes;
+            int64_t length = 1;
+            for (const AnnotatedGene& gene : annotated) {
+                const GeneRecord& record = gene.gene;
+                require(record.begin >= 1 && record.end >= 1, "GFF3: a coordinate below 1");
+                require(record.sense ? record.begin <= record.end : record.begin >= record.end,
+                        "GFF3: a start on the wrong side of the end");
+                genes.push_back(record);
+                length = std::max<int64_t>(length, std::max(record.begin, record.end));
+            }
+            for (const bool circular : {true, false}) {
+                std::vector<size_t> seen(genes.size(), 0);
+                for (const Operon& operon : groupOperons(genes, length, circular, OperonRules{})) {
+                    require(!operon.genes.empty(), "operons: an operon without genes");
+                    for (const size_t g : operon.genes) {
+                        require(g < genes.size() && genes[g].sense == operon.forward,
+                                "operons: a gene of the other strand");
+                        ++seen[g];
+                    }
+                }
+                require(std::all_of(seen.begin(), seen.end(), [](size_t n) { return n == 1; }),
+                        "operons: a gene in no operon or in two");
+            }
+        }
+    });
+}
+
 int fuzzSiteCollection(const uint8_t* data, size_t size) {
     return expectingInputErrors([&] {
         const bool fasta = size > 0 && data[0] == '>';
@@ -880,6 +915,7 @@ std::span<const Harness> harnesses() {
     static constexpr Harness kHarnesses[] = {
         {"fasta_reader", fuzzFastaReader},
         {"genbank_reader", fuzzGenBankReader},
+        {"gff3_reader", fuzzGff3Reader},
         {"site_collection", fuzzSiteCollection},
         {"option_values", fuzzOptionValues},
         {"option_texts", fuzzOptionTexts},

@@ -24,6 +24,10 @@ class HarnessFinding : public std::logic_error {
 int fuzzFastaReader(const uint8_t* data, size_t size);
 // The GenBank reader on the bytes.
 int fuzzGenBankReader(const uint8_t* data, size_t size);
+// The bytes as a GFF3 annotation; each sequence's genes are then grouped
+// into operons on a circular and on a linear record, every gene in exactly
+// one operon.
+int fuzzGff3Reader(const uint8_t* data, size_t size);
 // The bytes as a site collection file (FASTA when they start with '>', one
 // site per line otherwise), loaded and modelled against a uniform background.
 int fuzzSiteCollection(const uint8_t* data, size_t size);

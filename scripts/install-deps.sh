@@ -3,6 +3,7 @@
 # missing is installed, and nothing is fetched when everything is present.
 #   --fuzz  also clang and its libFuzzer / sanitizer runtime (make fuzz)
 #   --workflow  also Snakemake, for workflow/ (large, so not installed by default)
+#   --regulon  also Snakemake and MMseqs2, for the workflow's regulon comparison
 #   --chromium  also Chromium, which make screenshots uses to capture the HTML report
 set -euo pipefail
 
@@ -23,6 +24,7 @@ for arg in "$@"; do
     case "$arg" in
         --fuzz) packages+=(clang libclang-rt-14-dev) ;;
         --workflow) packages+=(snakemake) ;;
+        --regulon) packages+=(snakemake mmseqs2) ;;
         --chromium) packages+=(chromium) ;;
         *)
             echo "install-deps: unknown argument $arg" >&2

@@ -1,12 +1,14 @@
 // Plain value records that travel between the stages of a search: one scored
 // window or site (SiteHit), one CDS feature of a GenBank record (GeneRecord),
-// the hits of one record with one collection (RecordHits) and what the
-// results show of a record once its text is let go (RecordInfo).
+// the hits of one record with one collection (RecordHits), what the
+// results show of a record once its text is let go (RecordInfo) and one
+// operon of a regulon search (RegulonRow).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -144,6 +146,38 @@ struct RecordInfo {
 struct RecordResults {
     std::shared_ptr<const RecordInfo> record;
     RecordHits hits;
+};
+
+// One operon of a regulon search, as its table shows it: its genes, the
+// evidence of its promoter region and the posterior probability that the
+// factor regulates it. Coordinates are 1-based on the forward strand, as in
+// the TSV of the hits; a site across the origin of a circular record ends
+// beyond the record's length.
+struct RegulonRow {
+    size_t operon = 0;  // its number in the order of the records and their genes, from 1
+    std::string record;
+    size_t recordNumber = 0;  // the record's place in the target, from 1
+    bool forward = true;      // the strand of its genes
+    int64_t firstGeneStart = 0;
+    // Its genes in the direction of transcription, one entry each (empty
+    // texts kept).
+    std::vector<std::string> locusTags;
+    std::vector<std::string> geneNames;
+    std::vector<std::string> products;
+    size_t windows = 0;  // windows of its promoter region scored, both strands
+    // The best-scoring window of the region (none when it has no window).
+    bool hasBest = false;
+    int64_t bestStart = 0;
+    int64_t bestEnd = 0;
+    bool bestForward = true;
+    double bestScore = std::numeric_limits<double>::quiet_NaN();
+    double bestPValue = std::numeric_limits<double>::quiet_NaN();
+    std::string bestSite;  // as read on its strand
+    size_t sites = 0;      // hits of the search in the region
+    // log10 P(D | regulated) / P(D | background), and the posterior
+    // probability of regulation (NaN when the model is out of reach).
+    double log10BayesFactor = std::numeric_limits<double>::quiet_NaN();
+    double posterior = std::numeric_limits<double>::quiet_NaN();
 };
 
 // Moves items[order[k]] to place k for every k, following the permutation's

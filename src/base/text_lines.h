@@ -5,6 +5,8 @@
 
 #include <istream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace xoprex {
 
@@ -17,6 +19,20 @@ inline bool readTextLine(std::istream& in, std::string& line) {
         line.pop_back();
     }
     return true;
+}
+
+// The pieces of `text` between separators (one more than the separators;
+// an empty text is one empty piece).
+inline std::vector<std::string_view> splitText(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    for (size_t begin = 0;;) {
+        const size_t at = text.find(separator, begin);
+        pieces.push_back(text.substr(begin, at == std::string_view::npos ? at : at - begin));
+        if (at == std::string_view::npos) {
+            return pieces;
+        }
+        begin = at + 1;
+    }
 }
 
 }  // namespace xoprex

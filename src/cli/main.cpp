@@ -1,5 +1,6 @@
 // xoprex: command-line front end over the core library.
 //   xoprex search --sequence FILE --collection FILE... [--options FILE] [--out-dir DIR]
+//   xoprex regulon (the flags of search) [--annotation FILE.gff3] [--operon-gap N] ...
 //   xoprex options --write-defaults FILE
 //   xoprex merge IN [OUT]
 // Exit status: 0 on success, 1 on usage errors, 2 on invalid input (the
@@ -75,6 +76,14 @@ struct SearchArgs {
     bool skipAmbiguous = false;
     bool pooledQ = false;
     std::string report;  // --report
+};
+
+struct RegulonArgs {
+    std::string annotation;
+    int64_t operonGap = xoprex::kDefaultOperonGap;
+    bool noOperons = false;
+    std::optional<double> siteDensity;
+    double prior = xoprex::kDefaultPrior;
 };
 
 // ---- option flags ----------------------------------------------------------
@@ -374,7 +383,8 @@ class BufferedStandardError : public std::streambuf {
     std::streambuf* previous_ = nullptr;
 };
 
-int runSearchCommand(const SearchArgs& args) {
+// A search, or with `regulon` a regulon search.
+int runSearchCommand(const SearchArgs& args, const RegulonArgs* regulon) {
     std::vector<std::string> collections = args.collections;
     if (!args.collectionList.empty()) {
         const std::vector<std::string> listed = readCollectionList(args.collectionList);
@@ -384,6 +394,9 @@ int runSearchCommand(const SearchArgs& args) {
                       args.outTable};
     inputsOfTheRun.insert(inputsOfTheRun.end(), collections.begin(), collections.end());
     inputsOfTheRun.insert(inputsOfTheRun.end(), args.motifs.begin(), args.motifs.end());
+    if (regulon != nullptr) {
+        inputsOfTheRun.push_back(regulon->annotation);
+    }
     if (!args.outDir.empty()) {
         // A folder that is not there is made, with its parents, as the
         // field's tools do.
@@ -417,6 +430,15 @@ int runSearchCommand(const SearchArgs& args) {
         inputs.optionsPath.empty() ? xoprex::OptionsSource::Factory : xoprex::OptionsSource::File;
     inputs.optionSettings = args.settings;
     xoprex::SearchControl control;
+    if (regulon != nullptr) {
+        xoprex::RegulonSettings settings;
+        settings.annotationPath = regulon->annotation;
+        settings.operonGap = regulon->operonGap;
+        settings.operons = !regulon->noOperons;
+        settings.siteDensity = regulon->siteDensity;
+        settings.prior = regulon->prior;
+        inputs.regulon = settings;
+    }
     inputs.formats.clear();
     for (const std::string& name : args.formats) {
         xoprex::ResultFormat format;
@@ -432,7 +454,11 @@ int runSearchCommand(const SearchArgs& args) {
         failureEcho = &std::cerr;
         xoprex::ResultFormat format;
         xoprex::formatNamed(args.standardOutput, format);
-        inputs.standardOutput = format;
+        if (inputs.regulon) {
+            inputs.regulon->standardOutput = true;  // the operons' table, not the hits'
+        } else {
+            inputs.standardOutput = format;
+        }
         // The table goes to standard output, so the run log goes to standard
         // error; and nothing else is written unless asked for: files only in
         // the formats --format names, the logs only with --log.
@@ -473,7 +499,9 @@ int runSearchCommand(const SearchArgs& args) {
     inputs.reportPath = args.report;
     inputs.sequenceTitle = xoprex::inputTitle(args.sequence, xoprex::NameRule::Wide);
     inputs.threads = args.threads;
-    std::ostream& report = inputs.standardOutput ? std::cerr : std::cout;
+    const bool tableOnStandardOutput =
+        inputs.standardOutput || (inputs.regulon && inputs.regulon->standardOutput);
+    std::ostream& report = tableOnStandardOutput ? std::cerr : std::cout;
     xoprex::cli::ProgressLine progress(*control.logEcho);
     if (args.quiet) {
         control.logEcho = nullptr;
@@ -534,6 +562,19 @@ int runSearchCommand(const SearchArgs& args) {
         progress.erase();
         report << (format == xoprex::ResultFormat::Csv ? "Results table: " : "Results: ") << path
                << '\n';
+    };
+    control.onRegulon = [several, &report,
+                         &progress](const xoprex::SearchControl::RegulonSummary& summary) {
+        progress.erase();
+        if (!summary.path.empty()) {
+            report << "Regulon: " << summary.path << '\n';
+        }
+        const std::string who = several ? summary.collection + ": " : std::string();
+        std::cerr << "xoprex: " << who << summary.operons
+                  << (summary.operons == 1 ? " operon, " : " operons, ")
+                  << roughFigure(summary.expected)
+                  << " expected regulated (the sum of the posteriors), " << summary.aboveHalf
+                  << " with a posterior above 0.5\n";
     };
     xoprex::runSearch(inputs, control);
     return 0;
@@ -629,6 +670,158 @@ int guarded(Command command) {
     }
 }
 
+// The flags of a search, which a regulon search takes too.
+void addSearchFlags(CLI::App* command, SearchArgs& args, bool regulon) {
+    command
+        ->add_option("--sequence", args.sequence,
+                     "Target file: FASTA (.fa .fasta .fna .fas .ffn) or GenBank (.gbk .gb .gbff "
+                     ".genbank), optionally gzip-compressed (.gz); - reads standard input")
+        ->required()
+        ->type_name("FILE");
+    command
+        ->add_option("--collection", args.collections,
+                     "Site collection: text (.txt) or FASTA, optionally gzip-compressed; - reads "
+                     "standard input. Give it several times to search for several collections "
+                     "in one pass; each writes the files of its own search")
+        ->allow_extra_args(false)
+        ->type_name("FILE");
+    command
+        ->add_option("--collections", args.collectionList,
+                     "File listing collections, one path a line (blank lines and lines "
+                     "starting with # skipped), searched after those of --collection")
+        ->type_name("FILE");
+    command
+        ->add_option("--motifs", args.motifs,
+                     "Count matrices (JASPAR .jaspar/.pfm, MEME .meme, TRANSFAC .transfac/.dat, "
+                     "optionally gzip-compressed), each a collection titled by its ID, searched "
+                     "after the collections above; needs --literal or --pvalue")
+        ->allow_extra_args(false)
+        ->type_name("FILE");
+    command
+        ->add_option("--options", args.options,
+                     "Options file (default: none, the factory defaults); the flags below "
+                     "override it")
+        ->type_name("FILE");
+    command
+        ->add_option("--out-dir", args.outDir,
+                     "Folder for the results and logs (default: current folder)")
+        ->type_name("DIR");
+    command
+        ->add_option("--threads", args.threads, "Worker threads, up to 1024 (default: all cores)")
+        ->check(CLI::Range(0u, kMaxThreads));
+    command->add_flag("--all-records", args.allRecords,
+                      "Read every record of a GenBank target (default: the first)");
+    command
+        ->add_option("--topology", args.topology,
+                     "circular: windows run across each record's end into its start (default); "
+                     "linear: only windows within each record; auto: as each GenBank record's "
+                     "LOCUS line says, FASTA records and records that say nothing linear")
+        ->check(CLI::IsMember({"circular", "linear", "auto"}))
+        ->type_name("circular|linear|auto");
+    command
+        ->add_option("--bgfile", args.backgroundFile,
+                     "Background file: one line \"A 0.29\" per base (longer words, a Markov "
+                     "background's higher orders, are passed over); every record's scores and "
+                     "p-values take it instead of the uniform background or option 3's")
+        ->type_name("FILE");
+    command
+        ->add_option("--report", args.report,
+                     "Also write a report of the run as one self-contained HTML page: the "
+                     "settings, each collection's logo, self-scores, genome map and top hits")
+        ->type_name("FILE.html");
+    command->add_flag("--skip-ambiguous", args.skipAmbiguous,
+                      "Leave out windows holding any letter other than A, C, G, T: neither "
+                      "hits nor counted among the windows tested");
+    command->add_flag("--pooled-q", args.pooledQ,
+                      "q-values over every collection of the run together (the windows "
+                      "tested summed); by default each collection's on its own");
+    command->add_flag("--quiet", args.quiet,
+                      "Neither echo the run log nor show the progress line (shown on a "
+                      "terminal's standard error)");
+    addOptionFlags(*command, args.settings);
+    command
+        ->add_option("--format", args.formats,
+                     "Results to write, any of csv (the results table), tsv, bed, gff3, "
+                     "separated by commas (default: csv); each is named after the results table")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"csv", "tsv", "bed", "gff3"}))
+        ->type_name("LIST");
+    command
+        ->add_option("--pvalue", args.pValue,
+                     "Cut at a p-value instead of --threshold: keep the windows whose score is "
+                     "at most this likely in random sequence of the same background (windows "
+                     "whose scores tie pass together). In integrative mode P fixes the cut-off "
+                     "before it is relaxed, so listed windows may be more likely than P (their "
+                     "p-values are those of their own window scores)")
+        ->check(CLI::Range(0.0, 1.0))
+        ->type_name("P");
+    command
+        ->add_option("--stdout", args.standardOutput,
+                     "Write one table of every collection's results in this format to standard "
+                     "output (the rows' motif_id tells the collections apart); nothing else is "
+                     "written unless asked: files only in the formats --format names, the logs "
+                     "only with --log (the run log's lines go to standard error)")
+        ->check(regulon ? CLI::IsMember({"tsv"}) : CLI::IsMember({"tsv", "bed", "gff3"}))
+        ->type_name(regulon ? "tsv" : "tsv|bed|gff3");
+    command
+        ->add_option("--out-table", args.outTable,
+                     "Write the same one table of every collection's results to FILE (TSV, or "
+                     "BED or GFF3 by its extension)")
+        ->type_name("FILE");
+    command
+        ->add_option("--motif", args.motifIds,
+                     "Search only the matrices of the --motifs files with this ID or alt ID "
+                     "(repeatable); an ID that names none is an error")
+        ->allow_extra_args(false)
+        ->type_name("ID");
+    command
+        ->add_option("--nsites", args.nsites,
+                     "The sites a matrix of probabilities stands for when its file gives no "
+                     "number (default: 20)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
+    command
+        ->add_option("--max-stored-hits", args.maxStoredHits,
+                     "Per collection, the passing windows kept for the q-values (default: "
+                     "1000000); beyond, rows are written with their p-values as they come and "
+                     "the collection's q-values left empty")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
+    command
+        ->add_option("--max-record-length", args.maxRecordLength,
+                     "The most bytes one record of the target may take in its file (default: "
+                     "4G; K, M, G, T for powers of 1024); a longer record is refused")
+        ->transform(CLI::AsSizeValue(false))
+        ->check(CLI::PositiveNumber)
+        ->type_name("SIZE");
+}
+
+// The flags of a regulon search besides those of a search.
+void addRegulonFlags(CLI::App* command, RegulonArgs& args) {
+    command
+        ->add_option("--annotation", args.annotation,
+                     "GFF3 annotation of the target's genes (gene and CDS features, column 1 "
+                     "naming the FASTA records), over a GenBank file's own; gzip allowed")
+        ->type_name("FILE");
+    command
+        ->add_option("--operon-gap", args.operonGap,
+                     "Genes of one strand at most N bases apart are one operon (default: 50)")
+        ->check(CLI::Range(int64_t{0}, int64_t{1'000'000'000}))
+        ->type_name("N");
+    command->add_flag("--no-operons", args.noOperons, "Take every gene as an operon of its own");
+    command
+        ->add_option("--site-density", args.siteDensity,
+                     "The chance that a window of a regulated promoter region is a site "
+                     "(default: 1 / the region's windows)")
+        ->check(CLI::Range(std::nextafter(0.0, 1.0), 1.0))
+        ->type_name("A");
+    command
+        ->add_option("--prior", args.prior,
+                     "The prior share of operons the factor regulates (default: 0.05)")
+        ->check(CLI::Range(std::nextafter(0.0, 1.0), std::nextafter(1.0, 0.0)))
+        ->type_name("P");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -638,131 +831,19 @@ int main(int argc, char** argv) {
 
     SearchArgs search;
     CLI::App* searchCmd = app.add_subcommand("search", "Search a target for binding sites");
-    searchCmd
-        ->add_option("--sequence", search.sequence,
-                     "Target file: FASTA (.fa .fasta .fna .fas .ffn) or GenBank (.gbk .gb .gbff "
-                     ".genbank), optionally gzip-compressed (.gz); - reads standard input")
-        ->required()
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--collection", search.collections,
-                     "Site collection: text (.txt) or FASTA, optionally gzip-compressed; - reads "
-                     "standard input. Give it several times to search for several collections "
-                     "in one pass; each writes the files of its own search")
-        ->allow_extra_args(false)
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--collections", search.collectionList,
-                     "File listing collections, one path a line (blank lines and lines "
-                     "starting with # skipped), searched after those of --collection")
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--motifs", search.motifs,
-                     "Count matrices (JASPAR .jaspar/.pfm, MEME .meme, TRANSFAC .transfac/.dat, "
-                     "optionally gzip-compressed), each a collection titled by its ID, searched "
-                     "after the collections above; needs --literal or --pvalue")
-        ->allow_extra_args(false)
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--options", search.options,
-                     "Options file (default: none, the factory defaults); the flags below "
-                     "override it")
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--out-dir", search.outDir,
-                     "Folder for the results and logs (default: current folder)")
-        ->type_name("DIR");
-    searchCmd
-        ->add_option("--threads", search.threads, "Worker threads, up to 1024 (default: all cores)")
-        ->check(CLI::Range(0u, kMaxThreads));
-    searchCmd->add_flag("--all-records", search.allRecords,
-                        "Read every record of a GenBank target (default: the first)");
-    searchCmd
-        ->add_option("--topology", search.topology,
-                     "circular: windows run across each record's end into its start (default); "
-                     "linear: only windows within each record; auto: as each GenBank record's "
-                     "LOCUS line says, FASTA records and records that say nothing linear")
-        ->check(CLI::IsMember({"circular", "linear", "auto"}))
-        ->type_name("circular|linear|auto");
-    searchCmd
-        ->add_option("--bgfile", search.backgroundFile,
-                     "Background file: one line \"A 0.29\" per base (longer words, a Markov "
-                     "background's higher orders, are passed over); every record's scores and "
-                     "p-values take it instead of the uniform background or option 3's")
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--report", search.report,
-                     "Also write a report of the run as one self-contained HTML page: the "
-                     "settings, each collection's logo, self-scores, genome map and top hits")
-        ->type_name("FILE.html");
-    searchCmd->add_flag("--skip-ambiguous", search.skipAmbiguous,
-                        "Leave out windows holding any letter other than A, C, G, T: neither "
-                        "hits nor counted among the windows tested");
-    searchCmd->add_flag("--pooled-q", search.pooledQ,
-                        "q-values over every collection of the run together (the windows "
-                        "tested summed); by default each collection's on its own");
-    searchCmd->add_flag("--quiet", search.quiet,
-                        "Neither echo the run log nor show the progress line (shown on a "
-                        "terminal's standard error)");
-    addOptionFlags(*searchCmd, search.settings);
-    searchCmd
-        ->add_option("--format", search.formats,
-                     "Results to write, any of csv (the results table), tsv, bed, gff3, "
-                     "separated by commas (default: csv); each is named after the results table")
-        ->delimiter(',')
-        ->check(CLI::IsMember({"csv", "tsv", "bed", "gff3"}))
-        ->type_name("LIST");
-    searchCmd
-        ->add_option("--pvalue", search.pValue,
-                     "Cut at a p-value instead of --threshold: keep the windows whose score is "
-                     "at most this likely in random sequence of the same background (windows "
-                     "whose scores tie pass together). In integrative mode P fixes the cut-off "
-                     "before it is relaxed, so listed windows may be more likely than P (their "
-                     "p-values are those of their own window scores)")
-        ->check(CLI::Range(0.0, 1.0))
-        ->type_name("P");
-    searchCmd
-        ->add_option("--stdout", search.standardOutput,
-                     "Write one table of every collection's results in this format to standard "
-                     "output (the rows' motif_id tells the collections apart); nothing else is "
-                     "written unless asked: files only in the formats --format names, the logs "
-                     "only with --log (the run log's lines go to standard error)")
-        ->check(CLI::IsMember({"tsv", "bed", "gff3"}))
-        ->type_name("tsv|bed|gff3");
-    searchCmd
-        ->add_option("--out-table", search.outTable,
-                     "Write the same one table of every collection's results to FILE (TSV, or "
-                     "BED or GFF3 by its extension)")
-        ->type_name("FILE");
-    searchCmd
-        ->add_option("--motif", search.motifIds,
-                     "Search only the matrices of the --motifs files with this ID or alt ID "
-                     "(repeatable); an ID that names none is an error")
-        ->allow_extra_args(false)
-        ->type_name("ID");
-    searchCmd
-        ->add_option("--nsites", search.nsites,
-                     "The sites a matrix of probabilities stands for when its file gives no "
-                     "number (default: 20)")
-        ->check(CLI::PositiveNumber)
-        ->type_name("N");
-    searchCmd
-        ->add_option("--max-stored-hits", search.maxStoredHits,
-                     "Per collection, the passing windows kept for the q-values (default: "
-                     "1000000); beyond, rows are written with their p-values as they come and "
-                     "the collection's q-values left empty")
-        ->check(CLI::PositiveNumber)
-        ->type_name("N");
-    searchCmd
-        ->add_option("--max-record-length", search.maxRecordLength,
-                     "The most bytes one record of the target may take in its file (default: "
-                     "4G; K, M, G, T for powers of 1024); a longer record is refused")
-        ->transform(CLI::AsSizeValue(false))
-        ->check(CLI::PositiveNumber)
-        ->type_name("SIZE");
+    addSearchFlags(searchCmd, search, false);
+    SearchArgs regulonSearch;
+    RegulonArgs regulon;
+    CLI::App* regulonCmd = app.add_subcommand(
+        "regulon",
+        "Search a target and rank its operons by the posterior probability that the factor "
+        "regulates them");
+    addSearchFlags(regulonCmd, regulonSearch, true);
+    addRegulonFlags(regulonCmd, regulon);
     for (int i = 0; i < argc; ++i) {
         search.commandLine += (i == 0 ? std::string("xoprex") : " " + std::string(argv[i]));
     }
+    regulonSearch.commandLine = search.commandLine;
 
     std::string defaultsPath;
     CLI::App* optionsCmd = app.add_subcommand("options", "Write an options file");
@@ -798,7 +879,12 @@ int main(int argc, char** argv) {
         if (*searchCmd) {
             restartWithHugePageHeap(argv);
             search.formatGiven = searchCmd->count("--format") > 0;
-            return runSearchCommand(search);
+            return runSearchCommand(search, nullptr);
+        }
+        if (*regulonCmd) {
+            restartWithHugePageHeap(argv);
+            regulonSearch.formatGiven = regulonCmd->count("--format") > 0;
+            return runSearchCommand(regulonSearch, &regulon);
         }
         if (*optionsCmd) {
             return runOptionsCommand(defaultsPath);

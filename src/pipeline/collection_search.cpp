@@ -38,8 +38,8 @@ ResultContext resultContext(const SearchInputs& inputs, const CollectionSearch& 
     context.targetPath = inputs.sequencePath;
     context.collectionPath = search.names.path;
     context.collectionTitle = search.names.title;
-    context.motifId = search.matrix ? search.matrix->id : search.names.title;
-    context.motifAltId = search.matrix ? search.matrix->name : std::string();
+    context.motifId = search.motifId();
+    context.motifAltId = search.motifAltId();
     context.pValue = inputs.pValue;
     context.bestScore = bestWindowScore(search.options.method, search.collection, background);
     return context;
@@ -215,8 +215,9 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     if (!inputs.pValue) {
         search.distributions->focusOn(options.cutOff);
         // A second thread each only for a few collections: the distributions
-        // of hundreds of matrices would all be held at once.
-        if (writesPValues(inputs) && searchCount <= kPreparedSearches) {
+        // of hundreds of matrices would all be held at once. A regulon
+        // search needs them for its bins whatever it writes.
+        if ((writesPValues(inputs) || inputs.regulon) && searchCount <= kPreparedSearches) {
             search.distributions->prepare(background, options.cutOff);
         }
     }

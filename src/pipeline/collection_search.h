@@ -48,6 +48,11 @@ struct CollectionSearch {
                  naming.reportPrefix()};
     }
 
+    // The motif its rows name: a matrix's ID and name; a site list's title
+    // and no alt ID.
+    std::string motifId() const { return matrix ? matrix->id : names.title; }
+    std::string motifAltId() const { return matrix ? matrix->name : std::string(); }
+
     NamedCollection names;
     Options options;
     std::optional<CountMatrix> matrix;  // the collection's counts, for a matrix

@@ -23,6 +23,7 @@
 #include "motif/site_collection.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/progress.h"
+#include "pipeline/regulon_search.h"
 #include "pipeline/run_report.h"
 #include "pipeline/search_outputs.h"
 #include "pipeline/search_settings.h"
@@ -65,15 +66,20 @@ void checkOutputs(const SearchInputs& inputs, const Options& options, const Sear
     std::vector<std::string> inputPaths = {inputs.sequencePath, inputs.optionsPath,
                                            inputs.backgroundPath};
     inputPaths.insert(inputPaths.end(), inputs.otherInputs.begin(), inputs.otherInputs.end());
+    if (inputs.regulon) {
+        inputPaths.push_back(inputs.regulon->annotationPath);
+    }
     for (const CollectionSource& source : inputs.collections) {
         inputPaths.push_back(source.path);
     }
     for (const auto& search : searches) {
         named.push_back(search->names);
     }
+    std::vector<std::string> runFiles = {inputs.outTablePath, inputs.reportPath};
+    const std::vector<std::string> regulonTables = regulonOutputNames(inputs, searches);
+    runFiles.insert(runFiles.end(), regulonTables.begin(), regulonTables.end());
     checkSearchOutputs(named, inputs.outputFolder + inputs.sequenceTitle, inputs.formats,
-                       options.logResults, inputs.runLogFile,
-                       {inputs.outTablePath, inputs.reportPath}, inputPaths);
+                       options.logResults, inputs.runLogFile, runFiles, inputPaths);
     // Each collection's results table is written as the records pass, its
     // file open from the start: thousands of matrices may need more files
     // than the system lets one process hold.
@@ -297,6 +303,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     const Searches searches = collectionSearches(inputs, runOptions, control);
     checkOutputs(inputs, runOptions, searches);
+    std::unique_ptr<RegulonRun> regulon;
+    if (inputs.regulon) {
+        regulon = std::make_unique<RegulonRun>(inputs, searches.size());
+    }
     std::optional<BackgroundFile> backgroundFile;
     if (!inputs.backgroundPath.empty()) {
         backgroundFile = readBackgroundFile(inputs.backgroundPath);
@@ -382,6 +392,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         if (backgroundFile && index > 0) {
             applyBackground(placed.record, *backgroundFile);
         }
+        if (regulon != nullptr) {
+            regulon->prepareRecord(placed.record);
+        }
         composition.add(placed.record.sequence);
         const SequenceRecord& record = placed.record;
         if (sequenceLogs != nullptr) {
@@ -415,6 +428,10 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             }
             countHits(search.summary, *info, found, stated);
             recordHits += found.hits.size();
+            if (regulon != nullptr) {
+                regulon->addRecord(record, *info, k, search, found, background, control,
+                                   recordThreads);
+            }
             if (search.rows != nullptr) {
                 search.rows->add(*info, found, [&search, &background](double score) {
                     return pValueNow(search, background, score);
@@ -425,6 +442,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
             }
         }
         progress.recordDone(recordHits);
+        if (regulon != nullptr) {
+            regulon->finishRecord();
+        }
         if (!feed.next(placed)) {
             break;
         }
@@ -439,6 +459,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
                           " not searched: only the first is, unless --all-records");
     }
     composition.noteIfFar(background, control);
+    if (regulon != nullptr) {
+        regulon->checkGenesFound(control);
+    }
 
     // Each collection's p-values and q-values: on its own, or with every
     // collection's together.
@@ -478,6 +501,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
 
+    if (regulon != nullptr) {
+        regulon->settle(searches, background);
+    }
     std::string written;
     for (size_t k = 0; k < searches.size(); ++k) {
         CollectionSearch& search = *searches[k];
@@ -506,6 +532,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
     writeOneTable(inputs, searches, significance, control);
+    if (regulon != nullptr) {
+        regulon->write(inputs, searches, control);
+    }
     writeRunReport(inputs, searches);
     return written;
 }

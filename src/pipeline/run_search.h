@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -48,6 +49,29 @@ struct CollectionSource {
     std::string path;
     std::string title;  // for a file of sites
     bool matrices = false;
+};
+
+// A regulon search (pipeline/regulon_search.h): besides the search's own
+// results, each collection's operons with the posterior probability that
+// the factor regulates them.
+inline constexpr int64_t kDefaultOperonGap = 50;
+inline constexpr double kDefaultPrior = 0.05;
+struct RegulonSettings {
+    // A GFF3 file of the records' genes (seqio/gff3_reader.h), over those
+    // of GenBank records; empty: the GenBank records' own.
+    std::string annotationPath;
+    // Genes of one strand at most this many bases apart are one operon;
+    // without grouping every gene is one (regulon/operons.h).
+    int64_t operonGap = kDefaultOperonGap;
+    bool operons = true;
+    // The chance that a window of a regulated region is a site (0 < a <= 1);
+    // none: 1 / the region's windows.
+    std::optional<double> siteDensity;
+    // The prior share of regulated operons (0 < p < 1).
+    double prior = kDefaultPrior;
+    // The one table of every collection's operons on standard output
+    // instead of a table per collection.
+    bool standardOutput = false;
 };
 
 struct SearchInputs {
@@ -124,6 +148,9 @@ struct SearchInputs {
     // q-values when the run computes them (TSV or GFF3 results, or a p-value
     // cut-off).
     std::string reportPath;
+    // A regulon search: each collection also writes its regulon table,
+    // TITLE_COLLECTION_regulon.tsv (report/regulon_table.h).
+    std::optional<RegulonSettings> regulon;
 };
 
 struct SearchControl {
@@ -172,6 +199,19 @@ struct SearchControl {
         size_t acrossEnds = 0;  // hits across the end of a record not stated circular
     };
     std::function<void(const Summary&)> onSummary;
+    // At the end of a regulon search, for each collection: its operons, the
+    // number expected to be regulated (the sum of the posteriors), those
+    // whose posterior exceeds 0.5, the table written (empty when none: the
+    // table went to standard output) and its rows, in the table's order.
+    struct RegulonSummary {
+        std::string collection;
+        size_t operons = 0;
+        double expected = 0.0;
+        size_t aboveHalf = 0;
+        std::string path;
+        const std::vector<RegulonRow>* rows = nullptr;
+    };
+    std::function<void(const RegulonSummary&)> onRegulon;
     // Where the run log's lines go besides its file (null: nowhere).
     std::ostream* logEcho = &std::cout;
 };

@@ -75,6 +75,10 @@ std::string motifScoreLogName(const std::string& reportPrefix) {
     return reportPrefix + "__motif_score_log.csv";
 }
 
+std::string regulonTableName(const std::string& reportPrefix) {
+    return reportPrefix + "_regulon.tsv";
+}
+
 std::vector<std::string> collectionOutputNames(const std::string& resultsTableName,
                                                const std::vector<ResultFormat>& formats,
                                                const std::string& reportPrefix, bool logResults) {
@@ -122,6 +126,20 @@ std::string tsvHeaderLine() {
     }
     line += '\n';
     return line;
+}
+
+const std::array<std::string_view, kRegulonColumnCount>& regulonColumnNames() {
+    static constexpr std::array<std::string_view, kRegulonColumnCount> kNames = {
+        "motif_id",         "motif_alt_id", "operon",      "record",     "strand",
+        "first_gene_start", "locus_tags",   "genes",       "products",   "windows",
+        "best_start",       "best_end",     "best_strand", "best_score", "best_p_value",
+        "best_site",        "sites",        "log10_bf",    "posterior"};
+    static_assert(kNames.back() == "posterior", "a name for every column");
+    return kNames;
+}
+
+std::string_view regulonColumnName(RegulonColumn column) {
+    return regulonColumnNames()[static_cast<size_t>(column)];
 }
 
 std::array<int, kTsvColumnCount> tsvColumnPlaces(std::string_view header) {

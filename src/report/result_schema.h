@@ -60,6 +60,7 @@ std::string geneLogName(const std::string& runBaseName);             // + "_gene
 std::string frequencyTableName(const std::string& reportPrefix);     // + "_freq_table.csv"
 std::string siteCollectionLogName(const std::string& reportPrefix);  // + "_site_collection_log.txt"
 std::string motifScoreLogName(const std::string& reportPrefix);      // + "__motif_score_log.csv"
+std::string regulonTableName(const std::string& reportPrefix);       // + "_regulon.tsv"
 
 // The collection's own files of a search (its results in each format, and
 // with option 1 on its logs), and the files every collection of a run shares
@@ -122,6 +123,52 @@ inline constexpr std::string_view kWindows = "windows scored";
 
 // The value of the comment line of `key` among `comments` ("" when absent).
 std::string tsvCommentValue(const std::vector<std::string>& comments, std::string_view key);
+
+// ---- the regulon table (report/regulon_table.h)
+
+enum class RegulonColumn {
+    MotifId,
+    MotifAltId,
+    Operon,
+    Record,
+    Strand,
+    FirstGeneStart,
+    LocusTags,
+    Genes,
+    Products,
+    Windows,
+    BestStart,
+    BestEnd,
+    BestStrand,
+    BestScore,
+    BestPValue,
+    BestSite,
+    Sites,
+    Log10BayesFactor,
+    Posterior,
+};
+inline constexpr size_t kRegulonColumnCount = 19;
+
+// "motif_id", "motif_alt_id", "operon", "record", "strand",
+// "first_gene_start", "locus_tags", "genes", "products", "windows",
+// "best_start", "best_end", "best_strand", "best_score", "best_p_value",
+// "best_site", "sites", "log10_bf", "posterior".
+const std::array<std::string_view, kRegulonColumnCount>& regulonColumnNames();
+std::string_view regulonColumnName(RegulonColumn column);
+// The lists of an operon's genes in one field: its genes' texts joined by
+// this (a '|' within a text is written '/').
+inline constexpr char kRegulonListSeparator = '|';
+
+// The regulon table's comment keys besides those of the TSV.
+namespace regulon_comment {
+inline constexpr std::string_view kAnnotation = "annotation";
+inline constexpr std::string_view kSiteScores = "site scores";
+inline constexpr std::string_view kSiteDensity = "site density";
+inline constexpr std::string_view kPrior = "prior";
+inline constexpr std::string_view kOperons = "operons";
+inline constexpr std::string_view kPromoter = "promoter region";
+inline constexpr std::string_view kBins = "bins";
+}  // namespace regulon_comment
 
 // ---- GFF3
 

@@ -82,7 +82,7 @@ void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const Neare
     texts.copyInto(nearest, hit);
     hit.distance = static_cast<int32_t>(-best);
     hit.siteClass = SiteClass::Intergenic;
-    if (best < options.promoterDistance && best > -static_cast<int64_t>(options.inGeneDistance)) {
+    if (withinOperatorReach(best, options)) {
         hit.siteClass = SiteClass::Operator;
         return;
     }
@@ -97,10 +97,20 @@ void annotateHit(SiteHit& hit, const std::vector<GeneRecord>& genes, const Neare
 
 }  // namespace
 
+int64_t distanceFromGeneStart(const GeneRecord& gene, int64_t position) {
+    return geneDistance(gene, position);
+}
+
+bool withinOperatorReach(int64_t distance, const Options& options) {
+    return distance < options.promoterDistance &&
+           distance > -static_cast<int64_t>(options.inGeneDistance);
+}
+
 void annotateHits(const SequenceRecord& record, RecordHits& out, const Options& options) {
-    // Records without a gene table (FASTA, or GenBank without CDS features)
-    // get placeholders; type and distance keep their initial values.
-    if (record.format != 'G' || record.genes.empty()) {
+    // Records without a gene table (FASTA without an annotation, GenBank
+    // without CDS features) get placeholders; type and distance keep their
+    // initial values.
+    if (record.genes.empty()) {
         for (SiteHit& hit : out.hits) {
             hit.gene = unavailableGene();
         }

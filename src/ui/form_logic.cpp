@@ -142,6 +142,9 @@ std::string applyExtraForm(const ExtraForm& form, SearchInputs& inputs) {
                                                 : TopologyRule::Circular;
     inputs.skipAmbiguous = form.skipAmbiguous;
     inputs.reportPath = form.reportPath;
+    if (form.regulon) {
+        inputs.regulon = RegulonSettings{};
+    }
     return {};
 }
 

@@ -68,8 +68,9 @@ Options formRunOptions(const OptionTexts& texts, const std::string& methodLabel)
 
 // The Extra group beyond the original controls, as text: the settings the
 // command line's flags give a search (--pvalue, --motifs, --collection,
-// --all-records, --topology, --skip-ambiguous, --report). Lists of files are
-// separated by ';'.
+// --all-records, --topology, --skip-ambiguous, --report; and a regulon
+// search, `xoprex regulon` with its defaults). Lists of files are separated
+// by ';'.
 struct ExtraForm {
     std::string pValue;  // empty: none
     std::string matrixFiles;
@@ -78,6 +79,7 @@ struct ExtraForm {
     std::string topology = "circular";  // circular, linear or auto
     bool skipAmbiguous = false;
     std::string reportPath;
+    bool regulon = false;
 };
 
 // The paths of a ';'-separated list, blanks around them trimmed, empty

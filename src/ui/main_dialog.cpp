@@ -533,6 +533,7 @@ xoprex::ui::ExtraForm COprex_AppDlg::extraForm() const {
     form.topology = ss(topologyCombo_->currentText());
     form.skipAmbiguous = skipAmbiguousCheck_->isChecked();
     form.reportPath = ss(reportPathEdit_->text().trimmed());
+    form.regulon = regulonCheck_->isChecked();
     return form;
 }
 
@@ -689,6 +690,11 @@ void COprex_AppDlg::openResults(const QString& path) {
     sources.collectionPath = qs(searched_.collections.front().path);
     sources.optionsPath = qs(searched_.optionsPath);
     sources.readInputsNow = !pasteFiles_.empty();
+    if (searched_.regulon) {
+        const xoprex::OutputNaming naming{searched_.outputFolder, searched_.sequenceTitle,
+                                          searched_.collections.front().title};
+        sources.regulonPath = qs(xoprex::regulonTableName(naming.reportPrefix()));
+    }
     // Pasted inputs are removed after the search: reopened results have no
     // inputs to draw their pictures from.
     xoprex::ui::ResultsSources kept = sources;

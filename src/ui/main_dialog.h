@@ -2,7 +2,7 @@
 // collection (chosen or pasted), the options file with the sixteen options
 // kept as text, the output folder, the Extra group (a p-value cut-off,
 // count-matrix files, more site collections, every GenBank record, the
-// topology, skipping ambiguous letters, an HTML report: the command line's
+// topology, skipping ambiguous letters, an HTML report, a regulon: the command line's
 // flags), and the operations (Search, Merge, Save Options, Reset Controls,
 // Help, About, Exit). A search runs on a worker thread; its run-log lines
 // and progress show in the window, and the results window opens when it
@@ -223,6 +223,7 @@ class COprex_AppDlg : public QDialog {
     QPushButton* moreCollectionsBrowse_ = nullptr;
     QCheckBox* allRecordsCheck_ = nullptr;
     QCheckBox* skipAmbiguousCheck_ = nullptr;
+    QCheckBox* regulonCheck_ = nullptr;
     QLineEdit* reportPathEdit_ = nullptr;
     QPushButton* reportBrowse_ = nullptr;
     QMenu* resultsMenu_ = nullptr;

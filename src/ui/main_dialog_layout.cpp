@@ -304,6 +304,7 @@ QWidget* COprex_AppDlg::buildExtraGroup() {
     skipAmbiguousCheck_ =
         named(new QCheckBox(QStringLiteral("Skip windows with letters other than ACGT")),
               "skipAmbiguous");
+    regulonCheck_ = named(new QCheckBox(QStringLiteral("Regulon")), "regulon");
     reportPathEdit_ = named(new QLineEdit, "reportPath");
     reportPathEdit_->setPlaceholderText(QStringLiteral("none"));
     reportBrowse_ = makeButton(QStringLiteral("Browse..."), "reportBrowse");
@@ -324,6 +325,7 @@ QWidget* COprex_AppDlg::buildExtraGroup() {
     auto* checks = new QHBoxLayout;
     checks->addWidget(allRecordsCheck_);
     checks->addWidget(skipAmbiguousCheck_);
+    checks->addWidget(regulonCheck_);
     checks->addStretch(1);
     grid->addLayout(checks, 3, 0, 1, 3);
     addRow(grid, 4, QStringLiteral("HTML report:"), reportPathEdit_);
@@ -448,6 +450,9 @@ void COprex_AppDlg::setTooltips() {
          "Leave out windows holding letters other than A, C, G, T (as --skip-ambiguous)"},
         {reportPathEdit_,
          "Also write a report of the run as one HTML page with its pictures (as --report)"},
+        {regulonCheck_,
+         "Also rank the genes' operons by the posterior probability that the factor regulates "
+         "them, shown in the results' Regulon tab (as xoprex regulon; GenBank targets)"},
     };
     for (const auto& [widget, tip] : tips) {
         widget->setToolTip(QString::fromLatin1(tip));

@@ -22,6 +22,7 @@
 #include "base/errors.h"
 #include "base/output_file.h"
 #include "options/options.h"
+#include "report/regulon_table.h"
 #include "ui/app_icon.h"
 #include "ui/genome_map.h"
 #include "ui/hit_export.h"
@@ -29,6 +30,7 @@
 #include "ui/hits_view.h"
 #include "ui/motif_views.h"
 #include "ui/picture_data.h"
+#include "ui/regulon_view.h"
 #include "ui/results_table.h"
 #include "ui/ui_services.h"
 
@@ -41,7 +43,7 @@ constexpr std::streamoff kSummaryTail = 4096;
 // Records up to which the genome map starts with every record.
 constexpr std::size_t kAllTracksUpTo = 50;
 
-enum Tab { HitsTab, TableTab, LogoTab, ScoresTab, MapTab };
+enum Tab { HitsTab, TableTab, LogoTab, ScoresTab, MapTab, RegulonTab };
 
 // Sorts numbers by value and everything else as text; a number sorts
 // before a text so that summary lines gather at one end.
@@ -105,7 +107,8 @@ QLabel* noteLabel(const char* name) {
 
 CResultDialog::CResultDialog(const QString& resultsPath, xoprex::ui::UiServices* services,
                              QWidget* parent)
-    : CResultDialog(xoprex::ui::ResultsSources{resultsPath, {}, {}, {}, false}, services, parent) {}
+    : CResultDialog(xoprex::ui::ResultsSources{resultsPath, {}, {}, {}, false, {}}, services,
+                    parent) {}
 
 CResultDialog::CResultDialog(const xoprex::ui::ResultsSources& sources,
                              xoprex::ui::UiServices* services, QWidget* parent)
@@ -134,6 +137,13 @@ void CResultDialog::buildControls() {
     scores_ = new xoprex::ui::ScoreView;
     tabs_->addTab(buildPictureTab(scores_, scoresNote_), QStringLiteral("Scores"));
     tabs_->addTab(buildMapTab(), QStringLiteral("Genome map"));
+    if (!sources_.regulonPath.isEmpty()) {
+        regulon_ = new xoprex::ui::RegulonView;
+        regulon_->setObjectName(QStringLiteral("regulonTab"));
+        tabs_->addTab(regulon_, QStringLiteral("Regulon"));
+        connect(regulon_, &xoprex::ui::RegulonView::operonChosen, this,
+                &CResultDialog::operonChosen);
+    }
 
     // Enter belongs to the filter boxes: no button is the default that it
     // would click to close the window (a button box would make OK one).
@@ -309,6 +319,7 @@ void CResultDialog::load() {
         hits_->setNote(QStringLiteral("No hits file beside the results table (%1).")
                            .arg(QString::fromStdString(tsvPath)));
     }
+    loadRegulon();
     if (sources_.readInputsNow) {
         loadPictures();
     }
@@ -418,6 +429,52 @@ bool CResultDialog::loadPictures() {
         withHits_->setChecked(true);
     }
     return true;
+}
+
+void CResultDialog::loadRegulon() {
+    if (regulon_ == nullptr) {
+        return;
+    }
+    std::ifstream in(ss(sources_.regulonPath), std::ios::binary);
+    if (!in) {
+        regulon_->setNote(QStringLiteral("No regulon table (%1).").arg(sources_.regulonPath));
+        return;
+    }
+    regulon_->setTable(xoprex::parseRegulonTable(in), sources_.regulonPath);
+}
+
+void CResultDialog::operonChosen(int row) {
+    const xoprex::RegulonRow& operon = regulon_->model()->operon(row);
+    const int hit = xoprex::ui::regulonBestHit(operon, hits_->model()->table());
+    QString genes;
+    for (size_t g = 0; g < operon.locusTags.size(); ++g) {
+        const std::string& name = g < operon.geneNames.size() && !operon.geneNames[g].empty()
+                                      ? operon.geneNames[g]
+                                      : operon.locusTags[g];
+        genes += (g > 0 ? QStringLiteral(", ") : QString()) + QString::fromStdString(name);
+    }
+    if (hit < 0) {
+        regulon_->setStatus(
+            QStringLiteral("Operon %1 (%2): its best window, %3 at %L4, is not among the hits "
+                           "(below the cut-off).")
+                .arg(operon.operon)
+                .arg(genes)
+                .arg(QString::fromStdString(operon.bestSite))
+                .arg(operon.bestStart));
+        return;
+    }
+    hits_->selectHit(hit);
+    // The map needs the run's inputs, read once.
+    if (map_->trackCount() > 0 || loadPictures()) {
+        map_->showHit(hit);
+    }
+    regulon_->setStatus(QStringLiteral("Operon %1 (%2): its best window, %3 at %L4 (%5), is "
+                                       "selected in Hits and on the map.")
+                            .arg(operon.operon)
+                            .arg(genes)
+                            .arg(QString::fromStdString(operon.bestSite))
+                            .arg(operon.bestStart)
+                            .arg(operon.bestForward ? QLatin1Char('+') : QLatin1Char('-')));
 }
 
 void CResultDialog::askExportPath() {

@@ -15,6 +15,9 @@
 //                  is first shown, or at once when asked to: pasted inputs
 //                  are removed after the search). The map starts with
 //                  only the records with hits when there are more than 50.
+//   Regulon        for a regulon search, the operons with their posteriors
+//                  (RegulonView); choosing one selects its best window in
+//                  Hits and on the map when that window is a hit.
 #pragma once
 
 #include <QDialog>
@@ -33,6 +36,7 @@ class GenomeMap;
 class HitsView;
 class LogoView;
 class PictureView;
+class RegulonView;
 class ScoreView;
 class UiServices;
 struct RunPictures;
@@ -47,6 +51,9 @@ struct ResultsSources {
     // Read the inputs while the window opens instead of when a picture is
     // first shown.
     bool readInputsNow = false;
+    // The regulon table of the results' collection (report/regulon_table.h),
+    // for a regulon search; empty otherwise.
+    QString regulonPath;
 };
 }  // namespace xoprex::ui
 
@@ -73,6 +80,8 @@ class CResultDialog : public QDialog {
     xoprex::ui::LogoView* logoView() const { return logo_; }
     xoprex::ui::ScoreView* scoreView() const { return scores_; }
     xoprex::ui::GenomeMap* genomeMap() const { return map_; }
+    // Null unless the sources name a regulon table.
+    xoprex::ui::RegulonView* regulonView() const { return regulon_; }
     // Reads the run's inputs for the pictures, once; false when they are
     // unknown or could not be read (reported).
     bool loadPictures();
@@ -93,6 +102,8 @@ class CResultDialog : public QDialog {
     void load();
     void fillGrid();
     void loadHits();
+    void loadRegulon();
+    void operonChosen(int row);
     void tabShown(int index);
     void askExportPath();
     void askPicturePath(const xoprex::ui::PictureView& view, const QString& name);
@@ -107,6 +118,7 @@ class CResultDialog : public QDialog {
     xoprex::ui::LogoView* logo_ = nullptr;
     xoprex::ui::ScoreView* scores_ = nullptr;
     xoprex::ui::GenomeMap* map_ = nullptr;
+    xoprex::ui::RegulonView* regulon_ = nullptr;
     QLabel* logoNote_ = nullptr;
     QLabel* scoresNote_ = nullptr;
     QLabel* mapNote_ = nullptr;

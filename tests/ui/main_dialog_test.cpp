@@ -358,7 +358,8 @@ class MainDialogTest : public QObject {
         QCOMPARE(recording.calls, 0);
 
         // --pvalue 1e-4 --collection more.txt --motifs a.jaspar --motifs b.meme
-        // --all-records --topology auto --skip-ambiguous --report run.html
+        // --all-records --topology auto --skip-ambiguous --report run.html, as
+        // xoprex regulon
         edit("pValueCutOff")->setText(QStringLiteral("1e-4"));
         services_.openAnswers = {QStringLiteral("/data/a.jaspar"), QStringLiteral("/data/b.meme"),
                                  QStringLiteral("/data/more.txt")};
@@ -369,6 +370,7 @@ class MainDialogTest : public QObject {
         child<QCheckBox>("allRecords")->setChecked(true);
         combo("topologyCombo")->setCurrentText(QStringLiteral("auto"));
         child<QCheckBox>("skipAmbiguous")->setChecked(true);
+        child<QCheckBox>("regulon")->setChecked(true);
         services_.saveAnswers.push_back(start_->filePath(QStringLiteral("run.html")));
         button("reportBrowse")->click();
         button("searchButton")->click();
@@ -387,6 +389,7 @@ class MainDialogTest : public QObject {
         QVERIFY(given.rules.allGenBankRecords);
         QVERIFY(given.topology == xoprex::TopologyRule::Auto);
         QVERIFY(given.skipAmbiguous);
+        QVERIFY(given.regulon.has_value());
         QCOMPARE(given.reportPath, start_->filePath(QStringLiteral("run.html")).toStdString());
         // The desktop program's own rules stay: the file names it reads.
         QVERIFY(given.rules.names == xoprex::NameRule::Strict);

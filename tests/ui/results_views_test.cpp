@@ -1,6 +1,6 @@
 // The results window's new views: the hits model and its filters over a
-// TSV, the logo's letter heights, a click on the genome map, and hits
-// exported again through the core's writers.
+// TSV, the logo's letter heights, a click on the genome map, hits exported
+// again through the core's writers, and the Regulon tab of a regulon search.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +23,7 @@
 #include "ui/hits_view.h"
 #include "ui/motif_views.h"
 #include "ui/picture_data.h"
+#include "ui/regulon_view.h"
 #include "ui/result_dialog.h"
 
 using namespace xoprex;
@@ -239,6 +240,76 @@ class ResultsViewsTest : public QObject {
         window.savePicture(*map, dir.filePath(QStringLiteral("map.svg")));
         QVERIFY(readText(dir.filePath(QStringLiteral("map.svg")).toStdString()).find("<svg") !=
                 std::string::npos);
+    }
+
+    // A regulon search of the GenBank example: its operons sorted by
+    // posterior and by any column; choosing one selects its best window in
+    // Hits when that window is a hit, and says so when it is not.
+    void regulonTabSelectsTheBestWindow() {
+        QTemporaryDir dir;
+        xoprex::SearchInputs inputs;
+        inputs.optionsSource = xoprex::OptionsSource::Factory;
+        inputs.sequencePath = (kExamples + "/pPCP1.gbk").toStdString();
+        inputs.collections = {{(kExamples + "/crp_sites.txt").toStdString(), "crp_sites"}};
+        inputs.outputFolder = dir.path().toStdString() + "/";
+        inputs.sequenceTitle = "pPCP1";
+        inputs.formats = {xoprex::ResultFormat::Csv, xoprex::ResultFormat::Tsv};
+        inputs.regulon = xoprex::RegulonSettings{};
+        xoprex::SearchControl quiet;
+        quiet.logEcho = nullptr;
+        ResultsSources sources;
+        sources.resultsPath = QString::fromStdString(xoprex::runSearch(inputs, quiet));
+        sources.sequencePath = QString::fromStdString(inputs.sequencePath);
+        sources.collectionPath = QString::fromStdString(inputs.collections.front().path);
+        FakeServices services;
+        {
+            CResultDialog plain(sources, &services);
+            QVERIFY(plain.regulonView() == nullptr);
+            QCOMPARE(plain.tabs()->count(), 5);
+        }
+        sources.regulonPath = dir.filePath(QStringLiteral("pPCP1_crp_sites_regulon.tsv"));
+        CResultDialog window(sources, &services);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        RegulonView* regulon = window.regulonView();
+        QVERIFY(regulon != nullptr);
+        QCOMPARE(window.tabs()->tabText(window.tabs()->indexOf(regulon)),
+                 QStringLiteral("Regulon"));
+        window.tabs()->setCurrentWidget(regulon);
+        QSortFilterProxyModel* shown = regulon->sorter();
+        QCOMPARE(shown->rowCount(), 8);
+        QVERIFY(regulon->note()->text().contains(QStringLiteral("8 operons")));
+        const auto value = [&](int row, int column) {
+            return shown->data(shown->index(row, column)).toString();
+        };
+        for (int row = 1; row < shown->rowCount(); ++row) {
+            QVERIFY(value(row - 1, RegulonModel::Posterior).toDouble() >=
+                    value(row, RegulonModel::Posterior).toDouble());
+        }
+        QCOMPARE(value(0, RegulonModel::Genes), QStringLiteral("pla"));
+        regulon->view()->sortByColumn(RegulonModel::Operon, Qt::AscendingOrder);
+        for (int row = 0; row < shown->rowCount(); ++row) {
+            QCOMPARE(value(row, RegulonModel::Operon), QString::number(row + 1));
+        }
+
+        // Operon 7 (pla): its best window is a hit, selected in Hits.
+        const QModelIndex pla = shown->index(6, RegulonModel::Operon);
+        regulon->view()->selectionModel()->setCurrentIndex(
+            pla, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        const std::vector<int> selected = window.hitsView()->selectedHits();
+        QCOMPARE(selected.size(), std::size_t{1});
+        const HitRow& hit = window.hitsView()->model()->hit(selected.front());
+        const RegulonRow& operon = regulon->model()->operon(shown->mapToSource(pla).row());
+        QCOMPARE(hit.start, operon.bestStart);
+        QCOMPARE(hit.forward, operon.bestForward);
+        QVERIFY(regulon->status()->text().contains(QStringLiteral("selected in Hits")));
+        QCOMPARE(window.genomeMap()->trackCount(), 1);  // and shown on the map
+        // Operon 2 (rop): its best window is below the cut-off.
+        regulon->view()->selectionModel()->setCurrentIndex(
+            shown->index(1, RegulonModel::Operon),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QVERIFY(regulon->status()->text().contains(QStringLiteral("not among the hits")));
+        QVERIFY(services.errors.empty());
     }
 
     void mapOfManyRecordsStartsWithThoseWithHits() {

@@ -1,0 +1,369 @@
+#include "pipeline/regulon_search.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "base/errors.h"
+#include "base/number_format.h"
+#include "base/tasks.h"
+#include "motif/scoring.h"
+#include "report/result_formats.h"
+#include "report/result_schema.h"
+
+namespace xoprex {
+
+// One collection's part: its model (made with its first operon), the term
+// table of the records' background, and its rows.
+struct RegulonRun::Collection {
+    bool tried = false;
+    std::unique_ptr<RegulationModel> model;
+    SiteScoreFit fit;
+    TermTable terms;
+    std::array<double, 4> termsBackground{};
+    bool hasTerms = false;
+    size_t termsMade = 0;  // tells the workers' kernels when to be made again
+    RegulonTable table;
+};
+
+namespace {
+
+std::string describeFit(const SiteScoreFit& fit, size_t sites) {
+    std::string text = "normal, mean " + formatGeneralC(fit.mean, 8) + ", standard deviation " +
+                       formatGeneralC(fit.deviation, 8);
+    return text + (fit.fromSites ? " (the self-scores of " + std::to_string(sites) + " sites)"
+                                 : " (the scores of words drawn from the model)");
+}
+
+// Whether a gene of the annotation lies beyond its record: it starts past
+// the end, or is longer than the record (a gene across the origin of a
+// circular record ends past it).
+bool beyondRecord(const GeneRecord& gene, int64_t length) {
+    const int64_t left = std::min(gene.begin, gene.end);
+    const int64_t right = std::max(gene.begin, gene.end);
+    return left > length || right - left >= length;
+}
+
+}  // namespace
+
+std::vector<std::string> regulonOutputNames(const SearchInputs& inputs, const Searches& searches) {
+    std::vector<std::string> names;
+    if (inputs.regulon && !inputs.regulon->standardOutput) {
+        for (const auto& search : searches) {
+            names.push_back(regulonTableName(search->names.reportPrefix));
+        }
+    }
+    return names;
+}
+
+RegulonRun::RegulonRun(const SearchInputs& inputs, size_t collections)
+    : settings_(*inputs.regulon),
+      targetPath_(inputs.sequencePath),
+      skipAmbiguous_(inputs.skipAmbiguous) {
+    if (!settings_.annotationPath.empty()) {
+        annotation_ = std::make_unique<GeneAnnotation>(readGff3File(settings_.annotationPath));
+    }
+    for (size_t k = 0; k < collections; ++k) {
+        collections_.push_back(std::make_unique<Collection>());
+    }
+}
+
+RegulonRun::~RegulonRun() = default;
+
+void RegulonRun::prepareRecord(SequenceRecord& record) {
+    if (annotation_) {
+        record.genes.clear();
+        const auto found = annotation_->genes.find(record.name);
+        if (found != annotation_->genes.end()) {
+            matched_.insert(record.name);
+            const auto length = static_cast<int64_t>(record.sequence.size());
+            for (const AnnotatedGene& annotated : found->second) {
+                if (beyondRecord(annotated.gene, length)) {
+                    throw InputError(InputProblem::Format, annotation_->name,
+                                     "Incorrect annotation file! - " + annotation_->name +
+                                         ", line " + std::to_string(annotated.line) +
+                                         ": the gene lies beyond the end of record " + record.name +
+                                         " (" + std::to_string(length) + " bases) of " +
+                                         targetPath_);
+                }
+                record.genes.push_back(annotated.gene);
+            }
+        }
+    }
+    anyGenes_ = anyGenes_ || !record.genes.empty();
+    OperonRules rules;
+    rules.maxGap = settings_.operonGap;
+    rules.grouped = settings_.operons;
+    operons_ = groupOperons(record.genes, static_cast<int64_t>(record.sequence.size()),
+                            record.topology != Topology::Linear, rules);
+    strands_ = operons_.empty() ? nullptr : std::make_unique<RecordStrands>(record);
+}
+
+RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
+                                             const SequenceRecord& background,
+                                             const SearchControl& control) {
+    Collection& part = *collections_[k];
+    if (part.tried) {
+        return part;
+    }
+    part.tried = true;
+    const Options& options = search.options;
+    const NullModel null = windowNullModel(options.method, search.collection, background);
+    part.fit = siteScoreFit(search.collection, null);
+    // The p-values' distribution: its exact tail beyond the cut-off (the
+    // search's focus) answers the deep bins at once.
+    try {
+        part.model =
+            std::make_unique<RegulationModel>(search.distributions->of(background), null, part.fit);
+    } catch (const std::length_error&) {
+    } catch (const std::invalid_argument&) {
+    }
+    if (part.model == nullptr && control.onNote) {
+        control.onNote(search.names.title +
+                       ": the distribution of its window scores is out of reach: the posteriors "
+                       "of its operons are left empty");
+    }
+    if (collections_.size() > kKeptDistributions) {
+        search.distributions->release();
+    }
+    return part;
+}
+
+// What one thread keeps while it scores promoter regions: its kernel over
+// the collection's terms and its buffers.
+struct RegulonRun::Worker {
+    std::unique_ptr<WindowScores> scores;
+    const TermTable* table = nullptr;
+    size_t made = 0;
+    RegionWindows region;
+    double density = -1.0;
+    std::vector<double> terms;  // the model's window terms for `density`
+};
+
+void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
+                           CollectionSearch& search, const RecordHits& found,
+                           const SequenceRecord& background, const SearchControl& control,
+                           unsigned threads) {
+    if (operons_.empty()) {
+        return;
+    }
+    Collection& part = modelled(k, search, background, control);
+    const Options& options = search.options;
+    if (!part.hasTerms || part.termsBackground != record.backgroundFrequencies) {
+        part.terms = TermTable(options.method, search.collection, record);
+        part.termsBackground = record.backgroundFrequencies;
+        part.hasTerms = true;
+        ++part.termsMade;
+    }
+    const HitPlaces hits(found.hits);
+    const size_t count = operons_.size();
+    // Threads pay only for records of many operons.
+    const unsigned workers = count >= kThreadedOperons ? std::max(threads, 1u) : 1u;
+    while (workers_.size() < workers) {
+        workers_.push_back(std::make_unique<Worker>());
+    }
+    for (unsigned w = 0; w < workers; ++w) {
+        Worker& worker = *workers_[w];
+        if (worker.table != &part.terms || worker.made != part.termsMade) {
+            worker.scores = std::make_unique<WindowScores>(part.terms);
+            worker.table = &part.terms;
+            worker.made = part.termsMade;
+            worker.density = -1.0;
+        }
+    }
+    std::vector<RegulonRow> rows(count);
+    const size_t chunks = (count + kOperonsPerTask - 1) / kOperonsPerTask;
+    runTasks(chunks, workers, [&](size_t chunk, unsigned w) {
+        const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
+        for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
+            rows[j] = operonRow(record, info, j, search, part, hits, *workers_[w]);
+        }
+    });
+    for (RegulonRow& row : rows) {
+        part.table.rows.push_back(std::move(row));
+    }
+}
+
+RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
+                                 const CollectionSearch& search, const Collection& part,
+                                 const HitPlaces& hits, Worker& worker) const {
+    const Options& options = search.options;
+    const int length = part.terms.siteLength();
+    const Operon& operon = operons_[j];
+    const GeneRecord& first = record.genes[operon.genes.front()];
+    const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
+    RegionWindows& region = worker.region;
+    scoreRegion(*strands_, ranges, *worker.scores, length, lowerIsBetter(options.method),
+                skipAmbiguous_, region);
+    RegulonRow row;
+    row.operon = operonsBefore_ + j + 1;
+    row.record = info.name;
+    row.recordNumber = info.number;
+    row.forward = operon.forward;
+    row.firstGeneStart = first.begin;
+    for (const size_t g : operon.genes) {
+        row.locusTags.push_back(record.genes[g].locus);
+        row.geneNames.push_back(record.genes[g].gene);
+        row.products.push_back(record.genes[g].product);
+    }
+    row.windows = region.count;
+    row.sites = hits.countIn(ranges);
+    if (region.hasBest) {
+        SiteHit best(length);
+        best.position = region.bestPosition;
+        best.strand = region.bestForward;
+        const SiteSpan span = siteSpan(info, best);
+        row.hasBest = true;
+        row.bestStart = span.start;
+        row.bestEnd = span.end;
+        row.bestForward = region.bestForward;
+        row.bestScore = region.bestScore;
+        row.bestSite = region.bestSite;
+    }
+    if (part.model != nullptr) {
+        row.log10BayesFactor = 0.0;
+        if (region.count > 0) {
+            const double density = settings_.siteDensity ? *settings_.siteDensity
+                                                         : 1.0 / static_cast<double>(region.count);
+            if (density != worker.density) {
+                worker.terms = part.model->windowTerms(density);
+                worker.density = density;
+            }
+            row.log10BayesFactor =
+                part.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
+        }
+    }
+    return row;
+}
+
+void RegulonRun::finishRecord() {
+    operonsBefore_ += operons_.size();
+    operons_.clear();
+    strands_.reset();
+}
+
+void RegulonRun::checkGenesFound(const SearchControl& control) const {
+    if (!anyGenes_) {
+        if (annotation_) {
+            throw InputError(InputProblem::Format, annotation_->name,
+                             "No gene of the annotation " + annotation_->name +
+                                 " lies on a record of " + targetPath_ +
+                                 ": its sequence names (column 1) must be the records' names");
+        }
+        throw InputError(InputProblem::Format, targetPath_,
+                         "No record of " + targetPath_ +
+                             " has genes: a regulon search needs GenBank records with CDS "
+                             "features, or a GFF3 annotation (--annotation)");
+    }
+    if (annotation_ && control.onNote) {
+        size_t unmatched = 0;
+        std::string first;
+        for (const auto& [seqid, genes] : annotation_->genes) {
+            if (matched_.count(seqid) == 0) {
+                first = unmatched == 0 || seqid < first ? seqid : first;
+                ++unmatched;
+            }
+        }
+        if (unmatched > 0) {
+            control.onNote(std::to_string(unmatched) + " sequence" + (unmatched == 1 ? "" : "s") +
+                           " of the annotation " + annotation_->name + " (" + first +
+                           (unmatched > 1 ? ", ..." : "") + ") name no record of " + targetPath_ +
+                           ": their genes are left out");
+        }
+    }
+}
+
+void RegulonRun::settle(const Searches& searches, const SequenceRecord& background) {
+    for (size_t k = 0; k < searches.size(); ++k) {
+        CollectionSearch& search = *searches[k];
+        Collection& part = *collections_[k];
+        for (RegulonRow& row : part.table.rows) {
+            if (row.hasBest && part.model != nullptr) {
+                try {
+                    row.bestPValue = search.distributions->of(background)
+                                         .roughPValue(row.bestScore, RegulationModel::kTailError);
+                } catch (const std::length_error&) {
+                } catch (const std::invalid_argument&) {
+                }
+            }
+            row.posterior =
+                posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
+        }
+        if (searches.size() > kKeptDistributions) {
+            search.distributions->release();
+        }
+        sortRegulonRows(part.table.rows);
+    }
+}
+
+void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
+                       const SearchControl& control) {
+    std::vector<const RegulonTable*> tables;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        const CollectionSearch& search = *searches[k];
+        Collection& part = *collections_[k];
+        RegulonContext& context = part.table.context;
+        context.commandLine = inputs.commandLine;
+        context.targetPath = inputs.sequencePath;
+        context.annotationPath = settings_.annotationPath;
+        context.collectionPath = search.names.path;
+        context.collectionTitle = search.names.title;
+        context.motifId = search.motifId();
+        context.motifAltId = search.motifAltId();
+        context.method = search.options.method;
+        context.cutOff = search.options.cutOff;
+        context.model.emplace_back(regulon_comment::kOperons,
+                                   settings_.operons
+                                       ? "genes of one strand at most " +
+                                             std::to_string(settings_.operonGap) + " bases apart"
+                                       : "every gene alone");
+        context.model.emplace_back(regulon_comment::kPromoter,
+                                   std::to_string(search.options.promoterDistance) +
+                                       " bases upstream of the first gene's start to " +
+                                       std::to_string(search.options.inGeneDistance) +
+                                       " into it (options 5 and 6)");
+        if (part.tried) {
+            context.model.emplace_back(regulon_comment::kSiteScores,
+                                       describeFit(part.fit, search.collection.sites.size()));
+        }
+        if (part.model != nullptr) {
+            context.model.emplace_back(
+                regulon_comment::kBins,
+                std::to_string(part.model->binCount() - 1) + " of width " +
+                    formatGeneralC(part.model->binWidth(), 6) + " from " +
+                    formatGeneralC(part.model->medianEdge(), 8) +
+                    " (the background's median) to the best score, and one beyond the median");
+        }
+        context.model.emplace_back(regulon_comment::kSiteDensity,
+                                   settings_.siteDensity ? formatGeneralC(*settings_.siteDensity, 6)
+                                                         : "1 / the windows of the region");
+        context.model.emplace_back(regulon_comment::kPrior, formatGeneralC(settings_.prior, 6));
+        tables.push_back(&part.table);
+
+        std::string path;
+        if (!settings_.standardOutput) {
+            path = regulonTableName(search.names.reportPrefix);
+            OutputFile file(path);
+            writeRegulonTables({&part.table}, file);
+            file.commit();
+        }
+        if (control.onRegulon) {
+            SearchControl::RegulonSummary summary;
+            summary.collection = search.names.title;
+            summary.operons = part.table.rows.size();
+            for (const RegulonRow& row : part.table.rows) {
+                summary.expected += std::isnan(row.posterior) ? 0.0 : row.posterior;
+                summary.aboveHalf += row.posterior > 0.5 ? 1 : 0;
+            }
+            summary.path = path;
+            summary.rows = &part.table.rows;
+            control.onRegulon(summary);
+        }
+    }
+    if (settings_.standardOutput) {
+        StreamSink out(std::cout, "standard output");
+        writeRegulonTables(tables, out);
+    }
+}
+
+}  // namespace xoprex

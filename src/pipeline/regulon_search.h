@@ -1,0 +1,92 @@
+// The regulon part of a search (SearchInputs::regulon): the records' genes
+// (their own, or an annotation file's), their operons, and for every
+// collection each operon's promoter region scored and its posterior
+// probability of regulation (regulon/regulation_model.h), gathered as the
+// records pass and written at the end. Raises InputError for a bad
+// annotation file, a gene of it beyond its record, and a target none of
+// whose records has genes; the writers raise OutputError.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "pipeline/collection_search.h"
+#include "pipeline/run_search.h"
+#include "regulon/operons.h"
+#include "regulon/promoter_region.h"
+#include "regulon/regulation_model.h"
+#include "report/regulon_table.h"
+#include "seqio/gff3_reader.h"
+
+namespace xoprex {
+
+// The names of the regulon tables of the run (none when they go to
+// standard output), for the checks before anything is written.
+std::vector<std::string> regulonOutputNames(const SearchInputs& inputs, const Searches& searches);
+
+class RegulonRun {
+  public:
+    // Reads the annotation file, if any.
+    RegulonRun(const SearchInputs& inputs, size_t collections);
+    ~RegulonRun();
+    RegulonRun(const RegulonRun&) = delete;
+    RegulonRun& operator=(const RegulonRun&) = delete;
+
+    // Gives the record its genes from the annotation, and groups them into
+    // operons (its topology decided); before the record is scanned.
+    void prepareRecord(SequenceRecord& record);
+
+    // The record's operons with the k-th collection, its hits found; on up
+    // to `threads` threads for a record of many operons (the rows are the
+    // same whatever the count).
+    void addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
+                   CollectionSearch& search, const RecordHits& found,
+                   const SequenceRecord& background, const SearchControl& control,
+                   unsigned threads);
+
+    // Once every collection has had the record.
+    void finishRecord();
+
+    // After the last record: InputError when no record had genes; a note
+    // for sequences of the annotation that no record matched.
+    void checkGenesFound(const SearchControl& control) const;
+
+    // The p-values of the best windows (to within 1%, before the
+    // distributions are let go), the posteriors and the order of the rows.
+    void settle(const Searches& searches, const SequenceRecord& background);
+
+    // Each collection's table (or the one table on standard output), with
+    // its summary.
+    void write(const SearchInputs& inputs, const Searches& searches, const SearchControl& control);
+
+  private:
+    // Operons of a record from which its regions are scored on several
+    // threads, and of one task.
+    static constexpr size_t kThreadedOperons = 64;
+    static constexpr size_t kOperonsPerTask = 32;
+
+    struct Collection;
+    struct Worker;
+    Collection& modelled(size_t k, CollectionSearch& search, const SequenceRecord& background,
+                         const SearchControl& control);
+    RegulonRow operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
+                         const CollectionSearch& search, const Collection& part,
+                         const HitPlaces& hits, Worker& worker) const;
+
+    const RegulonSettings settings_;
+    std::string targetPath_;
+    bool skipAmbiguous_ = false;
+    std::unique_ptr<GeneAnnotation> annotation_;
+    std::unordered_set<std::string> matched_;
+    std::vector<std::unique_ptr<Collection>> collections_;
+    // The record being searched.
+    std::vector<Operon> operons_;
+    std::unique_ptr<RecordStrands> strands_;
+    std::vector<std::unique_ptr<Worker>> workers_;
+    size_t operonsBefore_ = 0;
+    bool anyGenes_ = false;
+};
+
+}  // namespace xoprex

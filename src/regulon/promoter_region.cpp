@@ -1,0 +1,209 @@
+#include "regulon/promoter_region.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "scan/reverse_complement.h"
+
+namespace xoprex {
+namespace {
+
+// The windows of a strand of `length` characters: positions from `lowest`
+// on (the forward strand's from 0, the reverse strand's from 1, or from L
+// when linear), `count` of them.
+struct StrandWindows {
+    int64_t lowest = 0;
+    int64_t count = 0;
+};
+
+void addRanges(bool forward, int64_t lo, int64_t hi, const StrandWindows& windows, bool circular,
+               std::vector<PositionRange>& ranges) {
+    if (windows.count <= 0 || hi < lo) {
+        return;
+    }
+    const int64_t highest = windows.lowest + windows.count - 1;
+    if (!circular) {
+        lo = std::max(lo, windows.lowest);
+        hi = std::min(hi, highest);
+        if (lo <= hi) {
+            ranges.push_back({forward, lo, hi});
+        }
+        return;
+    }
+    if (hi - lo + 1 >= windows.count) {
+        ranges.push_back({forward, windows.lowest, highest});
+        return;
+    }
+    const int64_t from =
+        windows.lowest + ((lo - windows.lowest) % windows.count + windows.count) % windows.count;
+    const int64_t to = from + (hi - lo);
+    if (to <= highest) {
+        ranges.push_back({forward, from, to});
+    } else {
+        ranges.push_back({forward, from, highest});
+        ranges.push_back({forward, windows.lowest, to - windows.count});
+    }
+}
+
+bool isUpperBase(char c) {
+    return c == 'A' || c == 'C' || c == 'G' || c == 'T';
+}
+
+// complementOf for every byte, at hand for the reverse strand's texts.
+const std::array<char, 256>& complements() {
+    static const std::array<char, 256> table = [] {
+        std::array<char, 256> made{};
+        for (size_t c = 0; c < 256; ++c) {
+            made[c] = complementOf(static_cast<unsigned char>(c));
+        }
+        return made;
+    }();
+    return table;
+}
+
+}  // namespace
+
+RecordStrands::RecordStrands(const SequenceRecord& record)
+    : forward_(record.sequence), circular_(record.topology != Topology::Linear) {
+    if (fullyComplementable(forward_.data(), forward_.size())) {
+        reverseLength_ = static_cast<int64_t>(forward_.size());
+    } else {
+        reverse_ = reverseComplementText(forward_);
+        reverseLength_ = static_cast<int64_t>(reverse_.size());
+        built_ = true;
+    }
+}
+
+std::vector<PositionRange> RecordStrands::promoterRanges(const GeneRecord& gene,
+                                                         const Options& options, int length) const {
+    // -G < distance < P, the distance B - position for a direct gene and
+    // position - B for a complement one (B its start).
+    const int64_t begin = gene.begin;
+    const int64_t promoter = options.promoterDistance;
+    const int64_t inGene = options.inGeneDistance;
+    const int64_t lo = gene.sense ? begin - promoter + 1 : begin - inGene + 1;
+    const int64_t hi = gene.sense ? begin + inGene - 1 : begin + promoter - 1;
+    std::vector<PositionRange> ranges;
+    // A circular strand of N characters has N windows: positions 0 .. N - 1
+    // forward, 1 .. N reverse; a linear one N - L + 1: 0 .. N - L forward,
+    // L .. N reverse. A strand shorter than L has none.
+    const auto windowsOf = [this, length](int64_t n, bool forward) {
+        if (n < length || length <= 0) {
+            return StrandWindows{0, 0};
+        }
+        if (circular_) {
+            return StrandWindows{forward ? 0 : 1, n};
+        }
+        return StrandWindows{forward ? 0 : length, n - length + 1};
+    };
+    addRanges(true, lo, hi, windowsOf(forwardLength(), true), circular_, ranges);
+    addRanges(false, lo, hi, windowsOf(reverseLength_, false), circular_, ranges);
+    return ranges;
+}
+
+void RecordStrands::rangeText(const PositionRange& range, int length, std::string& out) const {
+    const int64_t count = range.last - range.first + 1;
+    const int64_t size = count + length - 1;
+    out.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+    char* to = out.data();
+    if (range.forward) {
+        const int64_t n = forwardLength();
+        if (range.first + size <= n) {
+            std::memcpy(to, forward_.data() + range.first, static_cast<size_t>(size));
+            return;
+        }
+        for (int64_t k = 0; k < size; ++k) {
+            to[k] = forward_[static_cast<size_t>((range.first + k) % n)];
+        }
+        return;
+    }
+    // Position p of the reverse strand is its window M - p; its character
+    // j is the complement of forward character M - 1 - j (when every byte
+    // has a complement).
+    const int64_t m = reverseLength_;
+    const int64_t start = m - range.last;
+    if (built_) {
+        for (int64_t k = 0; k < size; ++k) {
+            to[k] = reverse_[static_cast<size_t>((start + k) % m)];
+        }
+        return;
+    }
+    const std::array<char, 256>& complement = complements();
+    for (int64_t k = 0; k < size; ++k) {
+        const int64_t j = start + k < m ? start + k : (start + k) % m;
+        to[k] = complement[static_cast<unsigned char>(forward_[static_cast<size_t>(m - 1 - j)])];
+    }
+}
+
+void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 RegionWindows& region) {
+    region.count = 0;
+    region.hasBest = false;
+    region.scores.clear();
+    std::string& text = region.text;
+    for (const PositionRange& range : ranges) {
+        strands.rangeText(range, length, text);
+        const auto count = static_cast<size_t>(range.last - range.first + 1);
+        const size_t from = region.scores.size();
+        region.scores.resize(from + count);
+        double* const scored = region.scores.data() + from;
+        scores.score(text.data(), count, scored);
+        if (skipAmbiguous) {
+            // A window holding letters other than bases is left out: NaN.
+            int64_t others = 0;
+            for (int l = 0; l + 1 < length; ++l) {
+                others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
+            }
+            for (size_t k = 0; k < count; ++k) {
+                others += isUpperBase(text[k + static_cast<size_t>(length) - 1]) ? 0 : 1;
+                if (others != 0) {
+                    scored[k] = std::numeric_limits<double>::quiet_NaN();
+                }
+                others -= isUpperBase(text[k]) ? 0 : 1;
+            }
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const double score = scored[k];
+            if (std::isnan(score)) {
+                continue;
+            }
+            ++region.count;
+            if (!region.hasBest ||
+                (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
+                region.hasBest = true;
+                region.bestScore = score;
+                region.bestForward = range.forward;
+                region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
+                                                    : range.last - static_cast<int64_t>(k);
+            }
+        }
+    }
+    if (region.hasBest) {
+        const PositionRange best{region.bestForward, region.bestPosition, region.bestPosition};
+        strands.rangeText(best, length, region.bestSite);
+    }
+}
+
+HitPlaces::HitPlaces(const std::vector<SiteHit>& hits) {
+    for (const SiteHit& hit : hits) {
+        (hit.strand ? forward_ : reverse_).push_back(hit.position);
+    }
+    std::sort(forward_.begin(), forward_.end());
+    std::sort(reverse_.begin(), reverse_.end());
+}
+
+size_t HitPlaces::countIn(const std::vector<PositionRange>& ranges) const {
+    size_t count = 0;
+    for (const PositionRange& range : ranges) {
+        const std::vector<int64_t>& places = range.forward ? forward_ : reverse_;
+        count += static_cast<size_t>(std::upper_bound(places.begin(), places.end(), range.last) -
+                                     std::lower_bound(places.begin(), places.end(), range.first));
+    }
+    return count;
+}
+
+}  // namespace xoprex

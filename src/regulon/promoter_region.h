@@ -1,0 +1,98 @@
+// The promoter region of an operon and what its windows show. The region
+// is every window, on either strand, that the site annotation would call an
+// operator of the operon's first gene by distance (scan/annotation.h:
+// -inGeneDistance < distance < promoterDistance, the distance measured from
+// the window's position as the scan gives it), so P + G - 1 positions a
+// strand for promoter distance P and in-gene distance G. On a linear record
+// the region is clipped to the windows the record has; on a circular one it
+// runs across the origin (the distance counted around it), and covers a
+// strand whole when it is at least as long. Nothing here fails but memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/records.h"
+#include "motif/scoring.h"
+#include "options/options.h"
+#include "scan/window_scores.h"
+#include "seqio/sequence.h"
+
+namespace xoprex {
+
+// Windows of one strand by their positions, first to last inclusive.
+struct PositionRange {
+    bool forward = true;
+    int64_t first = 0;
+    int64_t last = 0;
+};
+
+// A record's two strands as the promoter regions read them: the forward
+// text, and the reverse strand (its N characters are the record's less
+// those without a complement, scan/reverse_complement.h) read from the
+// forward text, or built once when some byte has no complement.
+class RecordStrands {
+  public:
+    // `record` must outlive this.
+    explicit RecordStrands(const SequenceRecord& record);
+
+    bool circular() const { return circular_; }
+    int64_t forwardLength() const { return static_cast<int64_t>(forward_.size()); }
+    int64_t reverseLength() const { return reverseLength_; }
+
+    // The ranges of the operator windows of `length` characters of `gene`
+    // (at most two a strand).
+    std::vector<PositionRange> promoterRanges(const GeneRecord& gene, const Options& options,
+                                              int length) const;
+
+    // The text of the range's windows of `length` characters, window after
+    // window overlapping (count + length - 1 characters), into `out`; the
+    // windows in order of their start on the strand read (falling positions
+    // on the reverse strand).
+    void rangeText(const PositionRange& range, int length, std::string& out) const;
+
+  private:
+    const std::string& forward_;
+    std::string reverse_;  // built only when some byte has no complement
+    int64_t reverseLength_ = 0;
+    bool circular_ = false;
+    bool built_ = false;
+};
+
+// What the windows of a region show.
+struct RegionWindows {
+    size_t count = 0;
+    // The best-scoring window (the first of equals, forward strand first).
+    bool hasBest = false;
+    bool bestForward = true;
+    int64_t bestPosition = 0;
+    double bestScore = 0.0;
+    std::string bestSite;
+    // Every window's score, in the order read (NaN for one left out).
+    std::vector<double> scores;
+    // What the scoring reuses from region to region.
+    std::string text;
+};
+
+// Scores the windows of the ranges of `length` characters into `region`
+// (its buffers kept for the next region; `lowerIsBetter` says which end is
+// best); windows holding letters other than A, C, G, T are left out when
+// `skipAmbiguous`.
+void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 RegionWindows& region);
+
+// The hits of a record by strand and position, to count those in a region.
+class HitPlaces {
+  public:
+    explicit HitPlaces(const std::vector<SiteHit>& hits);
+    size_t countIn(const std::vector<PositionRange>& ranges) const;
+
+  private:
+    std::vector<int64_t> forward_;
+    std::vector<int64_t> reverse_;
+};
+
+}  // namespace xoprex

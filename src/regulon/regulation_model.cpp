@@ -1,0 +1,239 @@
+#include "regulon/regulation_model.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace xoprex {
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kInverseSqrt2 = 0.70710678118654752440;
+constexpr double kLogSqrt2Pi = 0.91893853320467274178;
+
+// log Q(z), Q the standard normal's upper tail, without underflow: erfc
+// while it is representable, the asymptotic series beyond.
+double logUpperTail(double z) {
+    if (z == kInfinity) {
+        return -kInfinity;
+    }
+    if (z < 30.0) {
+        return std::log(0.5 * std::erfc(z * kInverseSqrt2));
+    }
+    const double r = 1.0 / (z * z);
+    return -0.5 * z * z - std::log(z) - kLogSqrt2Pi + std::log1p(r * (-1.0 + r * (3.0 - 15.0 * r)));
+}
+
+double logLowerTail(double z) {
+    return logUpperTail(-z);
+}
+
+// log(1 - e^x) for x <= 0.
+double logOneMinusExp(double x) {
+    if (x == 0.0) {
+        return -kInfinity;
+    }
+    return x > -0.6931471805599453 ? std::log(-std::expm1(x)) : std::log1p(-std::exp(x));
+}
+
+// log of the standard normal's mass over [a, b], a < b (either may be
+// infinite).
+double logNormalMass(double a, double b) {
+    if (!(a < b)) {
+        return -kInfinity;
+    }
+    if (a >= 0.0) {
+        const double high = logUpperTail(a);
+        const double low = logUpperTail(b);
+        return high == -kInfinity ? -kInfinity : high + logOneMinusExp(low - high);
+    }
+    if (b <= 0.0) {
+        const double high = logLowerTail(b);
+        const double low = logLowerTail(a);
+        return high == -kInfinity ? -kInfinity : high + logOneMinusExp(low - high);
+    }
+    return std::log1p(-(std::exp(logLowerTail(a)) + std::exp(logUpperTail(b))));
+}
+
+// log(e^x + e^y).
+double logSumExp(double x, double y) {
+    const double top = std::max(x, y);
+    if (top == -kInfinity) {
+        return -kInfinity;
+    }
+    return top + std::log1p(std::exp(std::min(x, y) - top));
+}
+
+// The best and the worst score a window of bases can reach, times `sign`.
+std::pair<double, double> scoreRange(const NullModel& model, double sign) {
+    double best = 0.0;
+    double worst = 0.0;
+    for (const auto& row : model.terms) {
+        double high = -kInfinity;
+        double low = kInfinity;
+        for (size_t b = 0; b < 4; ++b) {
+            if (model.background[b] > 0.0) {
+                high = std::max(high, sign * row[b]);
+                low = std::min(low, sign * row[b]);
+            }
+        }
+        best += high;
+        worst += low;
+    }
+    return {best, worst};
+}
+
+}  // namespace
+
+SiteScoreFit siteScoreFit(const SiteCollection& collection, const NullModel& model) {
+    SiteScoreFit fit;
+    const auto [best, worst] = scoreRange(model, 1.0);
+    const double floor = 1e-6 * std::max(std::fabs(best - worst), 1.0);
+    if (collection.sites.size() >= 2) {
+        const double count = static_cast<double>(collection.sites.size());
+        double sum = 0.0;
+        for (const SiteHit& site : collection.sites) {
+            sum += site.score;
+        }
+        const double mean = sum / count;
+        double variance = 0.0;
+        for (const SiteHit& site : collection.sites) {
+            variance += (site.score - mean) * (site.score - mean);
+        }
+        const double deviation = std::sqrt(variance / count);
+        if (deviation > floor && std::isfinite(mean)) {
+            return {mean, deviation, true};
+        }
+    }
+    // Words drawn from the model: independent positions, so the means and
+    // the variances of the positions' terms add up.
+    fit.fromSites = false;
+    double variance = 0.0;
+    const size_t length = std::min(model.terms.size(), collection.model.positions.size());
+    for (size_t l = 0; l < length; ++l) {
+        const auto& frequencies = collection.model.positions[l].frequencies;
+        double mean = 0.0;
+        for (size_t b = 0; b < 4; ++b) {
+            mean += frequencies[b] > 0.0 ? frequencies[b] * model.terms[l][b] : 0.0;
+        }
+        for (size_t b = 0; b < 4; ++b) {
+            const double difference = model.terms[l][b] - mean;
+            variance += frequencies[b] > 0.0 ? frequencies[b] * difference * difference : 0.0;
+        }
+        fit.mean += mean;
+    }
+    fit.deviation = std::max(std::sqrt(variance), floor);
+    return fit;
+}
+
+RegulationModel::RegulationModel(const ScoreDistribution& null, const NullModel& model,
+                                 const SiteScoreFit& fit)
+    : sign_(model.lowerIsBetter ? -1.0 : 1.0) {
+    const auto [best, worst] = scoreRange(model, sign_);
+    edge_ = sign_ * null.scoreWithTailAtLeast(0.5);
+    if (!std::isfinite(edge_)) {
+        edge_ = worst;
+    }
+    edge_ = std::min(edge_, best);
+    width_ = fit.deviation / kBinsPerDeviation;
+    size_t bins = 1;
+    if (best > edge_) {
+        const double needed = std::ceil((best - edge_) / width_);
+        if (needed > static_cast<double>(kMaxBins)) {
+            bins = kMaxBins;
+            width_ = (best - edge_) / static_cast<double>(kMaxBins);
+        } else {
+            bins = std::max<size_t>(1, static_cast<size_t>(needed));
+        }
+    }
+    inverseWidth_ = 1.0 / width_;
+    lastBin_ = static_cast<double>(bins);
+    // Null masses: bin 0 below the edge, bins 1 .. K above it.
+    const auto tail = [&null, this](double g) { return null.roughTail(sign_ * g, kTailError); };
+    std::vector<double> lowerTails(bins + 1);
+    for (size_t k = 0; k < bins; ++k) {
+        lowerTails[k] = tail(edgeAt(k));
+    }
+    std::vector<double> masses(bins + 1);
+    masses[0] = 1.0 - lowerTails[0];
+    for (size_t k = 1; k <= bins; ++k) {
+        masses[k] = lowerTails[k - 1] - (k < bins ? lowerTails[k] : 0.0);
+    }
+    double smallest = kInfinity;
+    for (const double mass : masses) {
+        if (mass > 0.0) {
+            smallest = std::min(smallest, mass);
+        }
+    }
+    for (size_t k = 0; k <= bins; ++k) {
+        if (!(masses[k] > 0.0)) {
+            masses[k] = k > 0 && lowerTails[k - 1] > 0.0 ? lowerTails[k - 1] : smallest;
+        }
+    }
+    // Site masses: the normal (mean and deviation turned to the axis) cut
+    // at the best score.
+    const double mean = sign_ * fit.mean;
+    const auto z = [mean, &fit](double g) { return (g - mean) / fit.deviation; };
+    const double logTotal = logLowerTail(z(best));
+    logNull_.resize(bins + 1);
+    logRatio_.resize(bins + 1);
+    for (size_t k = 0; k <= bins; ++k) {
+        const double from = k == 0 ? -kInfinity : edgeAt(k - 1);
+        const double to = k == 0 ? edgeAt(0) : std::min(k < bins ? edgeAt(k) : best, best);
+        const double logSite = logNormalMass(z(from), z(to)) - logTotal;
+        logNull_[k] = std::log(masses[k]);
+        logRatio_[k] = logSite - logNull_[k];
+    }
+}
+
+size_t RegulationModel::binOf(double score) const {
+    // Without branches (half the windows of a region fall on either side
+    // of the median): below the edge 0, then floor((g - edge) / w) + 1 up
+    // to the last bin. Not for NaN.
+    const double steps = (sign_ * score - edge_) * inverseWidth_ + 1.0;
+    return static_cast<size_t>(std::min(std::max(steps, 0.0), lastBin_));
+}
+
+std::vector<double> RegulationModel::windowTerms(double siteDensity) const {
+    std::vector<double> terms(logRatio_.size());
+    const double logDensity = std::log(siteDensity);
+    const double logRest = std::log1p(-siteDensity);
+    for (size_t k = 0; k < terms.size(); ++k) {
+        terms[k] = logSumExp(logDensity + logRatio_[k], logRest);
+    }
+    return terms;
+}
+
+double RegulationModel::logBayesFactor(const std::vector<double>& scores,
+                                       const std::vector<double>& terms) const {
+    // Four running sums, joined in a fixed order: the same result every
+    // time, without one long chain of dependent additions.
+    std::array<double, 4> sums{};
+    const size_t n = scores.size();
+    size_t i = 0;
+    const auto term = [&](double score) { return std::isnan(score) ? 0.0 : terms[binOf(score)]; };
+    for (; i + 4 <= n; i += 4) {
+        for (size_t lane = 0; lane < 4; ++lane) {
+            sums[lane] += term(scores[i + lane]);
+        }
+    }
+    for (; i < n; ++i) {
+        sums[i % 4] += term(scores[i]);
+    }
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+}
+
+double posteriorProbability(double logBayesFactor, double prior) {
+    const double logOdds = logBayesFactor + std::log(prior) - std::log1p(-prior);
+    if (std::isnan(logOdds)) {
+        return logOdds;
+    }
+    if (logOdds >= 0.0) {
+        return 1.0 / (1.0 + std::exp(-logOdds));
+    }
+    const double odds = std::exp(logOdds);
+    return odds / (1.0 + odds);
+}
+
+}  // namespace xoprex

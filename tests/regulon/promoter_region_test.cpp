@@ -1,0 +1,98 @@
+// The promoter region against the site annotation's operator test, window
+// by window, and its windows' scores against the term table.
+#include "regulon/promoter_region.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "motif/scoring.h"
+#include "scan/annotation.h"
+#include "scan/reverse_complement.h"
+
+namespace {
+
+using xoprex::GeneRecord;
+using xoprex::PositionRange;
+using xoprex::RecordStrands;
+using xoprex::SequenceRecord;
+using xoprex::Topology;
+
+std::set<std::pair<bool, int64_t>> placesOf(const std::vector<PositionRange>& ranges) {
+    std::set<std::pair<bool, int64_t>> places;
+    for (const PositionRange& range : ranges) {
+        for (int64_t p = range.first; p <= range.last; ++p) {
+            EXPECT_TRUE(places.emplace(range.forward, p).second) << "a window twice";
+        }
+    }
+    return places;
+}
+
+// Every window of both strands is in the region exactly when the operator
+// test calls it an operator of the gene by distance (on a circular record,
+// at one of the positions the window has around the circle).
+TEST(PromoterRegion, IsWhereTheOperatorTestSaysOperator) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 400; ++trial) {
+        const int64_t n = 30 + static_cast<int64_t>(random() % 60);
+        const int length = 1 + static_cast<int>(random() % 8);
+        SequenceRecord record;
+        record.sequence.assign(static_cast<size_t>(n), 'A');
+        const bool circular = trial % 2 == 0;
+        record.topology = circular ? Topology::Circular : Topology::Linear;
+        xoprex::Options options;
+        options.promoterDistance = static_cast<int32_t>(random() % 50) - 10;
+        options.inGeneDistance = static_cast<int32_t>(random() % 50) - 10;
+        GeneRecord gene;
+        gene.sense = random() % 2 == 0;
+        gene.begin = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(n));
+        gene.end = gene.sense ? gene.begin + 10 : gene.begin - 10;
+        const RecordStrands strands(record);
+        const auto places = placesOf(strands.promoterRanges(gene, options, length));
+        for (const bool forward : {true, false}) {
+            // The scan's positions: forward 0 .. N - 1 (circular) or
+            // 0 .. N - L; reverse N - i for window i.
+            const int64_t windows = circular ? n : n - length + 1;
+            for (int64_t i = 0; i < std::max<int64_t>(windows, 0); ++i) {
+                const int64_t position = forward ? i : n - i;
+                bool operatorSite = false;
+                for (int64_t turn = circular ? -2 : 0; turn <= (circular ? 2 : 0); ++turn) {
+                    operatorSite =
+                        operatorSite ||
+                        xoprex::withinOperatorReach(
+                            xoprex::distanceFromGeneStart(gene, position + turn * n), options);
+                }
+                EXPECT_EQ(places.count({forward, position}) == 1, operatorSite)
+                    << "trial " << trial << " n " << n << " L " << length << " forward " << forward
+                    << " position " << position;
+            }
+        }
+    }
+}
+
+// The windows' texts are the strands' (reverse: the reverse complement,
+// window N - p at position p), across the origin of a circular record.
+TEST(PromoterRegion, WindowsReadTheStrands) {
+    SequenceRecord record;
+    record.sequence = "ACGTTGCAAGGCTTACCGATNNACGGTACAT";
+    record.topology = Topology::Circular;
+    const int64_t n = static_cast<int64_t>(record.sequence.size());
+    const std::string reverse = xoprex::reverseComplementText(record.sequence);
+    const std::string doubled = record.sequence + record.sequence;
+    const std::string reverseDoubled = reverse + reverse;
+    const RecordStrands strands(record);
+    std::string text;
+    for (const bool forward : {true, false}) {
+        const PositionRange range{forward, forward ? n - 3 : 1, forward ? n - 1 : 4};
+        strands.rangeText(range, 6, text);
+        const std::string expected = forward ? doubled.substr(static_cast<size_t>(n - 3), 8)
+                                             : reverseDoubled.substr(static_cast<size_t>(n - 4), 9);
+        EXPECT_EQ(text, expected) << forward;
+    }
+}
+
+}  // namespace

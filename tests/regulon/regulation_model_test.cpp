@@ -1,0 +1,188 @@
+// The regulation model's properties: evidence that grows with a site's
+// score and with the number of sites, no underflow, the same answers on a
+// turned-round score axis, densities that sum to one, and the fit of a
+// model's own words.
+#include "regulon/regulation_model.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+using xoprex::NullModel;
+using xoprex::RegulationModel;
+using xoprex::ScoreDistribution;
+using xoprex::SiteScoreFit;
+
+// A motif of `length` positions whose consensus letter scores 2 and the
+// others between -3 and 0, as an information score would.
+NullModel motifModel(size_t length, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> other(-3.0, 0.0);
+    NullModel model;
+    for (size_t l = 0; l < length; ++l) {
+        std::array<double, 4> row{};
+        const size_t consensus = random() % 4;
+        for (size_t b = 0; b < 4; ++b) {
+            row[b] = b == consensus ? 2.0 : other(random);
+        }
+        model.terms.push_back(row);
+    }
+    return model;
+}
+
+NullModel turnedRound(NullModel model) {
+    for (auto& row : model.terms) {
+        for (double& term : row) {
+            term = -term;
+        }
+    }
+    model.lowerIsBetter = !model.lowerIsBetter;
+    return model;
+}
+
+// Background windows: scores of random words.
+std::vector<double> backgroundScores(const NullModel& model, size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<double> scores;
+    for (size_t w = 0; w < count; ++w) {
+        double score = 0.0;
+        for (const auto& row : model.terms) {
+            score += row[random() % 4];
+        }
+        scores.push_back(score);
+    }
+    return scores;
+}
+
+constexpr size_t kLength = 16;
+const SiteScoreFit kFit{27.0, 2.0, true};  // the best window scores 32
+
+TEST(RegulationModel, EvidenceGrowsWithTheSiteScoreAndTheSites) {
+    const NullModel model = motifModel(kLength, 1);
+    const ScoreDistribution null(model);
+    const RegulationModel regulation(null, model, kFit);
+    const std::vector<double> background = backgroundScores(model, 800, 2);
+    const double density = 1.0 / 800.0;
+    // One window planted at scores rising a deviation at a time, from the
+    // background's bulk up to the sites' mean (within a bin the null's
+    // mass, exact, follows the few words of each score in the far tail).
+    double before = -INFINITY;
+    for (double score = kFit.mean - 12 * kFit.deviation; score <= kFit.mean;
+         score += kFit.deviation) {
+        std::vector<double> scores = background;
+        scores[400] = score;
+        const double evidence = regulation.logBayesFactor(scores, density);
+        EXPECT_GE(evidence, before - 1e-9) << score;
+        before = evidence;
+    }
+    // More windows at the sites' mean.
+    before = -INFINITY;
+    for (size_t sites = 0; sites <= 5; ++sites) {
+        std::vector<double> scores = background;
+        for (size_t s = 0; s < sites; ++s) {
+            scores[100 * s + 7] = kFit.mean;
+        }
+        const double evidence = regulation.logBayesFactor(scores, density);
+        EXPECT_GT(evidence, before) << sites;
+        before = evidence;
+    }
+    // The background alone speaks against regulation; one site at the
+    // sites' mean, for it.
+    EXPECT_LT(regulation.logBayesFactor(background, density), 0.0);
+    std::vector<double> planted = background;
+    planted[3] = kFit.mean;
+    EXPECT_GT(xoprex::posteriorProbability(regulation.logBayesFactor(planted, density), 0.05), 0.9);
+}
+
+TEST(RegulationModel, NeitherLikelihoodUnderflows) {
+    const NullModel model = motifModel(kLength, 3);
+    const ScoreDistribution null(model);
+    const RegulationModel regulation(null, model, kFit);
+    // Many windows, each at the best score, or each at the worst.
+    for (const double score : {32.0, -48.0, 1e6, -1e6}) {
+        const std::vector<double> scores(20000, score);
+        const double evidence = regulation.logBayesFactor(scores, 1e-4);
+        EXPECT_TRUE(std::isfinite(evidence)) << score;
+        const double posterior = xoprex::posteriorProbability(evidence, 0.05);
+        EXPECT_GE(posterior, 0.0);
+        EXPECT_LE(posterior, 1.0);
+    }
+    EXPECT_EQ(xoprex::posteriorProbability(1e4, 0.05), 1.0);
+    EXPECT_EQ(xoprex::posteriorProbability(-1e4, 0.05), 0.0);
+    EXPECT_NEAR(xoprex::posteriorProbability(0.0, 0.05), 0.05, 1e-15);
+    EXPECT_GT(xoprex::posteriorProbability(-700.0, 0.5), 0.0);
+}
+
+TEST(RegulationModel, DensitiesSumToOne) {
+    const NullModel model = motifModel(kLength, 4);
+    const ScoreDistribution null(model);
+    const RegulationModel regulation(null, model, kFit);
+    double nullSum = 0.0;
+    double siteSum = 0.0;
+    for (size_t k = 0; k < regulation.binCount(); ++k) {
+        nullSum += std::exp(regulation.logNullMass(k));
+        siteSum += std::exp(regulation.logSiteMass(k));
+    }
+    EXPECT_NEAR(nullSum, 1.0, 3e-3);
+    EXPECT_NEAR(siteSum, 1.0, 1e-9);
+    EXPECT_NEAR(regulation.binWidth(), kFit.deviation / RegulationModel::kBinsPerDeviation, 1e-12);
+}
+
+// Lower is better: the same model on the turned-round axis gives the same
+// evidence for the turned-round scores.
+TEST(RegulationModel, LowerIsBetterIsTheSameModelTurnedRound) {
+    const NullModel model = motifModel(kLength, 5);
+    const NullModel turned = turnedRound(model);
+    const ScoreDistribution null(model);
+    const ScoreDistribution turnedNull(turned);
+    const RegulationModel regulation(null, model, kFit);
+    const RegulationModel turnedRegulation(turnedNull, turned, {-kFit.mean, kFit.deviation, true});
+    std::vector<double> scores = backgroundScores(model, 500, 6);
+    scores[10] = 26.0;
+    scores[20] = 29.5;
+    std::vector<double> negated;
+    for (const double score : scores) {
+        negated.push_back(-score);
+    }
+    const double evidence = regulation.logBayesFactor(scores, 0.002);
+    EXPECT_NEAR(turnedRegulation.logBayesFactor(negated, 0.002), evidence,
+                1e-2 * std::fabs(evidence) + 1e-2);
+}
+
+// Without sites, the fit is the mean and deviation of the scores of words
+// drawn from the model's frequencies: every word of a short model weighed.
+TEST(RegulationModel, ModelWordsFitMatchesEnumeration) {
+    const NullModel model = motifModel(3, 8);
+    xoprex::SiteCollection collection;
+    collection.model.positions.resize(3);
+    const double frequencies[3][4] = {
+        {0.7, 0.1, 0.1, 0.1}, {0.0, 0.5, 0.5, 0.0}, {0.25, 0.25, 0.25, 0.25}};
+    for (size_t l = 0; l < 3; ++l) {
+        for (size_t b = 0; b < 4; ++b) {
+            collection.model.positions[l].frequencies[b] = frequencies[l][b];
+        }
+    }
+    double mean = 0.0;
+    double square = 0.0;
+    for (size_t word = 0; word < 64; ++word) {
+        double weight = 1.0;
+        double score = 0.0;
+        for (size_t l = 0; l < 3; ++l) {
+            const size_t b = (word >> (2 * l)) & 3;
+            weight *= frequencies[l][b];
+            score += model.terms[l][b];
+        }
+        mean += weight * score;
+        square += weight * score * score;
+    }
+    const SiteScoreFit fit = xoprex::siteScoreFit(collection, model);
+    EXPECT_FALSE(fit.fromSites);
+    EXPECT_NEAR(fit.mean, mean, 1e-12);
+    EXPECT_NEAR(fit.deviation, std::sqrt(square - mean * mean), 1e-9);
+}
+
+}  // namespace

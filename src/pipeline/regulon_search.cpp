@@ -296,6 +296,14 @@ void RegulonRun::settle(const Searches& searches, const SequenceRecord& backgrou
     }
 }
 
+std::vector<const RegulonTable*> RegulonRun::tables() const {
+    std::vector<const RegulonTable*> out;
+    for (const auto& part : collections_) {
+        out.push_back(&part->table);
+    }
+    return out;
+}
+
 void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
                        const SearchControl& control) {
     std::vector<const RegulonTable*> tables;

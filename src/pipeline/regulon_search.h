@@ -61,6 +61,10 @@ class RegulonRun {
     // its summary.
     void write(const SearchInputs& inputs, const Searches& searches, const SearchControl& control);
 
+    // Each collection's table, in the order of the collections (complete
+    // once settled).
+    std::vector<const RegulonTable*> tables() const;
+
   private:
     // Operons of a record from which its regions are scored on several
     // threads, and of one task.

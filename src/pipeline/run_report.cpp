@@ -106,6 +106,55 @@ ReportCollection collectionOf(const SearchInputs& inputs, const CollectionSearch
     return c;
 }
 
+std::string joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& text : texts) {
+        out += (out.empty() ? "" : ", ") + text;
+    }
+    return out;
+}
+
+// The operons of every collection, the highest posteriors first (those out
+// of the model's reach last), at most kReportTopOperons.
+ReportTable operonsOf(const std::vector<const RegulonTable*>& tables) {
+    ReportTable table;
+    if (tables.empty()) {
+        return table;
+    }
+    table.columns = {"posterior", "collection", "record",  "operon",  "strand",
+                     "first gene", "locus tags", "genes",  "products", "best window",
+                     "start",     "window strand", "p-value", "hits"};
+    std::vector<std::pair<const RegulonTable*, const RegulonRow*>> rows;
+    for (const RegulonTable* part : tables) {
+        for (const RegulonRow& row : part->rows) {
+            rows.emplace_back(part, &row);
+        }
+    }
+    const auto higher = [](const auto& a, const auto& b) {
+        const double x = a.second->posterior;
+        const double y = b.second->posterior;
+        return !std::isnan(x) && (std::isnan(y) || x > y);
+    };
+    const size_t top = std::min(rows.size(), kReportTopOperons);
+    std::stable_sort(rows.begin(), rows.end(), higher);
+    for (size_t i = 0; i < top; ++i) {
+        const RegulonTable& part = *rows[i].first;
+        const RegulonRow& row = *rows[i].second;
+        const std::string& name =
+            part.context.motifId.empty() ? part.context.collectionTitle : part.context.motifId;
+        table.rows.push_back(
+            {std::isnan(row.posterior) ? "-" : formatGeneralC(row.posterior, 3), name, row.record,
+             std::to_string(row.operon), row.forward ? "+" : "-",
+             std::to_string(row.firstGeneStart), joined(row.locusTags), joined(row.geneNames),
+             joined(row.products), row.hasBest ? row.bestSite : "",
+             row.hasBest ? std::to_string(row.bestStart) : "",
+             row.hasBest ? (row.bestForward ? "+" : "-") : "",
+             std::isnan(row.bestPValue) ? "-" : formatGeneralC(row.bestPValue, 2),
+             std::to_string(row.sites)});
+    }
+    return table;
+}
+
 }  // namespace
 
 void keepForReport(CollectionSearch& search, const RecordInfo& info, const SequenceRecord& record,
@@ -127,7 +176,8 @@ void keepForReport(CollectionSearch& search, const RecordInfo& info, const Seque
     search.reportRecords.push_back(std::move(kept));
 }
 
-RunReport runReportOf(const SearchInputs& inputs, const Searches& searches) {
+RunReport runReportOf(const SearchInputs& inputs, const Searches& searches,
+                      const std::vector<const RegulonTable*>& regulon) {
     RunReport report;
     report.version = version();
     report.commandLine = inputs.commandLine;
@@ -145,15 +195,17 @@ RunReport runReportOf(const SearchInputs& inputs, const Searches& searches) {
     for (const auto& search : searches) {
         report.collections.push_back(collectionOf(inputs, *search));
     }
+    report.operons = operonsOf(regulon);
     return report;
 }
 
-void writeRunReport(const SearchInputs& inputs, const Searches& searches) {
+void writeRunReport(const SearchInputs& inputs, const Searches& searches,
+                    const std::vector<const RegulonTable*>& regulon) {
     if (inputs.reportPath.empty()) {
         return;
     }
     OutputFile file(inputs.reportPath);
-    writeHtmlReport(runReportOf(inputs, searches), file);
+    writeHtmlReport(runReportOf(inputs, searches, regulon), file);
     file.commit();
 }
 

@@ -535,7 +535,8 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     if (regulon != nullptr) {
         regulon->write(inputs, searches, control);
     }
-    writeRunReport(inputs, searches);
+    writeRunReport(inputs, searches,
+                   regulon != nullptr ? regulon->tables() : std::vector<const RegulonTable*>{});
     return written;
 }
 

@@ -83,7 +83,8 @@ TEST(Regulon, PlantedOperonsRankFirst) {
 }
 
 // FASTA with a GFF3 annotation gives the rows GenBank gives; --stdout
-// writes one long table of every collection, and nothing else.
+// writes one long table of every collection, and nothing else but the
+// report asked for, which ranks the operons of all of them.
 TEST(Regulon, AnnotationAndLongTable) {
     TempDir dir;
     ASSERT_EQ(run(kPlant + " --sites " + kExamples + "/crp_sites.txt --out g --operons 30" +
@@ -105,10 +106,18 @@ TEST(Regulon, AnnotationAndLongTable) {
     std::filesystem::create_directory("c");
     ASSERT_EQ(run("cd c && " + kXoprex + " regulon --sequence ../g.gbk --collection " + kExamples +
                   "/crp_sites.txt --motifs " + kExamples +
-                  "/crp.jaspar --pvalue 1e-4 --stdout tsv > ../long.tsv 2> ../err.txt"),
+                  "/crp.jaspar --pvalue 1e-4 --stdout tsv --report ../report.html > ../long.tsv "
+                  "2> ../err.txt"),
               0)
         << readFile("err.txt");
     EXPECT_TRUE(std::filesystem::is_empty("c"));
+    // The report ranks the operons of every collection together.
+    const std::string report = readFile("report.html");
+    const size_t ranked = report.find("<h2>Ranked operons</h2>");
+    ASSERT_NE(ranked, std::string::npos);
+    for (const char* motif : {"<td>crp_sites</td>", "<td>CRP</td>", "<td>CRP_HALF</td>"}) {
+        EXPECT_NE(report.find(motif, ranked), std::string::npos) << motif;
+    }
     const std::string table = readFile("long.tsv");
     size_t headers = 0;
     for (size_t at = 0; (at = table.find("\nmotif_id\t", at)) != std::string::npos; ++at) {

@@ -107,6 +107,10 @@ cells = [element for element in svg.iter("{http://www.w3.org/2000/svg}rect")
          if element.find("{http://www.w3.org/2000/svg}title") is not None]
 if len(cells) != 10 * 3:
     failures.append(f"heat map: {len(cells)} cells")
+for g in (1, 2, 3):
+    report = os.path.join(results, f"g{g}", f"g{g}_report.html")
+    if "<h2>Ranked operons</h2>" not in open(report, encoding="utf-8").read():
+        failures.append(f"{report}: no ranked operons")
 print(f"{len(matrix)} groups, {len(family)} in every genome")
 for failure in failures:
     print("FAIL:", failure)

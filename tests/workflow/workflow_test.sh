@@ -2,7 +2,8 @@
 # Runs workflow/Snakefile on 2 genomes x 2 site lists and a JASPAR file of 2
 # count matrices (IDs MX0001.1 and lexA_box, the counts of the two site lists,
 # each a collection of its own) in a temporary folder, and checks
-# OUTDIR/all_hits.tsv against each run's own TSV; then (here only) gathers
+# OUTDIR/all_hits.tsv against each run's own TSV, and the reports and their
+# index; then (here only) gathers
 # records named '#...', with no name and with bytes that are not UTF-8, with
 # snakemake killed while it gathers. With "slurm" the run goes
 # through workflow/profiles/slurm, with stand-in SLURM commands (fake_slurm/)
@@ -99,6 +100,19 @@ for genome in ("pPCP1", "pPCP1_fasta"):
     total += len(gathered)
 if total != len(rows):
     failures.append(f"{len(rows) - total} rows of other genomes")
+# One report per genome, and an index linking them with each genome's hits
+# by motif.
+with open(os.path.join(results, "index.html"), encoding="utf-8") as page:
+    index = page.read()
+for genome in ("pPCP1", "pPCP1_fasta"):
+    report = os.path.join(results, genome, genome + "_report.html")
+    if not os.path.exists(report) or "<svg" not in open(report, encoding="utf-8").read():
+        failures.append(f"{report}: missing or without pictures")
+    if f'<a href="{genome}/{genome}_report.html">' not in index:
+        failures.append(f"index.html: no link to {genome}'s report")
+    count = sum(1 for row in rows if row[0] == genome and row[1] == "crp_sites")
+    if f'<td class="n">{count}</td>' not in index:
+        failures.append(f"index.html: not the {count} crp_sites hits of {genome}")
 for failure in failures:
     print("FAIL:", failure)
 sys.exit(1 if failures else 0)

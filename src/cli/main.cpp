@@ -33,7 +33,7 @@
 #include "base/number_format.h"
 #include "base/run_log.h"
 #include "base/version.h"
-#include "cli/heap_restart.h"
+#include "cli/heap_settings.h"
 #include "cli/progress_line.h"
 #include "merge/merge.h"
 #include "options/option_table.h"
@@ -877,12 +877,12 @@ int main(int argc, char** argv) {
     }
     return guarded([&] {
         if (*searchCmd) {
-            restartWithHugePageHeap(argv);
+            tuneHeapForScanning();
             search.formatGiven = searchCmd->count("--format") > 0;
             return runSearchCommand(search, nullptr);
         }
         if (*regulonCmd) {
-            restartWithHugePageHeap(argv);
+            tuneHeapForScanning();
             regulonSearch.formatGiven = regulonCmd->count("--format") > 0;
             return runSearchCommand(regulonSearch, &regulon);
         }

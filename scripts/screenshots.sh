@@ -2,7 +2,8 @@
 # Takes the documentation screenshots of the desktop program under a virtual
 # X display with xoprex-screenshots (built beside xoprex-gui, not installed):
 # the main window filled with the bundled example and its Extra group, and
-# the results window of its search on its hits, logo, scores and map tabs.
+# the results window of its search (with the regulon) on its hits, logo,
+# scores, map and regulon tabs.
 # The program grabs its own windows (no image tool needed); the search runs
 # in a scratch folder so nothing is written next to the examples. When
 # Debian's chromium is installed (scripts/install-deps.sh --chromium), the
@@ -30,7 +31,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$root/examples/pPCP1.gbk" "$root/examples/crp_sites.txt" "$work/"
 chmod u+w "$work"/*
 shots=(main_dialog.png extra_group.png results_window.png motif_logo.png score_histogram.png
-    genome_map.png)
+    genome_map.png regulon_tab.png)
 for shot in "${shots[@]}"; do rm -f "$out/$shot"; done
 
 cd "$work"

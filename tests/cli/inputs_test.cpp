@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -166,3 +168,80 @@ TEST(CliInputs, OversizedRecordsAndZeroFloodsAreRefusedEarly) {
         EXPECT_NE(readFile("out.txt").find(c.message), std::string::npos) << readFile("out.txt");
     }
 }
+
+namespace {
+
+// The memory the system could give a new program, in bytes (0 unknown).
+size_t availableMemory() {
+    std::ifstream info("/proc/meminfo");
+    std::string key;
+    size_t kilobytes = 0;
+    while (info >> key >> kilobytes) {
+        if (key == "MemAvailable:") {
+            return kilobytes * 1024;
+        }
+        info.ignore(256, '\n');
+    }
+    return 0;
+}
+
+// A chromosome of more than 2^31 bases, piped in as FASTA: poly-A with a CRP
+// site planted past 2^31 on each strand. Both come out of the TSV at their
+// 1-based forward coordinates, with the palindrome's weaker reading of the
+// first on the other strand three bases before it, and nothing else.
+TEST(CliInputs, ARecordBeyondTwoToThe31BasesKeepsItsPositions) {
+#if !defined(__OPTIMIZE__) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "4.3 billion windows take minutes in an unoptimised or instrumented build";
+#endif
+    if (availableMemory() < (size_t{8} << 30)) {
+        GTEST_SKIP() << "needs about 8 GB of available memory (/proc/meminfo)";
+    }
+    TempDir dir;
+    shell("cp " + kExamples + "crp_sites.txt .");
+    dir.write("make.py",
+              "import sys\n"
+              "site = b'TGTGAGTTAGCTCACTCAT'\n"
+              "back = site[::-1].translate(bytes.maketrans(b'ACGT', b'TGCA'))\n"
+              "out = sys.stdout.buffer\n"
+              "out.write(b'>chrBig a long one\\n')\n"
+              "at = 0\n"
+              "def run(n):\n"
+              "    global at\n"
+              "    block = b'A' * (1 << 20)\n"
+              "    while n > 0:\n"
+              "        k = min(n, len(block))\n"
+              "        out.write(block[:k])\n"
+              "        n -= k\n"
+              "        at += k\n"
+              "run(2147484649); out.write(site); at += 19\n"
+              "run(2147490000 - at); out.write(back); at += 19\n"
+              "run(2147500000 - at); out.write(b'\\n')\n");
+    const int status =
+        std::system(("/usr/bin/python3 make.py | " + std::string(XOPREX_CLI) +
+                     " search --sequence - --collection crp_sites.txt --threads 2 --stdout tsv"
+                     " > hits.tsv 2> err.txt")
+                        .c_str());
+    ASSERT_EQ(WEXITSTATUS(status), 0) << readFile("err.txt");
+    // Record, start, end, strand and site of each row.
+    std::vector<std::string> rows;
+    std::istringstream table(readFile("hits.tsv"));
+    for (std::string line; std::getline(table, line);) {
+        std::vector<std::string> fields;
+        std::istringstream row(line);
+        for (std::string field; std::getline(row, field, '\t');) {
+            fields.push_back(field);
+        }
+        if (!line.starts_with("#") && !line.starts_with("motif_id") && fields.size() > 9) {
+            rows.push_back(fields[2] + " " + fields[3] + " " + fields[4] + " " + fields[5] + " " +
+                           fields[9]);
+        }
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "chrBig 2147484650 2147484668 + TGTGAGTTAGCTCACTCAT",
+                        "chrBig 2147490001 2147490019 - TGTGAGTTAGCTCACTCAT",
+                        "chrBig 2147484647 2147484665 - AGTGAGCTAACTCACATTT",
+                    }))
+        << readFile("hits.tsv");
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include "base/errors.h"
 #include "base/file_names.h"
 #include "base/text_lines.h"
+#include "motif/matrix_formats/reading.h"
 #include "motif/motif_math.h"
 #include "seqio/input_source.h"
 
@@ -20,25 +21,6 @@ namespace {
                      "Incorrect background file! - " + name +
                          (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " +
                          problem);
-}
-
-int baseIndex(char c) {
-    switch (c) {
-        case 'A':
-        case 'a':
-            return 0;
-        case 'C':
-        case 'c':
-            return 1;
-        case 'G':
-        case 'g':
-            return 2;
-        case 'T':
-        case 't':
-            return 3;
-        default:
-            return -1;
-    }
 }
 
 }  // namespace
@@ -58,7 +40,7 @@ BackgroundFile parseBackgroundFile(std::istream& in, const std::string& name) {
             ++background.higherOrderLines;
             continue;
         }
-        const int base = baseIndex(letter.front());
+        const int base = matrix_formats::baseOfLetter(letter);
         if (base < 0) {
             refuse(name, line, "\"" + letter + "\" is not one of A, C, G, T");
         }

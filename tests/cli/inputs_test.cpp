@@ -6,13 +6,14 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "available_memory.h"
 #include "temp_dir.h"
 
+using xoprex::testing::availableMemory;
 using xoprex::testing::readFile;
 using xoprex::testing::TempDir;
 
@@ -169,22 +170,6 @@ TEST(CliInputs, OversizedRecordsAndZeroFloodsAreRefusedEarly) {
     }
 }
 
-namespace {
-
-// The memory the system could give a new program, in bytes (0 unknown).
-size_t availableMemory() {
-    std::ifstream info("/proc/meminfo");
-    std::string key;
-    size_t kilobytes = 0;
-    while (info >> key >> kilobytes) {
-        if (key == "MemAvailable:") {
-            return kilobytes * 1024;
-        }
-        info.ignore(256, '\n');
-    }
-    return 0;
-}
-
 // A chromosome of more than 2^31 bases, piped in as FASTA: poly-A with a CRP
 // site planted past 2^31 on each strand. Both come out of the TSV at their
 // 1-based forward coordinates, with the palindrome's weaker reading of the
@@ -243,5 +228,3 @@ TEST(CliInputs, ARecordBeyondTwoToThe31BasesKeepsItsPositions) {
                     }))
         << readFile("hits.tsv");
 }
-
-}  // namespace

@@ -4,12 +4,12 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <new>
 #include <random>
 
 #include "motif/scoring.h"
 #include "motif/site_collection.h"
+#include "available_memory.h"
 #include "random_text.h"
 #include "scan/integrative.h"
 #include "scan/reverse_complement.h"
@@ -21,6 +21,7 @@ namespace {
 
 using namespace scan_detail;
 
+using testing::availableMemory;
 using testing::circularWindow;
 using testing::makeRecord;
 using testing::plainOptions;
@@ -194,21 +195,6 @@ TEST(ScanRecord, OneScanForSeveralCollectionsGivesEachItsOwnHits) {
             }
         }
     }
-}
-
-// The system's estimate of the memory available to a new program, in bytes
-// (0 when it cannot be read).
-size_t availableMemory() {
-    std::ifstream info("/proc/meminfo");
-    std::string key;
-    size_t kilobytes = 0;
-    while (info >> key >> kilobytes) {
-        if (key == "MemAvailable:") {
-            return kilobytes * 1024;
-        }
-        info.ignore(256, '\n');
-    }
-    return 0;
 }
 
 // A record past 2^31 bases: poly-A with a CRP site planted beyond 2^31 on

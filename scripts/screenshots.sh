@@ -8,8 +8,8 @@
 # in a scratch folder so nothing is written next to the examples. When
 # Debian's chromium is installed (scripts/install-deps.sh --chromium), the
 # HTML report the search wrote is captured too (report.png, and report_ecoli.png
-# of the README's search of E. coli when bench/data holds the genome); without it that
-# picture is left as it is.
+# of the README's search of E. coli when bench/data holds the genome); without it
+# they are left as they are.
 # Usage: scripts/screenshots.sh <xoprex-screenshots binary> <output folder>
 set -euo pipefail
 

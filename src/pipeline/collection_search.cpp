@@ -215,9 +215,8 @@ void fixCutOff(CollectionSearch& search, const SearchInputs& inputs,
     if (!inputs.pValue) {
         search.distributions->focusOn(options.cutOff);
         // A second thread each only for a few collections: the distributions
-        // of hundreds of matrices would all be held at once. A regulon
-        // search needs them for its bins whatever it writes.
-        if ((writesPValues(inputs) || inputs.regulon) && searchCount <= kPreparedSearches) {
+        // of hundreds of matrices would all be held at once.
+        if (writesPValues(inputs) && searchCount <= kPreparedSearches) {
             search.distributions->prepare(background, options.cutOff);
         }
     }

@@ -14,9 +14,8 @@ double cutOffPValue(const SiteCollection& collection, const SequenceRecord& back
     // A figure to show needs neither the finer levels of the tail nor the
     // exact distribution of a model whose sums tie often (a few milliseconds
     // instead of up to a quarter of a second).
-    ScoreDistributionTuning quick;
-    quick.exactValues = 256;
-    const ScoreDistribution distribution(windowNullModel(method, collection, background), quick);
+    const ScoreDistribution distribution(windowNullModel(method, collection, background),
+                                         roughFigureTuning());
     // The windows that pass score strictly beyond the cut-off; the p-value
     // of the cut-off is that of the least extreme score that passes.
     const double towards = lowerIsBetter(method) ? -std::numeric_limits<double>::infinity()

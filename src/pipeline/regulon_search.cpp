@@ -16,7 +16,15 @@ namespace xoprex {
 // One collection's part: its model (made with its first operon), the term
 // table of the records' background, and its rows.
 struct RegulonRun::Collection {
-    bool tried = false;
+    bool set = false;    // the null model, the fit and the tuning
+    bool built = false;  // the model made, or found out of reach
+    bool tried = false;  // asked for by an operon
+    NullModel null;
+    // The bins' null masses and the best windows' p-values are wanted to
+    // within 1%: a distribution of its own, cheaper than the p-values' one
+    // (its tail beyond the cut-off exact, the rest a grid).
+    ScoreDistributionTuning tuning = roughFigureTuning();
+    std::unique_ptr<ScoreDistribution> distribution;
     std::unique_ptr<RegulationModel> model;
     SiteScoreFit fit;
     TermTable terms;
@@ -27,6 +35,18 @@ struct RegulonRun::Collection {
 };
 
 namespace {
+
+// The best window's p-value, to within 1% (none when out of reach).
+void setBestPValue(const ScoreDistribution& distribution, RegulonRow& row) {
+    if (!row.hasBest) {
+        return;
+    }
+    try {
+        row.bestPValue = distribution.roughPValue(row.bestScore, RegulationModel::kTailError);
+    } catch (const std::length_error&) {
+    } catch (const std::invalid_argument&) {
+    }
+}
 
 std::string describeFit(const SiteScoreFit& fit, size_t sites) {
     std::string text = "normal, mean " + formatGeneralC(fit.mean, 8) + ", standard deviation " +
@@ -99,6 +119,50 @@ void RegulonRun::prepareRecord(SequenceRecord& record) {
     strands_ = operons_.empty() ? nullptr : std::make_unique<RecordStrands>(record);
 }
 
+namespace {
+
+// The collection's distribution and model, or neither when out of reach.
+void buildModel(RegulonRun::Collection& part) {
+    try {
+        part.distribution = std::make_unique<ScoreDistribution>(part.null, part.tuning);
+        part.model = std::make_unique<RegulationModel>(*part.distribution, part.null, part.fit);
+    } catch (const std::length_error&) {
+        part.distribution.reset();
+    } catch (const std::invalid_argument&) {
+        part.distribution.reset();
+    }
+    part.built = true;
+}
+
+}  // namespace
+
+void RegulonRun::setModel(Collection& part, const CollectionSearch& search,
+                          const SequenceRecord& background) {
+    if (part.set) {
+        return;
+    }
+    const Options& options = search.options;
+    part.null = windowNullModel(options.method, search.collection, background);
+    part.fit = siteScoreFit(search.collection, part.null);
+    part.tuning.focus = options.cutOff;
+    part.set = true;
+}
+
+void RegulonRun::startModels(const Searches& searches, const SequenceRecord& background) {
+    for (size_t k = 0; k < searches.size(); ++k) {
+        setModel(*collections_[k], *searches[k], background);
+    }
+    // The models of a few collections are made beside the first record's
+    // scan; those of many as their operons come, one at a time.
+    if (searches.size() <= kPreparedSearches) {
+        modelling_.start([this] {
+            for (const auto& part : collections_) {
+                buildModel(*part);
+            }
+        });
+    }
+}
+
 RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
                                              const SequenceRecord& background,
                                              const SearchControl& control) {
@@ -107,16 +171,12 @@ RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
         return part;
     }
     part.tried = true;
-    const Options& options = search.options;
-    const NullModel null = windowNullModel(options.method, search.collection, background);
-    part.fit = siteScoreFit(search.collection, null);
-    // The p-values' distribution: its exact tail beyond the cut-off (the
-    // search's focus) answers the deep bins at once.
-    try {
-        part.model =
-            std::make_unique<RegulationModel>(search.distributions->of(background), null, part.fit);
-    } catch (const std::length_error&) {
-    } catch (const std::invalid_argument&) {
+    if (modelling_.running()) {
+        modelling_.join();
+    }
+    setModel(part, search, background);
+    if (!part.built) {
+        buildModel(part);
     }
     if (part.model == nullptr && control.onNote) {
         control.onNote(search.names.title +
@@ -124,7 +184,7 @@ RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
                        "of its operons are left empty");
     }
     if (collections_.size() > kKeptDistributions) {
-        search.distributions->release();
+        part.distribution.reset();  // made again for the p-values
     }
     return part;
 }
@@ -219,6 +279,9 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
         row.bestForward = region.bestForward;
         row.bestScore = region.bestScore;
         row.bestSite = region.bestSite;
+        if (part.distribution != nullptr) {
+            setBestPValue(*part.distribution, row);
+        }
     }
     if (part.model != nullptr) {
         row.log10BayesFactor = 0.0;
@@ -273,24 +336,21 @@ void RegulonRun::checkGenesFound(const SearchControl& control) const {
     }
 }
 
-void RegulonRun::settle(const Searches& searches, const SequenceRecord& background) {
-    for (size_t k = 0; k < searches.size(); ++k) {
-        CollectionSearch& search = *searches[k];
-        Collection& part = *collections_[k];
-        for (RegulonRow& row : part.table.rows) {
-            if (row.hasBest && part.model != nullptr) {
-                try {
-                    row.bestPValue = search.distributions->of(background)
-                                         .roughPValue(row.bestScore, RegulationModel::kTailError);
-                } catch (const std::length_error&) {
-                } catch (const std::invalid_argument&) {
-                }
+void RegulonRun::settle() {
+    for (const auto& collection : collections_) {
+        Collection& part = *collection;
+        if (part.model != nullptr && part.distribution == nullptr) {
+            // Let go after the model (many collections): made again for the
+            // p-values of the best windows.
+            part.distribution = std::make_unique<ScoreDistribution>(part.null, part.tuning);
+            for (RegulonRow& row : part.table.rows) {
+                setBestPValue(*part.distribution, row);
             }
+        }
+        part.distribution.reset();
+        for (RegulonRow& row : part.table.rows) {
             row.posterior =
                 posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
-        }
-        if (searches.size() > kKeptDistributions) {
-            search.distributions->release();
         }
         sortRegulonRows(part.table.rows);
     }

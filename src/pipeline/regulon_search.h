@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/tasks.h"
 #include "pipeline/collection_search.h"
 #include "pipeline/run_search.h"
 #include "regulon/operons.h"
@@ -34,6 +35,10 @@ class RegulonRun {
     RegulonRun(const RegulonRun&) = delete;
     RegulonRun& operator=(const RegulonRun&) = delete;
 
+    // Sets about the collections' models once their cut-offs are fixed (a
+    // few of them on a second thread, while the first record is scanned).
+    void startModels(const Searches& searches, const SequenceRecord& background);
+
     // Gives the record its genes from the annotation, and groups them into
     // operons (its topology decided); before the record is scanned.
     void prepareRecord(SequenceRecord& record);
@@ -53,9 +58,9 @@ class RegulonRun {
     // for sequences of the annotation that no record matched.
     void checkGenesFound(const SearchControl& control) const;
 
-    // The p-values of the best windows (to within 1%, before the
-    // distributions are let go), the posteriors and the order of the rows.
-    void settle(const Searches& searches, const SequenceRecord& background);
+    // The p-values of the best windows (to within 1%), the posteriors and
+    // the order of the rows.
+    void settle();
 
     // Each collection's table (or the one table on standard output), with
     // its summary.
@@ -65,14 +70,17 @@ class RegulonRun {
     // once settled).
     std::vector<const RegulonTable*> tables() const;
 
+    struct Collection;
+
   private:
     // Operons of a record from which its regions are scored on several
     // threads, and of one task.
     static constexpr size_t kThreadedOperons = 64;
     static constexpr size_t kOperonsPerTask = 32;
 
-    struct Collection;
     struct Worker;
+    static void setModel(Collection& part, const CollectionSearch& search,
+                         const SequenceRecord& background);
     Collection& modelled(size_t k, CollectionSearch& search, const SequenceRecord& background,
                          const SearchControl& control);
     RegulonRow operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
@@ -91,6 +99,8 @@ class RegulonRun {
     std::vector<std::unique_ptr<Worker>> workers_;
     size_t operonsBefore_ = 0;
     bool anyGenes_ = false;
+    // Last: joined before the collections it builds go.
+    BackgroundThread modelling_;
 };
 
 }  // namespace xoprex

@@ -177,6 +177,9 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     background.backgroundEntropy = first.backgroundEntropy;
     const unsigned threads = resolveThreadCount(inputs.threads);
     fixCutOffs(searches, inputs, background, threads, control);
+    if (regulon != nullptr) {
+        regulon->startModels(searches, background);
+    }
 
     LoopProgress progress(control, reader.sizeHint(), log);
     for (const auto& search : searches) {
@@ -307,7 +310,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     if (regulon != nullptr) {
-        regulon->settle(searches, background);
+        regulon->settle();
     }
     std::string written;
     for (size_t k = 0; k < searches.size(); ++k) {

@@ -138,48 +138,131 @@ void RecordStrands::rangeText(const PositionRange& range, int length, std::strin
     }
 }
 
+RecordStrands::WindowsText RecordStrands::windowsText(const PositionRange& range, int length,
+                                                      std::string& buffer) const {
+    const int64_t n = forwardLength();
+    if (range.forward && range.first >= 0 && range.last + length <= n) {
+        return {forward_.data() + range.first, false};
+    }
+    // The reverse strand's window at position p lies over forward
+    // characters p - L .. p - 1.
+    if (!range.forward && !built_ && range.first >= length && range.last <= n) {
+        return {forward_.data() + (range.first - length), true};
+    }
+    rangeText(range, length, buffer);
+    return {buffer.data(), false};
+}
+
+namespace {
+
+// Marks the windows of `text` holding letters other than bases as left out
+// (NaN); returns how many.
+size_t markAmbiguous(const char* text, size_t count, int length, double* scored) {
+    const size_t characters = count + static_cast<size_t>(length) - 1;
+    size_t others = 0;
+    for (size_t k = 0; k < characters; ++k) {
+        others += isUpperBase(text[k]) ? 0 : 1;
+    }
+    if (others == 0) {
+        return 0;
+    }
+    size_t marked = 0;
+    others = 0;
+    for (int l = 0; l + 1 < length; ++l) {
+        others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        others += isUpperBase(text[k + static_cast<size_t>(length) - 1]) ? 0 : 1;
+        if (others != 0) {
+            scored[k] = std::numeric_limits<double>::quiet_NaN();
+            ++marked;
+        }
+        others -= isUpperBase(text[k]) ? 0 : 1;
+    }
+    return marked;
+}
+
+// The first of the best scores of scored[0 .. count), count > 0, none NaN
+// (count when one is).
+size_t firstBest(const double* scored, size_t count, bool lowerIsBetter) {
+    // Four running extremes (the comparisons do not wait on each other),
+    // then the first window that reaches theirs.
+    const double sign = lowerIsBetter ? -1.0 : 1.0;
+    std::array<double, 4> best{};
+    best.fill(sign * scored[0]);
+    size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        for (size_t lane = 0; lane < 4; ++lane) {
+            const double score = sign * scored[k + lane];
+            best[lane] = score > best[lane] ? score : best[lane];
+        }
+    }
+    for (; k < count; ++k) {
+        const double score = sign * scored[k];
+        best[0] = score > best[0] ? score : best[0];
+    }
+    const double top = std::max(std::max(best[0], best[1]), std::max(best[2], best[3]));
+    size_t at = 0;
+    while (at < count && sign * scored[at] != top) {
+        ++at;
+    }
+    return at;
+}
+
+// The first of the best scores of scored[0 .. count) that are not NaN, or
+// count when all are.
+size_t firstBestScored(const double* scored, size_t count, bool lowerIsBetter) {
+    size_t at = count;
+    for (size_t k = 0; k < count; ++k) {
+        const double score = scored[k];
+        if (!std::isnan(score) &&
+            (at == count || (lowerIsBetter ? score < scored[at] : score > scored[at]))) {
+            at = k;
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
 void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
                  RegionWindows& region) {
     region.count = 0;
     region.hasBest = false;
     region.scores.clear();
-    std::string& text = region.text;
     for (const PositionRange& range : ranges) {
-        strands.rangeText(range, length, text);
+        const RecordStrands::WindowsText windows = strands.windowsText(range, length, region.text);
         const auto count = static_cast<size_t>(range.last - range.first + 1);
         const size_t from = region.scores.size();
         region.scores.resize(from + count);
         double* const scored = region.scores.data() + from;
-        scores.score(text.data(), count, scored);
-        if (skipAmbiguous) {
-            // A window holding letters other than bases is left out: NaN.
-            int64_t others = 0;
-            for (int l = 0; l + 1 < length; ++l) {
-                others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
-            }
-            for (size_t k = 0; k < count; ++k) {
-                others += isUpperBase(text[k + static_cast<size_t>(length) - 1]) ? 0 : 1;
-                if (others != 0) {
-                    scored[k] = std::numeric_limits<double>::quiet_NaN();
-                }
-                others -= isUpperBase(text[k]) ? 0 : 1;
-            }
+        if (windows.reverse) {
+            scores.scoreReverse(windows.text, count, scored);
+        } else {
+            scores.score(windows.text, count, scored);
         }
-        for (size_t k = 0; k < count; ++k) {
-            const double score = scored[k];
-            if (std::isnan(score)) {
-                continue;
-            }
-            ++region.count;
-            if (!region.hasBest ||
-                (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
-                region.hasBest = true;
-                region.bestScore = score;
-                region.bestForward = range.forward;
-                region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
-                                                    : range.last - static_cast<int64_t>(k);
-            }
+        // A window holding letters other than bases is left out: NaN.
+        const size_t left = skipAmbiguous ? markAmbiguous(windows.text, count, length, scored) : 0;
+        if (windows.reverse) {
+            std::reverse(scored, scored + count);
+        }
+        region.count += count - left;
+        size_t k = left == 0 ? firstBest(scored, count, lowerIsBetter) : count;
+        if (k == count) {
+            k = firstBestScored(scored, count, lowerIsBetter);
+        }
+        if (k == count) {
+            continue;
+        }
+        const double score = scored[k];
+        if (!region.hasBest ||
+            (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
+            region.hasBest = true;
+            region.bestScore = score;
+            region.bestForward = range.forward;
+            region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
+                                                : range.last - static_cast<int64_t>(k);
         }
     }
     if (region.hasBest) {

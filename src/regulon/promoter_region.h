@@ -53,6 +53,17 @@ class RecordStrands {
     // on the reverse strand).
     void rangeText(const PositionRange& range, int length, std::string& out) const;
 
+    // Where the range's windows of `length` characters are scored from: the
+    // record's own text when they lie within it (for the reverse strand the
+    // forward text under them, `reverse` set: window i of it is the range's
+    // window count - 1 - i, read with WindowScores::scoreReverse), else
+    // rangeText into `buffer`.
+    struct WindowsText {
+        const char* text = nullptr;
+        bool reverse = false;
+    };
+    WindowsText windowsText(const PositionRange& range, int length, std::string& buffer) const;
+
   private:
     const std::string& forward_;
     std::string reverse_;  // built only when some byte has no complement

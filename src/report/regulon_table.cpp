@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numeric>
 #include <string_view>
 
 #include "base/number_format.h"
@@ -29,6 +30,13 @@ void appendInteger(std::string& out, Integer value) {
 // A text in a field: control characters become blanks; within a list the
 // separator becomes '/'.
 void appendField(std::string& out, std::string_view text, bool listItem = false) {
+    const auto plain = [listItem](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && !(listItem && c == kRegulonListSeparator);
+    };
+    if (std::all_of(text.begin(), text.end(), plain)) {
+        out.append(text);
+        return;
+    }
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20) {
             out += ' ';
@@ -151,7 +159,12 @@ std::vector<std::string> listOf(std::string_view text) {
 }  // namespace
 
 void sortRegulonRows(std::vector<RegulonRow>& rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](const RegulonRow& a, const RegulonRow& b) {
+    // The order found on indices, then the rows moved once.
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&rows](size_t i, size_t j) {
+        const RegulonRow& a = rows[i];
+        const RegulonRow& b = rows[j];
         const bool aKnown = !std::isnan(a.log10BayesFactor);
         const bool bKnown = !std::isnan(b.log10BayesFactor);
         if (aKnown != bKnown) {
@@ -165,10 +178,17 @@ void sortRegulonRows(std::vector<RegulonRow>& rows) {
         }
         return a.operon < b.operon;
     });
+    std::vector<RegulonRow> sorted;
+    sorted.reserve(rows.size());
+    for (const size_t i : order) {
+        sorted.push_back(std::move(rows[i]));
+    }
+    rows = std::move(sorted);
 }
 
 void writeRegulonTables(const std::vector<const RegulonTable*>& tables, TextSink& out) {
     std::string text;
+    text.reserve((size_t{1} << 20) + (size_t{1} << 16));
     for (size_t k = 0; k < tables.size(); ++k) {
         appendComments(text, tables[k]->context, k == 0);
     }

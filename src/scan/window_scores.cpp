@@ -13,4 +13,8 @@ void WindowScores::score(const char* text, size_t count, double* out) const {
     kernel_->block(text, count, out);
 }
 
+void WindowScores::scoreReverse(const char* text, size_t count, double* out) const {
+    kernel_->blockReverse(text, count, out);
+}
+
 }  // namespace xoprex

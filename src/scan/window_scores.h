@@ -26,6 +26,10 @@ class WindowScores {
     // out[i] = the score of the window at text + i, for i < count; reads
     // text[0 .. count + L - 1).
     void score(const char* text, size_t count, double* out) const;
+    // out[i] = the score of the reverse strand's window over text + i (its
+    // complement read from the end), for i < count; reads the same bytes,
+    // every one of which must have a complement (scan/reverse_complement.h).
+    void scoreReverse(const char* text, size_t count, double* out) const;
 
   private:
     std::unique_ptr<scan_detail::WindowKernel> kernel_;

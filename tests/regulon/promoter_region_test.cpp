@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include "motif/scoring.h"
+#include "motif/site_collection.h"
+#include "random_text.h"
 #include "scan/annotation.h"
 #include "scan/reverse_complement.h"
 
@@ -92,6 +96,77 @@ TEST(PromoterRegion, WindowsReadTheStrands) {
         const std::string expected = forward ? doubled.substr(static_cast<size_t>(n - 3), 8)
                                              : reverseDoubled.substr(static_cast<size_t>(n - 4), 9);
         EXPECT_EQ(text, expected) << forward;
+    }
+}
+
+// A region's scores, its count and its best window, against each window's
+// text (rangeText) scored by the term table: the windows read straight from
+// the record (the reverse strand from the forward text) as well as copied,
+// across the origin, with ambiguity codes left out or scored, and records
+// whose bytes have no complement.
+TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
+    std::mt19937 random(11);
+    xoprex::SiteCollection collection;
+    collection.siteLength = 6;
+    for (const char* text : {"TGTGAT", "TGTGAC", "TTTGAT", "CGTGAA"}) {
+        xoprex::SiteHit site(6);
+        site.site = text;
+        collection.sites.push_back(site);
+    }
+    xoprex::buildModel(collection, SequenceRecord());
+    for (int trial = 0; trial < 300; ++trial) {
+        const int method = 1 + trial % 11;
+        SequenceRecord record;
+        const char* letters = trial % 5 == 0 ? "ACGTACGTNacg" : "ACGTACGTACGTACGTNRY";
+        record.sequence = xoprex::testing::randomText(40 + random() % 160, letters, trial);
+        record.topology = trial % 2 == 0 ? Topology::Circular : Topology::Linear;
+        const xoprex::TermTable table(method, collection, record);
+        const xoprex::WindowScores scores(table);
+        xoprex::Options options;
+        options.promoterDistance = static_cast<int32_t>(random() % 80);
+        options.inGeneDistance = static_cast<int32_t>(random() % 40);
+        GeneRecord gene;
+        gene.sense = random() % 2 == 0;
+        gene.begin = 1 + static_cast<int32_t>(random() % record.sequence.size());
+        const RecordStrands strands(record);
+        const auto ranges = strands.promoterRanges(gene, options, 6);
+        const bool skip = trial % 3 != 0;
+        const bool lower = xoprex::lowerIsBetter(method);
+        xoprex::RegionWindows region;
+        xoprex::scoreRegion(strands, ranges, scores, 6, lower, skip, region);
+        size_t k = 0;
+        size_t count = 0;
+        std::optional<std::pair<double, PositionRange>> best;
+        std::string text;
+        for (const PositionRange& range : ranges) {
+            strands.rangeText(range, 6, text);
+            for (int64_t w = 0; w <= range.last - range.first; ++w, ++k) {
+                const std::string window = text.substr(static_cast<size_t>(w), 6);
+                const bool left = skip && window.find_first_not_of("ACGT") != std::string::npos;
+                const double score = table.score(window.data());
+                ASSERT_LT(k, region.scores.size());
+                if (left) {
+                    EXPECT_TRUE(std::isnan(region.scores[k])) << "trial " << trial;
+                    continue;
+                }
+                EXPECT_EQ(region.scores[k], score) << "trial " << trial << " window " << k;
+                ++count;
+                if (!best || (lower ? score < best->first : score > best->first)) {
+                    const int64_t at = range.forward ? range.first + w : range.last - w;
+                    best = {score, {range.forward, at, at}};
+                }
+            }
+        }
+        EXPECT_EQ(region.scores.size(), k);
+        EXPECT_EQ(region.count, count);
+        ASSERT_EQ(region.hasBest, best.has_value()) << "trial " << trial;
+        if (best) {
+            EXPECT_EQ(region.bestScore, best->first);
+            EXPECT_EQ(region.bestForward, best->second.forward) << "trial " << trial;
+            EXPECT_EQ(region.bestPosition, best->second.first) << "trial " << trial;
+            strands.rangeText(best->second, 6, text);
+            EXPECT_EQ(region.bestSite, text);
+        }
     }
 }
 

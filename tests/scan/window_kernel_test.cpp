@@ -9,6 +9,7 @@
 
 #include "motif/site_collection.h"
 #include "random_text.h"
+#include "scan/reverse_complement.h"
 #include "scan_test_support.h"
 
 namespace xoprex {
@@ -77,6 +78,21 @@ TEST(WindowKernel, BlockScoresAreBitIdenticalOnEveryPath) {
                                 << "method " << method << " path " << static_cast<int>(path)
                                 << " window " << offset + i;
                         }
+                    }
+                    // The reverse strand read from the forward text: the
+                    // sums of the windows' reverse complements.
+                    if (anyByte) {
+                        continue;
+                    }
+                    const std::string both =
+                        testing::randomText(3000, "ACGTACGTACGTNMRWSYKBDHVX", 7 + method);
+                    std::vector<double> out(both.size() - 18);
+                    kernel.blockReverse(both.data(), out.size(), out.data());
+                    for (size_t i = 0; i < out.size(); ++i) {
+                        const std::string window = reverseComplementText(both.substr(i, 19));
+                        ASSERT_TRUE(sameBits(out[i], table.score(window.data())))
+                            << "method " << method << " path " << static_cast<int>(path)
+                            << " reverse window " << i;
                     }
                 }
             }

@@ -336,6 +336,37 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
     }
 }
 
+void WindowKernel::blockReverse(const char* text, size_t count, double* out) const {
+    if (count == 0) {
+        return;
+    }
+    const auto length = static_cast<size_t>(length_);
+    if (!usesClasses()) {
+        // The window's reverse complement, scored as a forward window.
+        std::string window(length, '\0');
+        for (size_t i = 0; i < count; ++i) {
+            for (size_t l = 0; l < length; ++l) {
+                window[l] = complementOf(static_cast<unsigned char>(text[i + length - 1 - l]));
+            }
+            out[i] = table_.score(window.data());
+        }
+        return;
+    }
+    std::vector<uint8_t>& codes = scratch_.codes;
+    scratch_.classified = nullptr;
+    for (size_t at = 0; at < count; at += kPiece) {
+        const size_t n = std::min(kPiece, count - at);
+        classify(text + at, n + length - 1, codes);
+        if (path_ == InstructionSet::Avx512) {
+            blockClasses512(codes.data(), n, reverseTerms_.data(), true, out + at);
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                out[at + i] = reverseScore(codes.data() + i);
+            }
+        }
+    }
+}
+
 void WindowKernel::candidates(const char* text, size_t count, double cutOff, bool lowerIsBetter,
                               std::vector<uint32_t>& out) const {
     out.clear();

@@ -66,6 +66,10 @@ class WindowKernel {
     // out[i] = score of the window at text + i, for i < count. Reads
     // text[0 .. count + L - 1).
     void block(const char* text, size_t count, double* out) const;
+    // out[i] = score of the reverse strand's window over text + i (the
+    // complement read from its end), for i < count; every byte of
+    // text[0 .. count + L - 1) must have a complement.
+    void blockReverse(const char* text, size_t count, double* out) const;
 
     // Calls keep(i, score) in increasing i for every window text + i
     // (i < count) whose score passes the cut-off (strictly above it, or

@@ -116,7 +116,7 @@ void RegulonRun::prepareRecord(SequenceRecord& record) {
     rules.grouped = settings_.operons;
     operons_ = groupOperons(record.genes, static_cast<int64_t>(record.sequence.size()),
                             record.topology != Topology::Linear, rules);
-    strands_ = operons_.empty() ? nullptr : std::make_unique<RecordStrands>(record);
+    strands_.reset();
 }
 
 namespace {
@@ -214,6 +214,9 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         part.termsBackground = record.backgroundFrequencies;
         part.hasTerms = true;
         ++part.termsMade;
+    }
+    if (strands_ == nullptr) {
+        strands_ = std::make_unique<RecordStrands>(record, info.uncomplemented.empty());
     }
     const HitPlaces hits(found.hits);
     const size_t count = operons_.size();
@@ -364,9 +367,8 @@ std::vector<const RegulonTable*> RegulonRun::tables() const {
     return out;
 }
 
-void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
-                       const SearchControl& control) {
-    std::vector<const RegulonTable*> tables;
+void RegulonRun::startWriting(const SearchInputs& inputs, const Searches& searches) {
+    std::vector<std::pair<std::string, const RegulonTable*>> files;
     for (size_t k = 0; k < searches.size(); ++k) {
         const CollectionSearch& search = *searches[k];
         Collection& part = *collections_[k];
@@ -406,15 +408,29 @@ void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
                                    settings_.siteDensity ? formatGeneralC(*settings_.siteDensity, 6)
                                                          : "1 / the windows of the region");
         context.model.emplace_back(regulon_comment::kPrior, formatGeneralC(settings_.prior, 6));
-        tables.push_back(&part.table);
-
-        std::string path;
         if (!settings_.standardOutput) {
-            path = regulonTableName(search.names.reportPrefix);
+            files.emplace_back(regulonTableName(search.names.reportPrefix), &part.table);
+        }
+    }
+    const auto writeFiles = [files = std::move(files)] {
+        for (const auto& [path, table] : files) {
             OutputFile file(path);
-            writeRegulonTables({&part.table}, file);
+            writeRegulonTables({table}, file);
             file.commit();
         }
+    };
+    if (!writing_.start(writeFiles)) {
+        writeFiles();
+    }
+}
+
+void RegulonRun::finishWriting(const Searches& searches, const SearchControl& control) {
+    writing_.join();
+    std::vector<const RegulonTable*> tables;
+    for (size_t k = 0; k < searches.size(); ++k) {
+        const CollectionSearch& search = *searches[k];
+        const Collection& part = *collections_[k];
+        tables.push_back(&part.table);
         if (control.onRegulon) {
             SearchControl::RegulonSummary summary;
             summary.collection = search.names.title;
@@ -423,7 +439,9 @@ void RegulonRun::write(const SearchInputs& inputs, const Searches& searches,
                 summary.expected += std::isnan(row.posterior) ? 0.0 : row.posterior;
                 summary.aboveHalf += row.posterior > 0.5 ? 1 : 0;
             }
-            summary.path = path;
+            summary.path = settings_.standardOutput
+                               ? std::string()
+                               : regulonTableName(search.names.reportPrefix);
             summary.rows = &part.table.rows;
             control.onRegulon(summary);
         }

@@ -62,9 +62,12 @@ class RegulonRun {
     // the order of the rows.
     void settle();
 
-    // Each collection's table (or the one table on standard output), with
-    // its summary.
-    void write(const SearchInputs& inputs, const Searches& searches, const SearchControl& control);
+    // Each collection's table: the files written on a second thread from
+    // startWriting on, while the search writes its own; finishWriting waits
+    // for them (raising what they raised), gives each summary and writes the
+    // one table on standard output.
+    void startWriting(const SearchInputs& inputs, const Searches& searches);
+    void finishWriting(const Searches& searches, const SearchControl& control);
 
     // Each collection's table, in the order of the collections (complete
     // once settled).
@@ -99,8 +102,9 @@ class RegulonRun {
     std::vector<std::unique_ptr<Worker>> workers_;
     size_t operonsBefore_ = 0;
     bool anyGenes_ = false;
-    // Last: joined before the collections it builds go.
+    // Last: joined before the collections they build or write go.
     BackgroundThread modelling_;
+    BackgroundThread writing_;
 };
 
 }  // namespace xoprex

@@ -311,6 +311,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
 
     if (regulon != nullptr) {
         regulon->settle();
+        regulon->startWriting(inputs, searches);
     }
     std::string written;
     for (size_t k = 0; k < searches.size(); ++k) {
@@ -341,7 +342,7 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     writeOneTable(inputs, searches, significance, control);
     if (regulon != nullptr) {
-        regulon->write(inputs, searches, control);
+        regulon->finishWriting(searches, control);
     }
     writeRunReport(inputs, searches,
                    regulon != nullptr ? regulon->tables() : std::vector<const RegulonTable*>{});

@@ -29,14 +29,28 @@ Operon finished(const Building& building, const std::vector<GeneRecord>& genes) 
     // Transcription order: the left ends rising on the direct strand, the
     // right ends falling on the complement strand (genes nested in longer
     // ones come after them).
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const auto before = [&](size_t a, size_t b) {
         const GeneRecord& ga = genes[building.genes[a]];
         const GeneRecord& gb = genes[building.genes[b]];
         if (building.forward) {
             return leftOf(ga) + building.shift[a] < leftOf(gb) + building.shift[b];
         }
         return rightOf(ga) + building.shift[a] > rightOf(gb) + building.shift[b];
-    });
+    };
+    // Most operons come in order, or (complement strand, no ties) in the
+    // reverse order, which is then the only order.
+    const auto strictly = [&before](const std::vector<size_t>& o) {
+        return std::adjacent_find(o.begin(), o.end(), [&before](size_t a, size_t b) {
+                   return !before(a, b);
+               }) == o.end();
+    };
+    if (!std::is_sorted(order.begin(), order.end(), before)) {
+        std::reverse(order.begin(), order.end());
+        if (!strictly(order)) {
+            std::iota(order.begin(), order.end(), size_t{0});
+            std::stable_sort(order.begin(), order.end(), before);
+        }
+    }
     Operon operon;
     operon.forward = building.forward;
     for (const size_t k : order) {
@@ -51,11 +65,14 @@ std::vector<Operon> groupOperons(const std::vector<GeneRecord>& genes, int64_t l
                                  bool circular, const OperonRules& rules) {
     std::vector<size_t> order(genes.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&genes](size_t a, size_t b) {
+    const auto leftFirst = [&genes](size_t a, size_t b) {
         const int64_t la = leftOf(genes[a]);
         const int64_t lb = leftOf(genes[b]);
         return la != lb ? la < lb : rightOf(genes[a]) < rightOf(genes[b]);
-    });
+    };
+    if (!std::is_sorted(order.begin(), order.end(), leftFirst)) {  // annotations come sorted
+        std::stable_sort(order.begin(), order.end(), leftFirst);
+    }
     std::vector<Building> built;
     for (const size_t g : order) {
         const GeneRecord& gene = genes[g];

@@ -1,5 +1,9 @@
 #include "regulon/promoter_region.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -66,9 +70,9 @@ const std::array<char, 256>& complements() {
 
 }  // namespace
 
-RecordStrands::RecordStrands(const SequenceRecord& record)
+RecordStrands::RecordStrands(const SequenceRecord& record, bool complementable)
     : forward_(record.sequence), circular_(record.topology != Topology::Linear) {
-    if (fullyComplementable(forward_.data(), forward_.size())) {
+    if (complementable) {
         reverseLength_ = static_cast<int64_t>(forward_.size());
     } else {
         reverse_ = reverseComplementText(forward_);
@@ -155,19 +159,40 @@ RecordStrands::WindowsText RecordStrands::windowsText(const PositionRange& range
 
 namespace {
 
+// Whether text[0 .. n) holds only A, C, G and T.
+bool basesOnly(const char* text, size_t n) {
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i a = _mm_set1_epi8('A');
+    const __m128i c = _mm_set1_epi8('C');
+    const __m128i g = _mm_set1_epi8('G');
+    const __m128i t = _mm_set1_epi8('T');
+    for (; k + 16 <= n; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+        const __m128i base = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, c)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, g), _mm_cmpeq_epi8(bytes, t)));
+        if (_mm_movemask_epi8(base) != 0xFFFF) {
+            return false;
+        }
+    }
+#endif
+    for (; k < n; ++k) {
+        if (!isUpperBase(text[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Marks the windows of `text` holding letters other than bases as left out
 // (NaN); returns how many.
 size_t markAmbiguous(const char* text, size_t count, int length, double* scored) {
-    const size_t characters = count + static_cast<size_t>(length) - 1;
-    size_t others = 0;
-    for (size_t k = 0; k < characters; ++k) {
-        others += isUpperBase(text[k]) ? 0 : 1;
-    }
-    if (others == 0) {
+    if (basesOnly(text, count + static_cast<size_t>(length) - 1)) {
         return 0;
     }
     size_t marked = 0;
-    others = 0;
+    size_t others = 0;
     for (int l = 0; l + 1 < length; ++l) {
         others += isUpperBase(text[static_cast<size_t>(l)]) ? 0 : 1;
     }
@@ -201,9 +226,9 @@ size_t firstBest(const double* scored, size_t count, bool lowerIsBetter) {
         const double score = sign * scored[k];
         best[0] = score > best[0] ? score : best[0];
     }
-    const double top = std::max(std::max(best[0], best[1]), std::max(best[2], best[3]));
+    const double top = sign * std::max(std::max(best[0], best[1]), std::max(best[2], best[3]));
     size_t at = 0;
-    while (at < count && sign * scored[at] != top) {
+    while (at < count && scored[at] != top) {
         ++at;
     }
     return at;

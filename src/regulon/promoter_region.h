@@ -35,8 +35,9 @@ struct PositionRange {
 // forward text, or built once when some byte has no complement.
 class RecordStrands {
   public:
-    // `record` must outlive this.
-    explicit RecordStrands(const SequenceRecord& record);
+    // `record` must outlive this; `complementable`: every byte of it has a
+    // complement (as RecordInfo::uncomplemented tells).
+    RecordStrands(const SequenceRecord& record, bool complementable);
 
     bool circular() const { return circular_; }
     int64_t forwardLength() const { return static_cast<int64_t>(forward_.size()); }

@@ -1,5 +1,9 @@
 #include "report/regulon_table.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -29,11 +33,33 @@ void appendInteger(std::string& out, Integer value) {
 
 // A text in a field: control characters become blanks; within a list the
 // separator becomes '/'.
+// Whether text holds no control character (nor, in a list item, the
+// separator).
+bool plainField(std::string_view text, bool listItem) {
+    const char separator = listItem ? kRegulonListSeparator : '\0';
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i control = _mm_set1_epi8(0x1F);
+    const __m128i separators = _mm_set1_epi8(separator);
+    for (; k + 16 <= text.size(); k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + k));
+        const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(bytes, control), bytes);
+        if (_mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(bytes, separators))) != 0) {
+            return false;
+        }
+    }
+#endif
+    for (; k < text.size(); ++k) {
+        const char c = text[k];
+        if (static_cast<unsigned char>(c) < 0x20 || c == separator) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void appendField(std::string& out, std::string_view text, bool listItem = false) {
-    const auto plain = [listItem](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && !(listItem && c == kRegulonListSeparator);
-    };
-    if (std::all_of(text.begin(), text.end(), plain)) {
+    if (plainField(text, listItem)) {
         out.append(text);
         return;
     }
@@ -160,9 +186,9 @@ std::vector<std::string> listOf(std::string_view text) {
 
 void sortRegulonRows(std::vector<RegulonRow>& rows) {
     // The order found on indices, then the rows moved once.
-    std::vector<size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&rows](size_t i, size_t j) {
+    std::vector<uint32_t> order(rows.size());
+    std::iota(order.begin(), order.end(), uint32_t{0});
+    std::stable_sort(order.begin(), order.end(), [&rows](uint32_t i, uint32_t j) {
         const RegulonRow& a = rows[i];
         const RegulonRow& b = rows[j];
         const bool aKnown = !std::isnan(a.log10BayesFactor);
@@ -178,12 +204,7 @@ void sortRegulonRows(std::vector<RegulonRow>& rows) {
         }
         return a.operon < b.operon;
     });
-    std::vector<RegulonRow> sorted;
-    sorted.reserve(rows.size());
-    for (const size_t i : order) {
-        sorted.push_back(std::move(rows[i]));
-    }
-    rows = std::move(sorted);
+    applyOrder(rows, order);
 }
 
 void writeRegulonTables(const std::vector<const RegulonTable*>& tables, TextSink& out) {

@@ -55,7 +55,8 @@ TEST(PromoterRegion, IsWhereTheOperatorTestSaysOperator) {
         gene.sense = random() % 2 == 0;
         gene.begin = 1 + static_cast<int32_t>(random() % static_cast<uint32_t>(n));
         gene.end = gene.sense ? gene.begin + 10 : gene.begin - 10;
-        const RecordStrands strands(record);
+        const RecordStrands strands(
+            record, xoprex::fullyComplementable(record.sequence.data(), record.sequence.size()));
         const auto places = placesOf(strands.promoterRanges(gene, options, length));
         for (const bool forward : {true, false}) {
             // The scan's positions: forward 0 .. N - 1 (circular) or
@@ -88,7 +89,8 @@ TEST(PromoterRegion, WindowsReadTheStrands) {
     const std::string reverse = xoprex::reverseComplementText(record.sequence);
     const std::string doubled = record.sequence + record.sequence;
     const std::string reverseDoubled = reverse + reverse;
-    const RecordStrands strands(record);
+    const RecordStrands strands(
+            record, xoprex::fullyComplementable(record.sequence.data(), record.sequence.size()));
     std::string text;
     for (const bool forward : {true, false}) {
         const PositionRange range{forward, forward ? n - 3 : 1, forward ? n - 1 : 4};
@@ -128,7 +130,8 @@ TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
         GeneRecord gene;
         gene.sense = random() % 2 == 0;
         gene.begin = 1 + static_cast<int32_t>(random() % record.sequence.size());
-        const RecordStrands strands(record);
+        const RecordStrands strands(
+            record, xoprex::fullyComplementable(record.sequence.data(), record.sequence.size()));
         const auto ranges = strands.promoterRanges(gene, options, 6);
         const bool skip = trial % 3 != 0;
         const bool lower = xoprex::lowerIsBetter(method);

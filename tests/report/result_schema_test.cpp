@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "report/regulon_table.h"
 #include "report/reports.h"
 #include "report/result_formats.h"
 
@@ -126,6 +127,54 @@ TEST(ResultSchema, FileNamesOfASearch) {
     }
     ResultFormat unknown;
     EXPECT_FALSE(formatNamed("xlsx", unknown));
+}
+
+// The regulon table read back: lists split where the writer joined them, a
+// separator inside an item and control characters (before and after the
+// first 16 bytes of a field) turned to '/' and blanks, numbers as written.
+TEST(ResultSchema, RegulonTableReadsBackWhatItsWriterWrote) {
+    RegulonTable table;
+    table.context.motifId = "crp";
+    RegulonRow plain;
+    plain.operon = 2;
+    plain.record = "chr1";
+    plain.locusTags = {"b0001", "b0002"};
+    plain.geneNames = {"thrL", ""};
+    plain.products = {"thr operon leader peptide", "aspartokinase I"};
+    plain.windows = 898;
+    plain.hasBest = true;
+    plain.bestStart = 120;
+    plain.bestEnd = 138;
+    plain.bestScore = 12.5;
+    plain.bestPValue = 1.5e-6;
+    plain.bestSite = "TGTGAGTTAGCTCACTCAT";
+    plain.log10BayesFactor = 2.25;
+    plain.posterior = 0.75;
+    RegulonRow odd = plain;
+    odd.operon = 1;
+    odd.record = "chr\t2";
+    odd.products = {"a|b", "twenty bytes, then\ta tab|bar", "line\nend"};
+    odd.hasBest = false;
+    table.rows = {plain, odd};
+    std::ostringstream text;
+    StreamSink sink(text, "table");
+    writeRegulonTables({&table}, sink);
+    std::istringstream in(text.str());
+    const ReadRegulonTable read = parseRegulonTable(in);
+    ASSERT_EQ(read.rows.size(), 2u);
+    const RegulonRow& first = read.rows[0].row;
+    EXPECT_EQ(read.rows[0].motifId, "crp");
+    EXPECT_EQ(first.locusTags, plain.locusTags);
+    EXPECT_EQ(first.geneNames, plain.geneNames);
+    EXPECT_EQ(first.products, plain.products);
+    EXPECT_EQ(first.bestSite, plain.bestSite);
+    EXPECT_EQ(first.bestPValue, 1.5e-6);
+    EXPECT_EQ(first.posterior, 0.75);
+    const RegulonRow& second = read.rows[1].row;
+    EXPECT_EQ(second.record, "chr 2");
+    EXPECT_EQ(second.products,
+              (std::vector<std::string>{"a/b", "twenty bytes, then a tab/bar", "line end"}));
+    EXPECT_FALSE(second.hasBest);
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 #include "pipeline/regulon_search.h"
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 #include "base/errors.h"
 #include "base/number_format.h"
 #include "base/tasks.h"
+#include "motif/count_matrix.h"
+#include "motif/cutoff.h"
 #include "motif/scoring.h"
+#include "motif/site_collection.h"
+#include "scan/integrative.h"
 #include "report/result_formats.h"
 #include "report/result_schema.h"
 
@@ -16,17 +22,11 @@ namespace xoprex {
 // One collection's part: its model (made with its first operon), the term
 // table of the records' background, and its rows.
 struct RegulonRun::Collection {
-    bool set = false;    // the null model, the fit and the tuning
+    bool set = false;    // its model's inputs
     bool built = false;  // the model made, or found out of reach
     bool tried = false;  // asked for by an operon
-    NullModel null;
-    // The bins' null masses and the best windows' p-values are wanted to
-    // within 1%: a distribution of its own, cheaper than the p-values' one
-    // (its tail beyond the cut-off exact, the rest a grid).
-    ScoreDistributionTuning tuning = roughFigureTuning();
-    std::unique_ptr<ScoreDistribution> distribution;
-    std::unique_ptr<RegulationModel> model;
-    SiteScoreFit fit;
+    ModelInputs inputs;
+    MadeModel made;
     TermTable terms;
     std::array<double, 4> termsBackground{};
     bool hasTerms = false;
@@ -119,45 +119,106 @@ void RegulonRun::prepareRecord(SequenceRecord& record) {
     strands_.reset();
 }
 
-namespace {
-
-// The collection's distribution and model, or neither when out of reach.
-void buildModel(RegulonRun::Collection& part) {
-    try {
-        part.distribution = std::make_unique<ScoreDistribution>(part.null, part.tuning);
-        part.model = std::make_unique<RegulationModel>(*part.distribution, part.null, part.fit);
-    } catch (const std::length_error&) {
-        part.distribution.reset();
-    } catch (const std::invalid_argument&) {
-        part.distribution.reset();
-    }
-    part.built = true;
+ModelInputs modelInputs(const SiteCollection& collection, const Options& options,
+                        const SequenceRecord& background) {
+    ModelInputs inputs;
+    inputs.null = windowNullModel(options.method, collection, background);
+    inputs.fit = siteScoreFit(collection, inputs.null);
+    inputs.tuning.focus = options.cutOff;
+    return inputs;
 }
 
-}  // namespace
+bool operator==(const ModelInputs& a, const ModelInputs& b) {
+    return a.null.terms == b.null.terms && a.null.background == b.null.background &&
+           a.null.lowerIsBetter == b.null.lowerIsBetter && a.fit.mean == b.fit.mean &&
+           a.fit.deviation == b.fit.deviation && a.fit.fromSites == b.fit.fromSites &&
+           a.tuning.focus == b.tuning.focus;
+}
+
+MadeModel makeModel(const ModelInputs& inputs) {
+    MadeModel made;
+    try {
+        made.distribution = std::make_unique<ScoreDistribution>(inputs.null, inputs.tuning);
+        made.model = std::make_unique<RegulationModel>(*made.distribution, inputs.null, inputs.fit);
+    } catch (const std::length_error&) {
+        made.distribution.reset();
+    } catch (const std::invalid_argument&) {
+        made.distribution.reset();
+    }
+    return made;
+}
+
+void RegulonRun::foreseeModels(const Searches& searches, const SearchInputs& inputs,
+                               const SequenceRecord& background) {
+    if (searches.size() > kPreparedSearches) {
+        return;
+    }
+    // Everything the second thread reads is its own copy.
+    std::vector<std::pair<std::optional<CountMatrix>, Options>> sources;
+    std::vector<std::string> paths;
+    for (const auto& search : searches) {
+        std::error_code error;
+        if (!search->matrix && !std::filesystem::is_regular_file(search->names.path, error)) {
+            return;  // read once only (a pipe, standard input)
+        }
+        sources.emplace_back(search->matrix, search->options);
+        paths.push_back(search->names.path);
+    }
+    foreseen_.resize(searches.size());
+    foreseeing_.start([this, sources = std::move(sources), paths = std::move(paths),
+                       rules = inputs.rules, background] {
+        for (size_t k = 0; k < sources.size(); ++k) {
+            try {
+                const auto& [matrix, given] = sources[k];
+                SiteCollection collection = matrix ? collectionFromMatrix(*matrix, background)
+                                                   : loadCollection(paths[k], background, rules);
+                Options options = given;
+                scoreCollectionAndFixCutOff(collection, options, background);
+                if (options.integrative) {
+                    relaxCutOff(options);
+                }
+                foreseen_[k].first = modelInputs(collection, options, background);
+                foreseen_[k].second = makeModel(foreseen_[k].first);
+            } catch (...) {
+                // The search reads the collection again, and says what is wrong.
+                foreseen_[k].second = MadeModel();
+            }
+        }
+    });
+}
 
 void RegulonRun::setModel(Collection& part, const CollectionSearch& search,
                           const SequenceRecord& background) {
     if (part.set) {
         return;
     }
-    const Options& options = search.options;
-    part.null = windowNullModel(options.method, search.collection, background);
-    part.fit = siteScoreFit(search.collection, part.null);
-    part.tuning.focus = options.cutOff;
+    part.inputs = modelInputs(search.collection, search.options, background);
     part.set = true;
 }
 
 void RegulonRun::startModels(const Searches& searches, const SequenceRecord& background) {
-    for (size_t k = 0; k < searches.size(); ++k) {
-        setModel(*collections_[k], *searches[k], background);
+    if (foreseeing_.running()) {
+        foreseeing_.join();
     }
+    for (size_t k = 0; k < searches.size(); ++k) {
+        Collection& part = *collections_[k];
+        setModel(part, *searches[k], background);
+        if (k < foreseen_.size() && foreseen_[k].second.model != nullptr &&
+            foreseen_[k].first == part.inputs) {
+            part.made = std::move(foreseen_[k].second);
+            part.built = true;
+        }
+    }
+    foreseen_.clear();
     // The models of a few collections are made beside the first record's
     // scan; those of many as their operons come, one at a time.
     if (searches.size() <= kPreparedSearches) {
         modelling_.start([this] {
             for (const auto& part : collections_) {
-                buildModel(*part);
+                if (!part->built) {
+                    part->made = makeModel(part->inputs);
+                    part->built = true;
+                }
             }
         });
     }
@@ -176,15 +237,16 @@ RegulonRun::Collection& RegulonRun::modelled(size_t k, CollectionSearch& search,
     }
     setModel(part, search, background);
     if (!part.built) {
-        buildModel(part);
+        part.made = makeModel(part.inputs);
+        part.built = true;
     }
-    if (part.model == nullptr && control.onNote) {
+    if (part.made.model == nullptr && control.onNote) {
         control.onNote(search.names.title +
                        ": the distribution of its window scores is out of reach: the posteriors "
                        "of its operons are left empty");
     }
     if (collections_.size() > kKeptDistributions) {
-        part.distribution.reset();  // made again for the p-values
+        part.made.distribution.reset();  // made again for the p-values
     }
     return part;
 }
@@ -282,21 +344,21 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
         row.bestForward = region.bestForward;
         row.bestScore = region.bestScore;
         row.bestSite = region.bestSite;
-        if (part.distribution != nullptr) {
-            setBestPValue(*part.distribution, row);
+        if (part.made.distribution != nullptr) {
+            setBestPValue(*part.made.distribution, row);
         }
     }
-    if (part.model != nullptr) {
+    if (part.made.model != nullptr) {
         row.log10BayesFactor = 0.0;
         if (region.count > 0) {
             const double density = settings_.siteDensity ? *settings_.siteDensity
                                                          : 1.0 / static_cast<double>(region.count);
             if (density != worker.density) {
-                worker.terms = part.model->windowTerms(density);
+                worker.terms = part.made.model->windowTerms(density);
                 worker.density = density;
             }
             row.log10BayesFactor =
-                part.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
+                part.made.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
         }
     }
     return row;
@@ -342,15 +404,16 @@ void RegulonRun::checkGenesFound(const SearchControl& control) const {
 void RegulonRun::settle() {
     for (const auto& collection : collections_) {
         Collection& part = *collection;
-        if (part.model != nullptr && part.distribution == nullptr) {
+        if (part.made.model != nullptr && part.made.distribution == nullptr) {
             // Let go after the model (many collections): made again for the
             // p-values of the best windows.
-            part.distribution = std::make_unique<ScoreDistribution>(part.null, part.tuning);
+            part.made.distribution =
+                std::make_unique<ScoreDistribution>(part.inputs.null, part.inputs.tuning);
             for (RegulonRow& row : part.table.rows) {
-                setBestPValue(*part.distribution, row);
+                setBestPValue(*part.made.distribution, row);
             }
         }
-        part.distribution.reset();
+        part.made.distribution.reset();
         for (RegulonRow& row : part.table.rows) {
             row.posterior =
                 posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
@@ -394,14 +457,14 @@ void RegulonRun::startWriting(const SearchInputs& inputs, const Searches& search
                                        " into it (options 5 and 6)");
         if (part.tried) {
             context.model.emplace_back(regulon_comment::kSiteScores,
-                                       describeFit(part.fit, search.collection.sites.size()));
+                                       describeFit(part.inputs.fit, search.collection.sites.size()));
         }
-        if (part.model != nullptr) {
+        if (part.made.model != nullptr) {
             context.model.emplace_back(
                 regulon_comment::kBins,
-                std::to_string(part.model->binCount() - 1) + " of width " +
-                    formatGeneralC(part.model->binWidth(), 6) + " from " +
-                    formatGeneralC(part.model->medianEdge(), 8) +
+                std::to_string(part.made.model->binCount() - 1) + " of width " +
+                    formatGeneralC(part.made.model->binWidth(), 6) + " from " +
+                    formatGeneralC(part.made.model->medianEdge(), 8) +
                     " (the background's median) to the best score, and one beyond the median");
         }
         context.model.emplace_back(regulon_comment::kSiteDensity,

@@ -10,10 +10,12 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/tasks.h"
 #include "pipeline/collection_search.h"
+#include "motif/score_distribution.h"
 #include "pipeline/run_search.h"
 #include "regulon/operons.h"
 #include "regulon/promoter_region.h"
@@ -27,6 +29,27 @@ namespace xoprex {
 // standard output), for the checks before anything is written.
 std::vector<std::string> regulonOutputNames(const SearchInputs& inputs, const Searches& searches);
 
+// What a collection's model is made from: the null model of its window
+// scores, the fit of its self-scores and the distribution's tuning. The bins'
+// null masses and the best windows' p-values are wanted to within 1%: the
+// model's distribution is its own, cheaper than the p-values' one (its tail
+// beyond the cut-off exact, the rest a grid). Equal inputs make equal models.
+struct ModelInputs {
+    NullModel null;
+    SiteScoreFit fit;
+    ScoreDistributionTuning tuning = roughFigureTuning();
+};
+bool operator==(const ModelInputs& a, const ModelInputs& b);
+ModelInputs modelInputs(const SiteCollection& collection, const Options& options,
+                        const SequenceRecord& background);
+
+// A model and its distribution, or neither when out of reach.
+struct MadeModel {
+    std::unique_ptr<ScoreDistribution> distribution;
+    std::unique_ptr<RegulationModel> model;
+};
+MadeModel makeModel(const ModelInputs& inputs);
+
 class RegulonRun {
   public:
     // Reads the annotation file, if any.
@@ -34,6 +57,15 @@ class RegulonRun {
     ~RegulonRun();
     RegulonRun(const RegulonRun&) = delete;
     RegulonRun& operator=(const RegulonRun&) = delete;
+
+    // Before the first record is read, when every record's background is
+    // known (`background`: the uniform one or a background file's) and the
+    // cut-offs need no p-value distribution: the models of a few
+    // collections, from a reading of their own, on a second thread while
+    // the record is read. startModels keeps those whose inputs prove the
+    // same as the search's; a model foreseen wrong is only time lost.
+    void foreseeModels(const Searches& searches, const SearchInputs& inputs,
+                       const SequenceRecord& background);
 
     // Sets about the collections' models once their cut-offs are fixed (a
     // few of them on a second thread, while the first record is scanned).
@@ -102,7 +134,9 @@ class RegulonRun {
     std::vector<std::unique_ptr<Worker>> workers_;
     size_t operonsBefore_ = 0;
     bool anyGenes_ = false;
+    std::vector<std::pair<ModelInputs, MadeModel>> foreseen_;
     // Last: joined before the collections they build or write go.
+    BackgroundThread foreseeing_;
     BackgroundThread modelling_;
     BackgroundThread writing_;
 };

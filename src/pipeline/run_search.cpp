@@ -138,6 +138,14 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         }
     }
 
+    if (regulon != nullptr && !runOptions.backgroundFromGenome && !inputs.pValue) {
+        // The background every record gets is known before the first is read.
+        SequenceRecord known;
+        if (backgroundFile) {
+            applyBackground(known, *backgroundFile);
+        }
+        regulon->foreseeModels(searches, inputs, known);
+    }
     log.writeLine("Reading sequences...");
     RecordReader reader(inputs.sequencePath, inputs.rules);
     // The first record comes alone: the background and the collections'

@@ -207,31 +207,54 @@ size_t markAmbiguous(const char* text, size_t count, int length, double* scored)
     return marked;
 }
 
-// The first of the best scores of scored[0 .. count), count > 0, none NaN
-// (count when one is).
-size_t firstBest(const double* scored, size_t count, bool lowerIsBetter) {
-    // Four running extremes (the comparisons do not wait on each other),
-    // then the first window that reaches theirs.
-    const double sign = lowerIsBetter ? -1.0 : 1.0;
-    std::array<double, 4> best{};
-    best.fill(sign * scored[0]);
+// The best of scored[0 .. count), count > 0, none NaN (the scores of
+// finite terms).
+double bestOf(const double* scored, size_t count, bool lowerIsBetter) {
+    const auto better = [lowerIsBetter](double a, double b) {
+        return lowerIsBetter ? std::min(a, b) : std::max(a, b);
+    };
+    double best = scored[0];
+    size_t k = 1;
+#ifdef __SSE2__
+    // Two pairs of running extremes, so the comparisons do not wait on
+    // each other.
+    if (count >= 4) {
+        __m128d a = _mm_loadu_pd(scored);
+        __m128d b = _mm_loadu_pd(scored + 2);
+        for (k = 4; k + 4 <= count; k += 4) {
+            const __m128d x = _mm_loadu_pd(scored + k);
+            const __m128d y = _mm_loadu_pd(scored + k + 2);
+            a = lowerIsBetter ? _mm_min_pd(a, x) : _mm_max_pd(a, x);
+            b = lowerIsBetter ? _mm_min_pd(b, y) : _mm_max_pd(b, y);
+        }
+        double lanes[4];
+        _mm_storeu_pd(lanes, a);
+        _mm_storeu_pd(lanes + 2, b);
+        best = better(better(lanes[0], lanes[1]), better(lanes[2], lanes[3]));
+    }
+#endif
+    for (; k < count; ++k) {
+        best = better(best, scored[k]);
+    }
+    return best;
+}
+
+// The first k with scored[k] == value, or count.
+size_t firstAt(const double* scored, size_t count, double value) {
     size_t k = 0;
+#ifdef __SSE2__
+    const __m128d wanted = _mm_set1_pd(value);
     for (; k + 4 <= count; k += 4) {
-        for (size_t lane = 0; lane < 4; ++lane) {
-            const double score = sign * scored[k + lane];
-            best[lane] = score > best[lane] ? score : best[lane];
+        const int hits = _mm_movemask_pd(_mm_cmpeq_pd(_mm_loadu_pd(scored + k), wanted)) |
+                         _mm_movemask_pd(_mm_cmpeq_pd(_mm_loadu_pd(scored + k + 2), wanted)) << 2;
+        if (hits != 0) {
+            return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
         }
     }
-    for (; k < count; ++k) {
-        const double score = sign * scored[k];
-        best[0] = score > best[0] ? score : best[0];
+#endif
+    for (; k < count && scored[k] != value; ++k) {
     }
-    const double top = sign * std::max(std::max(best[0], best[1]), std::max(best[2], best[3]));
-    size_t at = 0;
-    while (at < count && scored[at] != top) {
-        ++at;
-    }
-    return at;
+    return k;
 }
 
 // The first of the best scores of scored[0 .. count) that are not NaN, or
@@ -256,6 +279,11 @@ void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>&
     region.count = 0;
     region.hasBest = false;
     region.scores.clear();
+    struct {
+        const PositionRange* range = nullptr;
+        size_t from = 0;  // its first score
+        size_t at = 0;    // its best window, when known
+    } best;
     for (const PositionRange& range : ranges) {
         const RecordStrands::WindowsText windows = strands.windowsText(range, length, region.text);
         const auto count = static_cast<size_t>(range.last - range.first + 1);
@@ -273,26 +301,37 @@ void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>&
             std::reverse(scored, scored + count);
         }
         region.count += count - left;
-        size_t k = left == 0 ? firstBest(scored, count, lowerIsBetter) : count;
-        if (k == count) {
-            k = firstBestScored(scored, count, lowerIsBetter);
+        // The range's best; where it lies only once the region's best is known.
+        double top = 0.0;
+        size_t at = count;
+        if (left == 0) {
+            top = bestOf(scored, count, lowerIsBetter);
+        } else {
+            at = firstBestScored(scored, count, lowerIsBetter);
+            if (at == count) {
+                continue;
+            }
+            top = scored[at];
         }
-        if (k == count) {
-            continue;
-        }
-        const double score = scored[k];
         if (!region.hasBest ||
-            (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
+            (lowerIsBetter ? top < region.bestScore : top > region.bestScore)) {
             region.hasBest = true;
-            region.bestScore = score;
-            region.bestForward = range.forward;
-            region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
-                                                : range.last - static_cast<int64_t>(k);
+            region.bestScore = top;
+            best = {&range, from, at};
         }
     }
     if (region.hasBest) {
-        const PositionRange best{region.bestForward, region.bestPosition, region.bestPosition};
-        strands.rangeText(best, length, region.bestSite);
+        const PositionRange& range = *best.range;
+        const auto count = static_cast<size_t>(range.last - range.first + 1);
+        const size_t k = best.at < count ? best.at
+                                         : firstAt(region.scores.data() + best.from, count,
+                                                   region.bestScore);
+        region.bestScore = region.scores[best.from + k];  // that window's own zero, +0 or -0
+        region.bestForward = range.forward;
+        region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
+                                            : range.last - static_cast<int64_t>(k);
+        const PositionRange window{region.bestForward, region.bestPosition, region.bestPosition};
+        strands.rangeText(window, length, region.bestSite);
     }
 }
 

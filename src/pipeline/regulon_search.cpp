@@ -475,7 +475,8 @@ void RegulonRun::startWriting(const SearchInputs& inputs, const Searches& search
             files.emplace_back(regulonTableName(search.names.reportPrefix), &part.table);
         }
     }
-    const auto writeFiles = [files = std::move(files)] {
+    const auto writeFiles = [this, files = std::move(files)] {
+        settle();
         for (const auto& [path, table] : files) {
             OutputFile file(path);
             writeRegulonTables({table}, file);

@@ -90,14 +90,12 @@ class RegulonRun {
     // for sequences of the annotation that no record matched.
     void checkGenesFound(const SearchControl& control) const;
 
-    // The p-values of the best windows (to within 1%), the posteriors and
-    // the order of the rows.
-    void settle();
-
-    // Each collection's table: the files written on a second thread from
-    // startWriting on, while the search writes its own; finishWriting waits
-    // for them (raising what they raised), gives each summary and writes the
-    // one table on standard output.
+    // Each collection's table, settled (the p-values of the best windows, to
+    // within 1%, the posteriors and the order of the rows) and its file
+    // written on a second thread from startWriting on, while the search
+    // writes its own; finishWriting waits for them (raising what they
+    // raised), gives each summary and writes the one table on standard
+    // output.
     void startWriting(const SearchInputs& inputs, const Searches& searches);
     void finishWriting(const Searches& searches, const SearchControl& control);
 
@@ -114,6 +112,7 @@ class RegulonRun {
     static constexpr size_t kOperonsPerTask = 32;
 
     struct Worker;
+    void settle();
     static void setModel(Collection& part, const CollectionSearch& search,
                          const SequenceRecord& background);
     Collection& modelled(size_t k, CollectionSearch& search, const SequenceRecord& background,

@@ -318,7 +318,6 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
 
     if (regulon != nullptr) {
-        regulon->settle();
         regulon->startWriting(inputs, searches);
     }
     std::string written;

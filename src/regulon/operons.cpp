@@ -13,50 +13,44 @@ int64_t rightOf(const GeneRecord& gene) {
     return std::max(gene.begin, gene.end);
 }
 
-// An operon as it is built: its genes from left to right, with their
-// coordinates unwrapped (the genes after the origin of an operon joined
-// across it lie one record length further on).
-struct Building {
-    bool forward = true;
-    std::vector<size_t> genes;
-    std::vector<int64_t> shift;
-    int64_t right = 0;  // the right end so far
-};
-
-Operon finished(const Building& building, const std::vector<GeneRecord>& genes) {
-    std::vector<size_t> order(building.genes.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    // Transcription order: the left ends rising on the direct strand, the
-    // right ends falling on the complement strand (genes nested in longer
-    // ones come after them).
-    const auto before = [&](size_t a, size_t b) {
-        const GeneRecord& ga = genes[building.genes[a]];
-        const GeneRecord& gb = genes[building.genes[b]];
-        if (building.forward) {
-            return leftOf(ga) + building.shift[a] < leftOf(gb) + building.shift[b];
-        }
-        return rightOf(ga) + building.shift[a] > rightOf(gb) + building.shift[b];
+// Puts an operon's genes (in the order of their left ends; those from
+// `shiftedFrom` on, joined across the origin, one record length further on)
+// in the direction of transcription: the left ends rising on the direct
+// strand, the right ends falling on the complement strand (genes nested in
+// longer ones come after them).
+void transcriptionOrder(Operon& operon, size_t shiftedFrom, int64_t length,
+                        const std::vector<GeneRecord>& genes) {
+    std::vector<size_t>& members = operon.genes;
+    const auto key = [&](size_t k) {
+        const int64_t shift = k >= shiftedFrom ? length : 0;
+        const GeneRecord& gene = genes[members[k]];
+        return operon.forward ? leftOf(gene) + shift : -(rightOf(gene) + shift);
     };
     // Most operons come in order, or (complement strand, no ties) in the
     // reverse order, which is then the only order.
-    const auto strictly = [&before](const std::vector<size_t>& o) {
-        return std::adjacent_find(o.begin(), o.end(), [&before](size_t a, size_t b) {
-                   return !before(a, b);
-               }) == o.end();
-    };
-    if (!std::is_sorted(order.begin(), order.end(), before)) {
-        std::reverse(order.begin(), order.end());
-        if (!strictly(order)) {
-            std::iota(order.begin(), order.end(), size_t{0});
-            std::stable_sort(order.begin(), order.end(), before);
-        }
+    bool rising = true;
+    bool falling = true;
+    for (size_t k = 1; k < members.size(); ++k) {
+        rising = rising && key(k - 1) <= key(k);
+        falling = falling && key(k - 1) > key(k);
     }
-    Operon operon;
-    operon.forward = building.forward;
+    if (rising) {
+        return;
+    }
+    if (falling) {
+        std::reverse(members.begin(), members.end());
+        return;
+    }
+    std::vector<size_t> order(members.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&key](size_t a, size_t b) { return key(a) < key(b); });
+    std::vector<size_t> sorted;
+    sorted.reserve(members.size());
     for (const size_t k : order) {
-        operon.genes.push_back(building.genes[k]);
+        sorted.push_back(members[k]);
     }
-    return operon;
+    members = std::move(sorted);
 }
 
 }  // namespace
@@ -73,36 +67,35 @@ std::vector<Operon> groupOperons(const std::vector<GeneRecord>& genes, int64_t l
     if (!std::is_sorted(order.begin(), order.end(), leftFirst)) {  // annotations come sorted
         std::stable_sort(order.begin(), order.end(), leftFirst);
     }
-    std::vector<Building> built;
+    std::vector<Operon> operons;
+    int64_t right = 0;  // the last operon's right end so far
     for (const size_t g : order) {
         const GeneRecord& gene = genes[g];
-        const bool joins = rules.grouped && !built.empty() && built.back().forward == gene.sense &&
-                           leftOf(gene) - built.back().right - 1 <= rules.maxGap;
+        const bool joins = rules.grouped && !operons.empty() &&
+                           operons.back().forward == gene.sense &&
+                           leftOf(gene) - right - 1 <= rules.maxGap;
         if (!joins) {
-            built.push_back({gene.sense, {}, {}, rightOf(gene)});
+            operons.push_back({gene.sense, {}});
+            right = rightOf(gene);
         }
-        Building& operon = built.back();
-        operon.genes.push_back(g);
-        operon.shift.push_back(0);
-        operon.right = std::max(operon.right, rightOf(gene));
+        operons.back().genes.push_back(g);
+        right = std::max(right, rightOf(gene));
     }
-    if (circular && rules.grouped && built.size() >= 2 &&
-        built.front().forward == built.back().forward) {
-        Building& last = built.back();
-        const Building& first = built.front();
+    size_t shiftedFrom = static_cast<size_t>(-1);
+    if (circular && rules.grouped && operons.size() >= 2 &&
+        operons.front().forward == operons.back().forward) {
+        Operon& last = operons.back();
+        const Operon& first = operons.front();
         const int64_t firstLeft = leftOf(genes[first.genes.front()]) + length;
-        if (firstLeft - last.right - 1 <= rules.maxGap) {
-            for (const size_t g : first.genes) {
-                last.genes.push_back(g);
-                last.shift.push_back(length);
-            }
-            built.erase(built.begin());
+        if (firstLeft - right - 1 <= rules.maxGap) {
+            shiftedFrom = last.genes.size();
+            last.genes.insert(last.genes.end(), first.genes.begin(), first.genes.end());
+            operons.erase(operons.begin());
         }
     }
-    std::vector<Operon> operons;
-    operons.reserve(built.size());
-    for (const Building& building : built) {
-        operons.push_back(finished(building, genes));
+    for (size_t k = 0; k < operons.size(); ++k) {
+        transcriptionOrder(operons[k], k + 1 == operons.size() ? shiftedFrom : static_cast<size_t>(-1),
+                           length, genes);
     }
     return operons;
 }

@@ -430,6 +430,7 @@ int runSearchCommand(const SearchArgs& args, const RegulonArgs* regulon) {
         inputs.optionsPath.empty() ? xoprex::OptionsSource::Factory : xoprex::OptionsSource::File;
     inputs.optionSettings = args.settings;
     xoprex::SearchControl control;
+    control.endsProcess = true;  // the search is the last thing the process does
     if (regulon != nullptr) {
         xoprex::RegulonSettings settings;
         settings.annotationPath = regulon->annotation;

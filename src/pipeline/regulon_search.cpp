@@ -296,17 +296,33 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
             worker.density = -1.0;
         }
     }
-    std::vector<RegulonRow> rows(count);
+    RegulonTable& table = part.table;
+    table.context.motifId = search.motifId();
+    table.context.motifAltId = search.motifAltId();
+    // The rows' lines are made beside them once their p-values are known
+    // (the distribution kept), so that writing the sorted table only joins
+    // them.
+    const bool lines = table.lines.size() == table.rows.size() &&
+                       (part.made.distribution != nullptr || part.made.model == nullptr);
+    if (!lines) {
+        table.lines.clear();
+    }
+    const size_t before = table.rows.size();
+    table.rows.resize(before + count);
+    table.lines.resize(lines ? before + count : 0);
     const size_t chunks = (count + kOperonsPerTask - 1) / kOperonsPerTask;
     runTasks(chunks, workers, [&](size_t chunk, unsigned w) {
         const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
         for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
-            rows[j] = operonRow(record, info, j, search, part, hits, *workers_[w]);
+            RegulonRow& row = table.rows[before + j];
+            row = operonRow(record, info, j, search, part, hits, *workers_[w]);
+            if (lines) {
+                std::string& line = table.lines[before + j];
+                line.reserve(kLineRoom);
+                appendRegulonRow(line, row, table.context);
+            }
         }
     });
-    for (RegulonRow& row : rows) {
-        part.table.rows.push_back(std::move(row));
-    }
 }
 
 RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
@@ -360,6 +376,7 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
             row.log10BayesFactor =
                 part.made.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
         }
+        row.posterior = posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
     }
     return row;
 }
@@ -414,11 +431,7 @@ void RegulonRun::settle() {
             }
         }
         part.made.distribution.reset();
-        for (RegulonRow& row : part.table.rows) {
-            row.posterior =
-                posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
-        }
-        sortRegulonRows(part.table.rows);
+        sortRegulonRows(part.table);
     }
 }
 

@@ -110,6 +110,8 @@ class RegulonRun {
     // threads, and of one task.
     static constexpr size_t kThreadedOperons = 64;
     static constexpr size_t kOperonsPerTask = 32;
+    // Room for most rows' lines at once.
+    static constexpr size_t kLineRoom = 384;
 
     struct Worker;
     void settle();

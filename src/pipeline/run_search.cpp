@@ -353,6 +353,12 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
     }
     writeRunReport(inputs, searches,
                    regulon != nullptr ? regulon->tables() : std::vector<const RegulonTable*>{});
+    if (regulon != nullptr && control.endsProcess) {
+        // Held from a static pointer: memory the process keeps to its end,
+        // not lost.
+        static auto* const kept = new std::vector<std::unique_ptr<RegulonRun>>();
+        kept->push_back(std::move(regulon));
+    }
     return written;
 }
 

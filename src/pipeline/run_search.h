@@ -214,6 +214,11 @@ struct SearchControl {
     std::function<void(const RegulonSummary&)> onRegulon;
     // Where the run log's lines go besides its file (null: nowhere).
     std::ostream* logEcho = &std::cout;
+    // Set by a caller that ends its process once the run is over (the
+    // command line): the regulon's tables, tens of thousands of small
+    // strings, are then left to the end of the process, whose memory goes
+    // back at once, rather than freed one by one.
+    bool endsProcess = false;
 };
 
 // Returns the results table's file name (or, without the results table among

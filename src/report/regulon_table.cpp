@@ -120,7 +120,9 @@ void appendComments(std::string& text, const RegulonContext& context, bool first
     }
 }
 
-void appendRow(std::string& text, const RegulonRow& row, const RegulonContext& context) {
+}  // namespace
+
+void appendRegulonRow(std::string& text, const RegulonRow& row, const RegulonContext& context) {
     appendField(text, context.motifId);
     text += '\t';
     appendField(text, context.motifAltId);
@@ -161,6 +163,8 @@ void appendRow(std::string& text, const RegulonRow& row, const RegulonContext& c
     text += '\n';
 }
 
+namespace {
+
 double realOf(std::string_view text) {
     double value = std::numeric_limits<double>::quiet_NaN();
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -184,8 +188,10 @@ std::vector<std::string> listOf(std::string_view text) {
 
 }  // namespace
 
-void sortRegulonRows(std::vector<RegulonRow>& rows) {
-    // The order found on indices, then the rows moved once.
+namespace {
+
+// The order of the table's rows, as indices.
+std::vector<uint32_t> tableOrder(const std::vector<RegulonRow>& rows) {
     std::vector<uint32_t> order(rows.size());
     std::iota(order.begin(), order.end(), uint32_t{0});
     std::stable_sort(order.begin(), order.end(), [&rows](uint32_t i, uint32_t j) {
@@ -204,7 +210,21 @@ void sortRegulonRows(std::vector<RegulonRow>& rows) {
         }
         return a.operon < b.operon;
     });
-    applyOrder(rows, order);
+    return order;
+}
+
+}  // namespace
+
+void sortRegulonRows(std::vector<RegulonRow>& rows) {
+    applyOrder(rows, tableOrder(rows));
+}
+
+void sortRegulonRows(RegulonTable& table) {
+    const std::vector<uint32_t> order = tableOrder(table.rows);
+    applyOrder(table.rows, order);
+    if (table.lines.size() == table.rows.size()) {
+        applyOrder(table.lines, order);
+    }
 }
 
 void writeRegulonTables(const std::vector<const RegulonTable*>& tables, TextSink& out) {
@@ -219,8 +239,13 @@ void writeRegulonTables(const std::vector<const RegulonTable*>& tables, TextSink
     }
     text += '\n';
     for (const RegulonTable* table : tables) {
-        for (const RegulonRow& row : table->rows) {
-            appendRow(text, row, table->context);
+        const bool made = table->lines.size() == table->rows.size();
+        for (size_t k = 0; k < table->rows.size(); ++k) {
+            if (made) {
+                text += table->lines[k];
+            } else {
+                appendRegulonRow(text, table->rows[k], table->context);
+            }
             if (text.size() >= (size_t{1} << 20)) {
                 out.write(text);
                 text.clear();

@@ -41,10 +41,17 @@ struct RegulonContext {
 struct RegulonTable {
     RegulonContext context;
     std::vector<RegulonRow> rows;
+    // The rows' lines made ahead by appendRegulonRow, one a row in their
+    // order (empty: made as the table is written).
+    std::vector<std::string> lines;
 };
 
-// Sorts rows into the table's order.
+// Sorts the table's rows (and their lines, when made) into its order.
+void sortRegulonRows(RegulonTable& table);
 void sortRegulonRows(std::vector<RegulonRow>& rows);
+
+// Appends the row's line (its end included) as the table shows it.
+void appendRegulonRow(std::string& out, const RegulonRow& row, const RegulonContext& context);
 
 void writeRegulonTables(const std::vector<const RegulonTable*>& tables, TextSink& out);
 

@@ -342,6 +342,9 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
     row.recordNumber = info.number;
     row.forward = operon.forward;
     row.firstGeneStart = first.begin;
+    row.locusTags.reserve(operon.genes.size());
+    row.geneNames.reserve(operon.genes.size());
+    row.products.reserve(operon.genes.size());
     for (const size_t g : operon.genes) {
         row.locusTags.push_back(record.genes[g].locus);
         row.geneNames.push_back(record.genes[g].gene);

@@ -335,7 +335,7 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
     const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
     RegionWindows& region = worker.region;
     scoreRegion(*strands_, ranges, *worker.scores, length, lowerIsBetter(options.method),
-                skipAmbiguous_, region);
+                skipAmbiguous_, part.made.model.get(), region);
     RegulonRow row;
     row.operon = operonsBefore_ + j + 1;
     row.record = info.name;
@@ -377,7 +377,7 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
                 worker.density = density;
             }
             row.log10BayesFactor =
-                part.made.model->logBayesFactor(region.scores, worker.terms) / std::log(10.0);
+                part.made.model->logBayesFactor(region.bins, worker.terms) / std::log(10.0);
         }
         row.posterior = posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
     }

@@ -1,8 +1,6 @@
 #include "regulon/promoter_region.h"
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/cpu_features.h"
+#include "regulon/regulation_model.h"
 #include "scan/reverse_complement.h"
 
 namespace xoprex {
@@ -187,7 +187,8 @@ bool basesOnly(const char* text, size_t n) {
 
 // Marks the windows of `text` holding letters other than bases as left out
 // (NaN); returns how many.
-size_t markAmbiguous(const char* text, size_t count, int length, double* scored) {
+template <class Mark>
+size_t markAmbiguous(const char* text, size_t count, int length, Mark mark) {
     if (basesOnly(text, count + static_cast<size_t>(length) - 1)) {
         return 0;
     }
@@ -199,7 +200,7 @@ size_t markAmbiguous(const char* text, size_t count, int length, double* scored)
     for (size_t k = 0; k < count; ++k) {
         others += isUpperBase(text[k + static_cast<size_t>(length) - 1]) ? 0 : 1;
         if (others != 0) {
-            scored[k] = std::numeric_limits<double>::quiet_NaN();
+            mark(k);
             ++marked;
         }
         others -= isUpperBase(text[k]) ? 0 : 1;
@@ -271,13 +272,10 @@ size_t firstBestScored(const double* scored, size_t count, bool lowerIsBetter) {
     return at;
 }
 
-}  // namespace
-
-void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
-                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                 RegionWindows& region) {
-    region.count = 0;
-    region.hasBest = false;
+// Every window scored exactly; the bins from the scores.
+void scoreExactly(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                  const RegulationModel* model, RegionWindows& region) {
     region.scores.clear();
     struct {
         const PositionRange* range = nullptr;
@@ -296,7 +294,12 @@ void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>&
             scores.score(windows.text, count, scored);
         }
         // A window holding letters other than bases is left out: NaN.
-        const size_t left = skipAmbiguous ? markAmbiguous(windows.text, count, length, scored) : 0;
+        const size_t left =
+            skipAmbiguous ? markAmbiguous(windows.text, count, length,
+                                          [scored](size_t k) {
+                                              scored[k] = std::numeric_limits<double>::quiet_NaN();
+                                          })
+                          : 0;
         if (windows.reverse) {
             std::reverse(scored, scored + count);
         }
@@ -330,6 +333,204 @@ void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>&
         region.bestForward = range.forward;
         region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
                                             : range.last - static_cast<int64_t>(k);
+    }
+    region.bins.clear();
+    if (model != nullptr) {
+        for (const double score : region.scores) {
+            region.bins.push_back(std::isnan(score) ? RegulationModel::kNoBin
+                                                    : static_cast<uint16_t>(model->binOf(score)));
+        }
+    }
+}
+
+// The largest (smallest, `lowest`) of sums[0 .. count), count > 0, eight
+// lanes in four registers at a time.
+__attribute__((target("avx2"))) int32_t extremeOf256(const int32_t* sums, size_t count,
+                                                      bool lowest) {
+    __m256i best[4];
+    for (__m256i& lanes : best) {
+        lanes = _mm256_set1_epi32(sums[0]);
+    }
+    size_t k = 0;
+    for (; k + 32 <= count; k += 32) {
+        for (size_t r = 0; r < 4; ++r) {
+            const __m256i eight =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + k + 8 * r));
+            best[r] = lowest ? _mm256_min_epi32(best[r], eight) : _mm256_max_epi32(best[r], eight);
+        }
+    }
+    alignas(32) int32_t lanes[32];
+    for (size_t r = 0; r < 4; ++r) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes + 8 * r), best[r]);
+    }
+    int32_t extreme = lanes[0];
+    for (const int32_t lane : lanes) {
+        extreme = lowest ? std::min(extreme, lane) : std::max(extreme, lane);
+    }
+    for (; k < count; ++k) {
+        extreme = lowest ? std::min(extreme, sums[k]) : std::max(extreme, sums[k]);
+    }
+    return extreme;
+}
+
+int32_t extremeOf(const int32_t* sums, size_t count, bool lowest) {
+    if (preferredInstructionSet() != InstructionSet::Scalar) {
+        return extremeOf256(sums, count, lowest);
+    }
+    int32_t best = sums[0];
+    for (size_t k = 1; k < count; ++k) {
+        best = lowest ? std::min(best, sums[k]) : std::max(best, sums[k]);
+    }
+    return best;
+}
+
+// Calls near(k), k rising, for each k < count with sums[k] >= from
+// (`below`: sums[k] <= from).
+template <class Near>
+__attribute__((target("avx2"))) void eachNear256(const int32_t* sums, size_t count, int32_t from,
+                                                  bool below, Near near) {
+    // a > b on 32-bit lanes; sums[k] >= from is sums[k] > from - 1.
+    const __m256i bound = _mm256_set1_epi32(below ? from + 1 : from - 1);
+    size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256i eight = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + k));
+        const __m256i in = below ? _mm256_cmpgt_epi32(bound, eight)
+                                 : _mm256_cmpgt_epi32(eight, bound);
+        auto mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)));
+        for (; mask != 0; mask &= mask - 1) {
+            near(k + static_cast<size_t>(__builtin_ctz(mask)));
+        }
+    }
+    for (; k < count; ++k) {
+        if (below ? sums[k] <= from : sums[k] >= from) {
+            near(k);
+        }
+    }
+}
+
+template <class Near>
+void eachNear(const int32_t* sums, size_t count, int32_t from, bool below, Near near) {
+    if (preferredInstructionSet() != InstructionSet::Scalar) {
+        eachNear256(sums, count, from, below, near);
+        return;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        if (below ? sums[k] <= from : sums[k] >= from) {
+            near(k);
+        }
+    }
+}
+
+// Whether bins[0 .. count) holds `bin`.
+bool holds(const uint16_t* bins, size_t count, uint16_t bin) {
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(bin));
+    for (; k + 8 <= count; k += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bins + k));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(eight, wanted)) != 0) {
+            return true;
+        }
+    }
+#endif
+    return std::find(bins + k, bins + count, bin) != bins + count;
+}
+
+// The windows binned from their fixed-point sums: only those whose bounds
+// straddle a bin's edge, and those that may be the best, scored exactly.
+void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 const RegulationModel& model, RegionWindows& region) {
+    constexpr int32_t kLeftOut = std::numeric_limits<int32_t>::min();  // no sum comes near
+    const double step = scores.fixedStep();
+    const double slack = scores.fixedSlack();
+    // A window scoring at least as well as the one of the extreme sum has a
+    // sum within this of it: (S + L) step + slack >= extreme step - slack.
+    const int64_t reach = length + static_cast<int64_t>(std::ceil(2.0 * slack / step)) + 1;
+    region.bins.clear();
+    for (const PositionRange& range : ranges) {
+        const RecordStrands::WindowsText windows = strands.windowsText(range, length, region.text);
+        const auto count = static_cast<size_t>(range.last - range.first + 1);
+        region.sums.resize(count);
+        int32_t* const sums = region.sums.data();
+        scores.fixedSums(windows.text, count, windows.reverse, sums);
+        const size_t left =
+            skipAmbiguous
+                ? markAmbiguous(windows.text, count, length, [sums](size_t k) { sums[k] = kLeftOut; })
+                : 0;
+        if (windows.reverse) {
+            std::reverse(sums, sums + count);
+        }
+        region.count += count - left;
+        // Window k as read: on the reverse strand, the forward text's window
+        // count - 1 - k.
+        const auto scoreOf = [&](size_t k) {
+            return scores.scoreOne(windows.text + (windows.reverse ? count - 1 - k : k),
+                                   windows.reverse);
+        };
+        const size_t from = region.bins.size();
+        region.bins.resize(from + count);
+        uint16_t* const bins = region.bins.data() + from;
+        model.bracketBins(sums, count, length, step, slack, bins);
+        int64_t extreme = 0;
+        if (left == 0) {
+            extreme = extremeOf(sums, count, lowerIsBetter);
+        } else {
+            bool any = false;
+            for (size_t k = 0; k < count; ++k) {
+                if (sums[k] == kLeftOut) {
+                    bins[k] = RegulationModel::kNoBin;
+                } else {
+                    extreme = !any        ? sums[k]
+                              : lowerIsBetter ? std::min<int64_t>(extreme, sums[k])
+                                              : std::max<int64_t>(extreme, sums[k]);
+                    any = true;
+                }
+            }
+            if (!any) {
+                continue;
+            }
+        }
+        if (holds(bins, count, RegulationModel::kUndecided)) {
+            for (size_t k = 0; k < count; ++k) {
+                if (bins[k] == RegulationModel::kUndecided) {
+                    bins[k] = static_cast<uint16_t>(model.binOf(scoreOf(k)));
+                }
+            }
+        }
+        // The best: the first of the best exact scores among the windows
+        // that may reach it.
+        const auto bound = static_cast<int32_t>(lowerIsBetter ? extreme + reach : extreme - reach);
+        eachNear(sums, count, bound, lowerIsBetter, [&](size_t k) {
+            if (sums[k] == kLeftOut) {
+                return;
+            }
+            const double score = scoreOf(k);
+            if (!region.hasBest ||
+                (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
+                region.hasBest = true;
+                region.bestScore = score;
+                region.bestForward = range.forward;
+                region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
+                                                    : range.last - static_cast<int64_t>(k);
+            }
+        });
+    }
+}
+
+}  // namespace
+
+void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
+                 const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
+                 const RegulationModel* model, RegionWindows& region) {
+    region.count = 0;
+    region.hasBest = false;
+    if (model != nullptr && scores.hasFixedSums()) {
+        binFromSums(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, *model, region);
+    } else {
+        scoreExactly(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, model, region);
+    }
+    if (region.hasBest) {
         const PositionRange window{region.bestForward, region.bestPosition, region.bestPosition};
         strands.rangeText(window, length, region.bestSite);
     }

@@ -17,6 +17,7 @@
 #include "base/records.h"
 #include "motif/scoring.h"
 #include "options/options.h"
+#include "regulon/regulation_model.h"
 #include "scan/window_scores.h"
 #include "seqio/sequence.h"
 
@@ -82,19 +83,26 @@ struct RegionWindows {
     int64_t bestPosition = 0;
     double bestScore = 0.0;
     std::string bestSite;
-    // Every window's score, in the order read (NaN for one left out).
-    std::vector<double> scores;
+    // With a model: every window's bin (RegulationModel::kNoBin for one
+    // left out), in the order read.
+    std::vector<uint16_t> bins;
     // What the scoring reuses from region to region.
     std::string text;
+    std::vector<int32_t> sums;
+    std::vector<double> scores;
 };
 
 // Scores the windows of the ranges of `length` characters into `region`
 // (its buffers kept for the next region; `lowerIsBetter` says which end is
-// best); windows holding letters other than A, C, G, T are left out when
-// `skipAmbiguous`.
+// best): their count, the best, and with a model each window's bin.
+// Windows holding letters other than A, C, G, T are left out when
+// `skipAmbiguous`. Where the kernel has fixed-point sums, a window is
+// scored exactly only when its bounds straddle a bin's edge or it may be
+// the best: the bins and the best are those of the exact scores all the
+// same.
 void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                 RegionWindows& region);
+                 const RegulationModel* model, RegionWindows& region);
 
 // The hits of a record by strand and position, to count those in a region.
 class HitPlaces {

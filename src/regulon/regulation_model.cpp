@@ -265,6 +265,88 @@ double RegulationModel::logBayesFactor(const std::vector<double>& scores,
     return (sums[0] + sums[1]) + (sums[2] + sums[3]);
 }
 
+double RegulationModel::logBayesFactor(const std::vector<uint16_t>& bins,
+                                       const std::vector<double>& terms) const {
+    // Window k in lane k mod 4, as for the scores.
+    std::array<double, 4> sums{};
+    const size_t n = bins.size();
+    size_t i = 0;
+    const auto term = [&terms](uint16_t bin) { return bin == kNoBin ? 0.0 : terms[bin]; };
+    for (; i + 4 <= n; i += 4) {
+        for (size_t lane = 0; lane < 4; ++lane) {
+            sums[lane] += term(bins[i + lane]);
+        }
+    }
+    for (; i < n; ++i) {
+        sums[i % 4] += term(bins[i]);
+    }
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+}
+
+namespace {
+
+// bracketBins eight windows an instruction, by the operations of binOf (the
+// masked forms throughout, so that no lane starts undefined).
+__attribute__((target("avx2,avx512f,avx512vl"))) void bracketBins512(
+    const int32_t* sums, size_t count, double span, double step, double slack, double sign,
+    double edge, double inverseWidth, double lastBin, uint16_t* bins) {
+    constexpr __mmask8 all = 0xFF;
+    const __m512d steps = _mm512_set1_pd(step);
+    const __m512d spans = _mm512_set1_pd(span);
+    const __m512d slacks = _mm512_set1_pd(slack);
+    const __m512d signs = _mm512_set1_pd(sign);
+    const __m512d edges = _mm512_set1_pd(edge);
+    const __m512d inverse = _mm512_set1_pd(inverseWidth);
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d zero = _mm512_setzero_pd();
+    const __m512d last = _mm512_set1_pd(lastBin);
+    const __m256i undecided = _mm256_set1_epi32(RegulationModel::kUndecided);
+    for (size_t i = 0; i + 8 <= count; i += 8) {
+        const __m512d sum = _mm512_maskz_cvtepi32_pd(
+            all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + i)));
+        const __m512d low = _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, sum, steps), slacks);
+        const __m512d high = _mm512_maskz_add_pd(
+            all, _mm512_maskz_mul_pd(all, _mm512_maskz_add_pd(all, sum, spans), steps), slacks);
+        const __m512d lowAt = _mm512_maskz_add_pd(
+            all,
+            _mm512_maskz_mul_pd(
+                all, _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, signs, low), edges),
+                inverse),
+            one);
+        const __m512d highAt = _mm512_maskz_add_pd(
+            all,
+            _mm512_maskz_mul_pd(
+                all, _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, signs, high), edges),
+                inverse),
+            one);
+        const __m256i a = _mm512_maskz_cvttpd_epi32(
+            all, _mm512_maskz_min_pd(all, _mm512_maskz_max_pd(all, lowAt, zero), last));
+        const __m256i b = _mm512_maskz_cvttpd_epi32(
+            all, _mm512_maskz_min_pd(all, _mm512_maskz_max_pd(all, highAt, zero), last));
+        const __m256i bin = _mm256_blendv_epi8(undecided, a, _mm256_cmpeq_epi32(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bins + i),
+                         _mm256_maskz_cvtepi32_epi16(all, bin));
+    }
+}
+
+}  // namespace
+
+void RegulationModel::bracketBins(const int32_t* sums, size_t count, int span, double step,
+                                  double slack, uint16_t* bins) const {
+    size_t i = 0;
+    if (preferredInstructionSet() == InstructionSet::Avx512) {
+        bracketBins512(sums, count, static_cast<double>(span), step, slack, sign_, edge_,
+                       inverseWidth_, lastBin_, bins);
+        i = count / 8 * 8;
+    }
+    for (; i < count; ++i) {
+        const double sum = static_cast<double>(sums[i]);
+        const size_t low = binOf(sum * step - slack);
+        const size_t high = binOf((sum + static_cast<double>(span)) * step + slack);
+        bins[i] = low == high ? static_cast<uint16_t>(low) : kUndecided;
+    }
+}
+
 double posteriorProbability(double logBayesFactor, double prior) {
     const double logOdds = logBayesFactor + std::log(prior) - std::log1p(-prior);
     if (std::isnan(logOdds)) {

@@ -33,6 +33,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "motif/score_distribution.h"
@@ -78,6 +79,19 @@ class RegulationModel {
     double logBayesFactor(const std::vector<double>& scores, double siteDensity) const {
         return logBayesFactor(scores, windowTerms(siteDensity));
     }
+    // The same of the windows' bins (kNoBin for a window left out): the
+    // same sums, bit for bit, as of the scores in those bins.
+    static constexpr uint16_t kNoBin = 0xFFFF;
+    double logBayesFactor(const std::vector<uint16_t>& bins,
+                          const std::vector<double>& terms) const;
+
+    // The bins of scores known only within [sum step - slack, (sum + span)
+    // step + slack], or kUndecided where the two ends fall in different
+    // bins (binOf is monotone in the score, so where they agree the score's
+    // bin is theirs).
+    static constexpr uint16_t kUndecided = 0xFFFE;
+    void bracketBins(const int32_t* sums, size_t count, int span, double step, double slack,
+                     uint16_t* bins) const;
 
     // The bins, for the tables' comment lines and the tests: bin 0 holds the
     // scores worse than the median's edge, bin k >= 1 those from

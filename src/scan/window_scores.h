@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "motif/scoring.h"
@@ -30,6 +31,20 @@ class WindowScores {
     // complement read from the end), for i < count; reads the same bytes,
     // every one of which must have a complement (scan/reverse_complement.h).
     void scoreReverse(const char* text, size_t count, double* out) const;
+    // The score of the one window at text (`reverse`: of the reverse
+    // strand's window there).
+    double scoreOne(const char* text, bool reverse) const;
+
+    // Fixed-point sums, for kernels whose letters form few classes
+    // (hasFixedSums): each term rounded down to a multiple of fixedStep(),
+    // a power of two; a window scoring D with sum S has
+    //   S step - fixedSlack() <= D <= (S + L) step + fixedSlack().
+    // out[i] = the sum of the window at text + i (with `reverse`, of the
+    // reverse strand's window there, as scoreReverse reads it).
+    bool hasFixedSums() const;
+    double fixedStep() const;
+    double fixedSlack() const;
+    void fixedSums(const char* text, size_t count, bool reverse, int32_t* out) const;
 
   private:
     std::unique_ptr<scan_detail::WindowKernel> kernel_;

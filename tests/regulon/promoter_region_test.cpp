@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "motif/scoring.h"
+#include "motif/score_distribution.h"
 #include "motif/site_collection.h"
+#include "regulon/regulation_model.h"
 #include "random_text.h"
 #include "scan/annotation.h"
 #include "scan/reverse_complement.h"
@@ -101,12 +103,13 @@ TEST(PromoterRegion, WindowsReadTheStrands) {
     }
 }
 
-// A region's scores, its count and its best window, against each window's
+// A region's bins, its count and its best window, against each window's
 // text (rangeText) scored by the term table: the windows read straight from
 // the record (the reverse strand from the forward text) as well as copied,
 // across the origin, with ambiguity codes left out or scored, and records
-// whose bytes have no complement.
-TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
+// whose bytes have no complement; binned from fixed-point sums and from
+// exact scores, and with no model at all.
+TEST(PromoterRegion, BinsAndBestAreThoseOfTheWindowsOwnScores) {
     std::mt19937 random(11);
     xoprex::SiteCollection collection;
     collection.siteLength = 6;
@@ -124,6 +127,10 @@ TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
         record.topology = trial % 2 == 0 ? Topology::Circular : Topology::Linear;
         const xoprex::TermTable table(method, collection, record);
         const xoprex::WindowScores scores(table);
+        const xoprex::NullModel null = xoprex::windowNullModel(method, collection, record);
+        const xoprex::ScoreDistribution distribution(null, xoprex::roughFigureTuning());
+        const xoprex::RegulationModel model(distribution, null,
+                                            xoprex::siteScoreFit(collection, null));
         xoprex::Options options;
         options.promoterDistance = static_cast<int32_t>(random() % 80);
         options.inGeneDistance = static_cast<int32_t>(random() % 40);
@@ -135,8 +142,10 @@ TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
         const auto ranges = strands.promoterRanges(gene, options, 6);
         const bool skip = trial % 3 != 0;
         const bool lower = xoprex::lowerIsBetter(method);
-        xoprex::RegionWindows region;
-        xoprex::scoreRegion(strands, ranges, scores, 6, lower, skip, region);
+        xoprex::RegionWindows binned;
+        xoprex::RegionWindows plain;
+        xoprex::scoreRegion(strands, ranges, scores, 6, lower, skip, &model, binned);
+        xoprex::scoreRegion(strands, ranges, scores, 6, lower, skip, nullptr, plain);
         size_t k = 0;
         size_t count = 0;
         std::optional<std::pair<double, PositionRange>> best;
@@ -147,12 +156,13 @@ TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
                 const std::string window = text.substr(static_cast<size_t>(w), 6);
                 const bool left = skip && window.find_first_not_of("ACGT") != std::string::npos;
                 const double score = table.score(window.data());
-                ASSERT_LT(k, region.scores.size());
+                ASSERT_LT(k, binned.bins.size());
+                EXPECT_EQ(binned.bins[k], left ? xoprex::RegulationModel::kNoBin
+                                               : model.binOf(score))
+                    << "trial " << trial << " window " << k;
                 if (left) {
-                    EXPECT_TRUE(std::isnan(region.scores[k])) << "trial " << trial;
                     continue;
                 }
-                EXPECT_EQ(region.scores[k], score) << "trial " << trial << " window " << k;
                 ++count;
                 if (!best || (lower ? score < best->first : score > best->first)) {
                     const int64_t at = range.forward ? range.first + w : range.last - w;
@@ -160,15 +170,17 @@ TEST(PromoterRegion, ScoresAreTheWindowsOwn) {
                 }
             }
         }
-        EXPECT_EQ(region.scores.size(), k);
-        EXPECT_EQ(region.count, count);
-        ASSERT_EQ(region.hasBest, best.has_value()) << "trial " << trial;
-        if (best) {
-            EXPECT_EQ(region.bestScore, best->first);
-            EXPECT_EQ(region.bestForward, best->second.forward) << "trial " << trial;
-            EXPECT_EQ(region.bestPosition, best->second.first) << "trial " << trial;
-            strands.rangeText(best->second, 6, text);
-            EXPECT_EQ(region.bestSite, text);
+        EXPECT_EQ(binned.bins.size(), k);
+        for (const xoprex::RegionWindows* region : {&binned, &plain}) {
+            EXPECT_EQ(region->count, count);
+            ASSERT_EQ(region->hasBest, best.has_value()) << "trial " << trial;
+            if (best) {
+                EXPECT_EQ(region->bestScore, best->first);
+                EXPECT_EQ(region->bestForward, best->second.forward) << "trial " << trial;
+                EXPECT_EQ(region->bestPosition, best->second.first) << "trial " << trial;
+                strands.rangeText(best->second, 6, text);
+                EXPECT_EQ(region->bestSite, text);
+            }
         }
     }
 }

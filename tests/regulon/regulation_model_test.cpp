@@ -215,5 +215,46 @@ TEST(RegulationModel, EvidenceIsThePlainSumOfTheTermsToTheBit) {
         }
         const double plain = (sums[0] + sums[1]) + (sums[2] + sums[3]);
         EXPECT_EQ(regulation.logBayesFactor(scores, terms), plain) << n;
+        // The same of the scores' bins.
+        std::vector<uint16_t> bins;
+        for (const double score : scores) {
+            bins.push_back(std::isnan(score) ? RegulationModel::kNoBin
+                                             : static_cast<uint16_t>(regulation.binOf(score)));
+        }
+        EXPECT_EQ(regulation.logBayesFactor(bins, terms), plain) << n;
+    }
+}
+
+// Bins of bracketed scores: a bin where both ends fall in it, undecided
+// where they straddle an edge (steps coarse enough that many do), on the
+// vector lanes and the scalar rest, for either direction of the scores.
+TEST(RegulationModel, BracketsTakeTheBinOfBothEnds) {
+    const NullModel model = motifModel(kLength, 3);
+    const ScoreDistribution null(model);
+    std::mt19937 random(9);
+    for (const bool lower : {false, true}) {
+        NullModel turned = model;
+        turned.lowerIsBetter = lower;
+        const ScoreDistribution turnedNull(turned);
+        const RegulationModel regulation(lower ? turnedNull : null, turned, kFit);
+        const double step = regulation.binWidth() / 8.0;
+        const double slack = step / 16.0;
+        const int span = 3;
+        std::vector<int32_t> sums(1003);
+        for (int32_t& sum : sums) {
+            sum = static_cast<int32_t>(random() % 4000) - 2000 +
+                  static_cast<int32_t>(regulation.medianEdge() / step);
+        }
+        std::vector<uint16_t> bins(sums.size());
+        regulation.bracketBins(sums.data(), sums.size(), span, step, slack, bins.data());
+        size_t undecided = 0;
+        for (size_t i = 0; i < sums.size(); ++i) {
+            const double sum = sums[i];
+            const size_t low = regulation.binOf(sum * step - slack);
+            const size_t high = regulation.binOf((sum + span) * step + slack);
+            EXPECT_EQ(bins[i], low == high ? low : RegulationModel::kUndecided) << i;
+            undecided += low == high ? 0 : 1;
+        }
+        EXPECT_GT(undecided, 0u);
     }
 }

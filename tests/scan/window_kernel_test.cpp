@@ -88,11 +88,30 @@ TEST(WindowKernel, BlockScoresAreBitIdenticalOnEveryPath) {
                         testing::randomText(3000, "ACGTACGTACGTNMRWSYKBDHVX", 7 + method);
                     std::vector<double> out(both.size() - 18);
                     kernel.blockReverse(both.data(), out.size(), out.data());
+                    std::vector<int32_t> sums[2];
+                    for (const bool reverse : {false, true}) {
+                        sums[reverse].resize(kernel.hasFixedSums() ? out.size() : 0);
+                        if (kernel.hasFixedSums()) {
+                            kernel.blockFixed(both.data(), out.size(), reverse,
+                                              sums[reverse].data());
+                        }
+                    }
                     for (size_t i = 0; i < out.size(); ++i) {
                         const std::string window = reverseComplementText(both.substr(i, 19));
                         ASSERT_TRUE(sameBits(out[i], table.score(window.data())))
                             << "method " << method << " path " << static_cast<int>(path)
                             << " reverse window " << i;
+                        // The fixed-point sums bracket both strands' scores.
+                        for (const bool reverse : {false, true}) {
+                            if (!kernel.hasFixedSums()) {
+                                continue;
+                            }
+                            const double score = reverse ? out[i] : table.score(both.data() + i);
+                            const double step = kernel.fixedStep();
+                            const double sum = sums[reverse][i];
+                            ASSERT_LE(sum * step - kernel.fixedSlack(), score) << method;
+                            ASSERT_GE((sum + 19) * step + kernel.fixedSlack(), score) << method;
+                        }
                     }
                 }
             }

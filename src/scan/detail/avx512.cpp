@@ -21,6 +21,11 @@ __attribute__((target("avx512f"))) inline __m512i widen8(__m128i bytes) {
     return _mm512_maskz_cvtepu8_epi64(0xFF, bytes);
 }
 
+// Sixteen class codes as 32-bit lanes.
+__attribute__((target("avx512f"))) inline __m512i codes16(const uint8_t* at) {
+    return _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm_loadu_si128((const __m128i*)at));
+}
+
 __attribute__((target("avx512f,avx512bw"))) inline __m512i widen32(__m256i bytes) {
     return _mm512_maskz_cvtepu8_epi16(0xFFFFFFFF, bytes);
 }
@@ -259,6 +264,41 @@ __attribute__((target("avx512f,avx512bw,avx512vl"))) void WindowKernel::blockCla
     }
     for (; i < count; ++i) {
         out[i] = reverse ? reverseScore(codes + i) : forwardScore(codes + i);
+    }
+}
+
+// 64 windows a step, four sums of 16 lanes: each position's 16 class terms
+// fill one register, which the class codes index (vpermd).
+__attribute__((target("avx512f"))) void WindowKernel::blockFixed512(const uint8_t* codes,
+                                                                    size_t count,
+                                                                    const int32_t* terms,
+                                                                    bool reverse,
+                                                                    int32_t* out) const {
+    const size_t length = static_cast<size_t>(length_);
+    const auto offset = [&](size_t l) { return reverse ? length - 1 - l : l; };
+    size_t i = 0;
+    for (; i + 64 <= count; i += 64) {
+        __m512i a0 = _mm512_setzero_si512(), a1 = _mm512_setzero_si512();
+        __m512i a2 = _mm512_setzero_si512(), a3 = _mm512_setzero_si512();
+        for (size_t l = 0; l < length; ++l) {
+            const __m512i row = _mm512_loadu_si512(terms + l * 16);
+            const uint8_t* at = codes + i + offset(l);
+            a0 = _mm512_add_epi32(a0, _mm512_maskz_permutexvar_epi32(0xFFFF, codes16(at), row));
+            a1 = _mm512_add_epi32(a1, _mm512_maskz_permutexvar_epi32(0xFFFF, codes16(at + 16), row));
+            a2 = _mm512_add_epi32(a2, _mm512_maskz_permutexvar_epi32(0xFFFF, codes16(at + 32), row));
+            a3 = _mm512_add_epi32(a3, _mm512_maskz_permutexvar_epi32(0xFFFF, codes16(at + 48), row));
+        }
+        _mm512_storeu_si512(out + i, a0);
+        _mm512_storeu_si512(out + i + 16, a1);
+        _mm512_storeu_si512(out + i + 32, a2);
+        _mm512_storeu_si512(out + i + 48, a3);
+    }
+    for (; i < count; ++i) {
+        int32_t sum = 0;
+        for (size_t l = 0; l < length; ++l) {
+            sum += terms[l * 16 + codes[i + offset(l)]];
+        }
+        out[i] = sum;
     }
 }
 

@@ -89,6 +89,7 @@ WindowKernel::WindowKernel(const TermTable& table, InstructionSet path, bool use
             }
         }
     }
+    makeFixedTerms();
     for (int l = 0; l < length_; ++l) {
         for (const char base : {'A', 'C', 'G', 'T'}) {
             const auto letter = static_cast<unsigned char>(base);
@@ -333,6 +334,48 @@ void WindowKernel::block(const char* text, size_t count, double* out) const {
     // AVX2: gathers lose to the scalar sum there.
     for (size_t i = 0; i < count; ++i) {
         out[i] = table_.score(text + i);
+    }
+}
+
+void WindowKernel::makeFixedTerms() {
+    if (!hasFixedSums()) {
+        return;
+    }
+    // T: the largest |score| a window can reach. Steps of 2^e with T / 2^e
+    // below 2^30 keep every sum of L rounded terms within 32 bits.
+    double largest = 0.0;
+    for (int l = 0; l < length_; ++l) {
+        double row = 0.0;
+        for (size_t k = 0; k < classCount_; ++k) {
+            row = std::max(row, std::fabs(forwardTerms_[static_cast<size_t>(l) * 16 + k]));
+        }
+        largest += row;
+    }
+    const int exponent = largest > 0.0 ? std::ilogb(largest) + 1 - 30 : -30;
+    fixedStep_ = std::ldexp(1.0, exponent);
+    // |D - R| <= gamma(L) T for the double sum D of the real sum R of the
+    // terms, and the bounds' own rounding is below 2^-53 of T; twice that.
+    fixedSlack_ = static_cast<double>(4 * length_ + 8) * std::ldexp(largest + fixedStep_, -53);
+    const auto rounded = [exponent](double term) {
+        return static_cast<int32_t>(std::floor(std::ldexp(term, -exponent)));
+    };
+    fixedForward_.assign(forwardTerms_.size(), 0);
+    fixedReverse_.assign(reverseTerms_.size(), 0);
+    for (size_t at = 0; at < forwardTerms_.size(); ++at) {
+        fixedForward_[at] = rounded(forwardTerms_[at]);
+        fixedReverse_[at] = rounded(reverseTerms_[at]);
+    }
+}
+
+void WindowKernel::blockFixed(const char* text, size_t count, bool reverse, int32_t* out) const {
+    const auto length = static_cast<size_t>(length_);
+    const std::vector<int32_t>& terms = reverse ? fixedReverse_ : fixedForward_;
+    std::vector<uint8_t>& codes = scratch_.codes;
+    scratch_.classified = nullptr;
+    for (size_t at = 0; at < count; at += kPiece) {
+        const size_t n = std::min(kPiece, count - at);
+        classify(text + at, n + length - 1, codes);
+        blockFixed512(codes.data(), n, terms.data(), reverse, out + at);
     }
 }
 

@@ -71,6 +71,24 @@ class WindowKernel {
     // text[0 .. count + L - 1) must have a complement.
     void blockReverse(const char* text, size_t count, double* out) const;
 
+    // ---- Fixed-point sums (AVX-512, the letters forming at most 16 classes)
+
+    // Each term rounded down to a multiple of fixedStep() (a power of two),
+    // the window's sum of those multiples: a window scoring D with sum S
+    // has S step - fixedSlack() <= D <= (S + L) step + fixedSlack(), the
+    // slack bounding the rounding of D's own double sum (and of those two
+    // bounds once computed in doubles). Exact integer sums, the same on
+    // every path.
+    bool hasFixedSums() const {
+        return usesClasses() && length_ > 0 && path_ == InstructionSet::Avx512;
+    }
+    double fixedStep() const { return fixedStep_; }
+    double fixedSlack() const { return fixedSlack_; }
+    // out[i] = the sum of the window at text + i (of the reverse strand's
+    // window there, read from its end, with `reverse`: every byte must then
+    // have a complement), for i < count. Reads text[0 .. count + L - 1).
+    void blockFixed(const char* text, size_t count, bool reverse, int32_t* out) const;
+
     // Calls keep(i, score) in increasing i for every window text + i
     // (i < count) whose score passes the cut-off (strictly above it, or
     // strictly below it when lowerIsBetter). NaN never passes. Reads
@@ -182,9 +200,12 @@ class WindowKernel {
     const CutFilter& keptFilter(CutFilter& kept, bool& made, double cutOff, bool lowerIsBetter,
                                 bool both) const;
     void classify(const char* text, size_t count, std::vector<uint8_t>& codes) const;
+    void makeFixedTerms();
     void blockClasses512(const uint8_t* codes, size_t count, const double* terms, bool reverse,
                          double* out) const;
     void blockGather512(const char* text, size_t count, double* out) const;
+    void blockFixed512(const uint8_t* codes, size_t count, const int32_t* terms, bool reverse,
+                       int32_t* out) const;
     // Bit k of masks[b] is set when window 64 b + k (< count) survives the
     // filter of `rows` (by class), or of `forwardRows` and `reverseRows`
     // for both strands at once, or of the word bounds (wordSurvivors512).
@@ -242,6 +263,10 @@ class WindowKernel {
     std::vector<double> reverseTerms_;   // L rows: position l's terms of the complements
     std::vector<double> forwardBases_;   // L rows of 4 terms: A, C, G, T
     std::vector<double> reverseBases_;   // L rows: position l's terms of T, G, C, A
+    std::vector<int32_t> fixedForward_;  // L rows of 16: the terms in steps, rounded down
+    std::vector<int32_t> fixedReverse_;
+    double fixedStep_ = 1.0;
+    double fixedSlack_ = 0.0;
     std::array<uint8_t, 256> baseOf_{};  // 0..3 for A, C, G, T
     mutable Scratch scratch_;
     mutable CutFilter forward_, both_;

@@ -1,5 +1,6 @@
 #include "pipeline/regulon_search.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -210,9 +211,11 @@ void RegulonRun::startModels(const Searches& searches, const SequenceRecord& bac
         }
     }
     foreseen_.clear();
+    const bool built = std::all_of(collections_.begin(), collections_.end(),
+                                   [](const auto& part) { return part->built; });
     // The models of a few collections are made beside the first record's
     // scan; those of many as their operons come, one at a time.
-    if (searches.size() <= kPreparedSearches) {
+    if (!built && searches.size() <= kPreparedSearches) {
         modelling_.start([this] {
             for (const auto& part : collections_) {
                 if (!part->built) {
@@ -262,13 +265,11 @@ struct RegulonRun::Worker {
     std::vector<double> terms;  // the model's window terms for `density`
 };
 
-void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
-                           CollectionSearch& search, const RecordHits& found,
-                           const SequenceRecord& background, const SearchControl& control,
-                           unsigned threads) {
-    if (operons_.empty()) {
-        return;
-    }
+RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record,
+                                               const RecordInfo& info, size_t k,
+                                               CollectionSearch& search,
+                                               const SequenceRecord& background,
+                                               const SearchControl& control, unsigned workers) {
     Collection& part = modelled(k, search, background, control);
     const Options& options = search.options;
     if (!part.hasTerms || part.termsBackground != record.backgroundFrequencies) {
@@ -280,10 +281,6 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
     if (strands_ == nullptr) {
         strands_ = std::make_unique<RecordStrands>(record, info.uncomplemented.empty());
     }
-    const HitPlaces hits(found.hits);
-    const size_t count = operons_.size();
-    // Threads pay only for records of many operons.
-    const unsigned workers = count >= kThreadedOperons ? std::max(threads, 1u) : 1u;
     while (workers_.size() < workers) {
         workers_.push_back(std::make_unique<Worker>());
     }
@@ -299,6 +296,80 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
     RegulonTable& table = part.table;
     table.context.motifId = search.motifId();
     table.context.motifAltId = search.motifAltId();
+    return part;
+}
+
+void RegulonRun::startRecord(const SequenceRecord& record, const RecordInfo& info,
+                             CollectionSearch& search, const SequenceRecord& background,
+                             const SearchControl& control, unsigned threads) {
+    // Not while the model is still being made beside the scan.
+    if (operons_.empty() || collections_.size() != 1 || threads < 2 ||
+        operons_.size() < kThreadedOperons || modelling_.running()) {
+        return;
+    }
+    Collection& part = setOutRows(record, info, 0, search, background, control, 2);
+    RegulonTable& table = part.table;
+    table.lines.clear();  // the writer makes them: the sites are known only later
+    early_ = {&record, &info, &search, &part, table.rows.size()};
+    table.rows.resize(early_.before + operons_.size());
+    nextChunk_ = 0;
+    if (!rowsJob_.start([this] { scoreChunks(1); })) {
+        early_.part = nullptr;
+        table.rows.resize(early_.before);
+    }
+}
+
+void RegulonRun::scoreChunks(unsigned w) {
+    const size_t count = operons_.size();
+    const size_t chunks = (count + kOperonsPerTask - 1) / kOperonsPerTask;
+    for (size_t chunk; (chunk = nextChunk_.fetch_add(1)) < chunks;) {
+        const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
+        for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
+            early_.part->table.rows[early_.before + j] = operonRow(
+                *early_.record, *early_.info, j, *early_.search, *early_.part, nullptr,
+                *workers_[w]);
+        }
+    }
+}
+
+void RegulonRun::abandonRows() noexcept {
+    if (rowsJob_.running()) {
+        nextChunk_ = std::numeric_limits<size_t>::max() / 2;
+        try {
+            rowsJob_.join();
+        } catch (...) {
+        }
+    }
+    early_.part = nullptr;
+}
+
+void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info, size_t k,
+                           CollectionSearch& search, const RecordHits& found,
+                           const SequenceRecord& background, const SearchControl& control,
+                           unsigned threads) {
+    if (operons_.empty()) {
+        return;
+    }
+    const HitPlaces hits(found.hits);
+    if (early_.part != nullptr) {
+        // Begun beside the scan: the rest here, then the sites its hits give.
+        scoreChunks(0);
+        rowsJob_.join();
+        Collection& part = *early_.part;
+        const int length = part.terms.siteLength();
+        for (size_t j = 0; j < operons_.size(); ++j) {
+            const GeneRecord& first = record.genes[operons_[j].genes.front()];
+            part.table.rows[early_.before + j].sites =
+                hits.countIn(strands_->promoterRanges(first, search.options, length));
+        }
+        early_.part = nullptr;
+        return;
+    }
+    const size_t count = operons_.size();
+    // Threads pay only for records of many operons.
+    const unsigned workers = count >= kThreadedOperons ? std::max(threads, 1u) : 1u;
+    Collection& part = setOutRows(record, info, k, search, background, control, workers);
+    RegulonTable& table = part.table;
     // The rows' lines are made beside them once their p-values are known
     // (the distribution kept), so that writing the sorted table only joins
     // them.
@@ -315,7 +386,7 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
         for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
             RegulonRow& row = table.rows[before + j];
-            row = operonRow(record, info, j, search, part, hits, *workers_[w]);
+            row = operonRow(record, info, j, search, part, &hits, *workers_[w]);
             if (lines) {
                 std::string& line = table.lines[before + j];
                 line.reserve(kLineRoom);
@@ -327,7 +398,7 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
 
 RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
                                  const CollectionSearch& search, const Collection& part,
-                                 const HitPlaces& hits, Worker& worker) const {
+                                 const HitPlaces* hits, Worker& worker) const {
     const Options& options = search.options;
     const int length = part.terms.siteLength();
     const Operon& operon = operons_[j];
@@ -351,7 +422,7 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
         row.products.push_back(record.genes[g].product);
     }
     row.windows = region.count;
-    row.sites = hits.countIn(ranges);
+    row.sites = hits != nullptr ? hits->countIn(ranges) : 0;
     if (region.hasBest) {
         SiteHit best(length);
         best.position = region.bestPosition;

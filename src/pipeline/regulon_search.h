@@ -7,6 +7,7 @@
 // whose records has genes; the writers raise OutputError.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -75,6 +76,16 @@ class RegulonRun {
     // operons (its topology decided); before the record is scanned.
     void prepareRecord(SequenceRecord& record);
 
+    // With one collection, before the record is scanned: its operons scored
+    // on a second thread beside the scan (for a record of many operons and
+    // `threads` of at least 2), addRecord then taking its share and the
+    // sites. abandonRows stops and waits for that thread (when the scan
+    // fails: before the record goes).
+    void startRecord(const SequenceRecord& record, const RecordInfo& info,
+                     CollectionSearch& search, const SequenceRecord& background,
+                     const SearchControl& control, unsigned threads);
+    void abandonRows() noexcept;
+
     // The record's operons with the k-th collection, its hits found; on up
     // to `threads` threads for a record of many operons (the rows are the
     // same whatever the count).
@@ -121,7 +132,11 @@ class RegulonRun {
                          const SearchControl& control);
     RegulonRow operonRow(const SequenceRecord& record, const RecordInfo& info, size_t j,
                          const CollectionSearch& search, const Collection& part,
-                         const HitPlaces& hits, Worker& worker) const;
+                         const HitPlaces* hits, Worker& worker) const;
+    Collection& setOutRows(const SequenceRecord& record, const RecordInfo& info, size_t k,
+                           CollectionSearch& search, const SequenceRecord& background,
+                           const SearchControl& control, unsigned workers);
+    void scoreChunks(unsigned worker);
 
     const RegulonSettings settings_;
     std::string targetPath_;
@@ -136,10 +151,21 @@ class RegulonRun {
     size_t operonsBefore_ = 0;
     bool anyGenes_ = false;
     std::vector<std::pair<ModelInputs, MadeModel>> foreseen_;
+    // The rows begun beside the scan (startRecord): what they read, and
+    // where they start in the table.
+    struct Early {
+        const SequenceRecord* record = nullptr;
+        const RecordInfo* info = nullptr;
+        const CollectionSearch* search = nullptr;
+        Collection* part = nullptr;
+        size_t before = 0;
+    } early_;
+    std::atomic<size_t> nextChunk_{0};
     // Last: joined before the collections they build or write go.
     BackgroundThread foreseeing_;
     BackgroundThread modelling_;
     BackgroundThread writing_;
+    BackgroundThread rowsJob_;
 };
 
 }  // namespace xoprex

@@ -222,6 +222,19 @@ std::string runSearch(const SearchInputs& inputs, const SearchControl& control) 
         // What every collection's results show of the record.
         const auto info = std::make_shared<const RecordInfo>(recordInfo(record, index));
         size_t recordHits = 0;
+        // One collection: its operons scored beside the scan.
+        if (regulon != nullptr && searches.size() == 1) {
+            regulon->startRecord(record, *info, *searches.front(), background, control,
+                                 recordThreads);
+        }
+        struct RowsGuard {
+            RegulonRun* run;
+            ~RowsGuard() {
+                if (run != nullptr) {
+                    run->abandonRows();  // a scan that failed: before the record goes
+                }
+            }
+        } rowsGuard{regulon.get()};
         // Several collections: one scan of the record for them all.
         std::vector<RecordHits> each;
         if (searches.size() > 1) {

@@ -265,6 +265,25 @@ struct RegulonRun::Worker {
     std::vector<double> terms;  // the model's window terms for `density`
 };
 
+bool RegulonRun::madeAhead(Collection& part, size_t before) {
+    // The rows' lines are made beside them once their p-values are known
+    // (the distribution kept), so that writing the sorted table only joins
+    // them; else (and for every row from then on) as the table is written.
+    RegulonTable& table = part.table;
+    const bool lines = table.lines.size() == before &&
+                       (part.made.distribution != nullptr || part.made.model == nullptr);
+    if (!lines) {
+        table.lines.clear();
+    }
+    return lines;
+}
+
+void RegulonRun::makeLine(RegulonTable& table, size_t row) {
+    std::string& line = table.lines[row];
+    line.reserve(kLineRoom);
+    appendRegulonRow(line, table.rows[row], table.context);
+}
+
 RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record,
                                                const RecordInfo& info, size_t k,
                                                CollectionSearch& search,
@@ -309,7 +328,6 @@ void RegulonRun::startRecord(const SequenceRecord& record, const RecordInfo& inf
     }
     Collection& part = setOutRows(record, info, 0, search, background, control, 2);
     RegulonTable& table = part.table;
-    table.lines.clear();  // the writer makes them: the sites are known only later
     early_ = {&record, &info, &search, &part, table.rows.size()};
     table.rows.resize(early_.before + operons_.size());
     nextChunk_ = 0;
@@ -356,13 +374,26 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         scoreChunks(0);
         rowsJob_.join();
         Collection& part = *early_.part;
-        const int length = part.terms.siteLength();
-        for (size_t j = 0; j < operons_.size(); ++j) {
-            const GeneRecord& first = record.genes[operons_[j].genes.front()];
-            part.table.rows[early_.before + j].sites =
-                hits.countIn(strands_->promoterRanges(first, search.options, length));
-        }
+        RegulonTable& table = part.table;
+        const size_t before = early_.before;
         early_.part = nullptr;
+        const int length = part.terms.siteLength();
+        const bool lines = madeAhead(part, before);
+        table.lines.resize(lines ? before + operons_.size() : 0);
+        const size_t count = operons_.size();
+        runTasks((count + kOperonsPerTask - 1) / kOperonsPerTask, threads,
+                 [&](size_t chunk, unsigned) {
+                     const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
+                     for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
+                         const GeneRecord& first = record.genes[operons_[j].genes.front()];
+                         RegulonRow& row = table.rows[before + j];
+                         row.sites =
+                             hits.countIn(strands_->promoterRanges(first, search.options, length));
+                         if (lines) {
+                             makeLine(table, before + j);
+                         }
+                     }
+                 });
         return;
     }
     const size_t count = operons_.size();
@@ -370,15 +401,8 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
     const unsigned workers = count >= kThreadedOperons ? std::max(threads, 1u) : 1u;
     Collection& part = setOutRows(record, info, k, search, background, control, workers);
     RegulonTable& table = part.table;
-    // The rows' lines are made beside them once their p-values are known
-    // (the distribution kept), so that writing the sorted table only joins
-    // them.
-    const bool lines = table.lines.size() == table.rows.size() &&
-                       (part.made.distribution != nullptr || part.made.model == nullptr);
-    if (!lines) {
-        table.lines.clear();
-    }
     const size_t before = table.rows.size();
+    const bool lines = madeAhead(part, before);
     table.rows.resize(before + count);
     table.lines.resize(lines ? before + count : 0);
     const size_t chunks = (count + kOperonsPerTask - 1) / kOperonsPerTask;
@@ -388,9 +412,7 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
             RegulonRow& row = table.rows[before + j];
             row = operonRow(record, info, j, search, part, &hits, *workers_[w]);
             if (lines) {
-                std::string& line = table.lines[before + j];
-                line.reserve(kLineRoom);
-                appendRegulonRow(line, row, table.context);
+                makeLine(table, before + j);
             }
         }
     });

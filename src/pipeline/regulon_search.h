@@ -137,6 +137,8 @@ class RegulonRun {
                            CollectionSearch& search, const SequenceRecord& background,
                            const SearchControl& control, unsigned workers);
     void scoreChunks(unsigned worker);
+    static bool madeAhead(Collection& part, size_t before);
+    static void makeLine(RegulonTable& table, size_t row);
 
     const RegulonSettings settings_;
     std::string targetPath_;

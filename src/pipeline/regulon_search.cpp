@@ -261,6 +261,7 @@ struct RegulonRun::Worker {
     const TermTable* table = nullptr;
     size_t made = 0;
     RegionWindows region;
+    std::vector<PositionRange> ranges;
     double density = -1.0;
     std::vector<double> terms;  // the model's window terms for `density`
 };
@@ -381,14 +382,16 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         const bool lines = madeAhead(part, before);
         table.lines.resize(lines ? before + operons_.size() : 0);
         const size_t count = operons_.size();
-        runTasks((count + kOperonsPerTask - 1) / kOperonsPerTask, threads,
-                 [&](size_t chunk, unsigned) {
+        runTasks((count + kOperonsPerTask - 1) / kOperonsPerTask,
+                 static_cast<unsigned>(std::min<size_t>(threads, workers_.size())),
+                 [&](size_t chunk, unsigned w) {
                      const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
+                     std::vector<PositionRange>& ranges = workers_[w]->ranges;
                      for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
                          const GeneRecord& first = record.genes[operons_[j].genes.front()];
                          RegulonRow& row = table.rows[before + j];
-                         row.sites =
-                             hits.countIn(strands_->promoterRanges(first, search.options, length));
+                         strands_->promoterRanges(first, search.options, length, ranges);
+                         row.sites = hits.countIn(ranges);
                          if (lines) {
                              makeLine(table, before + j);
                          }
@@ -425,7 +428,8 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
     const int length = part.terms.siteLength();
     const Operon& operon = operons_[j];
     const GeneRecord& first = record.genes[operon.genes.front()];
-    const std::vector<PositionRange> ranges = strands_->promoterRanges(first, options, length);
+    std::vector<PositionRange>& ranges = worker.ranges;
+    strands_->promoterRanges(first, options, length, ranges);
     RegionWindows& region = worker.region;
     scoreRegion(*strands_, ranges, *worker.scores, length, lowerIsBetter(options.method),
                 skipAmbiguous_, part.made.model.get(), region);

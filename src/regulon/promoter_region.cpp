@@ -83,6 +83,14 @@ RecordStrands::RecordStrands(const SequenceRecord& record, bool complementable)
 
 std::vector<PositionRange> RecordStrands::promoterRanges(const GeneRecord& gene,
                                                          const Options& options, int length) const {
+    std::vector<PositionRange> ranges;
+    promoterRanges(gene, options, length, ranges);
+    return ranges;
+}
+
+void RecordStrands::promoterRanges(const GeneRecord& gene, const Options& options, int length,
+                                   std::vector<PositionRange>& ranges) const {
+    ranges.clear();
     // -G < distance < P, the distance B - position for a direct gene and
     // position - B for a complement one (B its start).
     const int64_t begin = gene.begin;
@@ -90,7 +98,6 @@ std::vector<PositionRange> RecordStrands::promoterRanges(const GeneRecord& gene,
     const int64_t inGene = options.inGeneDistance;
     const int64_t lo = gene.sense ? begin - promoter + 1 : begin - inGene + 1;
     const int64_t hi = gene.sense ? begin + inGene - 1 : begin + promoter - 1;
-    std::vector<PositionRange> ranges;
     // A circular strand of N characters has N windows: positions 0 .. N - 1
     // forward, 1 .. N reverse; a linear one N - L + 1: 0 .. N - L forward,
     // L .. N reverse. A strand shorter than L has none.
@@ -105,7 +112,6 @@ std::vector<PositionRange> RecordStrands::promoterRanges(const GeneRecord& gene,
     };
     addRanges(true, lo, hi, windowsOf(forwardLength(), true), circular_, ranges);
     addRanges(false, lo, hi, windowsOf(reverseLength_, false), circular_, ranges);
-    return ranges;
 }
 
 void RecordStrands::rangeText(const PositionRange& range, int length, std::string& out) const {

@@ -48,6 +48,9 @@ class RecordStrands {
     // (at most two a strand).
     std::vector<PositionRange> promoterRanges(const GeneRecord& gene, const Options& options,
                                               int length) const;
+    // The same into `ranges` (its room kept).
+    void promoterRanges(const GeneRecord& gene, const Options& options, int length,
+                        std::vector<PositionRange>& ranges) const;
 
     // The text of the range's windows of `length` characters, window after
     // window overlapping (count + length - 1 characters), into `out`; the

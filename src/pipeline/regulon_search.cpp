@@ -529,8 +529,8 @@ void RegulonRun::settle() {
             for (RegulonRow& row : part.table.rows) {
                 setBestPValue(*part.made.distribution, row);
             }
+            part.made.distribution.reset();
         }
-        part.made.distribution.reset();
         sortRegulonRows(part.table);
     }
 }

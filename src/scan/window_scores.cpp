@@ -1,6 +1,10 @@
 #include "scan/window_scores.h"
 
+#include <array>
+#include <string>
+
 #include "scan/detail/window_kernel.h"
+#include "scan/reverse_complement.h"
 
 namespace xoprex {
 
@@ -21,9 +25,19 @@ double WindowScores::scoreOne(const char* text, bool reverse) const {
     if (!reverse) {
         return (*kernel_)(text);
     }
-    double score = 0.0;
-    kernel_->blockReverse(text, 1, &score);
-    return score;
+    // The window's reverse complement, scored as a forward window.
+    const auto length = static_cast<size_t>(kernel_->siteLength());
+    std::array<char, 64> small{};
+    std::string large;
+    char* window = small.data();
+    if (length > small.size()) {
+        large.resize(length);
+        window = large.data();
+    }
+    for (size_t l = 0; l < length; ++l) {
+        window[l] = complementOf(static_cast<unsigned char>(text[length - 1 - l]));
+    }
+    return (*kernel_)(window);
 }
 
 bool WindowScores::hasFixedSums() const {

@@ -28,6 +28,7 @@ struct RegulonRun::Collection {
     bool tried = false;  // asked for by an operon
     ModelInputs inputs;
     MadeModel made;
+    std::vector<uint32_t> rowOrder;  // to put the rows in once their lines are written
     TermTable terms;
     std::array<double, 4> termsBackground{};
     bool hasTerms = false;
@@ -531,7 +532,16 @@ void RegulonRun::settle() {
             }
             part.made.distribution.reset();
         }
-        sortRegulonRows(part.table);
+        RegulonTable& table = part.table;
+        std::vector<uint32_t> order = regulonRowOrder(table.rows);
+        if (table.lines.size() == table.rows.size()) {
+            // The lines in order now, for the file; the rows follow once it
+            // is written (finishWriting), while the search writes its own.
+            applyOrder(table.lines, order);
+            part.rowOrder = std::move(order);
+        } else {
+            applyOrder(table.rows, order);
+        }
     }
 }
 
@@ -603,6 +613,12 @@ void RegulonRun::startWriting(const SearchInputs& inputs, const Searches& search
 
 void RegulonRun::finishWriting(const Searches& searches, const SearchControl& control) {
     writing_.join();
+    for (const auto& part : collections_) {
+        if (!part->rowOrder.empty()) {
+            applyOrder(part->table.rows, part->rowOrder);
+            part->rowOrder.clear();
+        }
+    }
     std::vector<const RegulonTable*> tables;
     for (size_t k = 0; k < searches.size(); ++k) {
         const CollectionSearch& search = *searches[k];

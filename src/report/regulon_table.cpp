@@ -188,10 +188,7 @@ std::vector<std::string> listOf(std::string_view text) {
 
 }  // namespace
 
-namespace {
-
-// The order of the table's rows, as indices.
-std::vector<uint32_t> tableOrder(const std::vector<RegulonRow>& rows) {
+std::vector<uint32_t> regulonRowOrder(const std::vector<RegulonRow>& rows) {
     std::vector<uint32_t> order(rows.size());
     std::iota(order.begin(), order.end(), uint32_t{0});
     std::stable_sort(order.begin(), order.end(), [&rows](uint32_t i, uint32_t j) {
@@ -213,14 +210,8 @@ std::vector<uint32_t> tableOrder(const std::vector<RegulonRow>& rows) {
     return order;
 }
 
-}  // namespace
-
-void sortRegulonRows(std::vector<RegulonRow>& rows) {
-    applyOrder(rows, tableOrder(rows));
-}
-
 void sortRegulonRows(RegulonTable& table) {
-    const std::vector<uint32_t> order = tableOrder(table.rows);
+    const std::vector<uint32_t> order = regulonRowOrder(table.rows);
     applyOrder(table.rows, order);
     if (table.lines.size() == table.rows.size()) {
         applyOrder(table.lines, order);

@@ -13,6 +13,7 @@
 // no rows.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <utility>
@@ -46,9 +47,10 @@ struct RegulonTable {
     std::vector<std::string> lines;
 };
 
+// The table's order of the rows, as indices into them.
+std::vector<uint32_t> regulonRowOrder(const std::vector<RegulonRow>& rows);
 // Sorts the table's rows (and their lines, when made) into its order.
 void sortRegulonRows(RegulonTable& table);
-void sortRegulonRows(std::vector<RegulonRow>& rows);
 
 // Appends the row's line (its end included) as the table shows it.
 void appendRegulonRow(std::string& out, const RegulonRow& row, const RegulonContext& context);

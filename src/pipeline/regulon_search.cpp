@@ -380,24 +380,15 @@ void RegulonRun::addRecord(const SequenceRecord& record, const RecordInfo& info,
         const size_t before = early_.before;
         early_.part = nullptr;
         const int length = part.terms.siteLength();
-        const bool lines = madeAhead(part, before);
-        table.lines.resize(lines ? before + operons_.size() : 0);
-        const size_t count = operons_.size();
-        runTasks((count + kOperonsPerTask - 1) / kOperonsPerTask,
-                 static_cast<unsigned>(std::min<size_t>(threads, workers_.size())),
-                 [&](size_t chunk, unsigned w) {
-                     const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
-                     std::vector<PositionRange>& ranges = workers_[w]->ranges;
-                     for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
-                         const GeneRecord& first = record.genes[operons_[j].genes.front()];
-                         RegulonRow& row = table.rows[before + j];
-                         strands_->promoterRanges(first, search.options, length, ranges);
-                         row.sites = hits.countIn(ranges);
-                         if (lines) {
-                             makeLine(table, before + j);
-                         }
-                     }
-                 });
+        std::vector<PositionRange>& ranges = workers_.front()->ranges;
+        for (size_t j = 0; j < operons_.size(); ++j) {
+            const GeneRecord& first = record.genes[operons_[j].genes.front()];
+            strands_->promoterRanges(first, search.options, length, ranges);
+            table.rows[before + j].sites = hits.countIn(ranges);
+        }
+        // Their lines are made as the table is written, beside the search's
+        // own writing.
+        table.lines.clear();
         return;
     }
     const size_t count = operons_.size();
@@ -533,15 +524,17 @@ void RegulonRun::settle() {
             part.made.distribution.reset();
         }
         RegulonTable& table = part.table;
-        std::vector<uint32_t> order = regulonRowOrder(table.rows);
-        if (table.lines.size() == table.rows.size()) {
-            // The lines in order now, for the file; the rows follow once it
-            // is written (finishWriting), while the search writes its own.
-            applyOrder(table.lines, order);
-            part.rowOrder = std::move(order);
-        } else {
-            applyOrder(table.rows, order);
+        if (table.lines.size() != table.rows.size()) {
+            table.lines.assign(table.rows.size(), std::string());
+            for (size_t row = 0; row < table.rows.size(); ++row) {
+                makeLine(table, row);
+            }
         }
+        // The lines in order now, for the file; the rows follow once it is
+        // written (finishWriting), while the search writes its own.
+        std::vector<uint32_t> order = regulonRowOrder(table.rows);
+        applyOrder(table.lines, order);
+        part.rowOrder = std::move(order);
     }
 }
 

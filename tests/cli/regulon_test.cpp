@@ -1,7 +1,8 @@
 // xoprex regulon from outside: a synthetic genome with sites planted
 // upstream of chosen operons (tests/tools/plant_regulon.py), read by pandas;
 // the same genome as GenBank and as FASTA with a GFF3 annotation; the long
-// table of several collections; and bad input, one case a row.
+// table of several collections; the same table on any number of threads; and
+// bad input, one case a row.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,6 +128,26 @@ TEST(Regulon, AnnotationAndLongTable) {
     for (const char* motif : {"\ncrp_sites\t", "\nCRP\t", "\nCRP_HALF\t"}) {
         EXPECT_NE(table.find(motif), std::string::npos) << motif;
     }
+}
+
+// On one thread, two or three (the rows scored beside the scan, or after
+// it with a thread more than there are cores): the same table.
+TEST(Regulon, ThreadsGiveTheSameTable) {
+    TempDir dir;
+    ASSERT_EQ(run(kPlant + " --sites " + kExamples + "/crp_sites.txt --out g --operons 120" +
+                  " --planted 10 --seed 5"),
+              0);
+    std::vector<std::string> tables;
+    for (const std::string threads : {"1", "2", "3"}) {
+        std::filesystem::create_directory("t" + threads);
+        ASSERT_EQ(run(kXoprex + " regulon --sequence g.gbk --collection " + kExamples +
+                      "/crp_sites.txt --no-log --quiet --threads " + threads + " --out-dir t" +
+                      threads),
+                  0);
+        tables.push_back(rows("t" + threads + "/g_crp_sites_regulon.tsv"));
+    }
+    EXPECT_EQ(tables[0], tables[1]);
+    EXPECT_EQ(tables[0], tables[2]);
 }
 
 struct BadRun {

@@ -14,9 +14,9 @@
 #include "motif/cutoff.h"
 #include "motif/scoring.h"
 #include "motif/site_collection.h"
-#include "scan/integrative.h"
 #include "report/result_formats.h"
 #include "report/result_schema.h"
+#include "scan/integrative.h"
 
 namespace xoprex {
 
@@ -265,6 +265,7 @@ struct RegulonRun::Worker {
     std::vector<PositionRange> ranges;
     double density = -1.0;
     std::vector<double> terms;  // the model's window terms for `density`
+    RegionEvidence evidence;    // of the collection being scored
 };
 
 bool RegulonRun::madeAhead(Collection& part, size_t before) {
@@ -286,9 +287,8 @@ void RegulonRun::makeLine(RegulonTable& table, size_t row) {
     appendRegulonRow(line, table.rows[row], table.context);
 }
 
-RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record,
-                                               const RecordInfo& info, size_t k,
-                                               CollectionSearch& search,
+RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record, const RecordInfo& info,
+                                               size_t k, CollectionSearch& search,
                                                const SequenceRecord& background,
                                                const SearchControl& control, unsigned workers) {
     Collection& part = modelled(k, search, background, control);
@@ -313,6 +313,17 @@ RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record,
             worker.made = part.termsMade;
             worker.density = -1.0;
         }
+        worker.evidence.model = part.made.model.get();
+        worker.evidence.terms = [this, &worker,
+                                 &part](size_t windows) -> const std::vector<double>& {
+            const double density =
+                settings_.siteDensity ? *settings_.siteDensity : 1.0 / static_cast<double>(windows);
+            if (density != worker.density) {
+                worker.terms = part.made.model->windowTerms(density);
+                worker.density = density;
+            }
+            return worker.terms;
+        };
     }
     RegulonTable& table = part.table;
     table.context.motifId = search.motifId();
@@ -345,9 +356,9 @@ void RegulonRun::scoreChunks(unsigned w) {
     for (size_t chunk; (chunk = nextChunk_.fetch_add(1)) < chunks;) {
         const size_t end = std::min(count, (chunk + 1) * kOperonsPerTask);
         for (size_t j = chunk * kOperonsPerTask; j < end; ++j) {
-            early_.part->table.rows[early_.before + j] = operonRow(
-                *early_.record, *early_.info, j, *early_.search, *early_.part, nullptr,
-                *workers_[w]);
+            early_.part->table.rows[early_.before + j] =
+                operonRow(*early_.record, *early_.info, j, *early_.search, *early_.part, nullptr,
+                          *workers_[w]);
         }
     }
 }
@@ -424,7 +435,7 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
     strands_->promoterRanges(first, options, length, ranges);
     RegionWindows& region = worker.region;
     scoreRegion(*strands_, ranges, *worker.scores, length, lowerIsBetter(options.method),
-                skipAmbiguous_, part.made.model.get(), region);
+                skipAmbiguous_, part.made.model != nullptr ? &worker.evidence : nullptr, region);
     RegulonRow row;
     row.operon = operonsBefore_ + j + 1;
     row.record = info.name;
@@ -457,18 +468,9 @@ RegulonRow RegulonRun::operonRow(const SequenceRecord& record, const RecordInfo&
         }
     }
     if (part.made.model != nullptr) {
-        row.log10BayesFactor = 0.0;
-        if (region.count > 0) {
-            const double density = settings_.siteDensity ? *settings_.siteDensity
-                                                         : 1.0 / static_cast<double>(region.count);
-            if (density != worker.density) {
-                worker.terms = part.made.model->windowTerms(density);
-                worker.density = density;
-            }
-            row.log10BayesFactor =
-                part.made.model->logBayesFactor(region.bins, worker.terms) / std::log(10.0);
-        }
-        row.posterior = posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
+        row.log10BayesFactor = region.count > 0 ? region.evidence / std::log(10.0) : 0.0;
+        row.posterior =
+            posteriorProbability(row.log10BayesFactor * std::log(10.0), settings_.prior);
     }
     return row;
 }
@@ -572,8 +574,9 @@ void RegulonRun::startWriting(const SearchInputs& inputs, const Searches& search
                                        std::to_string(search.options.inGeneDistance) +
                                        " into it (options 5 and 6)");
         if (part.tried) {
-            context.model.emplace_back(regulon_comment::kSiteScores,
-                                       describeFit(part.inputs.fit, search.collection.sites.size()));
+            context.model.emplace_back(
+                regulon_comment::kSiteScores,
+                describeFit(part.inputs.fit, search.collection.sites.size()));
         }
         if (part.made.model != nullptr) {
             context.model.emplace_back(
@@ -625,9 +628,8 @@ void RegulonRun::finishWriting(const Searches& searches, const SearchControl& co
                 summary.expected += std::isnan(row.posterior) ? 0.0 : row.posterior;
                 summary.aboveHalf += row.posterior > 0.5 ? 1 : 0;
             }
-            summary.path = settings_.standardOutput
-                               ? std::string()
-                               : regulonTableName(search.names.reportPrefix);
+            summary.path = settings_.standardOutput ? std::string()
+                                                    : regulonTableName(search.names.reportPrefix);
             summary.rows = &part.table.rows;
             control.onRegulon(summary);
         }

@@ -175,9 +175,9 @@ bool basesOnly(const char* text, size_t n) {
     const __m128i t = _mm_set1_epi8('T');
     for (; k + 16 <= n; k += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
-        const __m128i base = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, c)),
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, g), _mm_cmpeq_epi8(bytes, t)));
+        const __m128i base =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, c)),
+                         _mm_or_si128(_mm_cmpeq_epi8(bytes, g), _mm_cmpeq_epi8(bytes, t)));
         if (_mm_movemask_epi8(base) != 0xFFFF) {
             return false;
         }
@@ -278,10 +278,21 @@ size_t firstBestScored(const double* scored, size_t count, bool lowerIsBetter) {
     return at;
 }
 
+// The evidence of the region's counted windows, its counts folded.
+void weighCounts(const RegionEvidence& weigh, RegionWindows& region) {
+    region.evidence = 0.0;
+    if (region.count == 0) {
+        return;
+    }
+    const std::vector<double>& terms = weigh.terms(region.count);
+    RegulationModel::foldFlat(region.binCounts, RegulationModel::flatEnd(terms));
+    region.evidence = weigh.model->logBayesFactor(region.binCounts, terms);
+}
+
 // Every window scored exactly; the bins from the scores.
 void scoreExactly(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                   const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                  const RegulationModel* model, RegionWindows& region) {
+                  const RegionEvidence* weigh, RegionWindows& region) {
     region.scores.clear();
     struct {
         const PositionRange* range = nullptr;
@@ -322,8 +333,7 @@ void scoreExactly(const RecordStrands& strands, const std::vector<PositionRange>
             }
             top = scored[at];
         }
-        if (!region.hasBest ||
-            (lowerIsBetter ? top < region.bestScore : top > region.bestScore)) {
+        if (!region.hasBest || (lowerIsBetter ? top < region.bestScore : top > region.bestScore)) {
             region.hasBest = true;
             region.bestScore = top;
             best = {&range, from, at};
@@ -332,27 +342,30 @@ void scoreExactly(const RecordStrands& strands, const std::vector<PositionRange>
     if (region.hasBest) {
         const PositionRange& range = *best.range;
         const auto count = static_cast<size_t>(range.last - range.first + 1);
-        const size_t k = best.at < count ? best.at
-                                         : firstAt(region.scores.data() + best.from, count,
-                                                   region.bestScore);
+        const size_t k = best.at < count
+                             ? best.at
+                             : firstAt(region.scores.data() + best.from, count, region.bestScore);
         region.bestScore = region.scores[best.from + k];  // that window's own zero, +0 or -0
         region.bestForward = range.forward;
         region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
                                             : range.last - static_cast<int64_t>(k);
     }
-    region.bins.clear();
-    if (model != nullptr) {
+    if (weigh != nullptr) {
+        const RegulationModel& model = *weigh->model;
+        region.binCounts.assign(model.binCount(), 0);
         for (const double score : region.scores) {
-            region.bins.push_back(std::isnan(score) ? RegulationModel::kNoBin
-                                                    : static_cast<uint16_t>(model->binOf(score)));
+            if (!std::isnan(score)) {
+                ++region.binCounts[model.binOf(score)];
+            }
         }
+        weighCounts(*weigh, region);
     }
 }
 
 // The largest (smallest, `lowest`) of sums[0 .. count), count > 0, eight
 // lanes in four registers at a time.
 __attribute__((target("avx2"))) int32_t extremeOf256(const int32_t* sums, size_t count,
-                                                      bool lowest) {
+                                                     bool lowest) {
     __m256i best[4];
     for (__m256i& lanes : best) {
         lanes = _mm256_set1_epi32(sums[0]);
@@ -394,14 +407,14 @@ int32_t extremeOf(const int32_t* sums, size_t count, bool lowest) {
 // (`below`: sums[k] <= from).
 template <class Near>
 __attribute__((target("avx2"))) void eachNear256(const int32_t* sums, size_t count, int32_t from,
-                                                  bool below, Near near) {
+                                                 bool below, Near near) {
     // a > b on 32-bit lanes; sums[k] >= from is sums[k] > from - 1.
     const __m256i bound = _mm256_set1_epi32(below ? from + 1 : from - 1);
     size_t k = 0;
     for (; k + 8 <= count; k += 8) {
         const __m256i eight = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + k));
-        const __m256i in = below ? _mm256_cmpgt_epi32(bound, eight)
-                                 : _mm256_cmpgt_epi32(eight, bound);
+        const __m256i in =
+            below ? _mm256_cmpgt_epi32(bound, eight) : _mm256_cmpgt_epi32(eight, bound);
         auto mask = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in)));
         for (; mask != 0; mask &= mask - 1) {
             near(k + static_cast<size_t>(__builtin_ctz(mask)));
@@ -427,80 +440,170 @@ void eachNear(const int32_t* sums, size_t count, int32_t from, bool below, Near 
     }
 }
 
-// Whether bins[0 .. count) holds `bin`.
-bool holds(const uint16_t* bins, size_t count, uint16_t bin) {
-    size_t k = 0;
-#ifdef __SSE2__
-    const __m128i wanted = _mm_set1_epi16(static_cast<short>(bin));
-    for (; k + 8 <= count; k += 8) {
-        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bins + k));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(eight, wanted)) != 0) {
-            return true;
+// splitFlat from window k on, the others' indices written from `out` on.
+size_t splitFlatFrom(const int32_t* sums, size_t k, size_t count,
+                     const RegulationModel::FlatSums& flat, int32_t leftOut, uint32_t*& out) {
+    size_t flatCount = 0;
+    for (; k < count; ++k) {
+        const int32_t sum = sums[k];
+        if (sum == leftOut) {
+            continue;
+        }
+        if (flat.any && (flat.below ? sum <= flat.limit : sum >= flat.limit)) {
+            ++flatCount;
+        } else {
+            *out++ = static_cast<uint32_t>(k);
         }
     }
-#endif
-    return std::find(bins + k, bins + count, bin) != bins + count;
+    return flatCount;
+}
+
+// Counts the windows of sums[0 .. count) within the flat limit (left-out
+// ones aside) and lists the others, left-out ones aside, in `others`.
+__attribute__((target("avx512f"))) size_t splitFlat512(const int32_t* sums, size_t count,
+                                                       const RegulationModel::FlatSums& flat,
+                                                       int32_t leftOut,
+                                                       std::vector<uint32_t>& others) {
+    others.resize(count);
+    uint32_t* out = others.data();
+    const __m512i limit = _mm512_set1_epi32(flat.limit);
+    const __m512i left = _mm512_set1_epi32(leftOut);
+    const __m512i sixteen = _mm512_set1_epi32(16);
+    __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    size_t flatCount = 0;
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m512i block = _mm512_loadu_si512(sums + k);
+        const __mmask16 kept = _mm512_cmpneq_epi32_mask(block, left);
+        const __mmask16 within = !flat.any    ? __mmask16{0}
+                                 : flat.below ? _mm512_cmple_epi32_mask(block, limit)
+                                              : _mm512_cmpge_epi32_mask(block, limit);
+        flatCount += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(within & kept)));
+        const auto rest = static_cast<__mmask16>(kept & ~within);
+        _mm512_mask_compressstoreu_epi32(out, rest, index);
+        out += __builtin_popcount(static_cast<unsigned>(rest));
+        index = _mm512_add_epi32(index, sixteen);
+    }
+    flatCount += splitFlatFrom(sums, k, count, flat, leftOut, out);
+    others.resize(static_cast<size_t>(out - others.data()));
+    return flatCount;
+}
+
+size_t splitFlat(const int32_t* sums, size_t count, const RegulationModel::FlatSums& flat,
+                 int32_t leftOut, std::vector<uint32_t>& others) {
+    if (preferredInstructionSet() == InstructionSet::Avx512) {
+        return splitFlat512(sums, count, flat, leftOut, others);
+    }
+    others.resize(count);
+    uint32_t* out = others.data();
+    const size_t flatCount = splitFlatFrom(sums, 0, count, flat, leftOut, out);
+    others.resize(static_cast<size_t>(out - others.data()));
+    return flatCount;
 }
 
 // The windows binned from their fixed-point sums: only those whose bounds
-// straddle a bin's edge, and those that may be the best, scored exactly.
+// straddle a bin's edge, and those that may be the best, scored exactly;
+// those whose bounds lie in the terms' flat start only counted.
 void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                 const RegulationModel& model, RegionWindows& region) {
+                 const RegionEvidence& weigh, RegionWindows& region) {
     constexpr int32_t kLeftOut = std::numeric_limits<int32_t>::min();  // no sum comes near
+    const RegulationModel& model = *weigh.model;
     const double step = scores.fixedStep();
     const double slack = scores.fixedSlack();
     // A window scoring at least as well as the one of the extreme sum has a
     // sum within this of it: (S + L) step + slack >= extreme step - slack.
     const int64_t reach = length + static_cast<int64_t>(std::ceil(2.0 * slack / step)) + 1;
-    region.bins.clear();
+    // First every range's sums, for the region's count (its terms depend
+    // on it).
+    struct Part {
+        RecordStrands::WindowsText windows;
+        size_t from = 0;
+        size_t count = 0;
+        size_t left = 0;
+    };
+    std::array<Part, 4> parts;
+    if (region.texts.size() < ranges.size()) {
+        region.texts.resize(ranges.size());
+    }
+    size_t total = 0;
     for (const PositionRange& range : ranges) {
-        const RecordStrands::WindowsText windows = strands.windowsText(range, length, region.text);
-        const auto count = static_cast<size_t>(range.last - range.first + 1);
-        region.sums.resize(count);
-        int32_t* const sums = region.sums.data();
-        scores.fixedSums(windows.text, count, windows.reverse, sums);
-        const size_t left =
-            skipAmbiguous
-                ? markAmbiguous(windows.text, count, length, [sums](size_t k) { sums[k] = kLeftOut; })
-                : 0;
-        if (windows.reverse) {
-            std::reverse(sums, sums + count);
+        total += static_cast<size_t>(range.last - range.first + 1);
+    }
+    region.sums.resize(total);
+    size_t from = 0;
+    for (size_t r = 0; r < ranges.size(); ++r) {
+        const PositionRange& range = ranges[r];
+        Part& part = parts[r];
+        part.windows = strands.windowsText(range, length, region.texts[r]);
+        part.from = from;
+        part.count = static_cast<size_t>(range.last - range.first + 1);
+        from += part.count;
+        int32_t* const sums = region.sums.data() + part.from;
+        scores.fixedSums(part.windows.text, part.count, part.windows.reverse, sums);
+        part.left = skipAmbiguous ? markAmbiguous(part.windows.text, part.count, length,
+                                                  [sums](size_t k) { sums[k] = kLeftOut; })
+                                  : 0;
+        if (part.windows.reverse) {
+            std::reverse(sums, sums + part.count);
         }
-        region.count += count - left;
+        region.count += part.count - part.left;
+    }
+    region.binCounts.assign(model.binCount(), 0);
+    RegulationModel::FlatSums flat;
+    if (region.count > 0) {
+        const size_t end = RegulationModel::flatEnd(weigh.terms(region.count));
+        RegionWindows::FlatCache& cache = region.flatCache;
+        if (cache.model != &model || cache.flat != end || cache.span != length ||
+            cache.step != step || cache.slack != slack) {
+            cache = {&model, end, length, step, slack, model.flatSums(end, length, step, slack)};
+        }
+        flat = cache.sums;
+    }
+    for (size_t r = 0; r < ranges.size(); ++r) {
+        const PositionRange& range = ranges[r];
+        const Part& part = parts[r];
+        const size_t count = part.count;
+        if (part.left == count) {
+            continue;
+        }
+        const int32_t* const sums = region.sums.data() + part.from;
         // Window k as read: on the reverse strand, the forward text's window
         // count - 1 - k.
         const auto scoreOf = [&](size_t k) {
+            const RecordStrands::WindowsText& windows = part.windows;
             return scores.scoreOne(windows.text + (windows.reverse ? count - 1 - k : k),
                                    windows.reverse);
         };
-        const size_t from = region.bins.size();
-        region.bins.resize(from + count);
-        uint16_t* const bins = region.bins.data() + from;
-        model.bracketBins(sums, count, length, step, slack, bins);
+        region.binCounts[0] +=
+            static_cast<uint32_t>(splitFlat(sums, count, flat, kLeftOut, region.others));
+        const size_t rest = region.others.size();
+        if (rest > 0) {
+            region.otherSums.resize(rest);
+            region.otherBins.resize(rest);
+            for (size_t j = 0; j < rest; ++j) {
+                region.otherSums[j] = sums[region.others[j]];
+            }
+            model.bracketBins(region.otherSums.data(), rest, length, step, slack,
+                              region.otherBins.data());
+            for (size_t j = 0; j < rest; ++j) {
+                const uint16_t bin = region.otherBins[j];
+                ++region.binCounts[bin != RegulationModel::kUndecided
+                                       ? bin
+                                       : model.binOf(scoreOf(region.others[j]))];
+            }
+        }
         int64_t extreme = 0;
-        if (left == 0) {
+        if (part.left == 0) {
             extreme = extremeOf(sums, count, lowerIsBetter);
         } else {
             bool any = false;
             for (size_t k = 0; k < count; ++k) {
-                if (sums[k] == kLeftOut) {
-                    bins[k] = RegulationModel::kNoBin;
-                } else {
-                    extreme = !any        ? sums[k]
+                if (sums[k] != kLeftOut) {
+                    extreme = !any            ? sums[k]
                               : lowerIsBetter ? std::min<int64_t>(extreme, sums[k])
                                               : std::max<int64_t>(extreme, sums[k]);
                     any = true;
-                }
-            }
-            if (!any) {
-                continue;
-            }
-        }
-        if (holds(bins, count, RegulationModel::kUndecided)) {
-            for (size_t k = 0; k < count; ++k) {
-                if (bins[k] == RegulationModel::kUndecided) {
-                    bins[k] = static_cast<uint16_t>(model.binOf(scoreOf(k)));
                 }
             }
         }
@@ -522,19 +625,22 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
             }
         });
     }
+    weighCounts(weigh, region);
 }
 
 }  // namespace
 
 void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                 const RegulationModel* model, RegionWindows& region) {
+                 const RegionEvidence* weigh, RegionWindows& region) {
     region.count = 0;
     region.hasBest = false;
-    if (model != nullptr && scores.hasFixedSums()) {
-        binFromSums(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, *model, region);
+    region.evidence = 0.0;
+    // (At most two ranges a strand, as promoterRanges gives them.)
+    if (weigh != nullptr && scores.hasFixedSums() && ranges.size() <= 4) {
+        binFromSums(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, *weigh, region);
     } else {
-        scoreExactly(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, model, region);
+        scoreExactly(strands, ranges, scores, length, lowerIsBetter, skipAmbiguous, weigh, region);
     }
     if (region.hasBest) {
         const PositionRange window{region.bestForward, region.bestPosition, region.bestPosition};

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,26 +87,48 @@ struct RegionWindows {
     int64_t bestPosition = 0;
     double bestScore = 0.0;
     std::string bestSite;
-    // With a model: every window's bin (RegulationModel::kNoBin for one
-    // left out), in the order read.
-    std::vector<uint16_t> bins;
+    // Weighed (RegionEvidence): the windows counted by bin, those of the
+    // terms' flat start all in bin 0 (RegulationModel::foldFlat), and their
+    // evidence, log P(D | R) - log P(D | B) (0 without windows).
+    std::vector<uint32_t> binCounts;
+    double evidence = 0.0;
     // What the scoring reuses from region to region.
     std::string text;
+    std::vector<std::string> texts;
     std::vector<int32_t> sums;
     std::vector<double> scores;
+    std::vector<uint32_t> others;
+    std::vector<int32_t> otherSums;
+    std::vector<uint16_t> otherBins;
+    struct FlatCache {
+        const RegulationModel* model = nullptr;
+        size_t flat = 0;
+        int span = 0;
+        double step = 0.0;
+        double slack = 0.0;
+        RegulationModel::FlatSums sums;
+    } flatCache;
+};
+
+// How the windows of a region are weighed: the model's bins, and the window
+// terms (RegulationModel::windowTerms) for a region of so many windows.
+struct RegionEvidence {
+    const RegulationModel* model = nullptr;
+    std::function<const std::vector<double>&(size_t windows)> terms;
 };
 
 // Scores the windows of the ranges of `length` characters into `region`
 // (its buffers kept for the next region; `lowerIsBetter` says which end is
-// best): their count, the best, and with a model each window's bin.
+// best): their count, the best, and when weighed their bins and evidence.
 // Windows holding letters other than A, C, G, T are left out when
 // `skipAmbiguous`. Where the kernel has fixed-point sums, a window is
 // scored exactly only when its bounds straddle a bin's edge or it may be
-// the best: the bins and the best are those of the exact scores all the
-// same.
+// the best, and binned only when its bounds leave the terms' flat start:
+// the counts, the evidence and the best are those of the exact scores all
+// the same.
 void scoreRegion(const RecordStrands& strands, const std::vector<PositionRange>& ranges,
                  const WindowScores& scores, int length, bool lowerIsBetter, bool skipAmbiguous,
-                 const RegulationModel* model, RegionWindows& region);
+                 const RegionEvidence* weigh, RegionWindows& region);
 
 // The hits of a record by strand and position, to count those in a region.
 class HitPlaces {

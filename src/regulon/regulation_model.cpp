@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "base/cpu_features.h"
@@ -209,78 +210,79 @@ std::vector<double> RegulationModel::windowTerms(double siteDensity) const {
     return terms;
 }
 
-namespace {
-
-// The four running sums of logBayesFactor, four windows an instruction:
-// lane k adds the terms of windows k, k + 4, k + 8, ... in the order the
-// scalar loop adds them, each bin found by the same operations, so the
-// sums are the same to the last bit.
-__attribute__((target("avx2"))) std::array<double, 4> laneSums256(
-    const double* scores, size_t blocks, const double* terms, double sign, double edge,
-    double inverseWidth, double lastBin) {
-    const __m256d signs = _mm256_set1_pd(sign);
-    const __m256d edges = _mm256_set1_pd(edge);
-    const __m256d inverse = _mm256_set1_pd(inverseWidth);
-    const __m256d one = _mm256_set1_pd(1.0);
-    const __m256d zero = _mm256_setzero_pd();
-    const __m256d last = _mm256_set1_pd(lastBin);
-    __m256d sums = zero;
-    for (size_t b = 0; b < blocks; ++b) {
-        const __m256d score = _mm256_loadu_pd(scores + 4 * b);
-        const __m256d steps = _mm256_add_pd(
-            _mm256_mul_pd(_mm256_sub_pd(_mm256_mul_pd(signs, score), edges), inverse), one);
-        const __m256d bin = _mm256_min_pd(_mm256_max_pd(steps, zero), last);
-        const __m128i index = _mm256_cvttpd_epi32(bin);
-        const __m256d scored = _mm256_cmp_pd(score, score, _CMP_ORD_Q);  // not NaN
-        sums = _mm256_add_pd(sums, _mm256_mask_i32gather_pd(zero, terms, index, scored, 8));
-    }
-    std::array<double, 4> out{};
-    _mm256_storeu_pd(out.data(), sums);
-    return out;
-}
-
-}  // namespace
-
 double RegulationModel::logBayesFactor(const std::vector<double>& scores,
                                        const std::vector<double>& terms) const {
-    // Four running sums, joined in a fixed order: the same result every
-    // time, without one long chain of dependent additions.
-    std::array<double, 4> sums{};
-    const size_t n = scores.size();
-    size_t i = 0;
-    const auto term = [&](double score) { return std::isnan(score) ? 0.0 : terms[binOf(score)]; };
-    if (n >= 4 && preferredInstructionSet() != InstructionSet::Scalar) {
-        sums = laneSums256(scores.data(), n / 4, terms.data(), sign_, edge_, inverseWidth_,
-                           lastBin_);
-        i = n / 4 * 4;
-    }
-    for (; i + 4 <= n; i += 4) {
-        for (size_t lane = 0; lane < 4; ++lane) {
-            sums[lane] += term(scores[i + lane]);
+    std::vector<uint32_t> counts(binCount(), 0);
+    for (const double score : scores) {
+        if (!std::isnan(score)) {
+            ++counts[binOf(score)];
         }
     }
-    for (; i < n; ++i) {
-        sums[i % 4] += term(scores[i]);
-    }
-    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    return logBayesFactor(counts, terms);
 }
 
-double RegulationModel::logBayesFactor(const std::vector<uint16_t>& bins,
+double RegulationModel::logBayesFactor(const std::vector<uint32_t>& counts,
                                        const std::vector<double>& terms) const {
-    // Window k in lane k mod 4, as for the scores.
-    std::array<double, 4> sums{};
-    const size_t n = bins.size();
-    size_t i = 0;
-    const auto term = [&terms](uint16_t bin) { return bin == kNoBin ? 0.0 : terms[bin]; };
-    for (; i + 4 <= n; i += 4) {
-        for (size_t lane = 0; lane < 4; ++lane) {
-            sums[lane] += term(bins[i + lane]);
+    const size_t flat = flatEnd(terms);
+    uint64_t flatCount = 0;
+    for (size_t b = 0; b <= flat && b < counts.size(); ++b) {
+        flatCount += counts[b];
+    }
+    double sum = static_cast<double>(flatCount) * terms[0];
+    for (size_t b = flat + 1; b < counts.size(); ++b) {
+        if (counts[b] != 0) {
+            sum += static_cast<double>(counts[b]) * terms[b];
         }
     }
-    for (; i < n; ++i) {
-        sums[i % 4] += term(bins[i]);
+    return sum;
+}
+
+size_t RegulationModel::flatEnd(const std::vector<double>& terms) {
+    size_t flat = 0;
+    while (flat + 1 < terms.size() &&
+           std::memcmp(&terms[flat + 1], &terms[0], sizeof(double)) == 0) {
+        ++flat;
     }
-    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    return flat;
+}
+
+void RegulationModel::foldFlat(std::vector<uint32_t>& counts, size_t flat) {
+    for (size_t b = 1; b <= flat && b < counts.size(); ++b) {
+        counts[0] += counts[b];
+        counts[b] = 0;
+    }
+}
+
+RegulationModel::FlatSums RegulationModel::flatSums(size_t flat, int span, double step,
+                                                    double slack) const {
+    // Both ends of the bracket in bins 0 .. flat: a condition monotone in
+    // the sum (binOf is monotone in the score), found by halving.
+    const auto inFlat = [&](int64_t sum) {
+        const auto value = static_cast<double>(sum);
+        return std::max(binOf(value * step - slack),
+                        binOf((value + static_cast<double>(span)) * step + slack)) <= flat;
+    };
+    FlatSums found;
+    found.below = sign_ > 0.0;
+    int64_t lo = std::numeric_limits<int32_t>::min() / 2;
+    int64_t hi = std::numeric_limits<int32_t>::max() / 2;
+    if (!inFlat(found.below ? lo : hi)) {
+        return found;  // no sum in reach
+    }
+    found.any = true;
+    // The condition holds at one end (lo when below, hi otherwise): the
+    // last sum from that end for which it does.
+    while (hi - lo > 1) {
+        const int64_t middle = lo + (hi - lo) / 2;
+        if (inFlat(middle) == found.below) {
+            lo = middle;
+        } else {
+            hi = middle;
+        }
+    }
+    found.limit =
+        static_cast<int32_t>(found.below ? (inFlat(hi) ? hi : lo) : (inFlat(lo) ? lo : hi));
+    return found;
 }
 
 namespace {

@@ -79,11 +79,29 @@ class RegulationModel {
     double logBayesFactor(const std::vector<double>& scores, double siteDensity) const {
         return logBayesFactor(scores, windowTerms(siteDensity));
     }
-    // The same of the windows' bins (kNoBin for a window left out): the
-    // same sums, bit for bit, as of the scores in those bins.
-    static constexpr uint16_t kNoBin = 0xFFFF;
-    double logBayesFactor(const std::vector<uint16_t>& bins,
+    // The same of windows counted by bin (counts[b] windows in bin b,
+    // binCount() entries). The sum is taken by bins, not by windows: the
+    // windows of the terms' flat start (flatEnd) together, their count times
+    // bin 0's term, then every other bin's count times its term, bins
+    // rising. So the same counts give the same bits whatever counted them,
+    // and in whatever order.
+    double logBayesFactor(const std::vector<uint32_t>& counts,
                           const std::vector<double>& terms) const;
+    // The last bin of the terms' flat start: bins 0 .. flatEnd(terms) have
+    // bin 0's term, bit for bit (where the site's curve is too small to
+    // move log(1 - a)). Folds the counts of those bins into bin 0.
+    static size_t flatEnd(const std::vector<double>& terms);
+    static void foldFlat(std::vector<uint32_t>& counts, size_t flat);
+
+    // The sums, bracketed as for bracketBins, whose both ends fall in bins
+    // 0 .. flat: those at most `limit` (`below`: the higher the sum, the
+    // higher the bin) or at least it; none when `any` is false.
+    struct FlatSums {
+        int32_t limit = 0;
+        bool below = true;
+        bool any = false;
+    };
+    FlatSums flatSums(size_t flat, int span, double step, double slack) const;
 
     // The bins of scores known only within [sum step - slack, (sum + span)
     // step + slack], or kUndecided where the two ends fall in different

@@ -188,40 +188,80 @@ TEST(RegulationModel, ModelWordsFitMatchesEnumeration) {
 
 }  // namespace
 
-// The evidence of a region is the sum of its windows' terms, four running
-// sums joined in a fixed order, whatever path adds them (AVX2 where the
-// processor has it): the same bits as the plain loop, for regions of every
-// length with unscored windows (NaN), scores past either end of the bins
-// and scores on the bins' edges.
-TEST(RegulationModel, EvidenceIsThePlainSumOfTheTermsToTheBit) {
+// The evidence of a region is a sum over bins, the terms' flat start
+// taken together: the same bits from the scores as from their bins counted
+// in any order, within rounding of the plain sum over windows, for regions
+// of every length with unscored windows (NaN), scores past either end of
+// the bins and scores on the bins' edges. The flat start is the longest
+// run of bin 0's term, and its counts fold into bin 0.
+TEST(RegulationModel, EvidenceIsTheSameSumOfTheBinsWhateverCountedThem) {
     const NullModel model = motifModel(kLength, 3);
     const ScoreDistribution null(model);
     const RegulationModel regulation(null, model, kFit);
-    const std::vector<double> terms = regulation.windowTerms(1.0 / 500.0);
     std::mt19937 random(4);
-    for (size_t n : {0, 1, 3, 4, 5, 7, 8, 63, 500, 901}) {
-        std::vector<double> scores = backgroundScores(model, n, static_cast<unsigned>(n));
-        for (size_t w = 0; w < n; w += 1 + random() % 9) {
-            const int kind = static_cast<int>(random() % 4);
-            scores[w] = kind == 0   ? NAN
-                        : kind == 1 ? 1e9 * (random() % 2 == 0 ? 1 : -1)
-                        : kind == 2 ? regulation.medianEdge() +
-                                          static_cast<double>(random() % 5) * regulation.binWidth()
-                                    : kFit.mean;
+    for (const double density : {1.0 / 500.0, 0.3, 1.0}) {
+        const std::vector<double> terms = regulation.windowTerms(density);
+        const size_t flat = RegulationModel::flatEnd(terms);
+        for (size_t b = 0; b < terms.size(); ++b) {
+            EXPECT_EQ(terms[b] == terms[0], b <= flat) << density << " bin " << b;
+            if (b > flat) {
+                break;
+            }
         }
-        std::array<double, 4> sums{};
-        for (size_t w = 0; w < n; ++w) {
-            sums[w % 4] += std::isnan(scores[w]) ? 0.0 : terms[regulation.binOf(scores[w])];
+        for (size_t n : {0, 1, 3, 4, 5, 7, 8, 63, 500, 901}) {
+            std::vector<double> scores = backgroundScores(model, n, static_cast<unsigned>(n));
+            for (size_t w = 0; w < n; w += 1 + random() % 9) {
+                const int kind = static_cast<int>(random() % 4);
+                scores[w] = kind == 0   ? NAN
+                            : kind == 1 ? 1e9 * (random() % 2 == 0 ? 1 : -1)
+                            : kind == 2
+                                ? regulation.medianEdge() +
+                                      static_cast<double>(random() % 5) * regulation.binWidth()
+                                : kFit.mean;
+            }
+            double plain = 0.0;
+            std::vector<uint32_t> counts(regulation.binCount(), 0);
+            for (const double score : scores) {
+                if (!std::isnan(score)) {
+                    plain += terms[regulation.binOf(score)];
+                    ++counts[regulation.binOf(score)];
+                }
+            }
+            const double evidence = regulation.logBayesFactor(scores, terms);
+            EXPECT_EQ(regulation.logBayesFactor(counts, terms), evidence) << n;
+            RegulationModel::foldFlat(counts, flat);
+            EXPECT_EQ(regulation.logBayesFactor(counts, terms), evidence) << n;
+            EXPECT_NEAR(evidence, plain, 1e-12 * (1.0 + std::fabs(plain))) << n;
         }
-        const double plain = (sums[0] + sums[1]) + (sums[2] + sums[3]);
-        EXPECT_EQ(regulation.logBayesFactor(scores, terms), plain) << n;
-        // The same of the scores' bins.
-        std::vector<uint16_t> bins;
-        for (const double score : scores) {
-            bins.push_back(std::isnan(score) ? RegulationModel::kNoBin
-                                             : static_cast<uint16_t>(regulation.binOf(score)));
+    }
+}
+
+// The sums surely in the flat start are a half-line of sums whose bracket
+// (as bracketBins takes it) has both ends in bins 0 .. flat, for either
+// direction of the scores.
+TEST(RegulationModel, FlatSumsAreThoseWhoseBracketStaysInTheFlatStart) {
+    const NullModel model = motifModel(kLength, 3);
+    for (const bool lower : {false, true}) {
+        const NullModel turned = lower ? turnedRound(model) : model;
+        const ScoreDistribution null(turned);
+        const RegulationModel regulation(null, turned, kFit);
+        const double step = regulation.binWidth() / 8.0;
+        const double slack = step / 16.0;
+        const int span = 3;
+        for (const size_t flat : {size_t{0}, size_t{5}, regulation.binCount() / 2}) {
+            const RegulationModel::FlatSums sums = regulation.flatSums(flat, span, step, slack);
+            ASSERT_TRUE(sums.any);
+            EXPECT_EQ(sums.below, !lower);
+            for (int64_t d = -40; d <= 40; ++d) {
+                const int64_t sum = sums.limit + d;
+                const auto value = static_cast<double>(sum);
+                const bool inside =
+                    std::max(regulation.binOf(value * step - slack),
+                             regulation.binOf((value + span) * step + slack)) <= flat;
+                EXPECT_EQ(inside, sums.below ? sum <= sums.limit : sum >= sums.limit)
+                    << lower << " flat " << flat << " sum " << sum;
+            }
         }
-        EXPECT_EQ(regulation.logBayesFactor(bins, terms), plain) << n;
     }
 }
 

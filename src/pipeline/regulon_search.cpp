@@ -264,7 +264,7 @@ struct RegulonRun::Worker {
     RegionWindows region;
     std::vector<PositionRange> ranges;
     double density = -1.0;
-    std::vector<double> terms;  // the model's window terms for `density`
+    RegulationModel::WindowTerms terms;  // the model's window terms for `density`
     RegionEvidence evidence;    // of the collection being scored
 };
 
@@ -314,12 +314,12 @@ RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record, con
             worker.density = -1.0;
         }
         worker.evidence.model = part.made.model.get();
-        worker.evidence.terms = [this, &worker,
-                                 &part](size_t windows) -> const std::vector<double>& {
+        worker.evidence.terms =
+            [this, &worker, &part](size_t windows) -> const RegulationModel::WindowTerms& {
             const double density =
                 settings_.siteDensity ? *settings_.siteDensity : 1.0 / static_cast<double>(windows);
             if (density != worker.density) {
-                worker.terms = part.made.model->windowTerms(density);
+                worker.terms = part.made.model->weighing(density);
                 worker.density = density;
             }
             return worker.terms;

@@ -284,9 +284,9 @@ void weighCounts(const RegionEvidence& weigh, RegionWindows& region) {
     if (region.count == 0) {
         return;
     }
-    const std::vector<double>& terms = weigh.terms(region.count);
-    RegulationModel::foldFlat(region.binCounts, RegulationModel::flatEnd(terms));
-    region.evidence = weigh.model->logBayesFactor(region.binCounts, terms);
+    const RegulationModel::WindowTerms& terms = weigh.terms(region.count);
+    RegulationModel::foldFlat(region.binCounts, terms.flat);
+    region.evidence = RegulationModel::evidence(region.binCounts, terms);
 }
 
 // Every window scored exactly; the bins from the scores.
@@ -362,47 +362,6 @@ void scoreExactly(const RecordStrands& strands, const std::vector<PositionRange>
     }
 }
 
-// The largest (smallest, `lowest`) of sums[0 .. count), count > 0, eight
-// lanes in four registers at a time.
-__attribute__((target("avx2"))) int32_t extremeOf256(const int32_t* sums, size_t count,
-                                                     bool lowest) {
-    __m256i best[4];
-    for (__m256i& lanes : best) {
-        lanes = _mm256_set1_epi32(sums[0]);
-    }
-    size_t k = 0;
-    for (; k + 32 <= count; k += 32) {
-        for (size_t r = 0; r < 4; ++r) {
-            const __m256i eight =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + k + 8 * r));
-            best[r] = lowest ? _mm256_min_epi32(best[r], eight) : _mm256_max_epi32(best[r], eight);
-        }
-    }
-    alignas(32) int32_t lanes[32];
-    for (size_t r = 0; r < 4; ++r) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes + 8 * r), best[r]);
-    }
-    int32_t extreme = lanes[0];
-    for (const int32_t lane : lanes) {
-        extreme = lowest ? std::min(extreme, lane) : std::max(extreme, lane);
-    }
-    for (; k < count; ++k) {
-        extreme = lowest ? std::min(extreme, sums[k]) : std::max(extreme, sums[k]);
-    }
-    return extreme;
-}
-
-int32_t extremeOf(const int32_t* sums, size_t count, bool lowest) {
-    if (preferredInstructionSet() != InstructionSet::Scalar) {
-        return extremeOf256(sums, count, lowest);
-    }
-    int32_t best = sums[0];
-    for (size_t k = 1; k < count; ++k) {
-        best = lowest ? std::min(best, sums[k]) : std::max(best, sums[k]);
-    }
-    return best;
-}
-
 // Calls near(k), k rising, for each k < count with sums[k] >= from
 // (`below`: sums[k] <= from).
 template <class Near>
@@ -440,66 +399,101 @@ void eachNear(const int32_t* sums, size_t count, int32_t from, bool below, Near 
     }
 }
 
-// splitFlat from window k on, the others' indices written from `out` on.
-size_t splitFlatFrom(const int32_t* sums, size_t k, size_t count,
-                     const RegulationModel::FlatSums& flat, int32_t leftOut, uint32_t*& out) {
-    size_t flatCount = 0;
-    for (; k < count; ++k) {
-        const int32_t sum = sums[k];
-        if (sum == leftOut) {
-            continue;
+// The largest (smallest, `lowest`) of the sixteen lanes.
+__attribute__((target("avx512f"))) int32_t extremeOfLanes(__m512i lanes, bool lowest) {
+    alignas(64) int32_t each[16];
+    _mm512_store_si512(each, lanes);
+    int32_t extreme = each[0];
+    for (const int32_t lane : each) {
+        extreme = lowest ? std::min(extreme, lane) : std::max(extreme, lane);
+    }
+    return extreme;
+}
+
+// What one pass over a range's sums finds: how many lie within the terms'
+// flat start, the others (their indices), and the extreme of them all,
+// left-out ones aside.
+
+struct SplitSums {
+    size_t flat = 0;
+    int32_t extreme = 0;
+    bool any = false;
+};
+
+struct SumsSplitter {
+    const RegulationModel::FlatSums& flat;
+    int32_t leftOut;
+    bool lowest;  // the extreme is the smallest sum
+
+    bool inFlat(int32_t sum) const {
+        return flat.any && (flat.below ? sum <= flat.limit : sum >= flat.limit);
+    }
+    int32_t neutral() const {
+        return lowest ? std::numeric_limits<int32_t>::max() : std::numeric_limits<int32_t>::min();
+    }
+    int32_t better(int32_t a, int32_t b) const { return lowest ? std::min(a, b) : std::max(a, b); }
+
+    // Sums k .. count - 1.
+    void rest(const int32_t* sums, size_t k, size_t count, SplitSums& split, uint32_t*& out) const {
+        for (; k < count; ++k) {
+            const int32_t sum = sums[k];
+            if (sum == leftOut) {
+                continue;
+            }
+            split.extreme = better(split.extreme, sum);
+            split.any = true;
+            if (inFlat(sum)) {
+                ++split.flat;
+            } else {
+                *out++ = static_cast<uint32_t>(k);
+            }
         }
-        if (flat.any && (flat.below ? sum <= flat.limit : sum >= flat.limit)) {
-            ++flatCount;
+    }
+
+    __attribute__((target("avx512f"))) void pass512(const int32_t* sums, size_t count,
+                                                    SplitSums& split, uint32_t*& out) const {
+        const __m512i limit = _mm512_set1_epi32(flat.limit);
+        const __m512i left = _mm512_set1_epi32(leftOut);
+        const __m512i step = _mm512_set1_epi32(16);
+        const __m512i none = _mm512_set1_epi32(neutral());
+        __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        __m512i all = none;
+        size_t k = 0;
+        for (; k + 16 <= count; k += 16) {
+            const __m512i block = _mm512_loadu_si512(sums + k);
+            const __mmask16 kept = _mm512_cmpneq_epi32_mask(block, left);
+            const __mmask16 within = !flat.any    ? __mmask16{0}
+                                     : flat.below ? _mm512_cmple_epi32_mask(block, limit)
+                                                  : _mm512_cmpge_epi32_mask(block, limit);
+            split.flat +=
+                static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(within & kept)));
+            const auto others = static_cast<__mmask16>(kept & ~within);
+            _mm512_mask_compressstoreu_epi32(out, others, index);
+            out += __builtin_popcount(static_cast<unsigned>(others));
+            index = _mm512_add_epi32(index, step);
+            const __m512i counted = _mm512_mask_mov_epi32(none, kept, block);
+            all = lowest ? _mm512_maskz_min_epi32(0xFFFF, all, counted)
+                         : _mm512_maskz_max_epi32(0xFFFF, all, counted);
+            split.any = split.any || kept != 0;
+        }
+        split.extreme = better(split.extreme, extremeOfLanes(all, lowest));
+        rest(sums, k, count, split, out);
+    }
+
+    SplitSums operator()(const int32_t* sums, size_t count, std::vector<uint32_t>& others) const {
+        SplitSums split;
+        split.extreme = neutral();
+        others.resize(count);
+        uint32_t* out = others.data();
+        if (preferredInstructionSet() == InstructionSet::Avx512) {
+            pass512(sums, count, split, out);
         } else {
-            *out++ = static_cast<uint32_t>(k);
+            rest(sums, 0, count, split, out);
         }
+        others.resize(static_cast<size_t>(out - others.data()));
+        return split;
     }
-    return flatCount;
-}
-
-// Counts the windows of sums[0 .. count) within the flat limit (left-out
-// ones aside) and lists the others, left-out ones aside, in `others`.
-__attribute__((target("avx512f"))) size_t splitFlat512(const int32_t* sums, size_t count,
-                                                       const RegulationModel::FlatSums& flat,
-                                                       int32_t leftOut,
-                                                       std::vector<uint32_t>& others) {
-    others.resize(count);
-    uint32_t* out = others.data();
-    const __m512i limit = _mm512_set1_epi32(flat.limit);
-    const __m512i left = _mm512_set1_epi32(leftOut);
-    const __m512i sixteen = _mm512_set1_epi32(16);
-    __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    size_t flatCount = 0;
-    size_t k = 0;
-    for (; k + 16 <= count; k += 16) {
-        const __m512i block = _mm512_loadu_si512(sums + k);
-        const __mmask16 kept = _mm512_cmpneq_epi32_mask(block, left);
-        const __mmask16 within = !flat.any    ? __mmask16{0}
-                                 : flat.below ? _mm512_cmple_epi32_mask(block, limit)
-                                              : _mm512_cmpge_epi32_mask(block, limit);
-        flatCount += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(within & kept)));
-        const auto rest = static_cast<__mmask16>(kept & ~within);
-        _mm512_mask_compressstoreu_epi32(out, rest, index);
-        out += __builtin_popcount(static_cast<unsigned>(rest));
-        index = _mm512_add_epi32(index, sixteen);
-    }
-    flatCount += splitFlatFrom(sums, k, count, flat, leftOut, out);
-    others.resize(static_cast<size_t>(out - others.data()));
-    return flatCount;
-}
-
-size_t splitFlat(const int32_t* sums, size_t count, const RegulationModel::FlatSums& flat,
-                 int32_t leftOut, std::vector<uint32_t>& others) {
-    if (preferredInstructionSet() == InstructionSet::Avx512) {
-        return splitFlat512(sums, count, flat, leftOut, others);
-    }
-    others.resize(count);
-    uint32_t* out = others.data();
-    const size_t flatCount = splitFlatFrom(sums, 0, count, flat, leftOut, out);
-    others.resize(static_cast<size_t>(out - others.data()));
-    return flatCount;
-}
+};
 
 // The windows binned from their fixed-point sums: only those whose bounds
 // straddle a bin's edge, and those that may be the best, scored exactly;
@@ -549,17 +543,21 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
         }
         region.count += part.count - part.left;
     }
-    region.binCounts.assign(model.binCount(), 0);
-    RegulationModel::FlatSums flat;
-    if (region.count > 0) {
-        const size_t end = RegulationModel::flatEnd(weigh.terms(region.count));
-        RegionWindows::FlatCache& cache = region.flatCache;
-        if (cache.model != &model || cache.flat != end || cache.span != length ||
-            cache.step != step || cache.slack != slack) {
-            cache = {&model, end, length, step, slack, model.flatSums(end, length, step, slack)};
-        }
-        flat = cache.sums;
+    const size_t bins = model.binCount();
+    region.binCounts.assign(bins, 0);
+    region.evidence = 0.0;
+    if (region.count == 0) {
+        return;
     }
+    const RegulationModel::WindowTerms& terms = weigh.terms(region.count);
+    RegionWindows::FlatCache& cache = region.flatCache;
+    if (cache.model != &model || cache.flat != terms.flat || cache.span != length ||
+        cache.step != step || cache.slack != slack) {
+        cache = {&model, terms.flat, length,
+                 step,   slack,      model.flatSums(terms.flat, length, step, slack)};
+    }
+    const SumsSplitter splitter{cache.sums, kLeftOut, lowerIsBetter};
+    size_t flatCount = 0;
     for (size_t r = 0; r < ranges.size(); ++r) {
         const PositionRange& range = ranges[r];
         const Part& part = parts[r];
@@ -575,8 +573,8 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
             return scores.scoreOne(windows.text + (windows.reverse ? count - 1 - k : k),
                                    windows.reverse);
         };
-        region.binCounts[0] +=
-            static_cast<uint32_t>(splitFlat(sums, count, flat, kLeftOut, region.others));
+        const SplitSums split = splitter(sums, count, region.others);
+        flatCount += split.flat;
         const size_t rest = region.others.size();
         if (rest > 0) {
             region.otherSums.resize(rest);
@@ -587,29 +585,16 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
             model.bracketBins(region.otherSums.data(), rest, length, step, slack,
                               region.otherBins.data());
             for (size_t j = 0; j < rest; ++j) {
-                const uint16_t bin = region.otherBins[j];
-                ++region.binCounts[bin != RegulationModel::kUndecided
-                                       ? bin
+                const uint16_t bracketed = region.otherBins[j];
+                ++region.binCounts[bracketed != RegulationModel::kUndecided
+                                       ? bracketed
                                        : model.binOf(scoreOf(region.others[j]))];
-            }
-        }
-        int64_t extreme = 0;
-        if (part.left == 0) {
-            extreme = extremeOf(sums, count, lowerIsBetter);
-        } else {
-            bool any = false;
-            for (size_t k = 0; k < count; ++k) {
-                if (sums[k] != kLeftOut) {
-                    extreme = !any            ? sums[k]
-                              : lowerIsBetter ? std::min<int64_t>(extreme, sums[k])
-                                              : std::max<int64_t>(extreme, sums[k]);
-                    any = true;
-                }
             }
         }
         // The best: the first of the best exact scores among the windows
         // that may reach it.
-        const auto bound = static_cast<int32_t>(lowerIsBetter ? extreme + reach : extreme - reach);
+        const auto bound = static_cast<int32_t>(lowerIsBetter ? int64_t{split.extreme} + reach
+                                                              : int64_t{split.extreme} - reach);
         eachNear(sums, count, bound, lowerIsBetter, [&](size_t k) {
             if (sums[k] == kLeftOut) {
                 return;
@@ -625,7 +610,9 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
             }
         });
     }
-    weighCounts(weigh, region);
+    region.binCounts[0] += static_cast<uint32_t>(flatCount);
+    RegulationModel::foldFlat(region.binCounts, terms.flat);
+    region.evidence = RegulationModel::evidence(region.binCounts, terms);
 }
 
 }  // namespace

@@ -111,10 +111,10 @@ struct RegionWindows {
 };
 
 // How the windows of a region are weighed: the model's bins, and the window
-// terms (RegulationModel::windowTerms) for a region of so many windows.
+// terms (RegulationModel::weighing) for a region of so many windows.
 struct RegionEvidence {
     const RegulationModel* model = nullptr;
-    std::function<const std::vector<double>&(size_t windows)> terms;
+    std::function<const RegulationModel::WindowTerms&(size_t windows)> terms;
 };
 
 // Scores the windows of the ranges of `length` characters into `region`

@@ -223,18 +223,53 @@ double RegulationModel::logBayesFactor(const std::vector<double>& scores,
 
 double RegulationModel::logBayesFactor(const std::vector<uint32_t>& counts,
                                        const std::vector<double>& terms) const {
-    const size_t flat = flatEnd(terms);
-    uint64_t flatCount = 0;
-    for (size_t b = 0; b <= flat && b < counts.size(); ++b) {
-        flatCount += counts[b];
+    WindowTerms weighed;
+    weighed.terms = terms;
+    weighed.flat = flatEnd(terms);
+    std::vector<uint32_t> folded = counts;
+    foldFlat(folded, weighed.flat);
+    return evidence(folded, weighed);
+}
+
+namespace {
+
+// Adds the terms of the bins from b on that hold windows, sixteen bins an
+// instruction, up to the last whole sixteen before `end`; returns where it
+// stopped.
+__attribute__((target("avx512f"))) size_t heldSum512(const uint32_t* counts, size_t b, size_t end,
+                                                     const double* terms, double& sum) {
+    for (; b + 16 <= end; b += 16) {
+        const __m512i sixteen = _mm512_loadu_si512(counts + b);
+        for (unsigned held = _mm512_test_epi32_mask(sixteen, sixteen); held != 0;
+             held &= held - 1) {
+            const size_t bin = b + static_cast<size_t>(__builtin_ctz(held));
+            sum += static_cast<double>(counts[bin]) * terms[bin];
+        }
     }
-    double sum = static_cast<double>(flatCount) * terms[0];
-    for (size_t b = flat + 1; b < counts.size(); ++b) {
+    return b;
+}
+
+}  // namespace
+
+double RegulationModel::evidence(const std::vector<uint32_t>& counts, const WindowTerms& terms) {
+    double sum = static_cast<double>(counts[0]) * terms.terms[0];
+    size_t b = terms.flat + 1;
+    if (preferredInstructionSet() == InstructionSet::Avx512) {
+        b = heldSum512(counts.data(), b, counts.size(), terms.terms.data(), sum);
+    }
+    for (; b < counts.size(); ++b) {
         if (counts[b] != 0) {
-            sum += static_cast<double>(counts[b]) * terms[b];
+            sum += static_cast<double>(counts[b]) * terms.terms[b];
         }
     }
     return sum;
+}
+
+RegulationModel::WindowTerms RegulationModel::weighing(double siteDensity) const {
+    WindowTerms made;
+    made.terms = windowTerms(siteDensity);
+    made.flat = flatEnd(made.terms);
+    return made;
 }
 
 size_t RegulationModel::flatEnd(const std::vector<double>& terms) {

@@ -72,6 +72,12 @@ class RegulationModel {
     // Each bin's log(a f_site / f_B + 1 - a), `siteDensity` the a above
     // (0 < a <= 1): what one window scoring there adds.
     std::vector<double> windowTerms(double siteDensity) const;
+    // The same with the end of their flat start (flatEnd).
+    struct WindowTerms {
+        std::vector<double> terms;
+        size_t flat = 0;
+    };
+    WindowTerms weighing(double siteDensity) const;
     // log P(D | R) - log P(D | B) (natural logarithms) of the window scores
     // (NaN ones left out), with the window terms of the site density.
     double logBayesFactor(const std::vector<double>& scores,
@@ -92,6 +98,8 @@ class RegulationModel {
     // move log(1 - a)). Folds the counts of those bins into bin 0.
     static size_t flatEnd(const std::vector<double>& terms);
     static void foldFlat(std::vector<uint32_t>& counts, size_t flat);
+    // logBayesFactor of counts already folded (foldFlat) at terms.flat.
+    static double evidence(const std::vector<uint32_t>& counts, const WindowTerms& terms);
 
     // The sums, bracketed as for bracketBins, whose both ends fall in bins
     // 0 .. flat: those at most `limit` (`below`: the higher the sum, the

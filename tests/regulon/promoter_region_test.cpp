@@ -146,11 +146,10 @@ TEST(PromoterRegion, BinsAndBestAreThoseOfTheWindowsOwnScores) {
         const bool lower = xoprex::lowerIsBetter(method);
         xoprex::RegionWindows binned;
         xoprex::RegionWindows plain;
-        std::vector<double> terms;
+        RegulationModel::WindowTerms terms;
         const xoprex::RegionEvidence weigh{
-            &model, [&](size_t windows) -> const std::vector<double>& {
-                terms =
-                    model.windowTerms(trial % 4 == 0 ? 1e-12 : 1.0 / static_cast<double>(windows));
+            &model, [&](size_t windows) -> const RegulationModel::WindowTerms& {
+                terms = model.weighing(trial % 4 == 0 ? 1e-12 : 1.0 / static_cast<double>(windows));
                 return terms;
             }};
         xoprex::scoreRegion(strands, ranges, scores, 6, lower, skip, &weigh, binned);
@@ -178,8 +177,9 @@ TEST(PromoterRegion, BinsAndBestAreThoseOfTheWindowsOwnScores) {
             }
         }
         if (count > 0) {
-            RegulationModel::foldFlat(counts, RegulationModel::flatEnd(terms));
-            EXPECT_EQ(binned.evidence, model.logBayesFactor(counts, terms)) << "trial " << trial;
+            RegulationModel::foldFlat(counts, terms.flat);
+            EXPECT_EQ(binned.evidence, model.logBayesFactor(counts, terms.terms))
+                << "trial " << trial;
         }
         EXPECT_EQ(binned.binCounts, counts) << "trial " << trial;
         for (const xoprex::RegionWindows* region : {&binned, &plain}) {

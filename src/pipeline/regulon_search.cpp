@@ -265,7 +265,7 @@ struct RegulonRun::Worker {
     std::vector<PositionRange> ranges;
     double density = -1.0;
     RegulationModel::WindowTerms terms;  // the model's window terms for `density`
-    RegionEvidence evidence;    // of the collection being scored
+    RegionEvidence evidence;             // of the collection being scored
 };
 
 bool RegulonRun::madeAhead(Collection& part, size_t before) {
@@ -314,8 +314,8 @@ RegulonRun::Collection& RegulonRun::setOutRows(const SequenceRecord& record, con
             worker.density = -1.0;
         }
         worker.evidence.model = part.made.model.get();
-        worker.evidence.terms =
-            [this, &worker, &part](size_t windows) -> const RegulationModel::WindowTerms& {
+        worker.evidence.terms = [this, &worker,
+                                 &part](size_t windows) -> const RegulationModel::WindowTerms& {
             const double density =
                 settings_.siteDensity ? *settings_.siteDensity : 1.0 / static_cast<double>(windows);
             if (density != worker.density) {
@@ -526,15 +526,16 @@ void RegulonRun::settle() {
             part.made.distribution.reset();
         }
         RegulonTable& table = part.table;
-        if (table.lines.size() != table.rows.size()) {
-            table.lines.assign(table.rows.size(), std::string());
-            for (size_t row = 0; row < table.rows.size(); ++row) {
-                makeLine(table, row);
-            }
-        }
-        // The lines in order now, for the file; the rows follow once it is
-        // written (finishWriting), while the search writes its own.
         std::vector<uint32_t> order = regulonRowOrder(table.rows);
+        if (table.lines.size() != table.rows.size()) {
+            // The rows in order, their lines made as the file is written.
+            table.lines.clear();
+            applyOrder(table.rows, order);
+            continue;
+        }
+        // The lines made ahead in order now, for the file; the rows follow
+        // once it is written (finishWriting), while the search writes its
+        // own.
         applyOrder(table.lines, order);
         part.rowOrder = std::move(order);
     }

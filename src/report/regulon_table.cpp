@@ -189,24 +189,42 @@ std::vector<std::string> listOf(std::string_view text) {
 }  // namespace
 
 std::vector<uint32_t> regulonRowOrder(const std::vector<RegulonRow>& rows) {
-    std::vector<uint32_t> order(rows.size());
-    std::iota(order.begin(), order.end(), uint32_t{0});
-    std::stable_sort(order.begin(), order.end(), [&rows](uint32_t i, uint32_t j) {
-        const RegulonRow& a = rows[i];
-        const RegulonRow& b = rows[j];
-        const bool aKnown = !std::isnan(a.log10BayesFactor);
-        const bool bKnown = !std::isnan(b.log10BayesFactor);
-        if (aKnown != bKnown) {
-            return aKnown;
+    // Rows with evidence first, the strongest first; then by record and
+    // operon, which no two rows share: a total order, sorted on compact
+    // keys rather than through the rows.
+    struct Key {
+        double evidence;  // negated: rising sorts the strongest first
+        size_t record;
+        size_t operon;
+        uint32_t row;
+        bool unknown;
+    };
+    std::vector<Key> keys(rows.size());
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const RegulonRow& row = rows[k];
+        const bool unknown = std::isnan(row.log10BayesFactor);
+        keys[k] = {unknown ? 0.0 : -row.log10BayesFactor, row.recordNumber, row.operon,
+                   static_cast<uint32_t>(k), unknown};
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        if (a.unknown != b.unknown) {
+            return b.unknown;
         }
-        if (aKnown && a.log10BayesFactor != b.log10BayesFactor) {
-            return a.log10BayesFactor > b.log10BayesFactor;
+        if (a.evidence != b.evidence) {
+            return a.evidence < b.evidence;
         }
-        if (a.recordNumber != b.recordNumber) {
-            return a.recordNumber < b.recordNumber;
+        if (a.record != b.record) {
+            return a.record < b.record;
         }
-        return a.operon < b.operon;
+        if (a.operon != b.operon) {
+            return a.operon < b.operon;
+        }
+        return a.row < b.row;
     });
+    std::vector<uint32_t> order(rows.size());
+    for (size_t k = 0; k < keys.size(); ++k) {
+        order[k] = keys[k].row;
+    }
     return order;
 }
 

@@ -592,13 +592,11 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
             }
         }
         // The best: the first of the best exact scores among the windows
-        // that may reach it.
+        // that may reach it; only among the others when no window of the
+        // flat start may.
         const auto bound = static_cast<int32_t>(lowerIsBetter ? int64_t{split.extreme} + reach
                                                               : int64_t{split.extreme} - reach);
-        eachNear(sums, count, bound, lowerIsBetter, [&](size_t k) {
-            if (sums[k] == kLeftOut) {
-                return;
-            }
+        const auto near = [&](size_t k) {
             const double score = scoreOf(k);
             if (!region.hasBest ||
                 (lowerIsBetter ? score < region.bestScore : score > region.bestScore)) {
@@ -608,7 +606,22 @@ void binFromSums(const RecordStrands& strands, const std::vector<PositionRange>&
                 region.bestPosition = range.forward ? range.first + static_cast<int64_t>(k)
                                                     : range.last - static_cast<int64_t>(k);
             }
-        });
+        };
+        const RegulationModel::FlatSums& flat = cache.sums;
+        if (!flat.any || (flat.below && !lowerIsBetter && bound > flat.limit) ||
+            (!flat.below && lowerIsBetter && bound < flat.limit)) {
+            for (const uint32_t k : region.others) {
+                if (lowerIsBetter ? sums[k] <= bound : sums[k] >= bound) {
+                    near(k);
+                }
+            }
+        } else {
+            eachNear(sums, count, bound, lowerIsBetter, [&](size_t k) {
+                if (sums[k] != kLeftOut) {
+                    near(k);
+                }
+            });
+        }
     }
     region.binCounts[0] += static_cast<uint32_t>(flatCount);
     RegulationModel::foldFlat(region.binCounts, terms.flat);

@@ -2,10 +2,15 @@
 // in order with the second thread as producer or consumer, never lets more
 // than its capacity wait, and ends cleanly whichever side fails. Shared
 // texts and genes are copied and dropped on several threads at once (the
-// ThreadSanitizer build checks their counts).
+// ThreadSanitizer build checks their counts). A new thread keeps the CPUs
+// its creator may use.
 #include "base/tasks.h"
 
 #include <gtest/gtest.h>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include <atomic>
 #include <stdexcept>
@@ -141,6 +146,35 @@ TEST(Tasks, SharedTextsAndGenesAreCopiedOnManyThreads) {
     EXPECT_EQ(text, std::string(40, 'p'));
     EXPECT_EQ(gene.fields().product, "intergenic");
 }
+
+#if defined(__linux__)
+// A new thread is moved off its creator's CPU at its start and then let
+// free: it ends up with the CPUs its creator may use, whether that is every
+// CPU of the machine or one alone (nowhere else to go).
+TEST(Tasks, ThreadsKeepTheirCreatorsCpus) {
+    cpu_set_t own;
+    ASSERT_EQ(sched_getaffinity(0, sizeof own, &own), 0);
+    const auto workerCpus = [] {
+        cpu_set_t seen;
+        CPU_ZERO(&seen);
+        BackgroundThread thread;
+        EXPECT_TRUE(thread.start([&seen] { sched_getaffinity(0, sizeof seen, &seen); }));
+        thread.join();
+        return seen;
+    };
+    cpu_set_t seen = workerCpus();
+    EXPECT_TRUE(CPU_EQUAL(&seen, &own));
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0) {
+        GTEST_SKIP() << "this system refuses a thread its CPUs";
+    }
+    seen = workerCpus();
+    EXPECT_TRUE(CPU_EQUAL(&seen, &one));
+    ASSERT_EQ(sched_setaffinity(0, sizeof own, &own), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace xoprex

@@ -322,8 +322,22 @@ RegulationModel::FlatSums RegulationModel::flatSums(size_t flat, int span, doubl
 
 namespace {
 
-// bracketBins eight windows an instruction, by the operations of binOf (the
-// masked forms throughout, so that no lane starts undefined).
+// binOf of eight scores, by its operations (the masked forms throughout, so
+// that no lane starts undefined).
+__attribute__((target("avx2,avx512f,avx512vl"))) __m256i binsOf512(__m512d score, __m512d signs,
+                                                                   __m512d edges, __m512d inverse,
+                                                                   __m512d last) {
+    constexpr __mmask8 all = 0xFF;
+    const __m512d at = _mm512_maskz_add_pd(
+        all,
+        _mm512_maskz_mul_pd(
+            all, _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, signs, score), edges), inverse),
+        _mm512_set1_pd(1.0));
+    return _mm512_maskz_cvttpd_epi32(
+        all, _mm512_maskz_min_pd(all, _mm512_maskz_max_pd(all, at, _mm512_setzero_pd()), last));
+}
+
+// bracketBins eight windows an instruction, each end through binsOf512.
 __attribute__((target("avx2,avx512f,avx512vl"))) void bracketBins512(
     const int32_t* sums, size_t count, double span, double step, double slack, double sign,
     double edge, double inverseWidth, double lastBin, uint16_t* bins) {
@@ -334,8 +348,6 @@ __attribute__((target("avx2,avx512f,avx512vl"))) void bracketBins512(
     const __m512d signs = _mm512_set1_pd(sign);
     const __m512d edges = _mm512_set1_pd(edge);
     const __m512d inverse = _mm512_set1_pd(inverseWidth);
-    const __m512d one = _mm512_set1_pd(1.0);
-    const __m512d zero = _mm512_setzero_pd();
     const __m512d last = _mm512_set1_pd(lastBin);
     const __m256i undecided = _mm256_set1_epi32(RegulationModel::kUndecided);
     for (size_t i = 0; i + 8 <= count; i += 8) {
@@ -344,22 +356,8 @@ __attribute__((target("avx2,avx512f,avx512vl"))) void bracketBins512(
         const __m512d low = _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, sum, steps), slacks);
         const __m512d high = _mm512_maskz_add_pd(
             all, _mm512_maskz_mul_pd(all, _mm512_maskz_add_pd(all, sum, spans), steps), slacks);
-        const __m512d lowAt = _mm512_maskz_add_pd(
-            all,
-            _mm512_maskz_mul_pd(
-                all, _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, signs, low), edges),
-                inverse),
-            one);
-        const __m512d highAt = _mm512_maskz_add_pd(
-            all,
-            _mm512_maskz_mul_pd(
-                all, _mm512_maskz_sub_pd(all, _mm512_maskz_mul_pd(all, signs, high), edges),
-                inverse),
-            one);
-        const __m256i a = _mm512_maskz_cvttpd_epi32(
-            all, _mm512_maskz_min_pd(all, _mm512_maskz_max_pd(all, lowAt, zero), last));
-        const __m256i b = _mm512_maskz_cvttpd_epi32(
-            all, _mm512_maskz_min_pd(all, _mm512_maskz_max_pd(all, highAt, zero), last));
+        const __m256i a = binsOf512(low, signs, edges, inverse, last);
+        const __m256i b = binsOf512(high, signs, edges, inverse, last);
         const __m256i bin = _mm256_blendv_epi8(undecided, a, _mm256_cmpeq_epi32(a, b));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(bins + i),
                          _mm256_maskz_cvtepi32_epi16(all, bin));
